@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+
+// Every failure the program reports to the user is one of these. They carry a
+// finished German message; the kind name fills the start-up error text.
+class AppError : public std::exception
+{
+public:
+    explicit AppError(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+    const QString &message() const noexcept { return m_message; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+    virtual const char *kindName() const noexcept = 0;
+
+private:
+    QString m_message;
+    QByteArray m_utf8;
+};
+
+// Raised by the database engine (SQLite) itself: no record-set prefix.
+class EngineError : public AppError
+{
+public:
+    using AppError::AppError;
+    const char *kindName() const noexcept override { return "EngineError"; }
+};
+
+// Raised by a record set; the message already starts with "name: ".
+class RecordSetError : public AppError
+{
+public:
+    RecordSetError(const QString &recordSetName, const QString &message)
+        : AppError(recordSetName + QStringLiteral(": ") + message) {}
+    const char *kindName() const noexcept override { return "RecordSetError"; }
+};
+
+// A text that is not a number.
+class ConversionError : public AppError
+{
+public:
+    using AppError::AppError;
+    const char *kindName() const noexcept override { return "ConversionError"; }
+};
