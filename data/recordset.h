@@ -1,0 +1,306 @@
+#pragma once
+
+#include "snapshot.h"
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class Connection;
+class RecordSet;
+class DataSource;
+class Link;
+
+enum class FieldKind { AutoInc, Integer, Text, Memo, Blob, Float, CalcFloat, Unknown };
+
+// The type name used in the field-kind error messages ("WideString", "AutoInc", ...).
+QString fieldKindName(FieldKind kind);
+
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+// What a record set tells the data sources over it (and they their controls and links).
+enum class Notification {
+    StateChanged = 1,     // opened, closed, browse/edit/insert entered
+    RowsChanged = 2,      // rows changed as a whole
+    RowMoved = 3,         // Next or Prior
+    RowValuesChanged = 4, // edit state began
+    FieldAssigned = 5,    // one field, named
+    SettleRequest = 6,    // details settle their pending row
+    HandOver = 7,         // controls assign text not yet given to their field
+};
+
+class Field
+{
+public:
+    const QString &FieldName() const { return m_name; }
+    FieldKind kind() const { return m_kind; }
+    bool isCalculated() const { return m_kind == FieldKind::CalcFloat; }
+    const QString &DisplayFormat() const { return m_displayFormat; }
+    RecordSet *DataSet() const { return m_set; }
+    int index() const { return m_index; }
+
+    bool IsNull() const;
+    Value value() const;
+    // Text form: text as stored, a whole number as its digits, a calculated
+    // float by the general number form; no value gives "".
+    QString AsString() const;
+    // As shown by bound controls: a calculated float by its display format.
+    QString DisplayText() const;
+    // A text field read as a number goes through the plain number conversion
+    // and may throw ConversionError; no value reads as 0.
+    long double AsFloat() const;
+    qint64 AsInteger() const;
+
+    void setAsString(const QString &text);
+    void setAsInteger(qint64 v);
+    void setAsFloat(double v);
+    void Clear();
+
+private:
+    friend class RecordSet;
+    Field(RecordSet *set, QString name, FieldKind kind, int index, QString displayFormat)
+        : m_set(set), m_name(std::move(name)), m_kind(kind), m_index(index), m_displayFormat(std::move(displayFormat)) {}
+
+    RecordSet *m_set;
+    QString m_name;
+    FieldKind m_kind;
+    int m_index;     // position among the fields
+    int m_column = -1; // snapshot column for stored fields, calc slot for calculated ones
+    QString m_displayFormat;
+};
+
+// Anything attached to a data source: bound controls and links.
+class DataLink
+{
+public:
+    virtual ~DataLink() = default;
+    virtual void dataEvent(Notification n, Field *field) = 0;
+};
+
+class DataSource
+{
+public:
+    DataSource(QString name, RecordSet *set);
+    ~DataSource();
+    DataSource(const DataSource &) = delete;
+    DataSource &operator=(const DataSource &) = delete;
+
+    const QString &name() const { return m_name; }
+    RecordSet *DataSet() const { return m_set; }
+    bool AutoEdit = true;
+
+    // A bound control wants to change the current row: puts the set into
+    // edit state (on an empty set that starts a new row). False when the set
+    // cannot be edited (closed, or automatic edit is off and it browses).
+    bool Edit();
+
+    void attach(DataLink *link);
+    void detach(DataLink *link);
+
+private:
+    friend class RecordSet;
+    void notify(Notification n, Field *field);
+
+    QString m_name;
+    RecordSet *m_set;
+    std::vector<DataLink *> m_links;
+};
+
+struct LocateOptions
+{
+    bool partialKey = false;
+    bool caseInsensitive = false;
+};
+
+// A named snapshot of a table or a statement with a current row, a state and
+// the operations the windows use. Errors it raises itself carry its name.
+class RecordSet
+{
+public:
+    RecordSet(QString name, Connection &connection);
+    ~RecordSet();
+    RecordSet(const RecordSet &) = delete;
+    RecordSet &operator=(const RecordSet &) = delete;
+
+    const QString &name() const { return m_name; }
+
+    // Source. A table's name may change only while the set is closed; a new
+    // statement closes the set first.
+    void setTableName(const QString &table);
+    const QString &TableName() const { return m_table; }
+    void setSQL(const QString &sql);
+    const QString &SQL() const { return m_sql; }
+
+    // Declared fields; without any, the set takes one field per column.
+    void declareField(const QString &name, FieldKind kind, const QString &displayFormat = QString());
+    using CalcHandler = std::function<void(RecordSet &)>;
+    void setOnCalcFields(CalcHandler handler) { m_onCalc = std::move(handler); }
+
+    bool Active() const { return m_state != DataSetState::Inactive; }
+    void setActive(bool active);
+    void Open() { setActive(true); }
+    void Close() { setActive(false); }
+
+    DataSetState State() const { return m_state; }
+    bool Bof() const { return m_bof; }
+    bool Eof() const { return m_eof; }
+    bool Modified() const { return m_modified; }
+    bool IsEmpty() const { return RecordCount() == 0; }
+    // Rows in view, a pending new row included.
+    int RecordCount() const;
+    // Position of the current row in the view, -1 when there is none.
+    int RecNo() const { return m_cur; }
+
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    // Moves by n rows in one step (settling once): what a grid needs.
+    int MoveBy(int n);
+    void Edit();
+    void Insert();
+    void Append();
+    void Post();
+    void Cancel();
+    void Delete();
+    void Refresh();
+    bool Locate(const QString &fieldName, const QVariant &value, LocateOptions options = {});
+    // Posts a pending row that holds an assignment, drops an untouched one.
+    void Settle();
+
+    Field *FieldByName(const QString &name) const;
+    Field *FindField(const QString &name) const;
+    const std::vector<std::unique_ptr<Field>> &Fields() const { return m_fields; }
+
+    // Lets a reader (a grid) look at the row at a view position without moving:
+    // for the duration of body the fields read that row, calculated fields
+    // included. Throws like any read when the calculation fails.
+    void readRowAt(int pos, const std::function<void()> &body);
+
+    // Memory held by the snapshot and its indexes (benchmarks report it).
+    size_t memoryBytes() const;
+
+private:
+    friend class Field;
+    friend class DataSource;
+    friend class Link;
+
+    // The link criterion the set is restricted by.
+    struct Criterion
+    {
+        enum Mode { All, NoRows, Null, Equals } mode = All;
+        std::string text;
+        bool operator==(const Criterion &o) const { return mode == o.mode && (mode != Equals || text == o.text); }
+    };
+
+    [[noreturn]] void raise(const QString &message) const;
+    void checkActive() const;
+    void notify(Notification n, Field *field = nullptr);
+
+    void openSource();
+    void resetData();
+    void buildGroups();
+    void addToGroup(uint32_t row);
+    void removeFromGroup(uint32_t row);
+    std::string keyOf(uint32_t row) const;
+    void rebuildView();
+    void setCriterion(const Criterion &c);
+    const Criterion &criterion() const { return m_criterion; }
+
+    int storedCount() const { return int(m_view.size()) < m_limit ? int(m_view.size()) : m_limit; }
+    bool hasPending() const { return m_state == DataSetState::Insert; }
+    uint32_t rowAtPos(int pos) const; // snapshot row of a stored view position
+    int storedPos(int pos) const;     // view position without the pending row
+
+    // Reads a row: computes its calculated fields into `calc`. On a failure the
+    // row and those after it leave the view.
+    void computeCalc(int pos, std::vector<std::optional<double>> &calc);
+    void readCurrent();           // calc of the current row; may throw
+    void readWhole(int targetPos); // a re-read as a whole at a target position
+
+    const Value &workValue(int column) const;
+    Value currentValue(const Field *f) const;
+    void assign(Field *f, Value v);
+
+    void startInsert(bool append);
+    void writeInsert();
+    void writeUpdate();
+    void rereadRow(uint32_t row, qint64 id);
+    void resolveWriteTarget();
+
+    QString m_name;
+    Connection &m_conn;
+    QString m_table;
+    QString m_sql;
+    DataSetState m_state = DataSetState::Inactive;
+
+    struct Declared { QString name; FieldKind kind; QString displayFormat; };
+    std::vector<Declared> m_declared;
+    std::vector<std::unique_ptr<Field>> m_fields;
+    int m_calcCount = 0;
+    CalcHandler m_onCalc;
+
+    // Source columns of the stored fields.
+    std::vector<QByteArray> m_columnNames; // per snapshot column
+    std::vector<QByteArray> m_originNames; // column names in the write table
+    QByteArray m_writeTable;
+    int m_idColumn = -1;
+
+    Snapshot m_snapshot;
+    std::vector<uint32_t> m_view; // snapshot rows in view order
+    int m_limit = 0;              // rows of m_view that could be read
+    int m_cur = -1;
+    bool m_bof = true, m_eof = true;
+    bool m_modified = false;
+    int m_pendingPos = -1;        // view position of a new row
+    bool m_appended = false;
+    std::vector<Value> m_work;
+    std::vector<bool> m_assigned;
+    std::vector<std::optional<double>> m_calc;
+
+    // Rows read for a reader without moving.
+    int m_readingPos = -1;
+    std::vector<std::optional<double>> m_readingCalc;
+
+    // Link: the detail's sort field, its groups and the criterion in force.
+    Link *m_link = nullptr;
+    int m_sortColumn = -1;
+    std::unordered_map<std::string, std::vector<uint32_t>> m_groups;
+    std::vector<uint32_t> m_nullGroup;
+    Criterion m_criterion;
+    Criterion m_viewCriterion;
+    bool m_viewValid = false;
+
+    std::vector<DataSource *> m_sources;
+};
+
+// Makes a detail record set hold only the rows of its master's current row.
+class Link : public DataLink
+{
+public:
+    Link(DataSource *master, const QString &masterField, RecordSet *detail, const QString &detailField);
+    ~Link() override;
+
+    void dataEvent(Notification n, Field *field) override;
+    // The criterion the master's current row asks for.
+    RecordSet::Criterion wanted() const;
+    // The value a new detail row gets in its detail field.
+    Value fillValue() const;
+    int detailColumnIndex() const;
+    const QString &detailField() const { return m_detailField; }
+    bool masterActive() const;
+
+private:
+    void apply(bool force);
+
+    DataSource *m_master;
+    QString m_masterField;
+    RecordSet *m_detail;
+    QString m_detailField;
+    bool m_force = true;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+struct sqlite3_stmt;
+
+// One field value as SQLite stores it. The storage class is kept so that a
+// lost-update check compares with exactly what was read.
+struct Value
+{
+    enum Type : uint8_t { Null, Integer, Real, Text, Blob };
+
+    Type type = Null;
+    qint64 integer = 0;
+    double real = 0;
+    QByteArray bytes; // UTF-8 for Text
+
+    static Value null() { return {}; }
+    static Value fromInteger(qint64 v) { Value x; x.type = Integer; x.integer = v; return x; }
+    static Value fromReal(double v) { Value x; x.type = Real; x.real = v; return x; }
+    static Value fromText(const QString &s) { Value x; x.type = Text; x.bytes = s.toUtf8(); return x; }
+    static Value fromUtf8(std::string_view s) { Value x; x.type = Text; x.bytes = QByteArray(s.data(), qsizetype(s.size())); return x; }
+
+    bool isNull() const { return type == Null; }
+    // Text form: a whole number as its decimal digits, NULL as "".
+    QString toText() const;
+    QByteArray toUtf8Text() const;
+    bool operator==(const Value &o) const;
+};
+
+void bindValue(sqlite3_stmt *st, int index, const Value &v);
+Value columnValue(sqlite3_stmt *st, int column);
+
+// The rows of a record set, packed: each row is one byte record in large
+// chunks (a varint header per column, then its bytes), reached by one
+// pointer. Changed rows get a fresh record; the old bytes stay until close.
+class Snapshot
+{
+public:
+    explicit Snapshot(int columnCount = 0) : m_columns(columnCount) {}
+    Snapshot(Snapshot &&) = default;
+    Snapshot &operator=(Snapshot &&) = default;
+
+    int columnCount() const { return m_columns; }
+    uint32_t rowCount() const { return uint32_t(m_rows.size()); }
+    bool isLive(uint32_t row) const { return m_rows[row] != nullptr; }
+
+    // Appends the current row of a stepped statement; columns[i] is the
+    // statement column of snapshot column i.
+    uint32_t appendFromStatement(sqlite3_stmt *st, const std::vector<int> &columns);
+    uint32_t append(const std::vector<Value> &values);
+    void replace(uint32_t row, const std::vector<Value> &values);
+    void replaceFrom(uint32_t row, const Snapshot &other, uint32_t otherRow);
+    void remove(uint32_t row) { m_rows[row] = nullptr; }
+
+    Value value(uint32_t row, int column) const;
+    Value::Type type(uint32_t row, int column) const;
+    // Raw bytes of a Text or Blob value; empty for others.
+    std::string_view bytes(uint32_t row, int column) const;
+    qint64 integer(uint32_t row, int column) const;
+
+    // Bytes held by this snapshot: record chunks and the row table.
+    size_t memoryBytes() const;
+
+private:
+    uint8_t *allocate(size_t size);
+    uint32_t pushRecord(const uint8_t *record);
+    const uint8_t *field(uint32_t row, int column) const;
+
+    int m_columns = 0;
+    std::vector<const uint8_t *> m_rows;
+    std::vector<std::unique_ptr<uint8_t[]>> m_chunks;
+    size_t m_chunkSize = 0;
+    size_t m_chunkUsed = 0;
+    size_t m_allocated = 0;
+};
