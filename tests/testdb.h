@@ -63,9 +63,9 @@ public:
     {
         if (!m_dir.isValid())
             qFatal("no temporary folder");
-        exec(file(), schemaText());
+        testdb::exec(file(), schemaText());
         if (!sql.isEmpty())
-            exec(file(), sql);
+            testdb::exec(file(), sql);
     }
     QString dir() const { return m_dir.path(); }
     QString file() const { return m_dir.filePath(QStringLiteral("rechungen.mdb")); }

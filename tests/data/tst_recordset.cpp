@@ -1,0 +1,830 @@
+// Record sets, links, settling and the engine underneath, as scenarios of
+// operations on the shared record sets, without windows.
+
+#include "data/amount.h"
+#include "data/database.h"
+#include "data/errors.h"
+#include "testdb.h"
+
+#include <QFile>
+#include <QtTest>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs an action and returns the message of the AppError it throws ("" when none).
+template <class F>
+QString errorOf(F &&f)
+{
+    try {
+        f();
+    } catch (const AppError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+// Records what a data source passes on.
+class Recorder : public DataLink
+{
+public:
+    explicit Recorder(DataSource *ds) : m_ds(ds) { ds->attach(this); }
+    ~Recorder() override { m_ds->detach(this); }
+    void dataEvent(Notification n, Field *f) override
+    {
+        events << QString::number(int(n)) + (f ? QLatin1Char(':') + f->FieldName() : QString());
+    }
+    QStringList events;
+
+private:
+    DataSource *m_ds;
+};
+
+QString flags(const RecordSet &rs)
+{
+    return QStringLiteral("%1%2").arg(rs.Bof() ? QLatin1String("B") : QLatin1String("-"), rs.Eof() ? QLatin1String("E") : QLatin1String("-"));
+}
+
+QString str(const RecordSet &rs, const char *field) { return rs.FieldByName(QString::fromLatin1(field))->AsString(); }
+
+// Customers 1 (Anna), 2 (Bruno), 3 (Carla, no invoices); invoices 5 and 6 of
+// Anna, 7 of Bruno; lines under 5 and 7.
+const char *const StandardData = R"(
+INSERT INTO kunde (id, name, adresse) VALUES (1, 'Anna', 'Weg 1'), (2, 'Bruno', 'Via 2'), (3, 'Carla', 'Platz 3');
+INSERT INTO rechnungsdaten2004 (id, nr, datum, kundennummer) VALUES
+  (1, '5', '01.02.2004', '1'), (2, '6', '03.02.2004', '1'), (3, '7', '04.02.2004', '2');
+INSERT INTO rechnung2004 (id, rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES
+  (1, '5', 'Rosen', '4', '2,5'), (2, '5', 'Erde', '1', '10'), (3, '7', 'Lavendel', '3', '1,20');
+)";
+
+} // namespace
+
+class TestRecordSet : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+
+    void startupFollowsLinks();
+    void linkComparesExactText_data();
+    void linkComparesExactText();
+    void flagsAfterOperations_data();
+    void flagsAfterOperations();
+    void settlingStoresLineThenHeaderThenCustomer();
+    void untouchedNewRowIsDroppedByAMove();
+    void postRightAfterInsertStoresOnlyTheLinkField();
+    void newCustomerEmptiesHeadersUntilStored();
+    void movingCustomerStoresTypedHeaderUnderPreviousCustomer();
+    void typedNumberRefiltersLinesAtOnce();
+    void equalNumbersKeepTheLineCurrent();
+    void deletingCustomers();
+    void deleteDuringInsertDropsOnlyThePendingRow();
+    void cancelReturnsToThePreviousRow();
+    void longTextIsCutToFiftyCharacters();
+    void closingDiscardsAnEdit();
+    void locate_data();
+    void locate();
+    void notifications();
+    void refreshRereadsStoredValues();
+    void lineAmount_data();
+    void lineAmount();
+    void failingLineEndsTheRead();
+    void failingAssignmentKeepsTheText();
+    void fieldKindChecks_data();
+    void fieldKindChecks();
+    void recordSetErrors();
+    void lostUpdateKeepsTheRowPending_data();
+    void lostUpdateKeepsTheRowPending();
+    void lockedDatabaseKeepsTheRowPending();
+    void openingBadFiles_data();
+    void openingBadFiles();
+    void searchTextNeverRunsAStatement_data();
+    void searchTextNeverRunsAStatement();
+    void secondStatementIsRefused();
+    void yearChangeStoresPendingHeaderFirst();
+    void missingYearTablesLeaveTheSetClosed();
+};
+
+void TestRecordSet::startupFollowsLinks()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Anna"));
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("5"));
+    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Rosen"));
+    QVERIFY(!d.nrquery.Active());
+
+    d.new_.Next(); // Bruno
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 1);
+    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("7"));
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Lavendel"));
+    d.new_.Next(); // Carla has no invoices
+    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
+    QVERIFY(d.rechnungstabelle.IsEmpty());
+}
+
+void TestRecordSet::linkComparesExactText_data()
+{
+    QTest::addColumn<int>("customer");
+    QTest::addColumn<QStringList>("places");
+    // Headers are keyed by the text of the id: "017" and " 17" belong to nobody.
+    QTest::newRow("17 not 017 or blank 17") << 17 << QStringList{QStringLiteral("exakt 17")};
+    QTest::newRow("1 not 10 or 11") << 1 << QStringList{QStringLiteral("eins")};
+    QTest::newRow("10 alone") << 10 << QStringList{QStringLiteral("zehn")};
+}
+
+void TestRecordSet::linkComparesExactText()
+{
+    QFETCH(int, customer);
+    QFETCH(QStringList, places);
+    testdb::Fixture db(QStringLiteral(R"(
+INSERT INTO kunde (id, name) VALUES (1, 'a'), (10, 'b'), (11, 'c'), (17, 'd');
+INSERT INTO rechnungsdaten2004 (nr, kundennummer, bestimmungsort) VALUES
+ ('1', '17', 'exakt 17'), ('2', '017', 'null 17'), ('3', ' 17', 'blank 17'),
+ ('4', '1', 'eins'), ('5', '10', 'zehn'), ('6', '11', 'elf');)"));
+    InvoiceData d;
+    d.open(db.file());
+    QVERIFY(d.new_.Locate(QStringLiteral("id"), customer));
+    QStringList seen;
+    for (d.rechnungsdetailstabelle.First(); !d.rechnungsdetailstabelle.Eof(); d.rechnungsdetailstabelle.Next())
+        seen << str(d.rechnungsdetailstabelle, "bestimmungsort");
+    QCOMPARE(seen, places);
+}
+
+void TestRecordSet::flagsAfterOperations_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QStringList>("ops");
+    QTest::addColumn<QString>("expected"); // flags and current name
+    QTest::newRow("open") << 3 << QStringList{} << "B- k1";
+    QTest::newRow("open empty") << 0 << QStringList{} << "BE ";
+    QTest::newRow("next") << 3 << QStringList{"Next"} << "-- k2";
+    QTest::newRow("next past the end") << 3 << QStringList{"Next", "Next", "Next"} << "-E k3";
+    QTest::newRow("prior at the start") << 3 << QStringList{"Prior"} << "B- k1";
+    QTest::newRow("last") << 3 << QStringList{"Last"} << "-E k3";
+    QTest::newRow("last then prior") << 3 << QStringList{"Last", "Prior"} << "-- k2";
+    QTest::newRow("first after last") << 3 << QStringList{"Last", "First"} << "B- k1";
+    QTest::newRow("one row first") << 1 << QStringList{"Last", "First"} << "B- k1";
+    QTest::newRow("one row last") << 1 << QStringList{"Last"} << "-E k1";
+    QTest::newRow("append") << 3 << QStringList{"Append"} << "-E ";
+    QTest::newRow("insert keeps flags") << 3 << QStringList{"Next", "Insert"} << "-- ";
+    QTest::newRow("insert at start keeps bof") << 3 << QStringList{"Insert"} << "B- ";
+    QTest::newRow("post clears both") << 3 << QStringList{"Edit", "SetName", "Post"} << "-- x";
+    QTest::newRow("cancel clears both") << 3 << QStringList{"Edit", "Cancel"} << "-- k1";
+    QTest::newRow("append post") << 3 << QStringList{"Append", "SetName", "Post"} << "-- x";
+    QTest::newRow("delete clears both") << 3 << QStringList{"Delete"} << "-- k2";
+    QTest::newRow("delete the last one") << 1 << QStringList{"Delete"} << "BE ";
+    QTest::newRow("delete last row") << 3 << QStringList{"Last", "Delete"} << "-- k2";
+    QTest::newRow("refresh clears both") << 3 << QStringList{"Refresh"} << "-- k1";
+    QTest::newRow("edit on empty inserts") << 0 << QStringList{"Edit"} << "BE ";
+    QTest::newRow("next on empty") << 0 << QStringList{"Next"} << "BE ";
+}
+
+void TestRecordSet::flagsAfterOperations()
+{
+    QFETCH(int, rows);
+    QFETCH(QStringList, ops);
+    QFETCH(QString, expected);
+    QString sql;
+    for (int i = 1; i <= rows; ++i)
+        sql += QStringLiteral("INSERT INTO kunde (name) VALUES ('k%1');").arg(i);
+    testdb::Fixture db(sql);
+    InvoiceData d;
+    d.open(db.file());
+    RecordSet &rs = d.new_;
+    for (const QString &op : ops) {
+        if (op == QLatin1String("Next")) rs.Next();
+        else if (op == QLatin1String("Prior")) rs.Prior();
+        else if (op == QLatin1String("First")) rs.First();
+        else if (op == QLatin1String("Last")) rs.Last();
+        else if (op == QLatin1String("Append")) rs.Append();
+        else if (op == QLatin1String("Insert")) rs.Insert();
+        else if (op == QLatin1String("Edit")) rs.Edit();
+        else if (op == QLatin1String("Post")) rs.Post();
+        else if (op == QLatin1String("Cancel")) rs.Cancel();
+        else if (op == QLatin1String("Delete")) rs.Delete();
+        else if (op == QLatin1String("Refresh")) rs.Refresh();
+        else if (op == QLatin1String("SetName")) rs.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("x"));
+        else QFAIL(qPrintable(op));
+    }
+    QCOMPARE(flags(rs) + QLatin1Char(' ') + str(rs, "name"), expected);
+}
+
+void TestRecordSet::settlingStoresLineThenHeaderThenCustomer()
+{
+    // Triggers write the order in which rows reach the file.
+    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral(R"(
+CREATE TABLE log (seq INTEGER PRIMARY KEY, what TEXT);
+CREATE TRIGGER k AFTER UPDATE ON kunde BEGIN INSERT INTO log (what) VALUES ('kunde'); END;
+CREATE TRIGGER h AFTER UPDATE ON rechnungsdaten2004 BEGIN INSERT INTO log (what) VALUES ('kopf'); END;
+CREATE TRIGGER l AFTER INSERT ON rechnung2004 BEGIN INSERT INTO log (what) VALUES ('zeile'); END;)"));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Edit();
+    d.new_.FieldByName(QStringLiteral("name2"))->setAsString(QStringLiteral("Anna Berger"));
+    d.rechnungsdetailstabelle.Edit();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004"));
+    d.rechnungstabelle.Append();
+    d.rechnungstabelle.FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("Buchs"));
+
+    d.new_.Next();
+
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(what, ',') FROM (SELECT what FROM log ORDER BY seq)")),
+             QStringLiteral("zeile,kopf,kunde"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT rechnungsnummer FROM rechnung2004 WHERE beschreibung = 'Buchs'")), QStringLiteral("5"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("09.09.2004"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT name2 FROM kunde WHERE id = 1")), QStringLiteral("Anna Berger"));
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    QCOMPARE(d.new_.State(), DataSetState::Browse);
+}
+
+void TestRecordSet::untouchedNewRowIsDroppedByAMove()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungsdetailstabelle.Append();
+    // The link filled the customer number without marking the row as modified.
+    QCOMPARE(str(d.rechnungsdetailstabelle, "kundennummer"), QStringLiteral("1"));
+    QVERIFY(!d.rechnungsdetailstabelle.Modified());
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
+    d.rechnungsdetailstabelle.First();
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QStringLiteral("3"));
+}
+
+void TestRecordSet::postRightAfterInsertStoresOnlyTheLinkField()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Next(); // Bruno, id 2
+    d.rechnungsdetailstabelle.Insert();
+    d.rechnungsdetailstabelle.Post();
+    const QString id = str(d.rechnungsdetailstabelle, "id");
+    QVERIFY(!id.isEmpty());
+    QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer || '|' || ifnull(nr, 'NULL') || '|' || ifnull(datum, 'NULL') FROM rechnungsdaten2004 WHERE id = ") + id),
+             QStringLiteral("2|NULL|NULL"));
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+}
+
+void TestRecordSet::newCustomerEmptiesHeadersUntilStored()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Append();
+    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
+    QVERIFY(d.rechnungstabelle.IsEmpty());
+    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Dora"));
+    d.new_.Post();
+    const qint64 id = d.new_.FieldByName(QStringLiteral("id"))->AsInteger();
+    QCOMPARE(QString::number(id), db.scalar(QStringLiteral("SELECT id FROM kunde WHERE name = 'Dora'")));
+    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
+    d.rechnungsdetailstabelle.Append();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("8"));
+    d.rechnungsdetailstabelle.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2004 WHERE nr = '8'")), QString::number(id));
+
+    // Cancelling a new customer brings the previous customer's headers back.
+    d.new_.First();
+    d.new_.Append();
+    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
+    d.new_.Cancel();
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Dora"));
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 1);
+}
+
+void TestRecordSet::movingCustomerStoresTypedHeaderUnderPreviousCustomer()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungsdetailstabelle.Append();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("9"));
+    d.new_.Next();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2004 WHERE nr = '9'")), QStringLiteral("1"));
+    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("7"));
+
+    // An edit without typed changes is dropped.
+    d.rechnungsdetailstabelle.Edit();
+    d.new_.Prior();
+    QCOMPARE(d.rechnungsdetailstabelle.State(), DataSetState::Browse);
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
+}
+
+void TestRecordSet::typedNumberRefiltersLinesAtOnce()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+    d.rechnungsdetailstabelle.Edit();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("7"));
+    QCOMPARE(d.rechnungstabelle.RecordCount(), 1);
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Lavendel"));
+    // Other fields do not move the lines.
+    d.rechnungstabelle.Last();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("x"));
+    QCOMPARE(d.rechnungstabelle.RecNo(), 0);
+    d.rechnungsdetailstabelle.Cancel();
+    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+    // The lines of the old number stay in the file.
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE rechnungsnummer = '5'")), QStringLiteral("2"));
+}
+
+void TestRecordSet::equalNumbersKeepTheLineCurrent()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral("UPDATE rechnungsdaten2004 SET nr = '5' WHERE id = 2;"));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungstabelle.Last();
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    d.rechnungsdetailstabelle.Next();
+    QCOMPARE(str(d.rechnungsdetailstabelle, "id"), QStringLiteral("2"));
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+}
+
+void TestRecordSet::deletingCustomers()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Last();
+    d.new_.Delete();
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    d.new_.First();
+    d.new_.Delete(); // Anna's headers stay in the file
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004 WHERE kundennummer = '1'")), QStringLiteral("2"));
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    d.new_.Delete();
+    QVERIFY(d.new_.IsEmpty());
+    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
+    QCOMPARE(errorOf([&] { d.new_.Delete(); }), QStringLiteral("new: Operation bei leerer Datenmenge nicht ausführbar"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("0"));
+}
+
+void TestRecordSet::deleteDuringInsertDropsOnlyThePendingRow()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Next();
+    d.new_.Insert();
+    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Neu"));
+    d.new_.Delete();
+    QCOMPARE(d.new_.State(), DataSetState::Browse);
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
+}
+
+void TestRecordSet::cancelReturnsToThePreviousRow()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Next();
+    d.new_.Insert();
+    d.new_.Cancel();
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    d.new_.First();
+    d.new_.Append();
+    d.new_.Cancel();
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Carla"));
+}
+
+void TestRecordSet::longTextIsCutToFiftyCharacters()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    const QString sixty = QString(QStringLiteral("äbcdefghij")).repeated(6);
+    d.new_.Edit();
+    d.new_.FieldByName(QStringLiteral("name"))->setAsString(sixty);
+    const QString longAddress = QString(QLatin1Char('x')).repeated(300);
+    d.new_.FieldByName(QStringLiteral("adresse"))->setAsString(longAddress);
+    d.new_.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), sixty.left(50));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT adresse FROM kunde WHERE id = 1")), longAddress);
+}
+
+void TestRecordSet::closingDiscardsAnEdit()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Edit();
+    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Weg"));
+    d.new_.Close();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Anna"));
+    // The header set settles and becomes unrestricted from its next read on.
+    d.rechnungsdetailstabelle.First();
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
+    d.new_.Open();
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+}
+
+void TestRecordSet::locate_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("partial");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("current");
+    // Whole numbers always compare exactly: 1 finds neither 10 nor 12.
+    QTest::newRow("id 1 among 10 and 12") << "id" << QVariant(1) << true << false << "Zehn";
+    QTest::newRow("id 12") << "id" << QVariant(12) << true << true << "Zwölf";
+    QTest::newRow("id as text") << "id" << QVariant(QStringLiteral("12")) << false << true << "Zwölf";
+    QTest::newRow("id not a number") << "id" << QVariant(QStringLiteral("x")) << false << false << "Zehn";
+    QTest::newRow("name partial") << "name" << QVariant(QStringLiteral("Zw")) << true << true << "Zwölf";
+    QTest::newRow("name partial needs the option") << "name" << QVariant(QStringLiteral("Zw")) << false << false << "Zehn";
+    QTest::newRow("unknown field") << "nix" << QVariant(1) << false << false << "Zehn";
+}
+
+void TestRecordSet::locate()
+{
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
+    QFETCH(bool, partial);
+    QFETCH(bool, found);
+    QFETCH(QString, current);
+    testdb::Fixture db(QStringLiteral("INSERT INTO kunde (id, name) VALUES (10, 'Zehn'), (12, 'Zwölf');"));
+    InvoiceData d;
+    d.open(db.file());
+    LocateOptions options;
+    options.partialKey = partial;
+    QCOMPARE(d.new_.Locate(field, value, options), found);
+    QCOMPARE(str(d.new_, "name"), current);
+}
+
+void TestRecordSet::notifications()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    Recorder r(&d.rdetails);
+    d.rechnungsdetailstabelle.Next();
+    QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("3")}));
+    r.events.clear();
+    QVERIFY(d.rdetails.Edit());
+    QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("1"), QStringLiteral("4")}));
+    r.events.clear();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("x"));
+    QCOMPARE(r.events, QStringList{QStringLiteral("5:datum")});
+    r.events.clear();
+    d.rechnungsdetailstabelle.Post();
+    QCOMPARE(r.events, (QStringList{QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("1"), QStringLiteral("2")}));
+    // A move of the master reaches the detail's controls as a new set of rows.
+    r.events.clear();
+    d.new_.Next();
+    QVERIFY(r.events.contains(QStringLiteral("2")));
+}
+
+void TestRecordSet::refreshRereadsStoredValues()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Next();
+    db.exec(QStringLiteral("UPDATE kunde SET name = 'Bruna' WHERE id = 2; INSERT INTO kunde (name) VALUES ('Spät');"));
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno")); // a snapshot
+    d.new_.Refresh();
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruna"));
+    QCOMPARE(d.new_.RecordCount(), 3);
+}
+
+void TestRecordSet::lineAmount_data()
+{
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("quantity");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<double>("value");
+    QTest::newRow("2,5 x 4") << "2,5" << "4" << "10,00" << 10.0;
+    QTest::newRow("no quantity") << "2,5" << "" << "" << 0.0;
+    QTest::newRow("no price") << "" << "3" << "" << 0.0;
+    QTest::newRow("thousands") << "1100" << "3" << "3.300,00" << 3300.0;
+    QTest::newRow("exponent") << "1e2" << "0,5" << "50,00" << 50.0;
+}
+
+void TestRecordSet::lineAmount()
+{
+    QFETCH(QString, price);
+    QFETCH(QString, quantity);
+    QFETCH(QString, shown);
+    QFETCH(double, value);
+    testdb::Fixture db(QStringLiteral("INSERT INTO kunde (id, name) VALUES (1, 'a');"
+                                      "INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('1', '1');"
+                                      "INSERT INTO rechnung2004 (rechnungsnummer, einzelpreis, anzahl) VALUES ('1', '%1', '%2');")
+                           .arg(price, quantity));
+    InvoiceData d;
+    d.open(db.file());
+    Field *amount = d.rechnungstabelle.FieldByName(QStringLiteral("summerechn"));
+    QCOMPARE(amount->DisplayText(), shown);
+    QCOMPARE(double(amount->AsFloat()), value);
+    QCOMPARE(amount->IsNull(), shown.isEmpty());
+    QVERIFY(d.rechnungstabelle.FieldByName(QStringLiteral("mitmwst"))->IsNull());
+    QCOMPARE(d.rechnungstabelle.FieldByName(QStringLiteral("mitmwst"))->DisplayText(), QString());
+}
+
+void TestRecordSet::failingLineEndsTheRead()
+{
+    testdb::Fixture db(QStringLiteral(R"(
+INSERT INTO kunde (id, name) VALUES (1, 'a');
+INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('1', '1');
+INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VALUES
+ ('1', 'gut', '2', '1'), ('1', 'schlecht', '1.234,50', '1'), ('1', 'danach', '3', '1');)"));
+    InvoiceData d;
+    d.open(db.file());
+    RecordSet &lines = d.rechnungstabelle;
+    QCOMPARE(lines.RecordCount(), 3);
+    QCOMPARE(errorOf([&] { lines.Next(); }), QStringLiteral("'1.234,50' ist kein gültiger Gleitkommawert"));
+    // The row read before stays current; the failing row is not added.
+    QCOMPARE(str(lines, "beschreibung"), QStringLiteral("gut"));
+    QCOMPARE(lines.RecordCount(), 1);
+    // A read as a whole starts afresh; the failing row fails again whenever it is read.
+    lines.Last();
+    QCOMPARE(str(lines, "beschreibung"), QStringLiteral("danach"));
+    QCOMPARE(errorOf([&] { lines.Prior(); }), QStringLiteral("'1.234,50' ist kein gültiger Gleitkommawert"));
+    QCOMPARE(str(lines, "beschreibung"), QStringLiteral("danach"));
+    QCOMPARE(errorOf([&] { lines.First(); }), QString());
+    QCOMPARE(lines.RecordCount(), 3);
+
+    // A set whose first row fails opens and shows nothing.
+    db.exec(QStringLiteral("UPDATE rechnung2004 SET einzelpreis = '  ' WHERE beschreibung = 'gut';"));
+    lines.Close();
+    QCOMPARE(errorOf([&] { lines.Open(); }), QStringLiteral("'  ' ist kein gültiger Gleitkommawert"));
+    QVERIFY(lines.Active());
+    QVERIFY(lines.IsEmpty());
+    QVERIFY(lines.Bof() && lines.Eof());
+}
+
+void TestRecordSet::failingAssignmentKeepsTheText()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    RecordSet &lines = d.rechnungstabelle;
+    lines.Edit();
+    QCOMPARE(errorOf([&] { lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("12.50")); }),
+             QStringLiteral("'12.50' ist kein gültiger Gleitkommawert"));
+    QCOMPARE(str(lines, "einzelpreis"), QStringLiteral("12.50"));
+    QCOMPARE(lines.State(), DataSetState::Edit);
+    lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("3"));
+    QCOMPARE(lines.FieldByName(QStringLiteral("summerechn"))->DisplayText(), QStringLiteral("12,00"));
+    // Both texts invalid: the price is reported.
+    QCOMPARE(errorOf([&] { lines.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("x")); }),
+             QStringLiteral("'x' ist kein gültiger Gleitkommawert"));
+    QCOMPARE(errorOf([&] { lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("y")); }),
+             QStringLiteral("'y' ist kein gültiger Gleitkommawert"));
+}
+
+void TestRecordSet::fieldKindChecks_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing field") << "CREATE TABLE rechnung2004 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), "
+                                      "beschreibung VARCHAR(50), anzahl VARCHAR(50), einzelpreis VARCHAR(50))"
+                                   << "rechnungstabelle: Das Feld 'summe' wurde nicht gefunden";
+    QTest::newRow("integer for text") << "CREATE TABLE rechnung2004 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), "
+                                         "beschreibung VARCHAR(50), anzahl INTEGER, einzelpreis VARCHAR(50), summe VARCHAR(50))"
+                                      << "rechnungstabelle: Unterschiedliche Typen für Feld 'anzahl'; erwartet: WideString, gefunden: Integer";
+    QTest::newRow("memo for text") << "CREATE TABLE rechnung2004 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), "
+                                      "beschreibung TEXT, anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50))"
+                                   << "rechnungstabelle: Unterschiedliche Typen für Feld 'beschreibung'; erwartet: WideString, gefunden: Memo";
+    QTest::newRow("text for id") << "CREATE TABLE rechnung2004 (id VARCHAR(10), rechnungsnummer VARCHAR(50), "
+                                    "beschreibung VARCHAR(50), anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50))"
+                                 << "rechnungstabelle: Unterschiedliche Typen für Feld 'id'; erwartet: AutoInc, gefunden: WideString";
+    // Any text column of any length, and any integer id, will do.
+    QTest::newRow("other lengths and plain integer id")
+        << "CREATE TABLE rechnung2004 (id INTEGER PRIMARY KEY, rechnungsnummer NVARCHAR(10), "
+           "beschreibung CHAR(200), anzahl VARCHAR(5), einzelpreis VARCHAR, summe NCHAR(3))"
+        << "";
+    QTest::newRow("untyped column holding numbers")
+        << "CREATE TABLE rechnung2004 (id INTEGER PRIMARY KEY, rechnungsnummer VARCHAR(50), "
+           "beschreibung VARCHAR(50), anzahl, einzelpreis VARCHAR(50), summe VARCHAR(50));"
+           "INSERT INTO rechnung2004 (rechnungsnummer, anzahl) VALUES ('1', 3)"
+        << "rechnungstabelle: Unterschiedliche Typen für Feld 'anzahl'; erwartet: WideString, gefunden: Integer";
+}
+
+void TestRecordSet::fieldKindChecks()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, error);
+    testdb::Fixture db(QStringLiteral("DROP TABLE rechnung2004; ") + sql + QLatin1Char(';'));
+    InvoiceData d;
+    d.connection.open(db.file());
+    d.rechnungstabelle.setTableName(QStringLiteral("rechnung2004"));
+    QCOMPARE(errorOf([&] { d.rechnungstabelle.Open(); }), error);
+    QCOMPARE(d.rechnungstabelle.Active(), error.isEmpty());
+}
+
+void TestRecordSet::recordSetErrors()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    const QString closed = QStringLiteral("nrquery: Operation bei geschlossener Datenmenge nicht ausführbar");
+    RecordSet &q = d.nrquery;
+    QCOMPARE(errorOf([&] { q.First(); }), closed);
+    QCOMPARE(errorOf([&] { q.Next(); }), closed);
+    QCOMPARE(errorOf([&] { q.Prior(); }), closed);
+    QCOMPARE(errorOf([&] { q.Last(); }), closed);
+    QCOMPARE(errorOf([&] { q.Edit(); }), closed);
+    QCOMPARE(errorOf([&] { q.Insert(); }), closed);
+    QCOMPARE(errorOf([&] { q.Append(); }), closed);
+    QCOMPARE(errorOf([&] { q.Delete(); }), closed);
+    QCOMPARE(errorOf([&] { q.Refresh(); }), closed);
+    QCOMPARE(errorOf([&] { q.Locate(QStringLiteral("id"), 1); }), closed);
+    QCOMPARE(errorOf([&] { d.new_.Post(); }), QStringLiteral("new: Datenmenge weder im Editier- noch im Einfügemodus"));
+    QCOMPARE(errorOf([&] { d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("x")); }),
+             QStringLiteral("new: Datenmenge weder im Editier- noch im Einfügemodus"));
+    QCOMPARE(errorOf([&] { d.rechnungstabelle.setTableName(QStringLiteral("rechnung")); }),
+             QStringLiteral("rechnungstabelle: Operation bei geöffneter Datenmenge nicht ausführbar"));
+    // The last-number query reads the newest header first.
+    q.Open();
+    QCOMPARE(str(q, "nr"), QStringLiteral("7"));
+    QCOMPARE(q.FieldByName(QStringLiteral("id"))->kind(), FieldKind::AutoInc);
+}
+
+void TestRecordSet::lostUpdateKeepsTheRowPending_data()
+{
+    QTest::addColumn<QString>("otherProgram");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("changed") << "UPDATE kunde SET name = 'Anders' WHERE id = 1"
+                             << "Der Datensatz wurde inzwischen von einem anderen Programm geändert. "
+                                "Die Änderungen wurden nicht gespeichert; bitte abbrechen und neu laden";
+    QTest::newRow("deleted") << "DELETE FROM kunde WHERE id = 1"
+                             << "Der Datensatz wurde inzwischen von einem anderen Programm gelöscht. Die Änderungen wurden nicht gespeichert";
+}
+
+void TestRecordSet::lostUpdateKeepsTheRowPending()
+{
+    QFETCH(QString, otherProgram);
+    QFETCH(QString, error);
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Edit();
+    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
+    db.exec(otherProgram);
+    QCOMPARE(errorOf([&] { d.new_.Post(); }), error);
+    QCOMPARE(d.new_.State(), DataSetState::Edit);
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Meins"));
+    QVERIFY(db.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Meins'")) == QLatin1String("0"));
+    // A field nobody else touched still posts: only assigned fields are checked.
+    d.new_.Cancel();
+    d.new_.Last();
+    d.new_.Edit();
+    d.new_.FieldByName(QStringLiteral("piva"))->setAsString(QStringLiteral("IT 1"));
+    db.exec(QStringLiteral("UPDATE kunde SET name = 'Carlotta' WHERE id = 3"));
+    d.new_.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT name || '|' || piva FROM kunde WHERE id = 3")), QStringLiteral("Carlotta|IT 1"));
+}
+
+void TestRecordSet::lockedDatabaseKeepsTheRowPending()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.connection.open(db.file(), 50);
+    d.kundentabelle.Open();
+    d.rechnungsdetailstabelle.Open();
+    d.rechnungstabelle.Open();
+    d.new_.Open();
+    d.new_.Edit();
+    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Gesperrt"));
+
+    sqlite3 *other = nullptr;
+    QCOMPARE(sqlite3_open(db.file().toUtf8().constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const QString msg = errorOf([&] { d.new_.Post(); });
+    QVERIFY2(msg.startsWith(QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt")), qPrintable(msg));
+    QCOMPARE(d.new_.State(), DataSetState::Edit);
+    // A second program holding the file locked also stops a new connection.
+    Connection c;
+    const QString openMsg = errorOf([&] { c.open(db.file(), 50); });
+    QVERIFY2(openMsg.contains(QStringLiteral("gesperrt")), qPrintable(openMsg));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    d.new_.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Gesperrt"));
+}
+
+void TestRecordSet::openingBadFiles_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("missing") << QByteArray() << "wurde nicht gefunden";
+    QTest::newRow("not a database") << QByteArray("Rechnung 1\nRechnung 2\n").repeated(100) << "keine Datenbank";
+}
+
+void TestRecordSet::openingBadFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("rechungen.mdb"));
+    if (!content.isEmpty()) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    InvoiceData d;
+    const QString msg = errorOf([&] { d.open(file); });
+    QVERIFY2(msg.contains(expected), qPrintable(msg));
+    QVERIFY(!d.connection.isOpen());
+    // Nothing is created and nothing is written.
+    QCOMPARE(QFile::exists(file), !content.isEmpty());
+    if (!content.isEmpty()) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), content);
+    }
+}
+
+void TestRecordSet::searchTextNeverRunsAStatement_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("matches");
+    QTest::newRow("apostrophe") << "O'Neil" << 1;
+    QTest::newRow("second statement") << "'; DELETE FROM kunde; --" << 0;
+    QTest::newRow("drop after quote") << "x'); DROP TABLE kunde; SELECT ('" << 0;
+    QTest::newRow("colon parameter") << ":name" << 0;
+    QTest::newRow("percent wildcard") << "%" << 4;
+    QTest::newRow("underscore wildcard") << "Ann_" << 1;
+    QTest::newRow("long text") << QString(200, QLatin1Char('a')) << 0;
+    QTest::newRow("empty") << "" << 4;
+}
+
+void TestRecordSet::searchTextNeverRunsAStatement()
+{
+    QFETCH(QString, text);
+    QFETCH(int, matches);
+    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral("INSERT INTO kunde (name) VALUES ('O''Neil');"));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.setSQL(InvoiceData::customerSearchSql(text));
+    d.new_.Open();
+    QCOMPARE(d.new_.RecordCount(), matches);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("4"));
+}
+
+void TestRecordSet::secondStatementIsRefused()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.setSQL(QStringLiteral("SELECT * FROM kunde; DELETE FROM kunde"));
+    QVERIFY(!errorOf([&] { d.new_.Open(); }).isEmpty());
+    d.new_.setSQL(QStringLiteral("DELETE FROM kunde"));
+    QVERIFY(!errorOf([&] { d.new_.Open(); }).isEmpty());
+    QVERIFY(!d.new_.Active());
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
+}
+
+void TestRecordSet::yearChangeStoresPendingHeaderFirst()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral(
+        "INSERT INTO rechnungsdaten2003 (nr, kundennummer) VALUES ('2003-1', '1');"
+        "INSERT INTO rechnung2003 (rechnungsnummer, beschreibung) VALUES ('2003-1', 'Alt');"));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungsdetailstabelle.Edit();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("bezahlung"))->setAsString(QStringLiteral("bezahlt"));
+    d.setYear(2003);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("bezahlt"));
+    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("2003-1"));
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Alt"));
+
+    // When storing fails, the year stays and the row stays pending.
+    d.rechnungsdetailstabelle.Edit();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("bezahlung"))->setAsString(QStringLiteral("30 Tage"));
+    db.exec(QStringLiteral("UPDATE rechnungsdaten2003 SET bezahlung = 'fremd'"));
+    QVERIFY(!errorOf([&] { d.setYear(2002); }).isEmpty());
+    QCOMPARE(d.year(), 2003);
+    QCOMPARE(d.rechnungsdetailstabelle.TableName(), QStringLiteral("rechnungsdaten2003"));
+    QCOMPARE(d.rechnungsdetailstabelle.State(), DataSetState::Edit);
+    QCOMPARE(str(d.rechnungsdetailstabelle, "bezahlung"), QStringLiteral("30 Tage"));
+}
+
+void TestRecordSet::missingYearTablesLeaveTheSetClosed()
+{
+    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral("DROP TABLE rechnungsdaten2003; DROP TABLE rechnung2003;"));
+    InvoiceData d;
+    d.open(db.file());
+    const QString msg = errorOf([&] { d.setYear(2003); });
+    QVERIFY2(msg.contains(QStringLiteral("rechnungsdaten2003")), qPrintable(msg));
+    QVERIFY(!d.rechnungsdetailstabelle.Active());
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 0);
+    d.setYear(2004);
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestRecordSet)
+#include "tst_recordset.moc"
