@@ -1,0 +1,676 @@
+// Runs the rechnung-db tool as a separate program, the way a user or a
+// benchmark script would, and checks the files it leaves behind.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+namespace {
+
+// The database is read through a connection of its own, like a second
+// program would after the tool has finished.
+namespace db {
+
+QString schemaText()
+{
+    QFile f(QStringLiteral(RECHNUNG_SCHEMA_FILE));
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("cannot read schema %s", RECHNUNG_SCHEMA_FILE);
+    return QString::fromUtf8(f.readAll());
+}
+
+void exec(const QString &file, const QString &sql)
+{
+    sqlite3 *handle = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(file));
+    char *err = nullptr;
+    if (sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(err);
+        sqlite3_free(err);
+        sqlite3_close(handle);
+        qFatal("SQL failed: %s\n%s", qPrintable(msg), qPrintable(sql));
+    }
+    sqlite3_close(handle);
+}
+
+// One value of a query as text, "" for NULL. Read-only, so that a missing
+// file is an error rather than a new empty database.
+QString scalar(const QString &file, const QString &sql)
+{
+    sqlite3 *handle = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(handle);
+        qFatal("cannot open %s", qPrintable(file));
+    }
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(handle));
+        sqlite3_close(handle);
+        qFatal("SQL failed: %s\n%s", qPrintable(msg), qPrintable(sql));
+    }
+    QString out;
+    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
+        out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    sqlite3_close(handle);
+    return out;
+}
+
+} // namespace db
+
+struct Result
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result runTool(const QStringList &args, const QString &workDir = QString(),
+               const QString &program = QStringLiteral(RECHNUNG_DB_TOOL))
+{
+    QProcess p;
+    p.setProgram(program);
+    p.setArguments(args);
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start();
+    Result r;
+    if (!p.waitForStarted() || !p.waitForFinished(180000) || p.exitStatus() != QProcess::NormalExit) {
+        r.err = QStringLiteral("tool did not run to its end: ") + p.errorString();
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+bool isOneLine(const QString &text)
+{
+    return text.endsWith(QLatin1Char('\n')) && text.count(QLatin1Char('\n')) == 1;
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+long long count(const QString &file, const QString &sql)
+{
+    return db::scalar(file, sql).toLongLong();
+}
+
+// Every row of a table as text, to compare two databases by content.
+QString dump(const QString &file, const QString &table)
+{
+    const QString columns = db::scalar(
+        file, QStringLiteral("SELECT group_concat('quote(' || name || ')', ' || '','' || ') "
+                             "FROM (SELECT name FROM pragma_table_info('%1') ORDER BY cid)")
+                  .arg(table));
+    return db::scalar(file, QStringLiteral("SELECT group_concat(r, char(10)) FROM "
+                                               "(SELECT %1 AS r FROM %2 ORDER BY id)")
+                                    .arg(columns, table));
+}
+
+struct Year
+{
+    const char *label;
+    const char *headers;
+    const char *lines;
+};
+
+const Year years[] = {
+    {"2004", "rechnungsdaten2004", "rechnung2004"},
+    {"2003", "rechnungsdaten2003", "rechnung2003"},
+    {"2002", "rechnungsdaten", "rechnung"},
+};
+
+const char *const allTables[] = {"kunde", "rechnungsdaten2004", "rechnung2004", "rechnungsdaten2003",
+                                 "rechnung2003", "rechnungsdaten", "rechnung"};
+
+const char *const headerColumns =
+    "id INTEGER pk, nr VARCHAR(50), datum VARCHAR(50), bezahlung VARCHAR(50), "
+    "kundennummer VARCHAR(50), bestimmungsort VARCHAR(50)";
+const char *const lineColumns =
+    "id INTEGER pk, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), anzahl VARCHAR(50), "
+    "einzelpreis VARCHAR(50), summe VARCHAR(50)";
+
+// Rows whose unit price is not digits with at most one decimal comma and
+// at most two decimals after it.
+QString badPriceCondition()
+{
+    return QStringLiteral("einzelpreis IS NULL OR einzelpreis = '' OR einzelpreis GLOB '*[^0-9,]*' "
+                          "OR einzelpreis GLOB '*,*,*' OR einzelpreis GLOB ',*' OR einzelpreis GLOB '*,' "
+                          "OR einzelpreis GLOB '*,[0-9][0-9][0-9]*'");
+}
+
+} // namespace
+
+class TstRechnungDb : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_created, m_demo, m_generated;
+    Result m_createRun, m_demoRun, m_generateRun;
+
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    // 0, 1, 2: the databases made by create, demo and generate at the start.
+    const QString &made(int which) const { return which == 0 ? m_created : which == 1 ? m_demo : m_generated; }
+    const Result &run(int which) const { return which == 0 ? m_createRun : which == 1 ? m_demoRun : m_generateRun; }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_created = file(QStringLiteral("leer.mdb"));
+        m_demo = file(QStringLiteral("rechungen.mdb"));
+        m_generated = file(QStringLiteral("gross.mdb"));
+        m_createRun = runTool({QStringLiteral("create"), m_created});
+        m_demoRun = runTool({QStringLiteral("demo"), m_demo});
+        m_generateRun = runTool({QStringLiteral("generate"), m_generated, QStringLiteral("--customers"),
+                                 QStringLiteral("7"), QStringLiteral("--headers"), QStringLiteral("25"),
+                                 QStringLiteral("--lines"), QStringLiteral("100")});
+        QCOMPARE(m_createRun.err, QString());
+        QCOMPARE(m_demoRun.err, QString());
+        QCOMPARE(m_generateRun.err, QString());
+    }
+
+    void successReport_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::newRow("create") << 0;
+        QTest::newRow("demo") << 1;
+        QTest::newRow("generate") << 2;
+    }
+
+    void successReport()
+    {
+        QFETCH(int, which);
+        const Result &r = run(which);
+        const QString &f = made(which);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(isOneLine(r.out), qPrintable(r.out));
+        QVERIFY2(r.out.contains(f), qPrintable(r.out));
+        QCOMPARE(r.err, QString());
+        // The rollback journal of a finished database is gone, and the
+        // database is left in the default journal mode for the program.
+        QVERIFY(!QFile::exists(f + QStringLiteral("-journal")));
+        QCOMPARE(db::scalar(f, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("delete"));
+        QCOMPARE(db::scalar(f, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    }
+
+    void tableColumns_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("columns");
+        const QString customer = QStringLiteral(
+            "id INTEGER pk, name VARCHAR(50), adresse TEXT, telefon VARCHAR(50), piva VARCHAR(50), "
+            "ansprache VARCHAR(50), kundennr VARCHAR(50), name2 VARCHAR(50)");
+        const char *const names[] = {"create", "demo", "generate"};
+        for (int which = 0; which < 3; ++which) {
+            QTest::addRow("%s kunde", names[which]) << which << QStringLiteral("kunde") << customer;
+            for (const Year &y : years) {
+                QTest::addRow("%s %s", names[which], y.headers)
+                    << which << QString::fromLatin1(y.headers) << QString::fromLatin1(headerColumns);
+                QTest::addRow("%s %s", names[which], y.lines)
+                    << which << QString::fromLatin1(y.lines) << QString::fromLatin1(lineColumns);
+            }
+        }
+    }
+
+    void tableColumns()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, table);
+        QFETCH(QString, columns);
+        const QString &f = made(which);
+        const QString actual = db::scalar(
+            f, QStringLiteral("SELECT group_concat(c, ', ') FROM (SELECT name || ' ' || type || "
+                              "CASE WHEN pk THEN ' pk' ELSE '' END AS c FROM pragma_table_info('%1') ORDER BY cid)")
+                   .arg(table));
+        QCOMPARE(actual, columns);
+    }
+
+    void onlyTheSevenTables_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::newRow("create") << 0;
+        QTest::newRow("demo") << 1;
+        QTest::newRow("generate") << 2;
+    }
+
+    void onlyTheSevenTables()
+    {
+        QFETCH(int, which);
+        const QString &f = made(which);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM sqlite_master "
+                                         "WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")),
+                 7LL);
+    }
+
+    void createLeavesTablesEmpty()
+    {
+        for (const char *table : allTables)
+            QCOMPARE(count(m_created, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(table))), 0LL);
+    }
+
+    // ---- demo data ------------------------------------------------------
+
+    void demoReportMatchesContent()
+    {
+        const long long customers = count(m_demo, QStringLiteral("SELECT count(*) FROM kunde"));
+        long long headers = 0, lines = 0;
+        for (const Year &y : years) {
+            headers += count(m_demo, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(y.headers)));
+            lines += count(m_demo, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(y.lines)));
+        }
+        QVERIFY2(customers >= 8, qPrintable(QString::number(customers)));
+        const QString expected = QStringLiteral("%1 Kunden, %2 Rechnungen, %3 Positionen").arg(customers).arg(headers).arg(lines);
+        QVERIFY2(m_demoRun.out.contains(expected), qPrintable(m_demoRun.out + QStringLiteral(" / ") + expected));
+    }
+
+    void demoExactlyOneCustomerWithoutInvoices()
+    {
+        const QString noInvoiceAtAll = QStringLiteral(
+            "SELECT count(*) FROM kunde k WHERE "
+            "NOT EXISTS (SELECT 1 FROM rechnungsdaten2004 h WHERE h.kundennummer = CAST(k.id AS TEXT)) AND "
+            "NOT EXISTS (SELECT 1 FROM rechnungsdaten2003 h WHERE h.kundennummer = CAST(k.id AS TEXT)) AND "
+            "NOT EXISTS (SELECT 1 FROM rechnungsdaten h WHERE h.kundennummer = CAST(k.id AS TEXT))");
+        QCOMPARE(count(m_demo, noInvoiceAtAll), 1LL);
+        const QString no2004Invoice = QStringLiteral(
+            "SELECT count(*) FROM kunde k WHERE "
+            "NOT EXISTS (SELECT 1 FROM rechnungsdaten2004 h WHERE h.kundennummer = CAST(k.id AS TEXT))");
+        QCOMPARE(count(m_demo, no2004Invoice), 1LL);
+    }
+
+    void demoYear_data()
+    {
+        QTest::addColumn<QString>("headers");
+        QTest::addColumn<QString>("lines");
+        for (const Year &y : years)
+            QTest::newRow(y.label) << QString::fromLatin1(y.headers) << QString::fromLatin1(y.lines);
+    }
+
+    void demoYear()
+    {
+        QFETCH(QString, headers);
+        QFETCH(QString, lines);
+        QVERIFY(count(m_demo, QStringLiteral("SELECT count(*) FROM %1").arg(headers)) >= 2);
+        // A header is found through its customer's id written as decimal text.
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM %1 h WHERE NOT EXISTS "
+                                              "(SELECT 1 FROM kunde k WHERE CAST(k.id AS TEXT) = h.kundennummer)")
+                                   .arg(headers)),
+                 0LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) - count(DISTINCT nr) FROM %1").arg(headers)), 0LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM %1 l WHERE NOT EXISTS "
+                                              "(SELECT 1 FROM %2 h WHERE h.nr = l.rechnungsnummer)")
+                                   .arg(lines, headers)),
+                 0LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM %1 h WHERE NOT EXISTS "
+                                              "(SELECT 1 FROM %2 l WHERE h.nr = l.rechnungsnummer)")
+                                   .arg(headers, lines)),
+                 0LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(lines, badPriceCondition())), 0LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM %1 WHERE summe IS NOT NULL").arg(lines)), 0LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM %1 WHERE beschreibung IS NULL OR beschreibung = ''")
+                                   .arg(lines)),
+                 0LL);
+    }
+
+    void demoPricesUseDecimalComma()
+    {
+        QVERIFY(count(m_demo, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE einzelpreis = '2,50'")) > 0);
+        QVERIFY(count(m_demo, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE einzelpreis = '14,90'")) > 0);
+        // Whole euros written without decimals occur too.
+        QVERIFY(count(m_demo, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE einzelpreis NOT LIKE '%,%'")) > 0);
+    }
+
+    void demoInvoiceWithMoreThanThirtyLines()
+    {
+        QVERIFY(count(m_demo, QStringLiteral("SELECT max(n) FROM (SELECT count(*) AS n FROM rechnung2004 "
+                                             "GROUP BY rechnungsnummer)"))
+                > 30);
+    }
+
+    void demoLineWithoutQuantity()
+    {
+        QVERIFY(count(m_demo, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE anzahl IS NULL OR anzahl = ''")) >= 1);
+        // All other quantities are plain whole numbers.
+        for (const Year &y : years)
+            QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM %1 WHERE anzahl <> '' AND anzahl GLOB '*[^0-9]*'")
+                                       .arg(QLatin1String(y.lines))),
+                     0LL);
+    }
+
+    void demoDescriptionLongEnoughToWrap()
+    {
+        QVERIFY(count(m_demo, QStringLiteral("SELECT max(length(beschreibung)) FROM rechnung2004")) >= 40);
+    }
+
+    void demoTextsFitTheColumns_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("columns");
+        QTest::newRow("kunde") << QStringLiteral("kunde")
+                               << QStringLiteral("name,telefon,piva,ansprache,kundennr,name2");
+        for (const Year &y : years) {
+            QTest::newRow(y.headers) << QString::fromLatin1(y.headers)
+                                     << QStringLiteral("nr,datum,bezahlung,kundennummer,bestimmungsort");
+            QTest::newRow(y.lines) << QString::fromLatin1(y.lines)
+                                   << QStringLiteral("rechnungsnummer,beschreibung,anzahl,einzelpreis");
+        }
+    }
+
+    void demoTextsFitTheColumns()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, columns);
+        for (const QString &column : columns.split(QLatin1Char(','))) {
+            const QString longest = db::scalar(
+                m_demo, QStringLiteral("SELECT %1 FROM %2 ORDER BY length(%1) DESC LIMIT 1").arg(column, table));
+            QVERIFY2(longest.size() <= 50, qPrintable(table + QLatin1Char('.') + column + QStringLiteral(": ") + longest));
+        }
+    }
+
+    void demoNamesAndAddresses()
+    {
+        // Stored as UTF-8: the umlauts read back exactly.
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Gärtnerei Müller & Söhne'")), 1LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Vivai Bernardi S.n.c.'")), 1LL);
+        const QString lineBreaks = QStringLiteral(
+            "(length(adresse) - length(replace(adresse, char(13) || char(10), ''))) / 2");
+        QVERIFY(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde WHERE %1 = 1").arg(lineBreaks)) > 0);
+        QVERIFY(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde WHERE %1 = 2").arg(lineBreaks)) > 0);
+        // No bare line feed or carriage return outside a CRLF pair.
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde WHERE "
+                                              "instr(replace(adresse, char(13) || char(10), ''), char(10)) > 0 OR "
+                                              "instr(replace(adresse, char(13) || char(10), ''), char(13)) > 0")),
+                 0LL);
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde WHERE name IS NULL OR name = '' "
+                                              "OR adresse IS NULL OR ansprache IS NULL OR piva IS NULL")),
+                 0LL);
+    }
+
+    void demo2004NumbersAreDistinct()
+    {
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(DISTINCT nr) FROM rechnungsdaten2004")),
+                 count(m_demo, QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")));
+    }
+
+    // ---- generated data -------------------------------------------------
+
+    void generate_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<long long>("customers");
+        QTest::addColumn<long long>("headers");
+        QTest::addColumn<long long>("lines");
+        QTest::newRow("nothing") << QStringList{"--customers", "0", "--headers", "0", "--lines", "0"} << 0LL << 0LL << 0LL;
+        QTest::newRow("customers only") << QStringList{"--customers", "5", "--headers", "0", "--lines", "0"} << 5LL << 0LL << 0LL;
+        QTest::newRow("one of each") << QStringList{"--customers", "1", "--headers", "1", "--lines", "1"} << 1LL << 1LL << 1LL;
+        QTest::newRow("fewer lines than headers") << QStringList{"--customers", "4", "--headers", "9", "--lines", "5"} << 4LL << 9LL << 5LL;
+        QTest::newRow("more customers than headers") << QStringList{"--customers", "30", "--headers", "3", "--lines", "10"} << 30LL << 3LL << 10LL;
+        QTest::newRow("uneven split") << QStringList{"--customers", "13", "--headers", "37", "--lines", "401"} << 13LL << 37LL << 401LL;
+        QTest::newRow("round hundreds") << QStringList{"--customers", "100", "--headers", "200", "--lines", "1000"} << 100LL << 200LL << 1000LL;
+        QTest::newRow("options reordered") << QStringList{"--lines", "60", "--customers", "3", "--headers", "12"} << 3LL << 12LL << 60LL;
+        QTest::newRow("option=value") << QStringList{"--headers=8", "--lines=20", "--customers=2"} << 2LL << 8LL << 20LL;
+    }
+
+    void generate()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(long long, customers);
+        QFETCH(long long, headers);
+        QFETCH(long long, lines);
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("gen.mdb"));
+        // The file name may also stand after the options.
+        const Result r = runTool(QStringList{QStringLiteral("generate")} + options + QStringList{f});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(isOneLine(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("%1 Kunden, %2 Rechnungen, %3 Positionen").arg(customers).arg(headers).arg(lines)),
+                 qPrintable(r.out));
+
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM kunde")), customers);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), headers);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnung2004")), lines);
+        for (const char *table : {"rechnungsdaten2003", "rechnung2003", "rechnungsdaten", "rechnung"})
+            QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(table))), 0LL);
+
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnungsdaten2004 h WHERE NOT EXISTS "
+                                         "(SELECT 1 FROM kunde k WHERE CAST(k.id AS TEXT) = h.kundennummer)")),
+                 0LL);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnung2004 l WHERE NOT EXISTS "
+                                         "(SELECT 1 FROM rechnungsdaten2004 h WHERE h.nr = l.rechnungsnummer)")),
+                 0LL);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(DISTINCT nr) FROM rechnungsdaten2004")), headers);
+        // Lines are shared out over the headers, not piled on a few.
+        const long long headersWithLines =
+            count(f, QStringLiteral("SELECT count(DISTINCT rechnungsnummer) FROM rechnung2004"));
+        QCOMPARE(headersWithLines, qMin(headers, lines));
+        if (headers > 0 && lines >= headers) {
+            const long long most = count(f, QStringLiteral("SELECT max(n) FROM (SELECT count(*) AS n FROM rechnung2004 GROUP BY rechnungsnummer)"));
+            QVERIFY(most <= lines / headers + 1);
+        }
+        if (headers >= 2 * customers && customers > 1)
+            QVERIFY(count(f, QStringLiteral("SELECT count(DISTINCT kundennummer) FROM rechnungsdaten2004")) > customers / 2);
+
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE %1").arg(badPriceCondition())), 0LL);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE anzahl GLOB '*[^0-9]*' "
+                                         "OR CAST(anzahl AS INTEGER) NOT BETWEEN 1 AND 50")),
+                 0LL);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE length(beschreibung) NOT BETWEEN 10 AND 30")),
+                 0LL);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE summe IS NOT NULL")), 0LL);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM kunde WHERE name IS NULL OR length(name) > 50 "
+                                         "OR length(name2) > 50 OR instr(adresse, char(13) || char(10)) = 0")),
+                 0LL);
+        QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnungsdaten2004 WHERE datum NOT GLOB '[0-3][0-9].[01][0-9].2004'")),
+                 0LL);
+        QCOMPARE(db::scalar(f, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("delete"));
+    }
+
+    void generateIsRepeatable()
+    {
+        QTemporaryDir dir;
+        const QStringList options{QStringLiteral("--customers"), QStringLiteral("6"), QStringLiteral("--headers"),
+                                  QStringLiteral("20"), QStringLiteral("--lines"), QStringLiteral("90")};
+        const QString a = dir.filePath(QStringLiteral("a.mdb"));
+        const QString b = dir.filePath(QStringLiteral("b.mdb"));
+        QCOMPARE(runTool(QStringList{QStringLiteral("generate"), a} + options).exitCode, 0);
+        QCOMPARE(runTool(QStringList{QStringLiteral("generate"), b} + options).exitCode, 0);
+        for (const char *table : {"kunde", "rechnungsdaten2004", "rechnung2004"}) {
+            const QString contentA = dump(a, QLatin1String(table));
+            QVERIFY(!contentA.isEmpty());
+            QCOMPARE(contentA, dump(b, QLatin1String(table)));
+        }
+    }
+
+    // ---- refusals and errors --------------------------------------------
+
+    void refusesToOverwrite_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("existing");
+        const QStringList commands[] = {
+            {QStringLiteral("create")},
+            {QStringLiteral("demo")},
+            {QStringLiteral("generate"), QStringLiteral("--customers"), QStringLiteral("2"), QStringLiteral("--headers"),
+             QStringLiteral("2"), QStringLiteral("--lines"), QStringLiteral("2")},
+        };
+        for (const QStringList &c : commands) {
+            QTest::addRow("%s over text file", qPrintable(c.first())) << c << QStringLiteral("text");
+            QTest::addRow("%s over database", qPrintable(c.first())) << c << QStringLiteral("database");
+            QTest::addRow("%s over empty file", qPrintable(c.first())) << c << QStringLiteral("empty");
+            QTest::addRow("%s over folder", qPrintable(c.first())) << c << QStringLiteral("folder");
+        }
+    }
+
+    void refusesToOverwrite()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QString, existing);
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
+        if (existing == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("rechungen.mdb")));
+        } else if (existing == QLatin1String("database")) {
+            db::exec(f, db::schemaText());
+            db::exec(f, QStringLiteral("INSERT INTO kunde (name) VALUES ('Baumschule Beispiel')"));
+        } else {
+            QFile out(f);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            if (existing == QLatin1String("text"))
+                out.write("Wichtige Daten, bitte nicht überschreiben\n");
+        }
+        QByteArray before;
+        if (existing != QLatin1String("folder")) {
+            QFile in(f);
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            before = in.readAll();
+        }
+        const QStringList entriesBefore = entries(dir.path());
+
+        QStringList args = command;
+        args.insert(1, f);
+        const Result r = runTool(args);
+
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(isOneLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(f), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(entries(dir.path()), entriesBefore);
+        if (existing == QLatin1String("folder")) {
+            QVERIFY(QFileInfo(f).isDir());
+            QVERIFY(entries(f).isEmpty());
+        } else {
+            QFile in(f);
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            QCOMPARE(in.readAll(), before);
+        }
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"erzeugen", "neu.mdb"};
+        QTest::newRow("command in capitals") << QStringList{"CREATE", "neu.mdb"};
+        QTest::newRow("create without file") << QStringList{"create"};
+        QTest::newRow("demo without file") << QStringList{"demo"};
+        QTest::newRow("create with empty file name") << QStringList{"create", ""};
+        QTest::newRow("create with two files") << QStringList{"create", "neu.mdb", "noch.mdb"};
+        QTest::newRow("demo with an option") << QStringList{"demo", "neu.mdb", "--customers", "3"};
+        QTest::newRow("generate without file") << QStringList{"generate", "--customers", "1", "--headers", "1", "--lines", "1"};
+        QTest::newRow("generate with two files") << QStringList{"generate", "neu.mdb", "noch.mdb", "--customers", "1", "--headers", "1", "--lines", "1"};
+        QTest::newRow("generate without options") << QStringList{"generate", "neu.mdb"};
+        QTest::newRow("generate without --lines") << QStringList{"generate", "neu.mdb", "--customers", "1", "--headers", "1"};
+        QTest::newRow("generate without --customers") << QStringList{"generate", "neu.mdb", "--headers", "1", "--lines", "1"};
+        QTest::newRow("letters as number") << QStringList{"generate", "neu.mdb", "--customers", "abc", "--headers", "1", "--lines", "1"};
+        QTest::newRow("negative number") << QStringList{"generate", "neu.mdb", "--customers", "-3", "--headers", "1", "--lines", "1"};
+        QTest::newRow("decimal number") << QStringList{"generate", "neu.mdb", "--customers", "2,5", "--headers", "1", "--lines", "1"};
+        QTest::newRow("number with sign") << QStringList{"generate", "neu.mdb", "--customers", "+2", "--headers", "1", "--lines", "1"};
+        QTest::newRow("number with space") << QStringList{"generate", "neu.mdb", "--customers", " 2", "--headers", "1", "--lines", "1"};
+        QTest::newRow("empty number") << QStringList{"generate", "neu.mdb", "--customers=", "--headers", "1", "--lines", "1"};
+        QTest::newRow("number too large") << QStringList{"generate", "neu.mdb", "--customers", "99999999999999999999999", "--headers", "1", "--lines", "1"};
+        QTest::newRow("number above the limit") << QStringList{"generate", "neu.mdb", "--customers", "1", "--headers", "1", "--lines", "1000000000000"};
+        QTest::newRow("value missing at end") << QStringList{"generate", "neu.mdb", "--customers", "1", "--headers", "1", "--lines"};
+        QTest::newRow("unknown option") << QStringList{"generate", "neu.mdb", "--kunden", "1", "--customers", "1", "--headers", "1", "--lines", "1"};
+        QTest::newRow("option given twice") << QStringList{"generate", "neu.mdb", "--customers", "1", "--customers", "2", "--headers", "1", "--lines", "1"};
+        QTest::newRow("headers without customers") << QStringList{"generate", "neu.mdb", "--customers", "0", "--headers", "3", "--lines", "0"};
+        QTest::newRow("lines without headers") << QStringList{"generate", "neu.mdb", "--customers", "2", "--headers", "0", "--lines", "4"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        const Result r = runTool(args, dir.path());
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(isOneLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QLatin1String("Aufruf: rechnung-db")), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(entries(dir.path()), QStringList());
+    }
+
+    void helpGoesToStandardOutput()
+    {
+        const Result r = runTool({QStringLiteral("--help")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(isOneLine(r.out));
+        QVERIFY(r.out.contains(QLatin1String("generate DATEI --customers N --headers N --lines N")));
+        QCOMPARE(r.err, QString());
+    }
+
+    void missingFolder_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("create") << QStringList{"create"};
+        QTest::newRow("demo") << QStringList{"demo"};
+        QTest::newRow("generate") << QStringList{"generate", "--customers", "3", "--headers", "3", "--lines", "3"};
+    }
+
+    void missingFolder()
+    {
+        QFETCH(QStringList, command);
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("fehlt/rechungen.mdb"));
+        QStringList args = command;
+        args.insert(1, f);
+        const Result r = runTool(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(isOneLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(f), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(entries(dir.path()), QStringList());
+    }
+
+    // A file size limit makes SQLite's writes fail after the file has been
+    // created, the way a full disk would.
+    void failureAfterCreationLeavesNothing_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("create") << QStringList{"create"};
+        QTest::newRow("demo") << QStringList{"demo"};
+        QTest::newRow("generate") << QStringList{"generate", "--customers", "500", "--headers", "2000", "--lines", "20000"};
+    }
+
+    void failureAfterCreationLeavesNothing()
+    {
+        QFETCH(QStringList, command);
+        QTemporaryDir dir;
+        QStringList args = command;
+        args.insert(1, QStringLiteral("rechungen.mdb"));
+        const QStringList shell{QStringLiteral("-c"), QStringLiteral("ulimit -f 16 && exec \"$0\" \"$@\""),
+                                QStringLiteral(RECHNUNG_DB_TOOL)};
+        const Result r = runTool(shell + args, dir.path(), QStringLiteral("/bin/sh"));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(isOneLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(entries(dir.path()), QStringList());
+    }
+
+    void relativeFileNameInWorkingFolder()
+    {
+        QTemporaryDir dir;
+        const Result r = runTool({QStringLiteral("create"), QStringLiteral("rechungen.mdb")}, dir.path());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("rechungen.mdb")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TstRechnungDb)
+#include "tst_rechnung_db.moc"

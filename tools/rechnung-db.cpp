@@ -1,0 +1,924 @@
+// rechnung-db: makes new invoicing databases, either empty, filled with a small
+// demo data set that shows the program off, or filled with large generated
+// data for measurements. It never touches a file that already exists.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <iterator>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+const char *const usageText =
+    "Aufruf: rechnung-db create DATEI | rechnung-db demo DATEI | "
+    "rechnung-db generate DATEI --customers N --headers N --lines N";
+
+// Large enough for any benchmark, small enough that no index arithmetic below
+// can overflow.
+constexpr long long maxCount = 100'000'000;
+
+enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2 };
+
+struct UsageError
+{
+    QString message;
+};
+
+struct Failure
+{
+    QString message;
+};
+
+// Every message must stay on one line, even for a file name with a line break.
+QString shown(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (c.unicode() < 0x20)
+            c = QLatin1Char('?');
+    }
+    return out;
+}
+
+void printLine(std::FILE *stream, const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+// Messages from Qt and SQLite come without a full stop; ours end in one.
+void printError(const QString &message)
+{
+    QString line = QStringLiteral("rechnung-db: ") + message;
+    if (!line.endsWith(QLatin1Char('.')))
+        line += QLatin1Char('.');
+    printLine(stderr, line);
+}
+
+// ---------------------------------------------------------------------------
+// Command line
+
+enum class Command { Help, Create, Demo, Generate };
+
+struct Options
+{
+    Command command = Command::Help;
+    QString file;
+    long long customers = 0;
+    long long headers = 0;
+    long long lines = 0;
+};
+
+long long parseCount(const QString &option, const QString &value)
+{
+    bool digitsOnly = !value.isEmpty();
+    for (QChar c : value)
+        digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (!digitsOnly)
+        throw UsageError{QStringLiteral("Ungültige Anzahl '%1' für %2: erwartet wird eine ganze Zahl ab 0")
+                             .arg(shown(value), option)};
+    bool ok = false;
+    const long long n = value.toLongLong(&ok);
+    if (!ok || n > maxCount)
+        throw UsageError{QStringLiteral("Die Anzahl '%1' für %2 ist zu groß (höchstens %3)")
+                             .arg(shown(value), option)
+                             .arg(maxCount)};
+    return n;
+}
+
+// A lone "-" is left to be a file name; anything else starting with '-' is an option.
+bool looksLikeOption(const QString &arg)
+{
+    return arg.size() > 1 && arg.startsWith(QLatin1Char('-'));
+}
+
+Options parseArguments(const QStringList &args)
+{
+    Options o;
+    if (args.isEmpty())
+        throw UsageError{QStringLiteral("Kein Befehl angegeben")};
+    const QString &name = args.first();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help"))
+        return o;
+    if (name == QLatin1String("create"))
+        o.command = Command::Create;
+    else if (name == QLatin1String("demo"))
+        o.command = Command::Demo;
+    else if (name == QLatin1String("generate"))
+        o.command = Command::Generate;
+    else
+        throw UsageError{QStringLiteral("Unbekannter Befehl '%1'").arg(shown(name))};
+
+    std::optional<QString> file;
+    std::optional<long long> customers, headers, lines;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        QString arg = args.at(i);
+        if (!looksLikeOption(arg)) {
+            if (file)
+                throw UsageError{QStringLiteral("Überzähliges Argument '%1'").arg(shown(arg))};
+            file = arg;
+            continue;
+        }
+        if (o.command != Command::Generate)
+            throw UsageError{QStringLiteral("Unbekannte Option '%1' für %2").arg(shown(arg), name)};
+        QString value;
+        bool haveValue = false;
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        if (eq > 0) {
+            value = arg.mid(eq + 1);
+            arg.truncate(eq);
+            haveValue = true;
+        }
+        std::optional<long long> *target = nullptr;
+        if (arg == QLatin1String("--customers"))
+            target = &customers;
+        else if (arg == QLatin1String("--headers"))
+            target = &headers;
+        else if (arg == QLatin1String("--lines"))
+            target = &lines;
+        else
+            throw UsageError{QStringLiteral("Unbekannte Option '%1'").arg(shown(arg))};
+        if (*target)
+            throw UsageError{QStringLiteral("Die Option %1 ist doppelt angegeben").arg(arg)};
+        if (!haveValue) {
+            if (i + 1 >= args.size())
+                throw UsageError{QStringLiteral("Bei %1 fehlt die Anzahl").arg(arg)};
+            value = args.at(++i);
+        }
+        *target = parseCount(arg, value);
+    }
+
+    if (!file)
+        throw UsageError{QStringLiteral("Beim Befehl %1 fehlt die Datei").arg(name)};
+    if (file->isEmpty())
+        throw UsageError{QStringLiteral("Der Dateiname ist leer")};
+    o.file = *file;
+
+    if (o.command == Command::Generate) {
+        QStringList missing;
+        if (!customers)
+            missing << QStringLiteral("--customers");
+        if (!headers)
+            missing << QStringLiteral("--headers");
+        if (!lines)
+            missing << QStringLiteral("--lines");
+        if (!missing.isEmpty())
+            throw UsageError{QStringLiteral("Beim Befehl generate fehlt %1").arg(missing.join(QStringLiteral(", ")))};
+        o.customers = *customers;
+        o.headers = *headers;
+        o.lines = *lines;
+        // Every header names a customer and every line names a header, so a
+        // table with rows cannot hang off an empty one.
+        if (o.headers > 0 && o.customers == 0)
+            throw UsageError{QStringLiteral("Rechnungen brauchen Kunden: --headers %1 bei --customers 0").arg(o.headers)};
+        if (o.lines > 0 && o.headers == 0)
+            throw UsageError{QStringLiteral("Positionen brauchen Rechnungen: --lines %1 bei --headers 0").arg(o.lines)};
+    }
+    return o;
+}
+
+// ---------------------------------------------------------------------------
+// Schema file
+
+QString executableDir(const char *argv0)
+{
+    // Without a QCoreApplication the kernel's link is the reliable answer;
+    // argv[0] is only a fallback for systems without /proc.
+    const QString self = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    if (!self.isEmpty())
+        return QFileInfo(self).absolutePath();
+    return QFileInfo(QFile::decodeName(argv0)).absolutePath();
+}
+
+QByteArray readSchema(const char *argv0)
+{
+    const QString built = QStringLiteral(RECHNUNG_SCHEMA_FILE);
+    const QString installed =
+        QDir::cleanPath(executableDir(argv0) + QStringLiteral("/../share/rechnung/rechungen.sql"));
+    for (const QString &path : {built, installed}) {
+        QFile f(path);
+        if (!f.exists())
+            continue;
+        if (!f.open(QIODevice::ReadOnly))
+            throw Failure{QStringLiteral("Die Schemadatei '%1' ist nicht lesbar: %2").arg(shown(path), f.errorString())};
+        QByteArray sql = f.readAll();
+        if (sql.trimmed().isEmpty())
+            throw Failure{QStringLiteral("Die Schemadatei '%1' ist leer").arg(shown(path))};
+        return sql;
+    }
+    throw Failure{QStringLiteral("Die Schemadatei fehlt: weder '%1' noch '%2' ist vorhanden.").arg(shown(built), shown(installed))};
+}
+
+// ---------------------------------------------------------------------------
+// The new database file
+
+Failure alreadyThere(const QString &file)
+{
+    return Failure{QStringLiteral("Die Datei '%1' existiert bereits; sie wird nicht überschrieben.").arg(shown(file))};
+}
+
+// Owns a database file that did not exist before; unless finish() succeeds,
+// the file is removed again so that a failure leaves nothing half made.
+class NewDatabase
+{
+public:
+    explicit NewDatabase(const QString &file) : m_file(file)
+    {
+        const QFileInfo info(file);
+        if (info.exists() || info.isSymLink())
+            throw alreadyThere(file);
+        const QString journal = file + QStringLiteral("-journal");
+        m_journalWasThere = QFileInfo::exists(journal) || QFileInfo(journal).isSymLink();
+
+        // O_EXCL closes the gap between the check above and the creation: if
+        // someone else made the file meanwhile, this fails instead of sharing it.
+        QFile f(file);
+        if (!f.open(QIODevice::NewOnly)) {
+            const QFileInfo again(file);
+            if (again.exists() || again.isSymLink())
+                throw alreadyThere(file);
+            const QString dir = info.absolutePath();
+            if (!QFileInfo(dir).isDir())
+                throw Failure{QStringLiteral("Die Datei '%1' kann nicht angelegt werden: Der Ordner '%2' existiert nicht.")
+                                  .arg(shown(file), shown(dir))};
+            throw Failure{QStringLiteral("Die Datei '%1' kann nicht angelegt werden: %2").arg(shown(file), f.errorString())};
+        }
+        f.close();
+        m_created = true;
+
+        // The file exists now, so SQLite is not allowed to create one itself.
+        const QByteArray name = QFile::encodeName(file);
+        if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+            // A throwing constructor gets no destructor call: clean up here.
+            const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("kein Speicher");
+            discard();
+            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(msg))};
+        }
+    }
+
+    ~NewDatabase()
+    {
+        if (!m_finished)
+            discard();
+    }
+
+    NewDatabase(const NewDatabase &) = delete;
+    NewDatabase &operator=(const NewDatabase &) = delete;
+
+    sqlite3 *handle() const { return m_db; }
+
+    void exec(const char *sql)
+    {
+        char *err = nullptr;
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+            const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
+            sqlite3_free(err);
+            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
+        }
+    }
+
+    [[noreturn]] void fail() const
+    {
+        const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("kein Speicher");
+        throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
+    }
+
+    void finish()
+    {
+        exec("COMMIT");
+        const int rc = sqlite3_close(m_db);
+        if (rc != SQLITE_OK)
+            fail();
+        m_db = nullptr;
+        m_finished = true;
+    }
+
+private:
+    void discard()
+    {
+        if (m_db) {
+            sqlite3_close_v2(m_db);
+            m_db = nullptr;
+        }
+        if (m_created) {
+            QFile::remove(m_file);
+            if (!m_journalWasThere)
+                QFile::remove(m_file + QStringLiteral("-journal"));
+            m_created = false;
+        }
+    }
+
+    QString m_file;
+    sqlite3 *m_db = nullptr;
+    bool m_created = false;
+    bool m_finished = false;
+    bool m_journalWasThere = false;
+};
+
+class Statement
+{
+public:
+    Statement(NewDatabase &db, const char *sql) : m_db(db)
+    {
+        if (sqlite3_prepare_v2(db.handle(), sql, -1, &m_st, nullptr) != SQLITE_OK)
+            db.fail();
+    }
+    ~Statement() { sqlite3_finalize(m_st); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // nullptr stores NULL. The text is copied, so temporaries are fine.
+    void text(int index, const char *value)
+    {
+        const int rc = value ? sqlite3_bind_text(m_st, index, value, -1, SQLITE_TRANSIENT)
+                             : sqlite3_bind_null(m_st, index);
+        if (rc != SQLITE_OK)
+            m_db.fail();
+    }
+
+    // For the generator's hot loop: the text must stay unchanged until run().
+    void textNoCopy(int index, const char *value, int length)
+    {
+        if (sqlite3_bind_text(m_st, index, value, length, SQLITE_STATIC) != SQLITE_OK)
+            m_db.fail();
+    }
+
+    void integer(int index, long long value)
+    {
+        if (sqlite3_bind_int64(m_st, index, value) != SQLITE_OK)
+            m_db.fail();
+    }
+
+    void run()
+    {
+        if (sqlite3_step(m_st) != SQLITE_DONE)
+            m_db.fail();
+        sqlite3_reset(m_st);
+    }
+
+private:
+    NewDatabase &m_db;
+    sqlite3_stmt *m_st = nullptr;
+};
+
+// Schema and the rest of the work go into one transaction: a crash half way
+// then leaves an empty file rather than a database that looks complete.
+void startWithSchema(NewDatabase &db, const QByteArray &schema)
+{
+    db.exec("BEGIN");
+    db.exec(schema.constData());
+}
+
+struct YearTables
+{
+    const char *insertHeader;
+    const char *insertLine;
+};
+
+// 2002 was the first year and carries no year in its table names.
+const YearTables tables2004{
+    "INSERT INTO rechnungsdaten2004 (nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES (?, ?, ?, ?, ?)",
+    "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES (?, ?, ?, ?)"};
+const YearTables tables2003{
+    "INSERT INTO rechnungsdaten2003 (nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES (?, ?, ?, ?, ?)",
+    "INSERT INTO rechnung2003 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES (?, ?, ?, ?)"};
+const YearTables tables2002{
+    "INSERT INTO rechnungsdaten (nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES (?, ?, ?, ?, ?)",
+    "INSERT INTO rechnung (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES (?, ?, ?, ?)"};
+
+// ---------------------------------------------------------------------------
+// Demo data. Every name, address, telephone and VAT number is made up.
+
+struct DemoCustomer
+{
+    const char *name;
+    const char *adresse;
+    const char *telefon;
+    const char *piva;
+    const char *ansprache;
+    const char *kundennr;
+    const char *name2;
+};
+
+const DemoCustomer demoCustomers[] = {
+    {"Gärtnerei Müller & Söhne", "Lindenstraße 12\r\n39990 Blumenau", "0000 100101", "00000000101",
+     "Sehr geehrter Herr", "1001", "Jürgen Müller"},
+    {"Vivai Bernardi S.n.c.", "Via delle Camelie 7\r\n39991 Borgo Fiorito", "0000 100202", "00000000202",
+     "Spett.le Ditta", "1002", "Marco Bernardi"},
+    {"Hotel Alpenrose", "z. Hd. Frau Käthe Öhlinger\r\nPromenade 3\r\n39992 Grünwiesen", "0000 100303",
+     "00000000303", "Sehr geehrte Frau", "1003", "Käthe Öhlinger"},
+    {"Floricoltura Fioravanti & Figli", "Vicolo dei Gelsomini 21\r\n39993 Valfiorita", "0000 100404",
+     "00000000404", "Spett.le Ditta", "1004", "Lucia Fioravanti"},
+    // Deliberately without any invoice, and not the last one, so that lists of
+    // customers and their invoices meet an empty case in the middle.
+    {"Weinhof Bärenbichl", "Bärenbichl 4\r\nOrtsteil Oberrain\r\n39994 Sonnfeld im Tal", "0000 100505",
+     "00000000505", "Sehr geehrter Herr", "1005", "Anton Grießmair"},
+    {"Blumenhaus Schönblick", "Marktplatz 9\r\n39995 Rosenbühel", "0000 100606", "00000000606",
+     "Sehr geehrte Frau", "1006", "Renate Schönherr"},
+    {"Agriturismo Il Girasole", "Località Prato Verde 15\r\nFrazione San Fiorino\r\n39996 Collealto",
+     "0000 100707", "00000000707", "Spett.le Azienda", "1007", "Giulia Castagnoli"},
+    {"Stadtgärtnerei Grünwiesen", "Gemeinde Grünwiesen\r\nBauhof, Gartenweg 1\r\n39992 Grünwiesen",
+     "0000 100808", "00000000808", "Sehr geehrte Damen und Herren", "1008", "Herbert Lindenmaier"},
+};
+
+struct DemoLine
+{
+    const char *beschreibung;
+    const char *anzahl; // nullptr: quantity left empty, as users sometimes did
+    const char *einzelpreis;
+};
+
+struct DemoInvoice
+{
+    const YearTables *year;
+    const char *nr;
+    const char *datum;
+    const char *bezahlung;
+    int customer; // index into demoCustomers
+    const char *bestimmungsort;
+    std::vector<DemoLine> lines;
+};
+
+std::vector<DemoInvoice> demoInvoices()
+{
+    return {
+        {&tables2004, "1", "08.01.2004", "30 Tage", 0, "Blumenau",
+         {{"Rosen 'Gloria Dei', wurzelnackt", "25", "3,80"},
+          {"Lavendel, Topf 12 cm", "40", "2,50"},
+          {"Buchsbaum-Kugel Ø 30 cm", "6", "14,90"},
+          {"Blumenerde 50 l", "20", "6,50"},
+          {"Rindenmulch 60 l", "10", "5,90"}}},
+        {&tables2004, "2", "15.01.2004", "bezahlt", 1, "Borgo Fiorito",
+         {{"Olivenbaum im Kübel, 120 cm", "4", "89"},
+          // Long enough to need a second line in the description column.
+          {"Zitronenbäumchen im Terrakottatopf, Höhe ca. 80 cm", "8", "24,90"},
+          {"Oleander rosa, Busch", "6", "18"},
+          {"Terrakotta-Topf 40 cm", "8", "22,00"}}},
+        {&tables2004, "3", "02.03.2004", "60 Tage", 7, "Grünwiesen, Stadtpark",
+         {{"Linde 'Greenspire', Hochstamm", "4", "185"},
+          {"Feldahorn, Hochstamm 12-14", "3", "142,50"},
+          {"Hainbuche, Heckenpflanze 100 cm", "120", "4,20"},
+          {"Liguster, Heckenpflanze 80 cm", "80", "2,95"},
+          {"Eibe, Kegel 60 cm", "12", "29,90"},
+          {"Buchsbaum-Kugel Ø 30 cm", "24", "14,90"},
+          {"Buchsbaum-Kugel Ø 50 cm", "6", "49"},
+          {"Rosen 'Gloria Dei', wurzelnackt", "60", "3,80"},
+          {"Bodendeckerrosen, Topf 2 l", "150", "4,60"},
+          {"Lavendel, Topf 12 cm", "200", "2,50"},
+          {"Katzenminze, Topf 11 cm", "120", "2,30"},
+          {"Storchschnabel 'Rozanne'", "90", "3,40"},
+          {"Frauenmantel, Topf 11 cm", "90", "2,20"},
+          {"Salbei 'Caradonna'", "60", "2,80"},
+          {"Funkien, gemischt", "40", "4,50"},
+          {"Farne, gemischt", "30", "5,20"},
+          {"Chinaschilf 'Gracillimus'", "18", "9,80"},
+          {"Lampenputzergras", "24", "6,90"},
+          {"Tulpenzwiebeln, Sack zu 50 Stück", "20", "11,50"},
+          {"Narzissenzwiebeln, Sack zu 50 Stück", "20", "12,90"},
+          {"Krokusse, Sack zu 100 Stück", "10", "8,40"},
+          {"Hortensie 'Annabelle', 5 l", "15", "16,80"},
+          {"Rhododendron, 40-50 cm", "10", "27,50"},
+          {"Kirschlorbeer, 80-100 cm", "30", "19,90"},
+          {"Efeu, Topf 9 cm", "100", "1,60"},
+          {"Waldrebe (Clematis), 2 l", "12", "12,40"},
+          {"Blumenerde 50 l", "80", "6,50"},
+          {"Pflanzsubstrat für Kübel, 40 l", "40", "8,90"},
+          {"Rindenmulch 60 l", "120", "5,90"},
+          {"Hornspäne, 5 kg", "10", "13,20"},
+          {"Baumpfahl, 250 cm", "14", "7,80"},
+          {"Kokosstrick, Rolle 50 m", "4", "6,40"},
+          {"Bewässerungssack für Bäume", "7", "21"},
+          {"Pflanzarbeiten Stadtpark, Stunden", "32", "38,50"}}},
+        {&tables2004, "4", "12.03.2004", "30 Tage", 2, "Grünwiesen",
+         {{"Oleander weiß, Hochstamm", "4", "64"},
+          {"Zitronenbäumchen im Topf", "6", "24,90"},
+          {"Geranien hängend, Schale", "48", "3,20"},
+          {"Petunien, Topf 10 cm", "60", "1,45"},
+          {"Blumenkasten 100 cm, terrakotta", "12", "17,50"},
+          // A flat fee without a quantity, as the nursery sometimes wrote it.
+          {"Anlieferung und Bepflanzung, pauschal", nullptr, "120"}}},
+        {&tables2004, "5", "29.03.2004", "bezahlt", 3, "Valfiorita",
+         {{"Olivenbäume, mehrstämmig, 180 cm", "2", "249"},
+          {"Zypresse, 150 cm", "10", "34,50"},
+          {"Rosmarin, Topf 14 cm", "30", "3,10"},
+          {"Blumenerde 50 l", "15", "6,50"}}},
+        {&tables2004, "6", "14.04.2004", "Bar bei Lieferung", 5, "Rosenbühel",
+         {{"Primeln, gemischt", "80", "0,95"},
+          {"Stiefmütterchen, Schale zu 6", "30", "3,60"},
+          {"Osterglocken im Topf", "40", "2,40"},
+          {"Gießkanne verzinkt, 10 l", "2", "29,90"},
+          {"Geschenkkorb, bepflanzt", "5", "19,50"}}},
+        {&tables2004, "7", "03.05.2004", "30 Tage", 6, "Collealto",
+         {{"Lavendel, Topf 12 cm", "150", "2,50"},
+          {"Zitronenbäumchen im Topf", "10", "24,90"},
+          {"Weinrebe 'Moscato', Topf 3 l", "25", "8,70"},
+          {"Terrakotta-Topf 40 cm", "10", "22,00"}}},
+        {&tables2004, "8", "21.05.2004", "bezahlt", 0, "Blumenau",
+         {{"Tomatenpflanzen, veredelt", "60", "2,90"},
+          {"Basilikum, Topf 12 cm", "40", "1,80"},
+          {"Gemüseerde 40 l", "25", "5,40"}}},
+
+        {&tables2003, "1", "14.02.2003", "bezahlt", 0, "Blumenau",
+         {{"Obstbaum Apfel 'Gravensteiner'", "6", "32"},
+          {"Johannisbeere, Stämmchen", "10", "14,50"},
+          {"Blumenerde 50 l", "30", "6,20"},
+          {"Baumpfahl, 250 cm", "6", "7,50"}}},
+        {&tables2003, "2", "11.04.2003", "30 Tage", 1, "Borgo Fiorito",
+         {{"Olivenbaum im Kübel, 120 cm", "6", "85"},
+          {"Oleander rosa, Busch", "12", "17,50"},
+          // Empty text rather than NULL: both occur in the old data.
+          {"Transport bis Borgo Fiorito", "", "45"}}},
+        {&tables2003, "3", "06.06.2003", "30 Tage", 2, "Grünwiesen",
+         {{"Geranien stehend, Topf 12 cm", "120", "1,90"},
+          {"Fuchsien, Ampel", "24", "9,80"},
+          {"Blumenkasten 100 cm, terrakotta", "20", "16,90"},
+          {"Pflanzsubstrat für Kübel, 40 l", "20", "8,50"},
+          {"Langzeitdünger, 1 kg", "4", "11,20"}}},
+        {&tables2003, "4", "19.11.2003", "bezahlt", 5, "Rosenbühel",
+         {{"Weihnachtssterne, Topf 13 cm", "50", "4,90"},
+          {"Adventskranz, geschmückt", "12", "24"},
+          {"Tannenzweige, Bund", "30", "3,50"}}},
+
+        {&tables2002, "1", "22.03.2002", "bezahlt", 0, "Blumenau",
+         {{"Buchsbaum, Topf 2 l", "50", "4,90"},
+          {"Lavendel, Topf 12 cm", "60", "2,40"},
+          {"Rindenmulch 60 l", "20", "5,60"}}},
+        {&tables2002, "2", "17.05.2002", "30 Tage", 3, "Valfiorita",
+         {{"Zitronenbäumchen im Topf", "12", "23,50"},
+          {"Bougainvillea, Spalier", "8", "27,90"},
+          {"Jasmin, Topf 3 l", "10", "12,80"},
+          {"Terrakotta-Topf 40 cm", "12", "21"}}},
+        {&tables2002, "3", "30.09.2002", "bezahlt", 6, "Collealto",
+         {{"Zierkürbisse, Kiste", "5", "9,50"},
+          {"Chrysanthemen, Topf 14 cm", "40", "3,30"},
+          {"Heidekraut, Topf 11 cm", "60", "1,70"}}},
+    };
+}
+
+struct Counts
+{
+    long long customers = 0;
+    long long headers = 0;
+    long long lines = 0;
+};
+
+Counts fillDemo(NewDatabase &db)
+{
+    Counts counts;
+    std::vector<QByteArray> customerIds;
+    {
+        Statement insert(db, "INSERT INTO kunde (name, adresse, telefon, piva, ansprache, kundennr, name2) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?)");
+        for (const DemoCustomer &c : demoCustomers) {
+            insert.text(1, c.name);
+            insert.text(2, c.adresse);
+            insert.text(3, c.telefon);
+            insert.text(4, c.piva);
+            insert.text(5, c.ansprache);
+            insert.text(6, c.kundennr);
+            insert.text(7, c.name2);
+            insert.run();
+            // Headers refer to the id the database handed out, as text.
+            customerIds.push_back(QByteArray::number(sqlite3_last_insert_rowid(db.handle())));
+            ++counts.customers;
+        }
+    }
+
+    for (const DemoInvoice &inv : demoInvoices()) {
+        Statement header(db, inv.year->insertHeader);
+        header.text(1, inv.nr);
+        header.text(2, inv.datum);
+        header.text(3, inv.bezahlung);
+        header.text(4, customerIds.at(inv.customer).constData());
+        header.text(5, inv.bestimmungsort);
+        header.run();
+        ++counts.headers;
+
+        Statement line(db, inv.year->insertLine);
+        for (const DemoLine &l : inv.lines) {
+            line.text(1, inv.nr);
+            line.text(2, l.beschreibung);
+            line.text(3, l.anzahl);
+            line.text(4, l.einzelpreis);
+            line.run();
+            ++counts.lines;
+        }
+    }
+    return counts;
+}
+
+// ---------------------------------------------------------------------------
+// Generated data for measurements
+
+// A fixed, self-made generator: the standard distributions differ between
+// library implementations, and the data must be the same everywhere.
+class Random
+{
+public:
+    explicit Random(std::uint64_t seed) : m_state(seed) {}
+    std::uint64_t next()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    long long below(long long n) { return static_cast<long long>(next() % static_cast<std::uint64_t>(n)); }
+
+private:
+    std::uint64_t m_state;
+};
+
+template <std::size_t N>
+const char *pick(Random &rng, const char *const (&pool)[N])
+{
+    return pool[rng.below(N)];
+}
+
+const char *const firmKinds[] = {"Gärtnerei", "Vivai", "Blumenhaus", "Floricoltura", "Baumschule",
+                                 "Gartenbau", "Azienda Agricola", "Hotel", "Vivaio", "Landgasthof"};
+const char *const familyNames[] = {"Blumenfeld", "Rosenthaler", "Grünhofer", "Lindenmaier", "Sonnleitner",
+                                   "Bernardi", "Fioravanti", "Verdello", "Castagnoli", "Girasoli",
+                                   "Bärenbichler", "Öhlinger", "Wiesenbauer", "Tannegger", "Fontanella"};
+const char *const firstNames[] = {"Jürgen", "Marco", "Käthe", "Lucia", "Anton", "Renate",
+                                  "Giulia", "Herbert", "Sofia", "Lorenz", "Maria", "Paolo"};
+const char *const streets[] = {"Lindenstraße", "Via delle Camelie", "Rosenweg", "Am Obstgarten",
+                               "Vicolo dei Gelsomini", "Marktplatz", "Via dei Tigli", "Gartenweg"};
+const char *const towns[] = {"39990 Blumenau", "39991 Borgo Fiorito", "39992 Grünwiesen", "39993 Valfiorita",
+                             "39994 Sonnfeld im Tal", "39995 Rosenbühel", "39996 Collealto"};
+const char *const places[] = {"Blumenau", "Borgo Fiorito", "Grünwiesen", "Valfiorita",
+                              "Sonnfeld im Tal", "Rosenbühel", "Collealto", "ab Gärtnerei"};
+const char *const salutations[] = {"Sehr geehrter Herr", "Sehr geehrte Frau", "Spett.le Ditta",
+                                   "Sehr geehrte Damen und Herren", "Spett.le Azienda"};
+// Repeated entries weight the usual terms of payment.
+const char *const payments[] = {"30 Tage", "30 Tage", "30 Tage", "bezahlt", "bezahlt", "60 Tage",
+                                "Bar bei Lieferung"};
+
+struct Article
+{
+    const char *beschreibung; // 10 to 30 characters, like the real entries
+    int cents;
+};
+
+const Article articles[] = {
+    {"Rosen, wurzelnackt", 380},
+    {"Lavendel, Topf 12 cm", 250},
+    {"Buchsbaum-Kugel Ø 30 cm", 1490},
+    {"Blumenerde 50 l", 650},
+    {"Rindenmulch 60 l", 590},
+    {"Olivenbaum im Kübel, 120 cm", 8900},
+    {"Zitronenbäumchen im Topf", 2490},
+    {"Oleander rosa, Busch", 1800},
+    {"Terrakotta-Topf 40 cm", 2200},
+    {"Geranien hängend, Schale", 320},
+    {"Hainbuche, Heckenpflanze", 420},
+    {"Kirschlorbeer, 80-100 cm", 1990},
+    {"Petunien, Topf 10 cm", 145},
+    {"Rosmarin, Topf 14 cm", 310},
+    {"Tulpenzwiebeln, Sack", 1150},
+    {"Hortensie, 5 l", 1680},
+};
+
+// Writes rows many at a time. AUTOINCREMENT makes SQLite rewrite
+// sqlite_sequence at the end of every INSERT statement, which for one-row
+// statements costs more than the rows themselves.
+class BatchInsert
+{
+public:
+    // Below SQLite's oldest default limit of 999 parameters for every table here.
+    static constexpr int rowsPerStatement = 100;
+
+    // The first column is the integer id, the others are text.
+    BatchInsert(NewDatabase &db, const char *table, const char *columns, int columnCount)
+        : m_db(db), m_table(table), m_columns(columns), m_columnCount(columnCount),
+          m_ids(rowsPerStatement), m_texts(std::size_t(rowsPerStatement) * (columnCount - 1)),
+          m_full(db, insertSql(rowsPerStatement).constData())
+    {
+    }
+
+    void add(long long id, std::initializer_list<std::string_view> texts)
+    {
+        m_ids[m_pending] = id;
+        std::size_t slot = std::size_t(m_pending) * (m_columnCount - 1);
+        for (std::string_view t : texts)
+            m_texts[slot++].assign(t);
+        if (++m_pending == rowsPerStatement) {
+            write(m_full, m_pending);
+            m_pending = 0;
+        }
+    }
+
+    void finish()
+    {
+        if (m_pending == 0)
+            return;
+        Statement rest(m_db, insertSql(m_pending).constData());
+        write(rest, m_pending);
+        m_pending = 0;
+    }
+
+private:
+    QByteArray insertSql(int rows) const
+    {
+        QByteArray row = "(?";
+        for (int c = 1; c < m_columnCount; ++c)
+            row += ", ?";
+        row += ')';
+        QByteArray sql = QByteArray("INSERT INTO ") + m_table + " (" + m_columns + ") VALUES " + row;
+        for (int r = 1; r < rows; ++r)
+            sql += ", " + row;
+        return sql;
+    }
+
+    // The strings stay untouched until the statement has run, so SQLite
+    // may read them in place.
+    void write(Statement &st, int rows)
+    {
+        int index = 1;
+        std::size_t slot = 0;
+        for (int r = 0; r < rows; ++r) {
+            st.integer(index++, m_ids[r]);
+            for (int c = 1; c < m_columnCount; ++c, ++slot)
+                st.textNoCopy(index++, m_texts[slot].data(), static_cast<int>(m_texts[slot].size()));
+        }
+        st.run();
+    }
+
+    NewDatabase &m_db;
+    const char *m_table;
+    const char *m_columns;
+    int m_columnCount;
+    int m_pending = 0;
+    std::vector<long long> m_ids;
+    std::vector<std::string> m_texts;
+    Statement m_full;
+};
+
+Counts fillGenerated(NewDatabase &db, long long customers, long long headers, long long lines)
+{
+    Random rng(20040312);
+    char name[128], adresse[256], telefon[32], piva[32], kundennr[32], name2[96];
+    char nr[32], datum[16], kundennummer[32];
+    char anzahl[8], einzelpreis[24];
+
+    {
+        BatchInsert insert(db, "kunde", "id, name, adresse, telefon, piva, ansprache, kundennr, name2", 8);
+        for (long long id = 1; id <= customers; ++id) {
+            const char *family = pick(rng, familyNames);
+            const int n1 = std::snprintf(name, sizeof name, "%s %s", pick(rng, firmKinds), family);
+            const int n2 = std::snprintf(adresse, sizeof adresse, "%s %d\r\n%s", pick(rng, streets),
+                                         static_cast<int>(rng.below(120) + 1), pick(rng, towns));
+            const int n3 = std::snprintf(telefon, sizeof telefon, "0000 %06lld", id % 1000000);
+            const int n4 = std::snprintf(piva, sizeof piva, "%011lld", id);
+            const int n5 = std::snprintf(kundennr, sizeof kundennr, "%lld", 10000 + id);
+            const int n6 = std::snprintf(name2, sizeof name2, "%s %s", pick(rng, firstNames), family);
+            insert.add(id, {{name, std::size_t(n1)},
+                            {adresse, std::size_t(n2)},
+                            {telefon, std::size_t(n3)},
+                            {piva, std::size_t(n4)},
+                            pick(rng, salutations),
+                            {kundennr, std::size_t(n5)},
+                            {name2, std::size_t(n6)}});
+        }
+        insert.finish();
+    }
+
+    {
+        BatchInsert insert(db, "rechnungsdaten2004", "id, nr, datum, bezahlung, kundennummer, bestimmungsort", 6);
+        for (long long id = 1; id <= headers; ++id) {
+            const int n1 = std::snprintf(nr, sizeof nr, "2004-%06lld", id);
+            const int n2 = std::snprintf(datum, sizeof datum, "%02d.%02d.2004", static_cast<int>(rng.below(28) + 1),
+                                         static_cast<int>(rng.below(12) + 1));
+            // Customer ids were given explicitly above, so 1..customers exist.
+            const int n3 = std::snprintf(kundennummer, sizeof kundennummer, "%lld", rng.below(customers) + 1);
+            insert.add(id, {{nr, std::size_t(n1)},
+                            {datum, std::size_t(n2)},
+                            pick(rng, payments),
+                            {kundennummer, std::size_t(n3)},
+                            pick(rng, places)});
+        }
+        insert.finish();
+    }
+
+    {
+        BatchInsert insert(db, "rechnung2004", "id, rechnungsnummer, beschreibung, anzahl, einzelpreis", 5);
+        long long currentHeader = 0;
+        int nrLength = 0;
+        for (long long k = 0; k < lines; ++k) {
+            // Consecutive lines belong to one invoice, as they do when typed
+            // in; every invoice gets its share once there are enough lines.
+            const long long header = k * headers / lines + 1;
+            if (header != currentHeader) {
+                currentHeader = header;
+                nrLength = std::snprintf(nr, sizeof nr, "2004-%06lld", header);
+            }
+            const Article &a = articles[rng.below(std::size(articles))];
+            // Prices drift around the list price, dearer articles in bigger steps.
+            const long long cents = a.cents + (rng.below(21) - 10) * (a.cents >= 1000 ? 50 : 10);
+            const int n1 = std::snprintf(anzahl, sizeof anzahl, "%d", static_cast<int>(rng.below(50) + 1));
+            const int n2 = cents % 100 == 0
+                               ? std::snprintf(einzelpreis, sizeof einzelpreis, "%lld", cents / 100)
+                               : std::snprintf(einzelpreis, sizeof einzelpreis, "%lld,%02lld", cents / 100, cents % 100);
+            insert.add(k + 1, {{nr, std::size_t(nrLength)},
+                               a.beschreibung,
+                               {anzahl, std::size_t(n1)},
+                               {einzelpreis, std::size_t(n2)}});
+        }
+        insert.finish();
+    }
+
+    return Counts{customers, headers, lines};
+}
+
+int run(const Options &o, const char *argv0)
+{
+    const QByteArray schema = readSchema(argv0);
+    NewDatabase db(o.file);
+    if (o.command == Command::Generate) {
+        // Only this brand-new file is affected, and a failure deletes it
+        // anyway. SQLite accepts the setting only outside a transaction.
+        db.exec("PRAGMA synchronous=OFF");
+    }
+    startWithSchema(db, schema);
+    switch (o.command) {
+    case Command::Create:
+        db.finish();
+        printLine(stdout, QStringLiteral("Leere Datenbank %1 angelegt.").arg(shown(o.file)));
+        break;
+    case Command::Demo: {
+        const Counts c = fillDemo(db);
+        db.finish();
+        printLine(stdout, QStringLiteral("Demo-Datenbank %1 angelegt: %2 Kunden, %3 Rechnungen, %4 Positionen.")
+                              .arg(shown(o.file))
+                              .arg(c.customers)
+                              .arg(c.headers)
+                              .arg(c.lines));
+        break;
+    }
+    case Command::Generate: {
+        const Counts c = fillGenerated(db, o.customers, o.headers, o.lines);
+        db.finish();
+        printLine(stdout, QStringLiteral("Testdatenbank %1 angelegt: %2 Kunden, %3 Rechnungen, %4 Positionen.")
+                              .arg(shown(o.file))
+                              .arg(c.customers)
+                              .arg(c.headers)
+                              .arg(c.lines));
+        break;
+    }
+    case Command::Help:
+        break;
+    }
+    return ExitOk;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    Options options;
+    try {
+        options = parseArguments(args);
+    } catch (const UsageError &e) {
+        printError(e.message + QStringLiteral(". ") + QString::fromUtf8(usageText));
+        return ExitUsage;
+    }
+    if (options.command == Command::Help) {
+        printLine(stdout, QString::fromUtf8(usageText));
+        return ExitOk;
+    }
+
+#ifdef SIGXFSZ
+    // Over a file size limit a write then fails like a full disk, which is
+    // reported and cleaned up, instead of the signal killing us half way.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+
+    try {
+        return run(options, argc > 0 ? argv[0] : "");
+    } catch (const Failure &e) {
+        printError(e.message);
+    } catch (const std::bad_alloc &) {
+        printError(QStringLiteral("Nicht genug Arbeitsspeicher."));
+    }
+    return ExitFailure;
+}
