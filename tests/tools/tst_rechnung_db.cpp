@@ -1,67 +1,15 @@
 // Runs the rechnung-db tool as a separate program, the way a user or a
 // benchmark script would, and checks the files it leaves behind.
 
+#include "testdb.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sqlite3.h>
-
 namespace {
-
-// The database is read through a connection of its own, like a second
-// program would after the tool has finished.
-namespace db {
-
-QString schemaText()
-{
-    QFile f(QStringLiteral(RECHNUNG_SCHEMA_FILE));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read schema %s", RECHNUNG_SCHEMA_FILE);
-    return QString::fromUtf8(f.readAll());
-}
-
-void exec(const QString &file, const QString &sql)
-{
-    sqlite3 *handle = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-        qFatal("cannot open %s", qPrintable(file));
-    char *err = nullptr;
-    if (sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(err);
-        sqlite3_free(err);
-        sqlite3_close(handle);
-        qFatal("SQL failed: %s\n%s", qPrintable(msg), qPrintable(sql));
-    }
-    sqlite3_close(handle);
-}
-
-// One value of a query as text, "" for NULL. Read-only, so that a missing
-// file is an error rather than a new empty database.
-QString scalar(const QString &file, const QString &sql)
-{
-    sqlite3 *handle = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(handle);
-        qFatal("cannot open %s", qPrintable(file));
-    }
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(handle));
-        sqlite3_close(handle);
-        qFatal("SQL failed: %s\n%s", qPrintable(msg), qPrintable(sql));
-    }
-    QString out;
-    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
-        out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    sqlite3_close(handle);
-    return out;
-}
-
-} // namespace db
 
 struct Result
 {
@@ -102,17 +50,17 @@ QStringList entries(const QString &dir)
 
 long long count(const QString &file, const QString &sql)
 {
-    return db::scalar(file, sql).toLongLong();
+    return testdb::scalar(file, sql).toLongLong();
 }
 
 // Every row of a table as text, to compare two databases by content.
 QString dump(const QString &file, const QString &table)
 {
-    const QString columns = db::scalar(
+    const QString columns = testdb::scalar(
         file, QStringLiteral("SELECT group_concat('quote(' || name || ')', ' || '','' || ') "
                              "FROM (SELECT name FROM pragma_table_info('%1') ORDER BY cid)")
                   .arg(table));
-    return db::scalar(file, QStringLiteral("SELECT group_concat(r, char(10)) FROM "
+    return testdb::scalar(file, QStringLiteral("SELECT group_concat(r, char(10)) FROM "
                                                "(SELECT %1 AS r FROM %2 ORDER BY id)")
                                     .arg(columns, table));
 }
@@ -202,8 +150,8 @@ private Q_SLOTS:
         // The rollback journal of a finished database is gone, and the
         // database is left in the default journal mode for the program.
         QVERIFY(!QFile::exists(f + QStringLiteral("-journal")));
-        QCOMPARE(db::scalar(f, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("delete"));
-        QCOMPARE(db::scalar(f, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+        QCOMPARE(testdb::scalar(f, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("delete"));
+        QCOMPARE(testdb::scalar(f, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
     }
 
     void tableColumns_data()
@@ -232,7 +180,7 @@ private Q_SLOTS:
         QFETCH(QString, table);
         QFETCH(QString, columns);
         const QString &f = made(which);
-        const QString actual = db::scalar(
+        const QString actual = testdb::scalar(
             f, QStringLiteral("SELECT group_concat(c, ', ') FROM (SELECT name || ' ' || type || "
                               "CASE WHEN pk THEN ' pk' ELSE '' END AS c FROM pragma_table_info('%1') ORDER BY cid)")
                    .arg(table));
@@ -374,7 +322,7 @@ private Q_SLOTS:
         QFETCH(QString, table);
         QFETCH(QString, columns);
         for (const QString &column : columns.split(QLatin1Char(','))) {
-            const QString longest = db::scalar(
+            const QString longest = testdb::scalar(
                 m_demo, QStringLiteral("SELECT %1 FROM %2 ORDER BY length(%1) DESC LIMIT 1").arg(column, table));
             QVERIFY2(longest.size() <= 50, qPrintable(table + QLatin1Char('.') + column + QStringLiteral(": ") + longest));
         }
@@ -476,7 +424,7 @@ private Q_SLOTS:
                  0LL);
         QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM rechnungsdaten2004 WHERE datum NOT GLOB '[0-3][0-9].[01][0-9].2004'")),
                  0LL);
-        QCOMPARE(db::scalar(f, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("delete"));
+        QCOMPARE(testdb::scalar(f, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("delete"));
     }
 
     void generateIsRepeatable()
@@ -524,8 +472,8 @@ private Q_SLOTS:
         if (existing == QLatin1String("folder")) {
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("rechungen.mdb")));
         } else if (existing == QLatin1String("database")) {
-            db::exec(f, db::schemaText());
-            db::exec(f, QStringLiteral("INSERT INTO kunde (name) VALUES ('Baumschule Beispiel')"));
+            testdb::exec(f, testdb::schemaText());
+            testdb::exec(f, QStringLiteral("INSERT INTO kunde (name) VALUES ('Baumschule Beispiel')"));
         } else {
             QFile out(f);
             QVERIFY(out.open(QIODevice::WriteOnly));
