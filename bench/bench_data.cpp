@@ -1,0 +1,419 @@
+// Benchmarks of the data layer on a large generated database: opening the
+// line set against a bare SQLite read, moving through the customers with the
+// header and line sets following, the customer search, and the memory the
+// line snapshot takes per row.
+
+#include "data/database.h"
+#include "data/engine.h"
+#include "data/errors.h"
+#include "data/lineamount.h"
+#include "data/recordset.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QString>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <malloc.h>
+#include <map>
+#include <optional>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string g_dbFile;
+
+QString dbFile() { return QString::fromLocal8Bit(g_dbFile.c_str()); }
+
+double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+// ---------------------------------------------------------------- the database
+
+std::string benchDatabasePath()
+{
+    const char *tmp = std::getenv("TMPDIR");
+    const std::string dir = (tmp && *tmp) ? tmp : "/tmp";
+    return dir + "/rechnung-bench-10k-100k-1m.mdb";
+}
+
+// Generating a million lines takes a while, so the file is kept for later
+// runs. The tool writes under a name of its own and only a finished file is
+// renamed into place: an interrupted run never leaves a file that a later run
+// would mistake for a complete one.
+bool ensureDatabase(const std::string &file)
+{
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0)
+        return true;
+
+    const std::string part = file + ".part-" + std::to_string(::getpid());
+    ::unlink(part.c_str()); // the tool refuses to overwrite, and a leftover of ours is stale
+    std::fprintf(stderr, "Erzeuge die Benchmark-Datenbank %s (einmalig) ...\n", file.c_str());
+
+    const char *argv[] = {RECHNUNG_DB_TOOL, "generate", part.c_str(), "--customers", "10000",
+                          "--headers", "100000", "--lines", "1000000", nullptr};
+    // The tool's report goes to stderr so that stdout carries only results.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, RECHNUNG_DB_TOOL, &actions, nullptr, const_cast<char *const *>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        std::fprintf(stderr, "%s kann nicht gestartet werden: %s\n", RECHNUNG_DB_TOOL, std::strerror(rc));
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            std::perror("waitpid");
+            ::unlink(part.c_str());
+            return false;
+        }
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s ist fehlgeschlagen\n", RECHNUNG_DB_TOOL);
+        ::unlink(part.c_str());
+        return false;
+    }
+    if (std::rename(part.c_str(), file.c_str()) != 0) {
+        std::perror("rename");
+        ::unlink(part.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The line set as the main window declares it, but on a connection of its own
+// and without the link to the headers, so it holds every row.
+void declareLineSet(RecordSet &rs)
+{
+    rs.setTableName(QStringLiteral("rechnung2004"));
+    rs.declareField(QStringLiteral("id"), FieldKind::AutoInc);
+    for (const char *name : {"rechnungsnummer", "beschreibung", "anzahl", "einzelpreis", "summe"})
+        rs.declareField(QString::fromLatin1(name), FieldKind::Text);
+    rs.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
+    rs.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
+    rs.setOnCalcFields(rechnungstabelleCalcFields);
+}
+
+// Minor page faults so far: touching fresh memory is a large part of opening
+// a big set, and on virtual machines each fault costs several microseconds.
+double minorFaults()
+{
+    struct rusage ru;
+    ::getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_minflt);
+}
+
+size_t residentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * size_t(::sysconf(_SC_PAGESIZE));
+}
+
+// ---------------------------------------------------------------- opening
+
+// The floor for opening the line set: SQLite's own cost of handing out the
+// same columns, without copying anything.
+void BM_BareLineRead(benchmark::State &state)
+{
+    sqlite3 *db = nullptr;
+    // The same flags as the engine, so both pay the same locking.
+    if (sqlite3_open_v2(g_dbFile.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        state.SkipWithError(db ? sqlite3_errmsg(db) : "sqlite3_open_v2");
+        sqlite3_close(db);
+        return;
+    }
+    int64_t rows = 0;
+    size_t textBytes = 0;
+    const double faults0 = minorFaults();
+    for (auto _ : state) {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT * FROM rechnung2004", -1, &st, nullptr) != SQLITE_OK) {
+            state.SkipWithError(sqlite3_errmsg(db));
+            break;
+        }
+        int64_t idSum = 0;
+        rows = 0;
+        textBytes = 0;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            idSum += sqlite3_column_int64(st, 0);
+            for (int c = 1; c <= 5; ++c) {
+                const unsigned char *text = sqlite3_column_text(st, c);
+                benchmark::DoNotOptimize(text);
+                textBytes += size_t(sqlite3_column_bytes(st, c));
+            }
+            ++rows;
+        }
+        sqlite3_finalize(st);
+        benchmark::DoNotOptimize(idSum);
+        benchmark::DoNotOptimize(textBytes);
+        if (rc != SQLITE_DONE) {
+            state.SkipWithError(sqlite3_errstr(rc));
+            break;
+        }
+    }
+    const double faults = minorFaults() - faults0;
+    sqlite3_close(db);
+    state.counters["rows"] = double(rows);
+    state.counters["page_faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
+    state.counters["text_bytes_per_row"] = rows ? double(textBytes) / double(rows) : 0;
+}
+BENCHMARK(BM_BareLineRead)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+
+// What the line set costs when its master is closed: the whole table is read.
+void BM_OpenLineSet(benchmark::State &state)
+{
+    try {
+        Connection conn;
+        conn.open(dbFile());
+        RecordSet rs(QStringLiteral("rechnungstabelle"), conn);
+        declareLineSet(rs);
+        double openSeconds = 0, closeSeconds = 0;
+        int rows = 0;
+        const double faults0 = minorFaults();
+        for (auto _ : state) {
+            const auto t0 = Clock::now();
+            rs.Open();
+            openSeconds += secondsSince(t0);
+            rows = rs.RecordCount();
+            const auto t1 = Clock::now();
+            rs.Close();
+            closeSeconds += secondsSince(t1);
+        }
+        state.counters["page_faults"] = benchmark::Counter(minorFaults() - faults0, benchmark::Counter::kAvgIterations);
+        state.counters["rows"] = rows;
+        state.counters["open_ms"] = benchmark::Counter(openSeconds * 1e3, benchmark::Counter::kAvgIterations);
+        state.counters["close_ms"] = benchmark::Counter(closeSeconds * 1e3, benchmark::Counter::kAvgIterations);
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_OpenLineSet)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+
+// Re-opening the line set under its link, as a change of year does: the
+// whole table is still read, then indexed by invoice number and restricted.
+void BM_OpenLinkedLineSet(benchmark::State &state)
+{
+    try {
+        InvoiceData d;
+        d.open(dbFile());
+        for (auto _ : state) {
+            d.rechnungstabelle.Close();
+            d.rechnungstabelle.Open();
+        }
+        state.counters["rows_in_view"] = d.rechnungstabelle.RecordCount();
+        state.counters["set_MB"] = double(d.rechnungstabelle.memoryBytes()) / (1024.0 * 1024.0);
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_OpenLinkedLineSet)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// ---------------------------------------------------------------- moving
+
+// One step in the customer list: the header set and, through it, the line
+// set follow their links; this is what scrolling the customer grid costs.
+void BM_MoveCustomer(benchmark::State &state)
+{
+    try {
+        InvoiceData d;
+        d.open(dbFile());
+        std::vector<double> moves;
+        moves.reserve(size_t(state.max_iterations));
+        double headerRows = 0, lineRows = 0;
+        for (auto _ : state) {
+            if (d.new_.Eof()) {
+                state.PauseTiming();
+                d.new_.First();
+                state.ResumeTiming();
+            }
+            const auto t0 = Clock::now();
+            d.new_.Next();
+            moves.push_back(secondsSince(t0));
+            headerRows += d.rechnungsdetailstabelle.RecordCount();
+            lineRows += d.rechnungstabelle.RecordCount();
+        }
+        if (!moves.empty()) {
+            std::sort(moves.begin(), moves.end());
+            const double n = double(moves.size());
+            state.counters["p99_us"] = moves[size_t(n * 0.99)] * 1e6;
+            state.counters["max_us"] = moves.back() * 1e6;
+            state.counters["headers_per_customer"] = headerRows / n;
+            state.counters["lines_per_invoice"] = lineRows / n;
+        }
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_MoveCustomer)->Unit(benchmark::kMicrosecond)->Iterations(20000);
+
+// ---------------------------------------------------------------- searching
+
+// Fragments of the generated firm and family names, from frequent to rare,
+// and one that matches nothing.
+const char *const searchTexts[] = {"Gar", "ose", "ern", "aum", "Hot", "xyz"};
+
+void BM_CustomerSearch(benchmark::State &state)
+{
+    try {
+        InvoiceData d;
+        d.open(dbFile());
+        size_t i = 0;
+        double found = 0;
+        for (auto _ : state) {
+            const QString text = QString::fromLatin1(searchTexts[i++ % std::size(searchTexts)]);
+            d.new_.setSQL(InvoiceData::customerSearchSql(text));
+            d.new_.Open();
+            found += d.new_.RecordCount();
+        }
+        state.counters["customers_found"] = benchmark::Counter(found, benchmark::Counter::kAvgIterations);
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_CustomerSearch)->Unit(benchmark::kMillisecond)->Iterations(60);
+
+// ---------------------------------------------------------------- memory
+
+void BM_LineSnapshotMemory(benchmark::State &state)
+{
+    try {
+        // Freed memory of earlier benchmarks would otherwise be reused
+        // without showing up as growth.
+        malloc_trim(0);
+        const size_t before = residentBytes();
+        Connection conn;
+        conn.open(dbFile());
+        RecordSet rs(QStringLiteral("rechnungstabelle"), conn);
+        declareLineSet(rs);
+        for (auto _ : state) {
+            if (!rs.Active())
+                rs.Open();
+        }
+        const size_t after = residentBytes();
+        const double rows = rs.RecordCount();
+        state.counters["rows"] = rows;
+        if (rows > 0) {
+            state.counters["bytes_per_row"] = double(rs.memoryBytes()) / rows;
+            state.counters["rss_per_row"] = (double(after) - double(before)) / rows;
+        }
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_LineSnapshotMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// ---------------------------------------------------------------- summary
+
+// Prints as the console reporter does and keeps what the summary needs:
+// real seconds per iteration of every run and the counters of the last one.
+class SummaryReporter : public benchmark::ConsoleReporter
+{
+public:
+    using ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &r : runs) {
+            if (r.error_occurred || r.run_type != Run::RT_Iteration)
+                continue;
+            const std::string &name = r.run_name.function_name;
+            m_seconds[name].push_back(r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit));
+            for (const auto &[key, counter] : r.counters)
+                m_counters[name][key] = counter.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // The median over the repetitions, which an odd slow run does not move.
+    std::optional<double> seconds(const std::string &name) const
+    {
+        auto it = m_seconds.find(name);
+        if (it == m_seconds.end() || it->second.empty())
+            return std::nullopt;
+        std::vector<double> v = it->second;
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    }
+
+    std::optional<double> counter(const std::string &name, const std::string &key) const
+    {
+        auto it = m_counters.find(name);
+        if (it == m_counters.end())
+            return std::nullopt;
+        auto c = it->second.find(key);
+        if (c == it->second.end())
+            return std::nullopt;
+        return c->second;
+    }
+
+private:
+    std::map<std::string, std::vector<double>> m_seconds;
+    std::map<std::string, std::map<std::string, double>> m_counters;
+};
+
+const char *verdict(bool met) { return met ? "met" : "NOT met"; }
+
+void printSummary(const SummaryReporter &r)
+{
+    std::printf("\n");
+    const auto bare = r.seconds("BM_BareLineRead");
+    if (const auto open = r.seconds("BM_OpenLineSet"); bare && open && *bare > 0)
+        std::printf("open/bare ratio: %.2f (target <= 2) %s\n", *open / *bare, verdict(*open / *bare <= 2.0));
+    if (const auto linked = r.seconds("BM_OpenLinkedLineSet"); bare && linked && *bare > 0)
+        std::printf("linked open/bare ratio: %.2f\n", *linked / *bare);
+    if (const auto move = r.seconds("BM_MoveCustomer"))
+        std::printf("move customer: %.1f us per move (target < 100 us) %s\n", *move * 1e6, verdict(*move * 1e6 < 100));
+    if (const auto search = r.seconds("BM_CustomerSearch"))
+        std::printf("customer search: %.2f ms (target < 5 ms) %s\n", *search * 1e3, verdict(*search * 1e3 < 5));
+    if (const auto perRow = r.counter("BM_LineSnapshotMemory", "bytes_per_row")) {
+        std::printf("line snapshot: %.1f bytes per row (target <= 120) %s", *perRow, verdict(*perRow <= 120));
+        if (const auto rss = r.counter("BM_LineSnapshotMemory", "rss_per_row"))
+            std::printf(", resident growth %.1f bytes per row", *rss);
+        std::printf("\n");
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    g_dbFile = benchDatabasePath();
+    if (!ensureDatabase(g_dbFile))
+        return 1;
+
+    SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                   : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printSummary(reporter);
+    std::fflush(stdout);
+    benchmark::Shutdown();
+    return 0;
+}
