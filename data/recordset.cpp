@@ -195,6 +195,9 @@ DataSource::DataSource(QString name, RecordSet *set) : m_name(std::move(name)), 
 
 DataSource::~DataSource()
 {
+    const std::vector<DataLink *> links = m_links;
+    for (DataLink *l : links)
+        l->sourceDestroyed(this);
     auto &v = m_set->m_sources;
     v.erase(std::remove(v.begin(), v.end(), this), v.end());
 }
@@ -534,6 +537,8 @@ void RecordSet::openSource()
     }
 
     Snapshot snapshot(int(statementColumns.size()));
+    if (!m_table.isEmpty())
+        snapshot.reserve(rowEstimate());
     bool firstRow = true;
     for (;;) {
         const int rc = sqlite3_step(st.get());
@@ -580,6 +585,23 @@ void RecordSet::openSource()
             m_sortColumn = f->m_column;
     }
     buildGroups();
+}
+
+size_t RecordSet::rowEstimate() const
+{
+    // The highest rowid is found at the end of the table's b-tree, without a
+    // scan, and bounds the row count well enough to size the row table once.
+    try {
+        OwnedStatement st(m_conn.prepareUncached("SELECT max(rowid) FROM " + quoteIdentifier(m_table.toUtf8())));
+        if (sqlite3_step(st.get()) == SQLITE_ROW) {
+            const qint64 n = sqlite3_column_int64(st.get(), 0);
+            if (n > 0 && n < (qint64(1) << 28))
+                return size_t(n);
+        }
+    } catch (const AppError &) {
+        // A table without rowid: no estimate, the table grows as it reads.
+    }
+    return 0;
 }
 
 void RecordSet::setActive(bool active)
@@ -692,7 +714,7 @@ void RecordSet::rebuildView()
             for (const auto &g : m_groups)
                 groups.push_back(&g);
             std::sort(groups.begin(), groups.end(), [](auto *a, auto *b) { return a->first < b->first; });
-            m_view = m_nullGroup;
+            m_view.assign(m_nullGroup.begin(), m_nullGroup.end());
             for (auto *g : groups)
                 m_view.insert(m_view.end(), g->second.begin(), g->second.end());
         }
@@ -700,13 +722,13 @@ void RecordSet::rebuildView()
     case Criterion::NoRows: break;
     case Criterion::Null:
         if (m_sortColumn >= 0)
-            m_view = m_nullGroup;
+            m_view.assign(m_nullGroup.begin(), m_nullGroup.end());
         break;
     case Criterion::Equals:
         if (m_sortColumn >= 0) {
             auto it = m_groups.find(m_criterion.text);
             if (it != m_groups.end())
-                m_view = it->second;
+                m_view.assign(it->second.begin(), it->second.end());
         }
         break;
     }
@@ -1140,7 +1162,7 @@ void RecordSet::Refresh()
                 m_snapshot.remove(r);
         buildGroups();
     }
-    std::vector<uint32_t> view;
+    decltype(m_view) view;
     int target = 0;
     for (uint32_t r : m_view) {
         if (!m_snapshot.isLive(r))

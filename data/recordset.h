@@ -80,6 +80,8 @@ class DataLink
 public:
     virtual ~DataLink() = default;
     virtual void dataEvent(Notification n, Field *field) = 0;
+    // The data source is being destroyed: forget it.
+    virtual void sourceDestroyed(DataSource *) {}
 };
 
 class DataSource
@@ -203,6 +205,7 @@ private:
     void notify(Notification n, Field *field = nullptr);
 
     void openSource();
+    size_t rowEstimate() const;
     void resetData();
     void buildGroups();
     void addToGroup(uint32_t row);
@@ -252,7 +255,7 @@ private:
     int m_idColumn = -1;
 
     Snapshot m_snapshot;
-    std::vector<uint32_t> m_view; // snapshot rows in view order
+    std::vector<uint32_t, LargeAllocator<uint32_t>> m_view; // snapshot rows in view order
     int m_limit = 0;              // rows of m_view that could be read
     int m_cur = -1;
     bool m_bof = true, m_eof = true;

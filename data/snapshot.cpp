@@ -1,11 +1,15 @@
 #include "snapshot.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <sqlite3.h>
+#include <sys/mman.h>
 
 namespace {
 
-constexpr size_t ChunkSize = 1 << 20;
+constexpr size_t HugePage = size_t(2) << 20;
+constexpr size_t ChunkSize = HugePage;
 
 // Column header: 0 NULL, 1 integer (zigzag varint follows), 2 real (8 bytes),
 // 3 + 2n text of n bytes, 4 + 2n blob of n bytes.
@@ -106,6 +110,26 @@ inline FieldParts partsOf(const Value &v)
 
 } // namespace
 
+void *allocateLarge(size_t bytes)
+{
+    if (bytes < HugePage) {
+        void *p = std::malloc(bytes ? bytes : 1);
+        if (!p)
+            throw std::bad_alloc();
+        return p;
+    }
+    const size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
+    void *p = std::aligned_alloc(HugePage, rounded);
+    if (!p)
+        throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void freeLarge(void *p) noexcept { std::free(p); }
+
 QString Value::toText() const
 {
     switch (type) {
@@ -178,7 +202,7 @@ uint8_t *Snapshot::allocate(size_t size)
 {
     if (size > ChunkSize / 4) {
         // A large memo gets a chunk of its own rather than wasting the rest.
-        m_chunks.emplace_back(new uint8_t[size]);
+        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(size)));
         m_allocated += size;
         uint8_t *p = m_chunks.back().get();
         // Keep the open chunk as the last one to fill.
@@ -187,7 +211,7 @@ uint8_t *Snapshot::allocate(size_t size)
         return p;
     }
     if (m_chunkSize - m_chunkUsed < size) {
-        m_chunks.emplace_back(new uint8_t[ChunkSize]);
+        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(ChunkSize)));
         m_allocated += ChunkSize;
         m_chunkSize = ChunkSize;
         m_chunkUsed = 0;
@@ -218,18 +242,20 @@ uint32_t Snapshot::appendFromStatement(sqlite3_stmt *st, const std::vector<int> 
         FieldParts &p = f[i];
         p = {Value::Null, 0, 0, nullptr, 0};
         if (c >= 0) {
-            switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER: p.type = Value::Integer; p.integer = sqlite3_column_int64(st, c); break;
-            case SQLITE_FLOAT: p.type = Value::Real; p.real = sqlite3_column_double(st, c); break;
+            // One look-up per column; the value lives until the next step, on this thread.
+            sqlite3_value *v = sqlite3_column_value(st, c);
+            switch (sqlite3_value_type(v)) {
+            case SQLITE_INTEGER: p.type = Value::Integer; p.integer = sqlite3_value_int64(v); break;
+            case SQLITE_FLOAT: p.type = Value::Real; p.real = sqlite3_value_double(v); break;
             case SQLITE_TEXT:
                 p.type = Value::Text;
-                p.data = sqlite3_column_text(st, c);
-                p.size = size_t(sqlite3_column_bytes(st, c));
+                p.data = sqlite3_value_text(v);
+                p.size = size_t(sqlite3_value_bytes(v));
                 break;
             case SQLITE_BLOB:
                 p.type = Value::Blob;
-                p.data = sqlite3_column_blob(st, c);
-                p.size = size_t(sqlite3_column_bytes(st, c));
+                p.data = sqlite3_value_blob(v);
+                p.size = size_t(sqlite3_value_bytes(v));
                 break;
             default: break;
             }

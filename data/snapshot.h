@@ -9,6 +9,25 @@
 
 struct sqlite3_stmt;
 
+// Large blocks come from 2 MiB-aligned memory marked for transparent huge
+// pages: opening a million rows otherwise spends much of its time faulting in
+// fresh 4 KiB pages one by one.
+void *allocateLarge(size_t bytes);
+void freeLarge(void *p) noexcept;
+
+template <class T>
+struct LargeAllocator
+{
+    using value_type = T;
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U> &) noexcept {}
+    T *allocate(size_t n) { return static_cast<T *>(allocateLarge(n * sizeof(T))); }
+    void deallocate(T *p, size_t) noexcept { freeLarge(p); }
+    template <class U>
+    bool operator==(const LargeAllocator<U> &) const noexcept { return true; }
+};
+
 // One field value as SQLite stores it. The storage class is kept so that a
 // lost-update check compares with exactly what was read.
 struct Value
@@ -48,6 +67,7 @@ public:
 
     int columnCount() const { return m_columns; }
     uint32_t rowCount() const { return uint32_t(m_rows.size()); }
+    void reserve(size_t rows) { m_rows.reserve(rows); }
     bool isLive(uint32_t row) const { return m_rows[row] != nullptr; }
 
     // Appends the current row of a stepped statement; columns[i] is the
@@ -73,8 +93,9 @@ private:
     const uint8_t *field(uint32_t row, int column) const;
 
     int m_columns = 0;
-    std::vector<const uint8_t *> m_rows;
-    std::vector<std::unique_ptr<uint8_t[]>> m_chunks;
+    struct FreeLarge { void operator()(uint8_t *p) const noexcept { freeLarge(p); } };
+    std::vector<const uint8_t *, LargeAllocator<const uint8_t *>> m_rows;
+    std::vector<std::unique_ptr<uint8_t, FreeLarge>> m_chunks;
     size_t m_chunkSize = 0;
     size_t m_chunkUsed = 0;
     size_t m_allocated = 0;

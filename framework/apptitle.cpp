@@ -1,0 +1,18 @@
+#include "framework/apptitle.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+QString titleFromFileName(const QString &fileName)
+{
+    const qsizetype dot = fileName.indexOf(QLatin1Char('.'));
+    const QString stem = dot < 0 ? fileName : fileName.left(dot);
+    if (stem.isEmpty())
+        return stem;
+    return stem.left(1).toUpper() + stem.mid(1).toLower();
+}
+
+QString applicationTitle()
+{
+    return titleFromFileName(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// The title every window and message box of the program carries: the program
+// file's own name, so a renamed copy shows its new name.
+QString applicationTitle();
+
+// The title rule on its own, so it can be checked without a running program:
+// the name up to its first ".", first letter upper case, the rest lower case.
+QString titleFromFileName(const QString &fileName);
