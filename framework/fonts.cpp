@@ -14,14 +14,9 @@ void registerFontSubstitutes()
         {"MS Sans Serif", "Liberation Sans"},
         {"Microsoft Sans Serif", "Liberation Sans"},
     };
-    for (const auto &p : pairs) {
-        const QString windows = QString::fromLatin1(p.windows);
-        const QString free = QString::fromLatin1(p.free);
-        // insertSubstitution appends; checking first keeps repeated calls
-        // from growing the list.
-        if (!QFont::substitutes(windows).contains(free))
-            QFont::insertSubstitution(windows, free);
-    }
+    // Qt ignores a substitute it already has, so calling this again is harmless.
+    for (const auto &p : pairs)
+        QFont::insertSubstitution(QString::fromLatin1(p.windows), QString::fromLatin1(p.free));
 }
 
 int windowsPixelSize(int points)
