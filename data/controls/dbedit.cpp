@@ -1,0 +1,257 @@
+#include "dbedit.h"
+
+#include "framework/messages.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMenu>
+
+bool isTypingKey(const QKeyEvent *e, bool enterTypes)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut))
+        return true;
+    switch (e->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return true;
+    case Qt::Key_Insert:
+        return mods == Qt::ShiftModifier; // Shift+Insert pastes
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return enterTypes;
+    default:
+        break;
+    }
+    if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const QString t = e->text();
+    return !t.isEmpty() && t.at(0).isPrint();
+}
+
+// The changing entries of a standard context menu ask for the edit first, like keys do.
+static void wireEditingActions(QMenu *menu, QWidget *owner, const std::function<bool()> &requestEdit,
+                               const std::function<void(const QString &)> &perform)
+{
+    for (QAction *a : menu->actions()) {
+        const QString name = a->objectName();
+        if (name != QLatin1String("edit-cut") && name != QLatin1String("edit-paste") && name != QLatin1String("edit-delete"))
+            continue;
+        a->disconnect();
+        QObject::connect(a, &QAction::triggered, owner, [requestEdit, perform, name] {
+            if (requestEdit())
+                perform(name);
+        });
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+}
+
+// ---------------------------------------------------------------- FieldEditor
+
+FieldEditor::FieldEditor()
+    : m_link([this](Notification n, Field *f) {
+          switch (n) {
+          case Notification::StateChanged:
+          case Notification::RowsChanged:
+          case Notification::RowMoved:
+          case Notification::RowValuesChanged:
+              reload();
+              break;
+          case Notification::FieldAssigned:
+              if (f && f == field())
+                  reload();
+              break;
+          case Notification::HandOver:
+              handOver();
+              break;
+          case Notification::SettleRequest:
+              break;
+          }
+      })
+{
+}
+
+Field *FieldEditor::field() const
+{
+    RecordSet *rs = m_link.dataSet();
+    if (!rs || !rs->Active() || m_fieldName.isEmpty())
+        return nullptr;
+    return rs->FindField(m_fieldName);
+}
+
+bool FieldEditor::requestEdit()
+{
+    DataSource *ds = m_link.dataSource();
+    if (!ds || !field())
+        return false;
+    bool editable = false;
+    guarded([&] { editable = ds->Edit(); });
+    return editable && m_link.editing();
+}
+
+void FieldEditor::handOver()
+{
+    if (!m_dirty)
+        return;
+    Field *f = field();
+    if (!f || !m_link.editing())
+        return;
+    m_dirty = false; // the assignment notifies us and we show what was stored
+    f->setAsString(controlText());
+}
+
+void FieldEditor::reload()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    Field *f = field();
+    RecordSet *rs = m_link.dataSet();
+    showText(f && rs && !rs->IsEmpty() ? f->DisplayText() : QString());
+    m_dirty = false;
+    m_loading = false;
+}
+
+void FieldEditor::revert()
+{
+    m_dirty = false;
+    reload();
+}
+
+// ---------------------------------------------------------------- DBEdit
+
+DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent)
+{
+    setMaxLength(50);
+    connect(this, &QLineEdit::textEdited, this, [this] { typed(); });
+}
+
+void DBEdit::showText(const QString &text)
+{
+    if (QLineEdit::text() != text)
+        setText(text);
+}
+
+void DBEdit::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        revert();
+        selectAll();
+        e->accept();
+        return;
+    }
+    if (isTypingKey(e, false) && !requestEdit()) {
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void DBEdit::inputMethodEvent(QInputMethodEvent *e)
+{
+    if (!e->commitString().isEmpty() && !requestEdit())
+        return;
+    QLineEdit::inputMethodEvent(e);
+}
+
+void DBEdit::focusOutEvent(QFocusEvent *e)
+{
+    guarded([&] { handOver(); });
+    QLineEdit::focusOutEvent(e);
+}
+
+void DBEdit::dropEvent(QDropEvent *e)
+{
+    if (!requestEdit()) {
+        e->ignore();
+        return;
+    }
+    QLineEdit::dropEvent(e);
+}
+
+void DBEdit::contextMenuEvent(QContextMenuEvent *e)
+{
+    QMenu *menu = createStandardContextMenu();
+    wireEditingActions(menu, this, [this] { return requestEdit(); }, [this](const QString &name) {
+        if (name == QLatin1String("edit-cut"))
+            cut();
+        else if (name == QLatin1String("edit-paste"))
+            paste();
+        else
+            del();
+        typed();
+    });
+    menu->popup(e->globalPos());
+}
+
+// ---------------------------------------------------------------- DBMemo
+
+DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_loading)
+            typed();
+    });
+}
+
+void DBMemo::showText(const QString &text)
+{
+    // The file stores addresses with CR LF line breaks; the control shows plain lines.
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (toPlainText() != shown)
+        setPlainText(shown);
+}
+
+void DBMemo::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        revert();
+        e->accept();
+        return;
+    }
+    if (isTypingKey(e, true) && !requestEdit()) {
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+void DBMemo::inputMethodEvent(QInputMethodEvent *e)
+{
+    if (!e->commitString().isEmpty() && !requestEdit())
+        return;
+    QPlainTextEdit::inputMethodEvent(e);
+}
+
+void DBMemo::focusOutEvent(QFocusEvent *e)
+{
+    guarded([&] { handOver(); });
+    QPlainTextEdit::focusOutEvent(e);
+}
+
+void DBMemo::dropEvent(QDropEvent *e)
+{
+    if (!requestEdit()) {
+        e->ignore();
+        return;
+    }
+    QPlainTextEdit::dropEvent(e);
+}
+
+void DBMemo::contextMenuEvent(QContextMenuEvent *e)
+{
+    QMenu *menu = createStandardContextMenu();
+    wireEditingActions(menu, this, [this] { return requestEdit(); }, [this](const QString &name) {
+        if (name == QLatin1String("edit-cut"))
+            cut();
+        else if (name == QLatin1String("edit-paste"))
+            paste();
+        else
+            textCursor().removeSelectedText();
+    });
+    menu->popup(e->globalPos());
+}

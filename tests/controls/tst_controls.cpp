@@ -1,0 +1,451 @@
+// Bound controls driven with keys and clicks, offscreen, over the shared
+// record sets on a small database.
+
+#include "data/amount.h"
+#include "data/controls/dbedit.h"
+#include "data/controls/dbgrid.h"
+#include "data/controls/dbnavigator.h"
+#include "data/controls/dbtext.h"
+#include "data/database.h"
+#include "framework/messages.h"
+#include "testdb.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtTest>
+
+namespace {
+
+const char *const Data = R"(
+INSERT INTO kunde (id, name, adresse) VALUES (1, 'Anna', 'Weg 1'), (2, 'Bruno', 'Via 2'), (3, 'Carla', 'Platz 3');
+INSERT INTO rechnungsdaten2004 (id, nr, datum, bezahlung, kundennummer) VALUES
+  (1, '5', '01.02.2004', '30 Tage', '1'), (2, '6', '03.02.2004', '', '1'), (3, '7', '04.02.2004', '', '2');
+INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('5', 'Rosen', '4', '2,5');
+)";
+
+// A window with the controls under test and a plain field to move the focus to.
+struct Window
+{
+    explicit Window(const QString &sql = QString::fromLatin1(Data)) : db(sql)
+    {
+        data.open(db.file());
+        auto *layout = new QVBoxLayout(&widget);
+        name = new DBEdit(&widget);
+        name->setObjectName(QStringLiteral("DBEdit1"));
+        name->setDataSource(&data.test);
+        name->setDataField(QStringLiteral("name"));
+        address = new DBMemo(&widget);
+        address->setDataSource(&data.test);
+        address->setDataField(QStringLiteral("adresse"));
+        number = new DBText(&widget);
+        number->setDataSource(&data.rdetails);
+        number->setDataField(QStringLiteral("nr"));
+        grid = new DBGrid(&widget);
+        grid->setColumns({{QStringLiteral("nr"), QStringLiteral("rechnungsnummer"), 114, {}},
+                          {QStringLiteral("datum"), QStringLiteral("datum"), 93, {}},
+                          {QStringLiteral("bezahlung"), QStringLiteral("bezahlung"), 108, {QStringLiteral("30 Tage"), QStringLiteral("bezahlt")}}});
+        grid->setDataSource(&data.rdetails);
+        nav = new DBNavigator(&widget);
+        nav->setDataSource(&data.test);
+        nav->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbDelete});
+        nav->setOnClick([this](DBNavigator::Button) { ++clicks; });
+        other = new QLineEdit(&widget);
+        for (QWidget *w : {static_cast<QWidget *>(name), static_cast<QWidget *>(address), static_cast<QWidget *>(number),
+                           static_cast<QWidget *>(grid), static_cast<QWidget *>(nav), static_cast<QWidget *>(other)})
+            layout->addWidget(w);
+        widget.resize(500, 600);
+        widget.show();
+        activate();
+    }
+    void activate()
+    {
+        widget.activateWindow();
+        active = QTest::qWaitForWindowActive(&widget);
+    }
+    QString scalar(const QString &sql) const { return db.scalar(sql); }
+
+    testdb::Fixture db;
+    InvoiceData data;
+    QWidget widget;
+    DBEdit *name;
+    DBMemo *address;
+    DBText *number;
+    DBGrid *grid;
+    DBNavigator *nav;
+    QLineEdit *other;
+    int clicks = 0;
+    bool active = false;
+};
+
+// Answers every box with a fixed answer and remembers what was asked.
+struct Boxes
+{
+    explicit Boxes(bool answer)
+    {
+        setBoxHook([this, answer](const BoxRequest &r) {
+            asked << r.title + QLatin1Char('|') + r.text;
+            return answer;
+        });
+    }
+    ~Boxes() { setBoxHook({}); }
+    QStringList asked;
+};
+
+QString field(RecordSet &rs, const char *name) { return rs.FieldByName(QString::fromLatin1(name))->AsString(); }
+
+} // namespace
+
+class TestControls : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+
+    void editFieldStartsTheEditAndHandsOverOnLeaving();
+    void editFieldEscapeRestoresTheValue();
+    void editFieldOnEmptySetStartsANewRow();
+    void editFieldStopsAtFiftyCharacters();
+    void memoEnterCountsAsTyping();
+    void dataTextFollowsTheSet();
+    void navigatorEnabling();
+    void navigatorDeleteAsksAndClickRunsEitherWay();
+    void gridDownAppendsAndUpDrops();
+    void gridTabOnLastCellAppends();
+    void gridInsertAndEscape();
+    void gridCtrlDelete_data();
+    void gridCtrlDelete();
+    void gridPickListEditsAtOnce();
+    void leavingTheGridDropsAnUntouchedNewRow_data();
+    void leavingTheGridDropsAnUntouchedNewRow();
+    void clickingARowMovesTheSet();
+    void readOnlyGridTakesNoTyping();
+    void gridShowsRowsUpToAFailingLine();
+};
+
+void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
+{
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &rs = w.data.new_;
+    w.name->setFocus();
+    QCOMPARE(w.name->text(), QStringLiteral("Anna"));
+    QTest::keyClick(w.name, Qt::Key_End);
+    QCOMPARE(rs.State(), DataSetState::Browse); // moving the cursor is not typing
+    QTest::keyClicks(w.name, QStringLiteral("-Maria"));
+    QCOMPARE(rs.State(), DataSetState::Edit);
+    QCOMPARE(field(rs, "name"), QStringLiteral("Anna")); // not yet handed over
+    w.other->setFocus();
+    QCOMPARE(field(rs, "name"), QStringLiteral("Anna-Maria"));
+    QCOMPARE(w.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Anna"));
+    rs.Next(); // settling posts it
+    QCOMPARE(w.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Anna-Maria"));
+    QCOMPARE(w.name->text(), QStringLiteral("Bruno"));
+}
+
+void TestControls::editFieldEscapeRestoresTheValue()
+{
+    Window w;
+    QVERIFY(w.active);
+    w.name->setFocus();
+    QTest::keyClicks(w.name, QStringLiteral("xyz"));
+    QTest::keyClick(w.name, Qt::Key_Escape);
+    QCOMPARE(w.name->text(), QStringLiteral("Anna"));
+    QCOMPARE(w.name->selectedText(), QStringLiteral("Anna"));
+    QCOMPARE(w.data.new_.State(), DataSetState::Edit); // the set keeps its state
+    // Typed text also reaches the field when the set asks for it.
+    QTest::keyClicks(w.name, QStringLiteral("Berta"));
+    w.data.new_.Post();
+    QCOMPARE(w.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Berta"));
+}
+
+void TestControls::editFieldOnEmptySetStartsANewRow()
+{
+    Window w(QStringLiteral("SELECT 1;"));
+    QVERIFY(w.active);
+    QVERIFY(w.data.new_.IsEmpty());
+    w.name->setFocus();
+    QTest::keyClicks(w.name, QStringLiteral("Neu"));
+    QCOMPARE(w.data.new_.State(), DataSetState::Insert);
+    w.other->setFocus();
+    w.data.new_.First();
+    QCOMPARE(w.scalar(QStringLiteral("SELECT name FROM kunde")), QStringLiteral("Neu"));
+}
+
+void TestControls::editFieldStopsAtFiftyCharacters()
+{
+    Window w;
+    QVERIFY(w.active);
+    w.name->setFocus();
+    w.name->selectAll();
+    QTest::keyClicks(w.name, QString(60, QLatin1Char('x')));
+    QCOMPARE(w.name->text().size(), 50);
+}
+
+void TestControls::memoEnterCountsAsTyping()
+{
+    Window w;
+    QVERIFY(w.active);
+    w.address->setFocus();
+    w.address->moveCursor(QTextCursor::End);
+    QTest::keyClick(w.address, Qt::Key_Return);
+    QCOMPARE(w.data.new_.State(), DataSetState::Edit);
+    QTest::keyClicks(w.address, QStringLiteral("39100 Bozen"));
+    w.other->setFocus();
+    w.data.new_.Post();
+    // Lines are stored with CR LF, as the existing addresses are.
+    QCOMPARE(w.scalar(QStringLiteral("SELECT adresse FROM kunde WHERE id = 1")), QStringLiteral("Weg 1\r\n39100 Bozen"));
+}
+
+void TestControls::dataTextFollowsTheSet()
+{
+    Window w;
+    QCOMPARE(w.number->text(), QStringLiteral("5"));
+    w.data.rechnungsdetailstabelle.Edit();
+    w.data.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("5a"));
+    QCOMPARE(w.number->text(), QStringLiteral("5a")); // typed but not stored
+    w.data.rechnungsdetailstabelle.Cancel();
+    w.data.new_.Last(); // Carla has no invoices
+    QCOMPARE(w.number->text(), QString());
+    w.data.rechnungsdetailstabelle.Close();
+    QCOMPARE(w.number->text(), QString());
+}
+
+void TestControls::navigatorEnabling()
+{
+    Window w;
+    auto on = [&](DBNavigator::Button b) { return w.nav->button(b)->isEnabled(); };
+    QVERIFY(!on(DBNavigator::nbPrior));
+    QVERIFY(on(DBNavigator::nbNext));
+    QTest::mouseClick(w.nav->button(DBNavigator::nbNext), Qt::LeftButton);
+    QVERIFY(on(DBNavigator::nbPrior));
+    QTest::mouseClick(w.nav->button(DBNavigator::nbNext), Qt::LeftButton);
+    QVERIFY(on(DBNavigator::nbNext)); // the end is known only after a step finds no row
+    QTest::mouseClick(w.nav->button(DBNavigator::nbNext), Qt::LeftButton);
+    QCOMPARE(field(w.data.new_, "name"), QStringLiteral("Carla"));
+    QVERIFY(!on(DBNavigator::nbNext));
+    QCOMPARE(w.clicks, 3);
+    // Edit, post and cancel follow the state.
+    QVERIFY(on(DBNavigator::nbEdit) && !on(DBNavigator::nbPost) && !on(DBNavigator::nbCancel));
+    w.data.new_.Edit();
+    QVERIFY(!on(DBNavigator::nbEdit) && on(DBNavigator::nbPost) && on(DBNavigator::nbCancel));
+    w.data.new_.Cancel();
+    w.data.new_.Close();
+    for (int b = 0; b < DBNavigator::ButtonCount; ++b)
+        QVERIFY(!on(DBNavigator::Button(b)));
+    // The navigator takes no keyboard focus.
+    QCOMPARE(w.nav->button(DBNavigator::nbNext)->focusPolicy(), Qt::NoFocus);
+    QVERIFY(w.nav->button(DBNavigator::nbNext)->toolTip().isEmpty());
+}
+
+void TestControls::navigatorDeleteAsksAndClickRunsEitherWay()
+{
+    Window w(QStringLiteral("INSERT INTO kunde (name) VALUES ('Einzig');"));
+    {
+        Boxes no(false);
+        QTest::mouseClick(w.nav->button(DBNavigator::nbDelete), Qt::LeftButton);
+        QCOMPARE(no.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
+        QCOMPARE(w.clicks, 1);
+        QCOMPARE(w.data.new_.RecordCount(), 1);
+    }
+    Boxes yes(true);
+    QTest::mouseClick(w.nav->button(DBNavigator::nbDelete), Qt::LeftButton);
+    QCOMPARE(w.clicks, 2);
+    QVERIFY(w.data.new_.IsEmpty());
+    for (DBNavigator::Button b : {DBNavigator::nbFirst, DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbLast, DBNavigator::nbDelete})
+        QVERIFY(!w.nav->button(b)->isEnabled());
+    QVERIFY(w.nav->button(DBNavigator::nbInsert)->isEnabled());
+    QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("0"));
+}
+
+void TestControls::gridDownAppendsAndUpDrops()
+{
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Down);
+    QCOMPARE(field(h, "nr"), QStringLiteral("6"));
+    QTest::keyClick(w.grid, Qt::Key_Down); // past the last header: a new row
+    QCOMPARE(h.State(), DataSetState::Insert);
+    QCOMPARE(h.RecordCount(), 3);
+    QTest::keyClick(w.grid, Qt::Key_Down); // on the untouched new row: nothing
+    QCOMPARE(h.State(), DataSetState::Insert);
+    QCOMPARE(h.RecordCount(), 3);
+    QTest::keyClick(w.grid, Qt::Key_Up); // drops it
+    QCOMPARE(h.State(), DataSetState::Browse);
+    QCOMPARE(h.RecordCount(), 2);
+    QCOMPARE(field(h, "nr"), QStringLiteral("6"));
+    QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QStringLiteral("3"));
+}
+
+void TestControls::gridTabOnLastCellAppends()
+{
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    w.grid->setFocus();
+    h.Last();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(w.grid, Qt::Key_Tab);
+    QCOMPARE(h.State(), DataSetState::Insert);
+    QCOMPARE(w.grid->currentColumn(), 0);
+    // Typing into the new row keeps it; it gets the customer's id.
+    QTest::keyClicks(w.grid, QStringLiteral("8"));
+    QVERIFY(w.grid->cellEditor());
+    QTest::keyClick(w.grid->cellEditor(), Qt::Key_Tab);
+    QCOMPARE(w.grid->currentColumn(), 1);
+    QTest::keyClick(w.grid, Qt::Key_0);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("9.09.2004")); // the cell editor has the focus now
+    QTest::keyClick(w.grid->cellEditor(), Qt::Key_Up);
+    QCOMPARE(h.State(), DataSetState::Browse);
+    QCOMPARE(w.scalar(QStringLiteral("SELECT kundennummer || '|' || datum FROM rechnungsdaten2004 WHERE nr = '8'")),
+             QStringLiteral("1|09.09.2004"));
+}
+
+void TestControls::gridInsertAndEscape()
+{
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Down);
+    QTest::keyClick(w.grid, Qt::Key_Insert);
+    QCOMPARE(h.State(), DataSetState::Insert);
+    QCOMPARE(h.RecNo(), 1); // before the current row
+    QTest::keyClick(w.grid, Qt::Key_Escape);
+    QCOMPARE(h.State(), DataSetState::Browse);
+    QCOMPARE(field(h, "nr"), QStringLiteral("6"));
+
+    // Escape first reverts the typed cell, then cancels the row's change.
+    QTest::keyClick(w.grid, Qt::Key_Right);
+    QTest::keyClicks(w.grid, QStringLiteral("x"));
+    QCOMPARE(w.grid->cellEditorText(), QStringLiteral("x"));
+    QTest::keyClick(w.grid->cellEditor(), Qt::Key_Escape);
+    QCOMPARE(w.grid->cellEditorText(), QStringLiteral("03.02.2004"));
+    QCOMPARE(h.State(), DataSetState::Edit);
+    QTest::keyClick(w.grid->cellEditor(), Qt::Key_Escape);
+    QCOMPARE(h.State(), DataSetState::Browse);
+}
+
+void TestControls::gridCtrlDelete_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("left");
+    QTest::newRow("OK deletes") << true << "1";
+    QTest::newRow("Abbrechen keeps") << false << "2";
+}
+
+void TestControls::gridCtrlDelete()
+{
+    QFETCH(bool, answer);
+    QFETCH(QString, left);
+    Window w;
+    QVERIFY(w.active);
+    Boxes boxes(answer);
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
+    QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004 WHERE kundennummer = '1'")), left);
+}
+
+void TestControls::gridPickListEditsAtOnce()
+{
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Down); // header 6, bezahlung empty
+    w.grid->setCurrentColumn(2);
+    QTest::keyClick(w.grid, Qt::Key_F2);
+    auto *combo = qobject_cast<QComboBox *>(w.grid->cellEditor());
+    QVERIFY(combo);
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(h.State(), DataSetState::Browse);
+    Q_EMIT combo->activated(1); // "bezahlt" chosen from the list
+    QCOMPARE(h.State(), DataSetState::Edit);
+    QCOMPARE(field(h, "bezahlung"), QStringLiteral("bezahlt"));
+    QTest::keyClick(w.grid->cellEditor(), Qt::Key_Up);
+    QCOMPARE(w.scalar(QStringLiteral("SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 2")), QStringLiteral("bezahlt"));
+}
+
+void TestControls::leavingTheGridDropsAnUntouchedNewRow_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("headers");
+    QTest::newRow("untouched") << "" << 3;
+    QTest::newRow("one character") << "9" << 4;
+}
+
+void TestControls::leavingTheGridDropsAnUntouchedNewRow()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, headers);
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Insert);
+    if (!typed.isEmpty())
+        QTest::keyClicks(w.grid, typed);
+    w.other->setFocus();
+    QCOMPARE(h.State(), typed.isEmpty() ? DataSetState::Browse : DataSetState::Insert);
+    w.data.new_.Next(); // the next settling stores a typed row
+    QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QString::number(headers));
+}
+
+void TestControls::clickingARowMovesTheSet()
+{
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    const QRect second = w.grid->visualRect(w.grid->model()->index(1, 1));
+    QTest::mouseClick(w.grid->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(field(h, "nr"), QStringLiteral("6"));
+    QCOMPARE(w.grid->currentColumn(), 1);
+    // The grid follows moves of the set.
+    h.First();
+    QCOMPARE(w.grid->currentIndex().row(), 0);
+}
+
+void TestControls::readOnlyGridTakesNoTyping()
+{
+    Window w;
+    QVERIFY(w.active);
+    Boxes boxes(true);
+    w.grid->setGridReadOnly(true);
+    w.grid->setFocus();
+    QTest::keyClicks(w.grid, QStringLiteral("abc"));
+    QTest::keyClick(w.grid, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(w.grid, Qt::Key_Insert);
+    QTest::keyClick(w.grid, Qt::Key_Down);
+    QTest::keyClick(w.grid, Qt::Key_Down);
+    QVERIFY(boxes.asked.isEmpty());
+    QCOMPARE(w.data.rechnungsdetailstabelle.State(), DataSetState::Browse);
+    QCOMPARE(w.data.rechnungsdetailstabelle.RecordCount(), 2);
+}
+
+void TestControls::gridShowsRowsUpToAFailingLine()
+{
+    Window w(QStringLiteral(R"(
+INSERT INTO kunde (id, name) VALUES (1, 'a');
+INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('1', '1');
+INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VALUES
+ ('1', 'gut', '2', '1'), ('1', 'schlecht', '1.234,50', '1'), ('1', 'danach', '3', '1');)"));
+    Boxes boxes(true);
+    DBGrid lines(&w.widget);
+    lines.setColumns({{QStringLiteral("beschreibung"), QStringLiteral("beschreibung"), 100, {}},
+                      {QStringLiteral("summerechn"), QStringLiteral("summe"), 80, {}}});
+    lines.resize(300, 200);
+    lines.show();
+    lines.setDataSource(&w.data.DataSource1);
+    // The grid reads the rows it shows: the failing one ends the read with the error box.
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("Tst_controls|'1.234,50' ist kein gültiger Gleitkommawert.")});
+    QCOMPARE(lines.model()->rowCount(), 1);
+    QCOMPARE(lines.model()->index(0, 1).data().toString(), QStringLiteral("2,00"));
+}
+
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"
