@@ -46,16 +46,22 @@ void InvoiceData::open(const QString &fileName)
     new_.Open();
 }
 
+void InvoiceData::settleAll()
+{
+    for (RecordSet *rs : {&rechnungstabelle, &rechnungsdetailstabelle, &new_, &kundentabelle})
+        if (rs->Active())
+            rs->Settle();
+}
+
 void InvoiceData::setYear(int year)
 {
     const YearTables *y = findYear(year);
     if (!y)
         throw EngineError(QStringLiteral("Für das Jahr %1 gibt es keine Tabellen").arg(year));
     // Store or drop what is pending before the sets close: closing would discard it.
-    if (rechnungsdetailstabelle.Active())
-        rechnungsdetailstabelle.Settle();
-    if (rechnungstabelle.Active())
-        rechnungstabelle.Settle();
+    for (RecordSet *rs : {&rechnungstabelle, &rechnungsdetailstabelle})
+        if (rs->Active())
+            rs->Settle();
     m_year = year;
     rechnungsdetailstabelle.Close();
     rechnungsdetailstabelle.setTableName(QString::fromLatin1(y->headerTable));

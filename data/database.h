@@ -53,6 +53,10 @@ public:
     // Opens the connection and then the sets in start-up order; nrquery stays closed.
     void open(const QString &fileName = DatabaseFileName);
 
+    // Stores or drops every pending row as a move would: line, then header,
+    // then customer. Throws when a row cannot be stored; it stays pending.
+    void settleAll();
+
     int year() const { return m_year; }
     // Settles pending rows first (a failure changes nothing), then points the
     // header and line sets at the year's tables and opens them again. A table

@@ -1,0 +1,65 @@
+#include "Unit2.h"
+
+#include "app/texts.h"
+#include "framework/fonts.h"
+#include "framework/jpeg.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPixmap>
+#include <QScreen>
+
+namespace {
+
+QLabel *maroonLabel(QWidget *parent, const char *name, const QString &text, int top)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8));
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    l->setPalette(p);
+    l->move(16, top);
+    l->adjustSize();
+    l->setAccessibleName(text);
+    return l;
+}
+
+} // namespace
+
+Tabout::Tabout(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("about"));
+    setWindowTitle(QStringLiteral("about"));
+    // A tool window with nothing but its close box.
+    setWindowFlags(Qt::Dialog | Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8));
+    setFixedSize(259, 197);
+    setModal(true);
+
+    bildabout = new QLabel(this);
+    bildabout->setObjectName(QStringLiteral("bildabout"));
+    bildabout->setGeometry(16, 8, 233, 113);
+    bildabout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    bildabout->setAccessibleName(QStringLiteral("Logo der Gärtnerei"));
+    QFile logo(QStringLiteral(":/logo.jpg"));
+    if (logo.open(QIODevice::ReadOnly)) {
+        QImage image = decodeJpeg(logo.readAll());
+        // Drawn at its own size; only a picture larger than the box is scaled down.
+        if (image.width() > bildabout->width() || image.height() > bildabout->height())
+            image = image.scaled(bildabout->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        bildabout->setPixmap(QPixmap::fromImage(image));
+    }
+
+    Label3 = maroonLabel(this, "Label3", texts::CreditLine, 136);
+    Label1 = maroonLabel(this, "Label1", texts::ContactMail, 152);
+    Label2 = maroonLabel(this, "Label2", texts::Version, 168);
+}
+
+void Tabout::showEvent(QShowEvent *e)
+{
+    // Centred on the screen, not on the window that opened it.
+    if (const QScreen *s = screen())
+        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    QDialog::showEvent(e);
+}

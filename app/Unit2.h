@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+// The About box: the logo, who made the program, how to reach her, the version.
+class Tabout : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Tabout(QWidget *parent = nullptr);
+
+    QLabel *bildabout = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+};

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "data/database.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class DBEdit;
+class DBGrid;
+class DBMemo;
+class DBNavigator;
+class DBText;
+class FlatButton;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QTabWidget;
+
+class Tabout;
+class TFRMDruck;
+class Teditrechnung;
+class Tkundenedit;
+class Tformsuch;
+
+// The main window: owns the connection and every shared record set, shows
+// the current customer above and that customer's invoices of the chosen year
+// below, and leads to every other window through its menu.
+class Tfrmmain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Opens "rechungen.mdb" in the working directory; throws AppError when it cannot.
+    explicit Tfrmmain(QWidget *parent = nullptr);
+    ~Tfrmmain() override;
+
+    InvoiceData &data() { return *m_data; }
+
+    // The other windows, created after this one and handed over here.
+    struct Windows
+    {
+        Tabout *about = nullptr;
+        TFRMDruck *FRMDruck = nullptr;
+        Teditrechnung *editrechnung = nullptr;
+        Tkundenedit *kundenedit = nullptr;
+        Tformsuch *formsuch = nullptr;
+    };
+    void setWindows(const Windows &w) { m_windows = w; }
+    const Windows &windows() const { return m_windows; }
+
+    // The data the windows bind to (owned by m_data).
+    RecordSet &new_() { return m_data->new_; }
+    RecordSet &rechnungsdetailstabelle() { return m_data->rechnungsdetailstabelle; }
+    RecordSet &rechnungstabelle() { return m_data->rechnungstabelle; }
+    RecordSet &nrquery() { return m_data->nrquery; }
+
+    // Controls, by their names.
+    QTabWidget *PageControl1 = nullptr;
+    QTabWidget *PageControl2 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QGroupBox *GroupBox3 = nullptr;
+    QGroupBox *GroupBox4 = nullptr;
+    DBEdit *DBEdit1 = nullptr;
+    DBEdit *DBEdit2 = nullptr;
+    DBEdit *DBEdit3 = nullptr;
+    DBEdit *DBEdit4 = nullptr;
+    DBMemo *DBMemo1 = nullptr;
+    DBNavigator *DBNavigator1 = nullptr;
+    FlatButton *SpeedButton1 = nullptr;
+    FlatButton *SpeedButton2 = nullptr;
+    FlatButton *SpeedButton3 = nullptr;
+    FlatButton *SpeedButton4 = nullptr;
+    QLabel *Label11 = nullptr;
+    DBNavigator *DBNavigator3 = nullptr;
+    QLabel *Label3 = nullptr;
+    DBText *DBText1 = nullptr;
+    FlatButton *SpeedButton5 = nullptr;
+    QLabel *Label12 = nullptr;
+    DBText *DBText6 = nullptr;
+    DBGrid *DBGrid4 = nullptr;
+    QAction *Beenden1 = nullptr;
+    QAction *N20041 = nullptr;
+    QAction *N20031 = nullptr;
+    QAction *N20021 = nullptr;
+    QAction *EditRechnung1 = nullptr;
+    QAction *Drucken1 = nullptr;
+    QAction *Hilfe1 = nullptr;
+    QAction *About1 = nullptr;
+
+    // Handlers.
+    void Beenden1Click();
+    void N20041Click() { chooseYear(2004); }
+    void N20031Click() { chooseYear(2003); }
+    void N20021Click() { chooseYear(2002); }
+    void EditRechnung1Click();
+    void Drucken1Click();
+    void Hilfe1Click();
+    void About1Click();
+    void DBNavigator1Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void DBGrid4DblClick();
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void buildMenu();
+    void buildCustomerPanel(QWidget *page);
+    void buildInvoiceList(QWidget *page);
+    void chooseYear(int year);
+
+    std::unique_ptr<InvoiceData> m_data;
+    Windows m_windows;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/main.h"
+
+#include <memory>
+
+class QApplication;
+
+// Every window of the program, created in start-up order and destroyed in
+// the reverse order, the main window (which owns the data) last.
+struct Program
+{
+    std::unique_ptr<Tfrmmain> frmmain;
+    std::unique_ptr<Tabout> about;
+    std::unique_ptr<TFRMDruck> FRMDruck;
+    std::unique_ptr<Teditrechnung> editrechnung;
+    std::unique_ptr<Tkundenedit> kundenedit;
+    std::unique_ptr<Tformsuch> formsuch;
+
+    Program();
+    ~Program();
+    // Opens the data and creates the windows; throws AppError when the data cannot be opened.
+    void create();
+};
+
+// Application-wide settings that do not depend on the data: fonts, number
+// separators and their watcher, the window icon.
+void prepareApplication(QApplication &app);
+
+// Start-up to shutdown: returns the exit status (1 after a start-up error).
+int runProgram(QApplication &app);

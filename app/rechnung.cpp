@@ -1,0 +1,9 @@
+#include "app/program.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    return runProgram(app);
+}
