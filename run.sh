@@ -11,7 +11,12 @@ if [ ! -f "$root/demo/rechungen.mdb" ]; then
 fi
 if [ -x "$build/app/Rechnung" ]; then
   cd "$root/demo"
+  # The demo's amounts are written with a decimal comma. A machine without a
+  # regional setting of its own gets the German one, so the demo reads them.
+  case "${LC_ALL:-${LC_NUMERIC:-${LANG:-}}}" in
+    ""|C|C.*|POSIX) unset LC_ALL; export LANG=de_DE.UTF-8 LC_NUMERIC=de_DE.UTF-8 ;;
+  esac
   exec "$build/app/Rechnung"
 fi
-echo "Die Demo-Datenbank liegt in $root/demo/rechungen.mdb (lesbar mit: sqlite3 demo/rechungen.mdb)."
-echo "Das Hauptfenster ist noch nicht gebaut; bis dahin legt dieser Befehl nur die Datenbank an."
+echo "Das Programm wurde nicht gebaut; siehe die Meldungen oben." >&2
+exit 1

@@ -2,6 +2,7 @@
 
 #include "app/Unit2.h"
 #include "app/texts.h"
+#include "data/errors.h"
 #include "data/controls/dbedit.h"
 #include "data/controls/dbgrid.h"
 #include "data/controls/dbnavigator.h"
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -38,13 +40,19 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, const QRec
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
-    if (geometry.width() > 0)
-        l->setGeometry(geometry);
-    else {
-        l->move(geometry.topLeft());
-        l->adjustSize();
-    }
     l->setAlignment(align);
+    // The boxes were measured for a narrower font: a label grows to show its
+    // whole text, away from the edge it is aligned to.
+    QRect r = geometry;
+    const QSize hint = l->sizeHint();
+    if (r.width() < hint.width()) {
+        if (align & Qt::AlignRight)
+            r.setLeft(r.right() - hint.width() + 1);
+        else
+            r.setWidth(hint.width());
+    }
+    r.setHeight(std::max(r.height(), hint.height()));
+    l->setGeometry(r);
     return l;
 }
 
@@ -74,7 +82,14 @@ Tfrmmain::Tfrmmain(QWidget *parent) : QMainWindow(parent), m_data(std::make_uniq
     setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8));
 
     // The data first: a file that cannot be opened ends the start-up here.
-    m_data->open(DatabaseFileName);
+    // A line whose amount cannot be read is no reason to refuse the whole
+    // program: the sets are open by then, and the error is shown once the
+    // window is up.
+    try {
+        m_data->open(DatabaseFileName);
+    } catch (const ConversionError &e) {
+        QTimer::singleShot(0, this, [message = e.message()] { showErrorBox(message); });
+    }
 
     buildMenu();
     auto *client = new QWidget(this);
@@ -172,7 +187,7 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
         l->setBuddy(e);
         *edits[i] = e;
     }
-    QLabel *adresse = label(GroupBox1, "Label6", QStringLiteral("Adresse:"), QRect(11, 107, 0, 0));
+    QLabel *adresse = label(GroupBox1, "Label6", QStringLiteral("Adresse:"), QRect(11, 107, 0, 13));
     DBMemo1 = new DBMemo(GroupBox1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setGeometry(56, 106, 185, 65);

@@ -3,6 +3,8 @@
 #include "errors.h"
 #include "lineamount.h"
 
+#include <exception>
+
 const YearTables *findYear(int year)
 {
     for (const YearTables &y : KnownYears)
@@ -40,10 +42,19 @@ InvoiceData::InvoiceData()
 void InvoiceData::open(const QString &fileName)
 {
     connection.open(fileName);
-    kundentabelle.Open();
-    rechnungsdetailstabelle.Open();
-    rechnungstabelle.Open();
-    new_.Open();
+    // A line whose amount cannot be read leaves its set open with the rows
+    // before it; the other sets still open, and the error comes last.
+    std::exception_ptr unreadableLine;
+    for (RecordSet *rs : {&kundentabelle, &rechnungsdetailstabelle, &rechnungstabelle, &new_}) {
+        try {
+            rs->Open();
+        } catch (const ConversionError &) {
+            if (!unreadableLine)
+                unreadableLine = std::current_exception();
+        }
+    }
+    if (unreadableLine)
+        std::rethrow_exception(unreadableLine);
 }
 
 void InvoiceData::settleAll()

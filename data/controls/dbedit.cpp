@@ -130,8 +130,10 @@ DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent)
 
 void DBEdit::showText(const QString &text)
 {
-    if (QLineEdit::text() != text)
+    if (QLineEdit::text() != text) {
         setText(text);
+        home(false); // the beginning of a long text is what shows
+    }
 }
 
 void DBEdit::keyPressEvent(QKeyEvent *e)

@@ -1,0 +1,421 @@
+// The main window on databases made by the tests: start-up, the customer
+// panel, the invoice list, the years, the last number, quitting.
+
+#include "app/Unit2.h"
+#include "app/main.h"
+#include "app/program.h"
+#include "app/texts.h"
+#include "data/amount.h"
+#include "data/controls/dbedit.h"
+#include "data/controls/dbgrid.h"
+#include "data/controls/dbnavigator.h"
+#include "data/controls/dbtext.h"
+#include "framework/flatbutton.h"
+#include "framework/messages.h"
+#include "testdb.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+const char *const Data = R"(
+INSERT INTO kunde (id, name, name2, ansprache, piva, adresse) VALUES
+  (1, 'Anna Blumen', 'Anna Berger', 'Frau', 'IT 1', 'Weg 1' || char(13, 10) || '39000 Ort'),
+  (2, 'Bruno Baum', '', '', '', ''), (3, 'Carla Kraut', '', '', '', '');
+INSERT INTO rechnungsdaten2004 (id, nr, datum, bezahlung, kundennummer) VALUES
+  (1, '5', '01.02.2004', '30 Tage', '1'), (2, '6', '03.02.2004', '', '1'), (3, '7', '04.02.2004', '', '2');
+INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('5', 'Rosen', '4', '2,5');
+INSERT INTO rechnungsdaten2003 (nr, datum, kundennummer) VALUES ('2003-9', '09.09.2003', '1');
+INSERT INTO rechnung2003 (rechnungsnummer, beschreibung) VALUES ('2003-9', 'Alt');
+)";
+
+// Answers every box with the next of its answers (the last one repeats).
+struct Boxes
+{
+    explicit Boxes(QList<bool> answers = {true}) : m_answers(std::move(answers))
+    {
+        setBoxHook([this](const BoxRequest &r) {
+            asked << r.title + QLatin1Char('|') + r.text;
+            kinds << r.kind;
+            const bool a = m_answers.size() > 1 ? m_answers.takeFirst() : m_answers.value(0, true);
+            return a;
+        });
+    }
+    ~Boxes() { setBoxHook({}); }
+    QStringList asked;
+    QList<BoxRequest::Kind> kinds;
+
+private:
+    QList<bool> m_answers;
+};
+
+// A database in a folder of its own, made the working directory, and the
+// program's windows on it.
+struct Running
+{
+    explicit Running(const QString &sql = QString::fromLatin1(Data)) : db(sql)
+    {
+        QDir::setCurrent(db.dir());
+        program.create();
+        program.frmmain->show();
+        shown = QTest::qWaitForWindowExposed(program.frmmain.get());
+    }
+    ~Running() { QDir::setCurrent(QDir::tempPath()); }
+    Tfrmmain &w() { return *program.frmmain; }
+    QString scalar(const QString &sql) const { return db.scalar(sql); }
+
+    testdb::Fixture db;
+    Program program;
+    bool shown = false;
+};
+
+QString text(RecordSet &rs, const char *f) { return rs.FieldByName(QString::fromLatin1(f))->AsString(); }
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { prepareApplication(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
+    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+
+    void startupShowsTheFirstCustomerAndHerInvoices();
+    void everyControlHasItsNameAndAnAccessibleName();
+    void startupWithoutDatabaseEndsWithStatusOne();
+    void emptyCustomerTable();
+    void customerNavigatorAtBothEnds();
+    void deletingACustomer_data();
+    void deletingACustomer();
+    void addingStartsABlankCustomer();
+    void yearsSwitchTheInvoiceTables();
+    void missingYearTablesLeaveTheListEmpty();
+    void yearChangeStoresThePendingHeaderOrKeepsTheYear();
+    void lastNumberButton();
+    void quitAsksFirst_data();
+    void quitAsksFirst();
+    void closingStoresTypedChanges();
+    void closingWhenStoringFails_data();
+    void closingWhenStoringFails();
+    void helpAndAbout();
+    void badLineAtStartupIsShownNotFatal();
+};
+
+void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
+{
+    Running r;
+    QVERIFY(r.shown);
+    Tfrmmain &w = r.w();
+    QCOMPARE(w.windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
+    QCOMPARE(w.centralWidget()->size(), QSize(691, 551));
+    QCOMPARE(w.minimumSize(), w.maximumSize()); // the border cannot be dragged
+    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("Kunde") + QString(28, QLatin1Char(' ')));
+    QCOMPARE(w.PageControl2->tabText(0), QStringLiteral("Liste") + QString(28, QLatin1Char(' ')));
+    QCOMPARE(w.PageControl1->geometry(), QRect(5, 8, 676, 241));
+    QCOMPARE(w.PageControl2->geometry(), QRect(5, 263, 676, 281));
+    QCOMPARE(w.DBEdit1->text(), QStringLiteral("Anna Blumen"));
+    QCOMPARE(w.DBEdit2->text(), QStringLiteral("Frau"));
+    QCOMPARE(w.DBEdit3->text(), QStringLiteral("Anna Berger"));
+    QCOMPARE(w.DBEdit4->text(), QStringLiteral("IT 1"));
+    QCOMPARE(w.DBMemo1->toPlainText(), QStringLiteral("Weg 1\n39000 Ort"));
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 2);
+    QCOMPARE(w.DBGrid4->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("bezahlung"));
+    QCOMPARE(w.DBGrid4->columnWidth(3), 228);
+    QCOMPARE(w.DBText6->text(), QStringLiteral("5"));
+    QCOMPARE(w.DBText1->text(), QString()); // the last-number query stays closed
+    QVERIFY(!w.nrquery().Active());
+    QCOMPARE(text(w.rechnungstabelle(), "beschreibung"), QStringLiteral("Rosen"));
+    QStringList menus;
+    for (QAction *a : w.menuBar()->actions())
+        menus << a->text();
+    QCOMPARE(menus, (QStringList{QStringLiteral("&Datei"), QStringLiteral("&Jahr"), QStringLiteral("&Rechnung"), QStringLiteral("&Info")}));
+    QCOMPARE(w.N20031->text(), QStringLiteral("200&3"));
+    QCOMPARE(w.EditRechnung1->text(), QStringLiteral("&Ändern"));
+    // The other windows exist, hidden.
+    QVERIFY(r.program.about && !r.program.about->isVisible());
+    QVERIFY(r.program.formsuch && r.program.kundenedit && r.program.editrechnung && r.program.FRMDruck);
+}
+
+void TestMainWindow::everyControlHasItsNameAndAnAccessibleName()
+{
+    Running r;
+    const QStringList names = {"PageControl1", "PageControl2", "GroupBox1", "GroupBox3", "GroupBox4", "DBEdit1", "DBEdit2",
+                               "DBEdit3", "DBEdit4", "DBMemo1", "DBNavigator1", "SpeedButton1", "SpeedButton2", "SpeedButton3",
+                               "SpeedButton4", "DBNavigator3", "DBText1", "SpeedButton5", "DBText6", "DBGrid4", "Label11"};
+    for (const QString &n : names) {
+        auto *c = r.w().findChild<QWidget *>(n);
+        QVERIFY2(c, qPrintable(n));
+        QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(n));
+    }
+    QCOMPARE(r.w().DBEdit1->accessibleName(), QStringLiteral("Name"));
+    QCOMPARE(r.w().SpeedButton4->accessibleName(), QStringLiteral("[ Löschen ]"));
+    QCOMPARE(r.w().SpeedButton4->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(r.w().GroupBox3->title(), QStringLiteral("   Kundendaten   "));
+    QVERIFY(!r.w().SpeedButton5->icon().isNull());
+}
+
+void TestMainWindow::startupWithoutDatabaseEndsWithStatusOne()
+{
+    QTemporaryDir empty;
+    QDir::setCurrent(empty.path());
+    Boxes boxes;
+    const int status = runProgram(*qobject_cast<QApplication *>(QCoreApplication::instance()));
+    QDir::setCurrent(QDir::tempPath());
+    QCOMPARE(status, 1);
+    QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::StartupError});
+    const QString box = boxes.asked.value(0);
+    QVERIFY2(box.startsWith(QStringLiteral("Anwendungsfehler|Exception EngineError in Modul tst_mainwindow bei ")), qPrintable(box));
+    QVERIFY2(box.contains(QStringLiteral("rechungen.mdb' wurde nicht gefunden.\n")), qPrintable(box));
+    QVERIFY(!QFile::exists(empty.filePath(QStringLiteral("rechungen.mdb"))));
+    QVERIFY(QApplication::topLevelWidgets().isEmpty() || std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
+                                                                       [](QWidget *t) { return t->isVisible(); }));
+}
+
+void TestMainWindow::emptyCustomerTable()
+{
+    Running r(QStringLiteral("SELECT 1;"));
+    Tfrmmain &w = r.w();
+    QCOMPARE(w.DBEdit1->text(), QString());
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
+    QVERIFY(!w.DBNavigator1->button(DBNavigator::nbPrior)->isEnabled());
+    QVERIFY(!w.DBNavigator1->button(DBNavigator::nbNext)->isEnabled());
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.DBEdit1->setFocus();
+    QTest::keyClicks(w.DBEdit1, QStringLiteral("Erster Kunde"));
+    QCOMPARE(w.new_().State(), DataSetState::Insert);
+}
+
+void TestMainWindow::customerNavigatorAtBothEnds()
+{
+    Running r;
+    Tfrmmain &w = r.w();
+    QToolButton *prior = w.DBNavigator1->button(DBNavigator::nbPrior);
+    QToolButton *next = w.DBNavigator1->button(DBNavigator::nbNext);
+    QVERIFY(!prior->isEnabled());
+    QVERIFY(next->isEnabled());
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(next, Qt::LeftButton);
+    QCOMPARE(w.DBEdit1->text(), QStringLiteral("Carla Kraut"));
+    QVERIFY(!next->isEnabled());
+    QVERIFY(prior->isEnabled());
+    QCOMPARE(w.PageControl2->currentIndex(), 0);
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 0); // Carla has no invoices
+}
+
+void TestMainWindow::deletingACustomer_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("customers");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("headers");
+    QTest::newRow("Nein keeps") << QString::fromLatin1(Data) << false << "3" << "" << "3";
+    // The deleted customer's invoices stay in the year table.
+    QTest::newRow("Ja deletes") << QString::fromLatin1(Data) << true << "2" << "" << "3";
+    QTest::newRow("empty set") << "SELECT 1;" << true << "0"
+                               << "Rechnung|new: Operation bei leerer Datenmenge nicht ausführbar." << "0";
+}
+
+void TestMainWindow::deletingACustomer()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, answer);
+    QFETCH(QString, customers);
+    QFETCH(QString, error);
+    QFETCH(QString, headers);
+    Running r(sql);
+    Boxes boxes({answer});
+    QTest::mouseClick(r.w().SpeedButton4, Qt::LeftButton);
+    QCOMPARE(boxes.asked.value(0), QStringLiteral("Bestätigung|Wollen Sie diesen Eintrag wirklich löschen?"));
+    QCOMPARE(boxes.asked.value(1).replace(QStringLiteral("Tst_mainwindow"), QStringLiteral("Rechnung")), error);
+    QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde")), customers);
+    QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), headers);
+}
+
+void TestMainWindow::addingStartsABlankCustomer()
+{
+    Running r;
+    Tfrmmain &w = r.w();
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    QCOMPARE(w.new_().State(), DataSetState::Insert);
+    QCOMPARE(w.DBEdit1->text(), QString());
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
+    // Untouched, the next step drops it.
+    QTest::mouseClick(w.DBNavigator1->button(DBNavigator::nbPrior), Qt::LeftButton);
+    QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
+}
+
+void TestMainWindow::yearsSwitchTheInvoiceTables()
+{
+    Running r;
+    Tfrmmain &w = r.w();
+    w.N20031->trigger();
+    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2003"));
+    QCOMPARE(w.rechnungstabelle().TableName(), QStringLiteral("rechnung2003"));
+    QCOMPARE(w.DBEdit1->text(), QStringLiteral("Anna Blumen")); // the customer stays
+    QCOMPARE(w.DBText6->text(), QStringLiteral("2003-9"));
+    QCOMPARE(text(w.rechnungstabelle(), "beschreibung"), QStringLiteral("Alt"));
+    w.N20021->trigger();
+    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten"));
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
+    w.N20041->trigger();
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 2);
+}
+
+void TestMainWindow::missingYearTablesLeaveTheListEmpty()
+{
+    Running r(QString::fromLatin1(Data) + QStringLiteral("DROP TABLE rechnungsdaten2003;"));
+    Tfrmmain &w = r.w();
+    Boxes boxes;
+    w.N20031->trigger();
+    QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
+    QVERIFY2(boxes.asked.value(0).contains(QStringLiteral("rechnungsdaten2003")), qPrintable(boxes.asked.value(0)));
+    QVERIFY(!w.rechnungsdetailstabelle().Active());
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
+    QCOMPARE(w.DBText6->text(), QString());
+    for (auto b : {DBNavigator::nbInsert, DBNavigator::nbDelete, DBNavigator::nbPost})
+        QVERIFY(!w.DBNavigator3->button(b)->isEnabled());
+    w.N20041->trigger();
+    QCOMPARE(w.DBGrid4->model()->rowCount(), 2);
+}
+
+void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear()
+{
+    Running r;
+    Tfrmmain &w = r.w();
+    w.rechnungsdetailstabelle().Edit();
+    w.rechnungsdetailstabelle().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("02.02.2004"));
+    w.N20031->trigger();
+    QCOMPARE(r.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("02.02.2004"));
+
+    // Another program changed the header meanwhile: the reason shows, the year stays.
+    w.N20041->trigger();
+    w.rechnungsdetailstabelle().Edit();
+    w.rechnungsdetailstabelle().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("03.03.2004"));
+    r.db.exec(QStringLiteral("UPDATE rechnungsdaten2004 SET datum = 'fremd' WHERE id = 1"));
+    Boxes boxes;
+    w.N20031->trigger();
+    QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
+    QVERIFY(boxes.asked.value(0).contains(QStringLiteral("von einem anderen Programm geändert")));
+    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2004"));
+    QCOMPARE(w.rechnungsdetailstabelle().State(), DataSetState::Edit);
+    QCOMPARE(w.DBGrid4->model()->index(0, 1).data().toString(), QStringLiteral("03.03.2004"));
+}
+
+void TestMainWindow::lastNumberButton()
+{
+    Running r;
+    Tfrmmain &w = r.w();
+    QCOMPARE(w.DBText1->text(), QString());
+    w.N20031->trigger();
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    QCOMPARE(w.DBText1->text(), QStringLiteral("7")); // always the 2004 table
+    // A snapshot: a header added later shows only after the next press.
+    r.db.exec(QStringLiteral("INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('8', '3')"));
+    QCOMPARE(w.DBText1->text(), QStringLiteral("7"));
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    QCOMPARE(w.DBText1->text(), QStringLiteral("8"));
+}
+
+void TestMainWindow::quitAsksFirst_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Ja") << true;
+    QTest::newRow("Nein") << false;
+}
+
+void TestMainWindow::quitAsksFirst()
+{
+    QFETCH(bool, answer);
+    Running r;
+    Boxes boxes({answer});
+    r.w().Beenden1->trigger();
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Wilsch wirklich ausser ?")});
+    QCOMPARE(r.w().isVisible(), !answer);
+}
+
+void TestMainWindow::closingStoresTypedChanges()
+{
+    Running r;
+    Tfrmmain &w = r.w();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.DBEdit3->setFocus();
+    w.DBEdit3->selectAll();
+    QTest::keyClicks(w.DBEdit3, QStringLiteral("Anna Maria Berger"));
+    Boxes boxes;
+    QVERIFY(w.close()); // the title bar's close box: no question
+    QVERIFY(boxes.asked.isEmpty());
+    QCOMPARE(r.scalar(QStringLiteral("SELECT name2 FROM kunde WHERE id = 1")), QStringLiteral("Anna Maria Berger"));
+}
+
+void TestMainWindow::closingWhenStoringFails_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Ja ends without the change") << true;
+    QTest::newRow("Nein keeps the program") << false;
+}
+
+void TestMainWindow::closingWhenStoringFails()
+{
+    QFETCH(bool, answer);
+    Running r;
+    Tfrmmain &w = r.w();
+    w.new_().Edit();
+    w.new_().FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
+    r.db.exec(QStringLiteral("UPDATE kunde SET name = 'Fremd' WHERE id = 1"));
+    Boxes boxes({true, answer});
+    QCOMPARE(w.close(), answer);
+    QCOMPARE(boxes.kinds, (QList<BoxRequest::Kind>{BoxRequest::Error, BoxRequest::Confirm}));
+    QCOMPARE(boxes.asked.value(1), QStringLiteral("Bestätigung|Die Änderungen konnten nicht gespeichert werden. Trotzdem beenden?"));
+    QCOMPARE(w.new_().State(), DataSetState::Edit); // nothing lost while the program runs
+    QCOMPARE(r.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Fremd"));
+}
+
+void TestMainWindow::helpAndAbout()
+{
+    Running r;
+    Boxes boxes;
+    r.w().Hilfe1->trigger();
+    QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Plain});
+    QCOMPARE(boxes.asked.value(0), QStringLiteral("Tst_mainwindow|meine handynummer: ") + texts::HelpPhone);
+
+    Tabout *about = r.program.about.get();
+    for (int round = 0; round < 2; ++round) {
+        bool seen = false;
+        QTimer::singleShot(0, about, [&] {
+            seen = about->isVisible() && QApplication::activeModalWidget() == about;
+            about->close();
+        });
+        r.w().About1->trigger();
+        QVERIFY(seen);
+    }
+    QCOMPARE(about->windowTitle(), QStringLiteral("about"));
+    QCOMPARE(about->size(), QSize(259, 197));
+    QCOMPARE(about->bildabout->pixmap().size(), QSize(225, 113));
+    QCOMPARE(about->Label2->text(), QStringLiteral("V. 1.5"));
+    QCOMPARE(about->Label2->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+}
+
+void TestMainWindow::badLineAtStartupIsShownNotFatal()
+{
+    Boxes boxes;
+    Running r(QString::fromLatin1(Data) + QStringLiteral("UPDATE rechnung2004 SET einzelpreis = '1.234,50';"));
+    QVERIFY(r.shown);
+    QTRY_COMPARE(boxes.asked.size(), 1);
+    QCOMPARE(boxes.asked.value(0), QStringLiteral("Tst_mainwindow|'1.234,50' ist kein gültiger Gleitkommawert."));
+    QVERIFY(r.w().rechnungstabelle().Active());
+    QCOMPARE(r.w().DBEdit1->text(), QStringLiteral("Anna Blumen"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
