@@ -2,6 +2,8 @@
 
 #include "app/Unit2.h"
 #include "app/texts.h"
+#include "dialogs/kundeneditf.h"
+#include "dialogs/search.h"
 #include "data/errors.h"
 #include "data/controls/dbedit.h"
 #include "data/controls/dbgrid.h"
@@ -10,6 +12,7 @@
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
+#include "framework/widgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,54 +27,6 @@ namespace {
 
 const QString TabPadding = QString(28, QLatin1Char(' '));
 const QColor MoneyGreen(192, 220, 192);
-
-QColor tooltipColour() { return QApplication::palette().color(QPalette::ToolTipBase); }
-
-// Field controls carry the tooltip colour as their background.
-void paintAsField(QWidget *w)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Base, tooltipColour());
-    w->setPalette(p);
-}
-
-QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &geometry,
-              Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setAlignment(align);
-    // The boxes were measured for a narrower font: a label grows to show its
-    // whole text, away from the edge it is aligned to.
-    QRect r = geometry;
-    const QSize hint = l->sizeHint();
-    if (r.width() < hint.width()) {
-        if (align & Qt::AlignRight)
-            r.setLeft(r.right() - hint.width() + 1);
-        else
-            r.setWidth(hint.width());
-    }
-    r.setHeight(std::max(r.height(), hint.height()));
-    l->setGeometry(r);
-    return l;
-}
-
-QGroupBox *groupBox(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
-{
-    auto *g = new QGroupBox(caption, parent);
-    g->setObjectName(QString::fromLatin1(name));
-    g->setGeometry(geometry);
-    g->setAccessibleName(caption.trimmed());
-    return g;
-}
-
-FlatButton *flatButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
-{
-    auto *b = new FlatButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    return b;
-}
 
 } // namespace
 
@@ -163,7 +118,7 @@ void Tfrmmain::buildMenu()
 
 void Tfrmmain::buildCustomerPanel(QWidget *page)
 {
-    GroupBox1 = groupBox(page, "GroupBox1", QString(), QRect(5, 4, 660, 202));
+    GroupBox1 = placedGroupBox(page, "GroupBox1", QString(), QRect(5, 4, 660, 202));
     GroupBox1->setAccessibleName(QStringLiteral("Kundendaten"));
 
     struct FieldSpec { const char *labelName; const char *caption; QRect labelRect; Qt::Alignment align; const char *name; QRect rect; const char *field; };
@@ -176,7 +131,7 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
     DBEdit **edits[] = {&DBEdit2, &DBEdit1, &DBEdit3, &DBEdit4};
     for (int i = 0; i < 4; ++i) {
         const FieldSpec &s = specs[i];
-        QLabel *l = label(GroupBox1, s.labelName, QString::fromUtf8(s.caption), s.labelRect, s.align);
+        QLabel *l = placedLabel(GroupBox1, s.labelName, QString::fromUtf8(s.caption), s.labelRect, s.align);
         auto *e = new DBEdit(GroupBox1);
         e->setObjectName(QString::fromLatin1(s.name));
         e->setGeometry(s.rect);
@@ -187,7 +142,7 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
         l->setBuddy(e);
         *edits[i] = e;
     }
-    QLabel *adresse = label(GroupBox1, "Label6", QStringLiteral("Adresse:"), QRect(11, 107, 0, 13));
+    QLabel *adresse = placedLabel(GroupBox1, "Label6", QStringLiteral("Adresse:"), QRect(11, 107, 0, 13));
     DBMemo1 = new DBMemo(GroupBox1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setGeometry(56, 106, 185, 65);
@@ -205,12 +160,12 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
     DBNavigator1->setAccessibleName(QStringLiteral("Kunden blättern"));
     DBNavigator1->setOnClick([this](DBNavigator::Button) { DBNavigator1Click(); });
 
-    GroupBox4 = groupBox(GroupBox1, "GroupBox4", QStringLiteral("   Suchen   "), QRect(456, 13, 203, 65));
-    SpeedButton2 = flatButton(GroupBox4, "SpeedButton2", QStringLiteral("[ Kunden Suchen ]"), QRect(10, 25, 185, 22));
-    GroupBox3 = groupBox(GroupBox1, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(456, 88, 203, 113));
-    SpeedButton1 = flatButton(GroupBox3, "SpeedButton1", QStringLiteral("[ Hizufügen ]"), QRect(10, 24, 185, 22));
-    SpeedButton3 = flatButton(GroupBox3, "SpeedButton3", QStringLiteral("[ Ändern ]"), QRect(10, 52, 185, 22));
-    SpeedButton4 = flatButton(GroupBox3, "SpeedButton4", QStringLiteral("[ Löschen ]"), QRect(10, 80, 185, 22));
+    GroupBox4 = placedGroupBox(GroupBox1, "GroupBox4", QStringLiteral("   Suchen   "), QRect(456, 13, 203, 65));
+    SpeedButton2 = placedFlatButton(GroupBox4, "SpeedButton2", QStringLiteral("[ Kunden Suchen ]"), QRect(10, 25, 185, 22));
+    GroupBox3 = placedGroupBox(GroupBox1, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(456, 88, 203, 113));
+    SpeedButton1 = placedFlatButton(GroupBox3, "SpeedButton1", QStringLiteral("[ Hizufügen ]"), QRect(10, 24, 185, 22));
+    SpeedButton3 = placedFlatButton(GroupBox3, "SpeedButton3", QStringLiteral("[ Ändern ]"), QRect(10, 52, 185, 22));
+    SpeedButton4 = placedFlatButton(GroupBox3, "SpeedButton4", QStringLiteral("[ Löschen ]"), QRect(10, 80, 185, 22));
     const std::pair<FlatButton *, void (Tfrmmain::*)()> buttons[] = {
         {SpeedButton1, &Tfrmmain::SpeedButton1Click},
         {SpeedButton2, &Tfrmmain::SpeedButton2Click},
@@ -223,7 +178,7 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
 
 void Tfrmmain::buildInvoiceList(QWidget *page)
 {
-    Label11 = label(page, "Label11", QStringLiteral("? Hier stehen die Rechnungen des gewählten Kunden"), QRect(376, 0, 272, 13));
+    Label11 = placedLabel(page, "Label11", QStringLiteral("? Hier stehen die Rechnungen des gewählten Kunden"), QRect(376, 0, 272, 13));
     Label11->setAccessibleName(Label11->text());
 
     DBNavigator3 = new DBNavigator(page);
@@ -233,7 +188,7 @@ void Tfrmmain::buildInvoiceList(QWidget *page)
     DBNavigator3->setDataSource(&m_data->rdetails);
     DBNavigator3->setAccessibleName(QStringLiteral("Rechnungen bearbeiten"));
 
-    Label3 = label(page, "Label3", QStringLiteral("Letzte Rechnugsnummer:"), QRect(456, 24, 121, 13));
+    Label3 = placedLabel(page, "Label3", QStringLiteral("Letzte Rechnugsnummer:"), QRect(456, 24, 121, 13));
     DBText1 = new DBText(page);
     DBText1->setObjectName(QStringLiteral("DBText1"));
     DBText1->setGeometry(584, 24, 25, 17);
@@ -248,7 +203,7 @@ void Tfrmmain::buildInvoiceList(QWidget *page)
     SpeedButton5->setIconSize(QSize(16, 16));
     connect(SpeedButton5, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton5Click(); }); });
 
-    Label12 = label(page, "Label12", QStringLiteral("Ausgewählte Rechnung:"), QRect(0, 48, 117, 13));
+    Label12 = placedLabel(page, "Label12", QStringLiteral("Ausgewählte Rechnung:"), QRect(0, 48, 117, 13));
     DBText6 = new DBText(page);
     DBText6->setObjectName(QStringLiteral("DBText6"));
     DBText6->setGeometry(119, 48, 66, 15);
@@ -268,7 +223,7 @@ void Tfrmmain::buildInvoiceList(QWidget *page)
         {QStringLiteral("bezahlung"), QStringLiteral("bezahlung"), 108, {QStringLiteral("30 Tage"), QStringLiteral("bezahlt")}},
         {QStringLiteral("bestimmungsort"), QStringLiteral("bestimmungsort"), 228, {}},
     });
-    DBGrid4->setCellColor(tooltipColour());
+    DBGrid4->setCellColor(QApplication::palette().color(QPalette::ToolTipBase));
     DBGrid4->setTitleColor(MoneyGreen);
     QPalette p = DBGrid4->palette();
     p.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
@@ -324,11 +279,15 @@ void Tfrmmain::About1Click()
 
 void Tfrmmain::DBNavigator1Click() { PageControl2->setCurrentIndex(0); }
 
-void Tfrmmain::SpeedButton1Click() { new_().Append(); }
+void Tfrmmain::SpeedButton1Click()
+{
+    new_().Append();
+    m_windows.kundenedit->showAdding();
+}
 
-void Tfrmmain::SpeedButton2Click() {}
+void Tfrmmain::SpeedButton2Click() { m_windows.formsuch->showSearch(); }
 
-void Tfrmmain::SpeedButton3Click() {}
+void Tfrmmain::SpeedButton3Click() { m_windows.kundenedit->showChanging(); }
 
 void Tfrmmain::SpeedButton4Click()
 {

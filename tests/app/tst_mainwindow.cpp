@@ -5,6 +5,7 @@
 #include "app/main.h"
 #include "app/program.h"
 #include "app/texts.h"
+#include "dialogs/kundeneditf.h"
 #include "data/amount.h"
 #include "data/controls/dbedit.h"
 #include "data/controls/dbgrid.h"
@@ -13,6 +14,8 @@
 #include "framework/flatbutton.h"
 #include "framework/messages.h"
 #include "testdb.h"
+#include "uitest.h"
+#include "running.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,45 +39,7 @@ INSERT INTO rechnungsdaten2003 (nr, datum, kundennummer) VALUES ('2003-9', '09.0
 INSERT INTO rechnung2003 (rechnungsnummer, beschreibung) VALUES ('2003-9', 'Alt');
 )";
 
-// Answers every box with the next of its answers (the last one repeats).
-struct Boxes
-{
-    explicit Boxes(QList<bool> answers = {true}) : m_answers(std::move(answers))
-    {
-        setBoxHook([this](const BoxRequest &r) {
-            asked << r.title + QLatin1Char('|') + r.text;
-            kinds << r.kind;
-            const bool a = m_answers.size() > 1 ? m_answers.takeFirst() : m_answers.value(0, true);
-            return a;
-        });
-    }
-    ~Boxes() { setBoxHook({}); }
-    QStringList asked;
-    QList<BoxRequest::Kind> kinds;
-
-private:
-    QList<bool> m_answers;
-};
-
-// A database in a folder of its own, made the working directory, and the
-// program's windows on it.
-struct Running
-{
-    explicit Running(const QString &sql = QString::fromLatin1(Data)) : db(sql)
-    {
-        QDir::setCurrent(db.dir());
-        program.create();
-        program.frmmain->show();
-        shown = QTest::qWaitForWindowExposed(program.frmmain.get());
-    }
-    ~Running() { QDir::setCurrent(QDir::tempPath()); }
-    Tfrmmain &w() { return *program.frmmain; }
-    QString scalar(const QString &sql) const { return db.scalar(sql); }
-
-    testdb::Fixture db;
-    Program program;
-    bool shown = false;
-};
+using uitest::Boxes;
 
 QString text(RecordSet &rs, const char *f) { return rs.FieldByName(QString::fromLatin1(f))->AsString(); }
 
@@ -111,7 +76,7 @@ private Q_SLOTS:
 
 void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     QVERIFY(r.shown);
     Tfrmmain &w = r.w();
     QCOMPARE(w.windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
@@ -146,7 +111,7 @@ void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
 
 void TestMainWindow::everyControlHasItsNameAndAnAccessibleName()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     const QStringList names = {"PageControl1", "PageControl2", "GroupBox1", "GroupBox3", "GroupBox4", "DBEdit1", "DBEdit2",
                                "DBEdit3", "DBEdit4", "DBMemo1", "DBNavigator1", "SpeedButton1", "SpeedButton2", "SpeedButton3",
                                "SpeedButton4", "DBNavigator3", "DBText1", "SpeedButton5", "DBText6", "DBGrid4", "Label11"};
@@ -196,7 +161,7 @@ void TestMainWindow::emptyCustomerTable()
 
 void TestMainWindow::customerNavigatorAtBothEnds()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Tfrmmain &w = r.w();
     QToolButton *prior = w.DBNavigator1->button(DBNavigator::nbPrior);
     QToolButton *next = w.DBNavigator1->button(DBNavigator::nbNext);
@@ -243,12 +208,16 @@ void TestMainWindow::deletingACustomer()
 
 void TestMainWindow::addingStartsABlankCustomer()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Tfrmmain &w = r.w();
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    Tkundenedit *dialog = r.program.kundenedit.get();
+    uitest::whileModal(dialog, [&] { QTest::mouseClick(w.SpeedButton1, Qt::LeftButton); }, [&] {
+        QCOMPARE(w.new_().State(), DataSetState::Insert);
+        QCOMPARE(w.DBEdit1->text(), QString());
+        QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
+        QTest::mouseClick(dialog->SpeedButton2, Qt::LeftButton);
+    });
     QCOMPARE(w.new_().State(), DataSetState::Insert);
-    QCOMPARE(w.DBEdit1->text(), QString());
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
     // Untouched, the next step drops it.
     QTest::mouseClick(w.DBNavigator1->button(DBNavigator::nbPrior), Qt::LeftButton);
     QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
@@ -256,7 +225,7 @@ void TestMainWindow::addingStartsABlankCustomer()
 
 void TestMainWindow::yearsSwitchTheInvoiceTables()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Tfrmmain &w = r.w();
     w.N20031->trigger();
     QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2003"));
@@ -290,7 +259,7 @@ void TestMainWindow::missingYearTablesLeaveTheListEmpty()
 
 void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Tfrmmain &w = r.w();
     w.rechnungsdetailstabelle().Edit();
     w.rechnungsdetailstabelle().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("02.02.2004"));
@@ -313,7 +282,7 @@ void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear()
 
 void TestMainWindow::lastNumberButton()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Tfrmmain &w = r.w();
     QCOMPARE(w.DBText1->text(), QString());
     w.N20031->trigger();
@@ -336,7 +305,7 @@ void TestMainWindow::quitAsksFirst_data()
 void TestMainWindow::quitAsksFirst()
 {
     QFETCH(bool, answer);
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Boxes boxes({answer});
     r.w().Beenden1->trigger();
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Wilsch wirklich ausser ?")});
@@ -345,7 +314,7 @@ void TestMainWindow::quitAsksFirst()
 
 void TestMainWindow::closingStoresTypedChanges()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Tfrmmain &w = r.w();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -368,7 +337,7 @@ void TestMainWindow::closingWhenStoringFails_data()
 void TestMainWindow::closingWhenStoringFails()
 {
     QFETCH(bool, answer);
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Tfrmmain &w = r.w();
     w.new_().Edit();
     w.new_().FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
@@ -383,7 +352,7 @@ void TestMainWindow::closingWhenStoringFails()
 
 void TestMainWindow::helpAndAbout()
 {
-    Running r;
+    Running r(QString::fromLatin1(Data));
     Boxes boxes;
     r.w().Hilfe1->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Plain});

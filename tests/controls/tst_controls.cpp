@@ -9,6 +9,7 @@
 #include "data/database.h"
 #include "framework/messages.h"
 #include "testdb.h"
+#include "uitest.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -79,19 +80,7 @@ struct Window
     bool active = false;
 };
 
-// Answers every box with a fixed answer and remembers what was asked.
-struct Boxes
-{
-    explicit Boxes(bool answer)
-    {
-        setBoxHook([this, answer](const BoxRequest &r) {
-            asked << r.title + QLatin1Char('|') + r.text;
-            return answer;
-        });
-    }
-    ~Boxes() { setBoxHook({}); }
-    QStringList asked;
-};
+using uitest::Boxes;
 
 QString field(RecordSet &rs, const char *name) { return rs.FieldByName(QString::fromLatin1(name))->AsString(); }
 
@@ -244,13 +233,13 @@ void TestControls::navigatorDeleteAsksAndClickRunsEitherWay()
 {
     Window w(QStringLiteral("INSERT INTO kunde (name) VALUES ('Einzig');"));
     {
-        Boxes no(false);
+        Boxes no({false});
         QTest::mouseClick(w.nav->button(DBNavigator::nbDelete), Qt::LeftButton);
         QCOMPARE(no.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
         QCOMPARE(w.clicks, 1);
         QCOMPARE(w.data.new_.RecordCount(), 1);
     }
-    Boxes yes(true);
+    Boxes yes({true});
     QTest::mouseClick(w.nav->button(DBNavigator::nbDelete), Qt::LeftButton);
     QCOMPARE(w.clicks, 2);
     QVERIFY(w.data.new_.IsEmpty());
@@ -344,7 +333,7 @@ void TestControls::gridCtrlDelete()
     QFETCH(QString, left);
     Window w;
     QVERIFY(w.active);
-    Boxes boxes(answer);
+    Boxes boxes({answer});
     w.grid->setFocus();
     QTest::keyClick(w.grid, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
@@ -414,7 +403,7 @@ void TestControls::readOnlyGridTakesNoTyping()
 {
     Window w;
     QVERIFY(w.active);
-    Boxes boxes(true);
+    Boxes boxes({true});
     w.grid->setGridReadOnly(true);
     w.grid->setFocus();
     QTest::keyClicks(w.grid, QStringLiteral("abc"));
@@ -434,7 +423,7 @@ INSERT INTO kunde (id, name) VALUES (1, 'a');
 INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('1', '1');
 INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VALUES
  ('1', 'gut', '2', '1'), ('1', 'schlecht', '1.234,50', '1'), ('1', 'danach', '3', '1');)"));
-    Boxes boxes(true);
+    Boxes boxes({true});
     DBGrid lines(&w.widget);
     lines.setColumns({{QStringLiteral("beschreibung"), QStringLiteral("beschreibung"), 100, {}},
                       {QStringLiteral("summerechn"), QStringLiteral("summe"), 80, {}}});

@@ -1,0 +1,28 @@
+#pragma once
+
+// The few ways every window builds its fixed-place controls, so that labels,
+// group boxes, buttons, field colours and headings look alike everywhere.
+
+#include <QRect>
+#include <QString>
+
+class FlatButton;
+class QGroupBox;
+class QLabel;
+class QWidget;
+
+// A label at a fixed place. The boxes were measured for a narrower font: a
+// label grows to show its whole text, away from the edge it is aligned to.
+QLabel *placedLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry,
+                    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter);
+
+// A group box whose accessible name is its caption without the padding blanks.
+QGroupBox *placedGroupBox(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
+
+FlatButton *placedFlatButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
+
+// Data fields carry the system's tooltip colour as their background.
+void paintAsField(QWidget *w);
+
+// The large silver heading of the dialogs: Verdana, 27 pixels, bold italic.
+QLabel *silverHeading(QWidget *parent, const char *name, const QString &text, const QRect &geometry);
