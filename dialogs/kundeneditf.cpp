@@ -96,6 +96,16 @@ void Tkundenedit::SpeedButton1Click()
 
 void Tkundenedit::SpeedButton2Click() { reject(); }
 
+void Tkundenedit::done(int result)
+{
+    // What was typed belongs to the pending row, which the main window shows.
+    guarded([&] {
+        for (FieldEditor *f : std::initializer_list<FieldEditor *>{DBEdit2, DBEdit5, DBEdit6, DBEdit7, DBMemo1})
+            f->handOverText();
+    });
+    QDialog::done(result);
+}
+
 void Tkundenedit::keyPressEvent(QKeyEvent *e)
 {
     // Neither button is the default or the cancel button: Enter and Escape press nothing.

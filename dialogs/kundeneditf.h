@@ -39,6 +39,8 @@ public:
     FlatButton *SpeedButton1 = nullptr;
     FlatButton *SpeedButton2 = nullptr;
 
+    void done(int result) override;
+
 protected:
     void keyPressEvent(QKeyEvent *e) override;
     void showEvent(QShowEvent *e) override;

@@ -18,6 +18,8 @@ public:
     Field *field() const;
     // True once the user typed since the field's value was last shown.
     bool isDirty() const { return m_dirty; }
+    // Gives typed text to the field now, as leaving the control would.
+    void handOverText() { handOver(); }
 
 protected:
     FieldEditor();

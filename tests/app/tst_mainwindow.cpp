@@ -76,7 +76,7 @@ private Q_SLOTS:
 
 void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     QVERIFY(r.shown);
     Tfrmmain &w = r.w();
     QCOMPARE(w.windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
@@ -111,7 +111,7 @@ void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
 
 void TestMainWindow::everyControlHasItsNameAndAnAccessibleName()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     const QStringList names = {"PageControl1", "PageControl2", "GroupBox1", "GroupBox3", "GroupBox4", "DBEdit1", "DBEdit2",
                                "DBEdit3", "DBEdit4", "DBMemo1", "DBNavigator1", "SpeedButton1", "SpeedButton2", "SpeedButton3",
                                "SpeedButton4", "DBNavigator3", "DBText1", "SpeedButton5", "DBText6", "DBGrid4", "Label11"};
@@ -161,7 +161,7 @@ void TestMainWindow::emptyCustomerTable()
 
 void TestMainWindow::customerNavigatorAtBothEnds()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Tfrmmain &w = r.w();
     QToolButton *prior = w.DBNavigator1->button(DBNavigator::nbPrior);
     QToolButton *next = w.DBNavigator1->button(DBNavigator::nbNext);
@@ -183,9 +183,9 @@ void TestMainWindow::deletingACustomer_data()
     QTest::addColumn<QString>("customers");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("headers");
-    QTest::newRow("Nein keeps") << QString::fromLatin1(Data) << false << "3" << "" << "3";
+    QTest::newRow("Nein keeps") << QString::fromUtf8(Data) << false << "3" << "" << "3";
     // The deleted customer's invoices stay in the year table.
-    QTest::newRow("Ja deletes") << QString::fromLatin1(Data) << true << "2" << "" << "3";
+    QTest::newRow("Ja deletes") << QString::fromUtf8(Data) << true << "2" << "" << "3";
     QTest::newRow("empty set") << "SELECT 1;" << true << "0"
                                << "Rechnung|new: Operation bei leerer Datenmenge nicht ausführbar." << "0";
 }
@@ -208,7 +208,7 @@ void TestMainWindow::deletingACustomer()
 
 void TestMainWindow::addingStartsABlankCustomer()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Tfrmmain &w = r.w();
     Tkundenedit *dialog = r.program.kundenedit.get();
     uitest::whileModal(dialog, [&] { QTest::mouseClick(w.SpeedButton1, Qt::LeftButton); }, [&] {
@@ -225,7 +225,7 @@ void TestMainWindow::addingStartsABlankCustomer()
 
 void TestMainWindow::yearsSwitchTheInvoiceTables()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Tfrmmain &w = r.w();
     w.N20031->trigger();
     QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2003"));
@@ -242,7 +242,7 @@ void TestMainWindow::yearsSwitchTheInvoiceTables()
 
 void TestMainWindow::missingYearTablesLeaveTheListEmpty()
 {
-    Running r(QString::fromLatin1(Data) + QStringLiteral("DROP TABLE rechnungsdaten2003;"));
+    Running r(QString::fromUtf8(Data) + QStringLiteral("DROP TABLE rechnungsdaten2003;"));
     Tfrmmain &w = r.w();
     Boxes boxes;
     w.N20031->trigger();
@@ -259,7 +259,7 @@ void TestMainWindow::missingYearTablesLeaveTheListEmpty()
 
 void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Tfrmmain &w = r.w();
     w.rechnungsdetailstabelle().Edit();
     w.rechnungsdetailstabelle().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("02.02.2004"));
@@ -282,7 +282,7 @@ void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear()
 
 void TestMainWindow::lastNumberButton()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Tfrmmain &w = r.w();
     QCOMPARE(w.DBText1->text(), QString());
     w.N20031->trigger();
@@ -305,7 +305,7 @@ void TestMainWindow::quitAsksFirst_data()
 void TestMainWindow::quitAsksFirst()
 {
     QFETCH(bool, answer);
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Boxes boxes({answer});
     r.w().Beenden1->trigger();
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Wilsch wirklich ausser ?")});
@@ -314,7 +314,7 @@ void TestMainWindow::quitAsksFirst()
 
 void TestMainWindow::closingStoresTypedChanges()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Tfrmmain &w = r.w();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -337,7 +337,7 @@ void TestMainWindow::closingWhenStoringFails_data()
 void TestMainWindow::closingWhenStoringFails()
 {
     QFETCH(bool, answer);
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Tfrmmain &w = r.w();
     w.new_().Edit();
     w.new_().FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
@@ -352,7 +352,7 @@ void TestMainWindow::closingWhenStoringFails()
 
 void TestMainWindow::helpAndAbout()
 {
-    Running r(QString::fromLatin1(Data));
+    Running r(QString::fromUtf8(Data));
     Boxes boxes;
     r.w().Hilfe1->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Plain});
@@ -378,7 +378,7 @@ void TestMainWindow::helpAndAbout()
 void TestMainWindow::badLineAtStartupIsShownNotFatal()
 {
     Boxes boxes;
-    Running r(QString::fromLatin1(Data) + QStringLiteral("UPDATE rechnung2004 SET einzelpreis = '1.234,50';"));
+    Running r(QString::fromUtf8(Data) + QStringLiteral("UPDATE rechnung2004 SET einzelpreis = '1.234,50';"));
     QVERIFY(r.shown);
     QTRY_COMPARE(boxes.asked.size(), 1);
     QCOMPARE(boxes.asked.value(0), QStringLiteral("Tst_mainwindow|'1.234,50' ist kein gültiger Gleitkommawert."));

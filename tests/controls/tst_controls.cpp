@@ -29,7 +29,7 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VA
 // A window with the controls under test and a plain field to move the focus to.
 struct Window
 {
-    explicit Window(const QString &sql = QString::fromLatin1(Data)) : db(sql)
+    explicit Window(const QString &sql = QString::fromUtf8(Data)) : db(sql)
     {
         data.open(db.file());
         auto *layout = new QVBoxLayout(&widget);

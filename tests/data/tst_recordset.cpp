@@ -109,7 +109,7 @@ private Q_SLOTS:
 
 void TestRecordSet::startupFollowsLinks()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     QCOMPARE(str(d.new_, "name"), QStringLiteral("Anna"));
@@ -218,7 +218,7 @@ void TestRecordSet::flagsAfterOperations()
 void TestRecordSet::settlingStoresLineThenHeaderThenCustomer()
 {
     // Triggers write the order in which rows reach the file.
-    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral(R"(
+    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral(R"(
 CREATE TABLE log (seq INTEGER PRIMARY KEY, what TEXT);
 CREATE TRIGGER k AFTER UPDATE ON kunde BEGIN INSERT INTO log (what) VALUES ('kunde'); END;
 CREATE TRIGGER h AFTER UPDATE ON rechnungsdaten2004 BEGIN INSERT INTO log (what) VALUES ('kopf'); END;
@@ -245,7 +245,7 @@ CREATE TRIGGER l AFTER INSERT ON rechnung2004 BEGIN INSERT INTO log (what) VALUE
 
 void TestRecordSet::untouchedNewRowIsDroppedByAMove()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.rechnungsdetailstabelle.Append();
@@ -260,7 +260,7 @@ void TestRecordSet::untouchedNewRowIsDroppedByAMove()
 
 void TestRecordSet::postRightAfterInsertStoresOnlyTheLinkField()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Next(); // Bruno, id 2
@@ -275,7 +275,7 @@ void TestRecordSet::postRightAfterInsertStoresOnlyTheLinkField()
 
 void TestRecordSet::newCustomerEmptiesHeadersUntilStored()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Append();
@@ -302,7 +302,7 @@ void TestRecordSet::newCustomerEmptiesHeadersUntilStored()
 
 void TestRecordSet::movingCustomerStoresTypedHeaderUnderPreviousCustomer()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.rechnungsdetailstabelle.Append();
@@ -320,7 +320,7 @@ void TestRecordSet::movingCustomerStoresTypedHeaderUnderPreviousCustomer()
 
 void TestRecordSet::typedNumberRefiltersLinesAtOnce()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
@@ -340,7 +340,7 @@ void TestRecordSet::typedNumberRefiltersLinesAtOnce()
 
 void TestRecordSet::equalNumbersKeepTheLineCurrent()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral("UPDATE rechnungsdaten2004 SET nr = '5' WHERE id = 2;"));
+    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral("UPDATE rechnungsdaten2004 SET nr = '5' WHERE id = 2;"));
     InvoiceData d;
     d.open(db.file());
     d.rechnungstabelle.Last();
@@ -352,7 +352,7 @@ void TestRecordSet::equalNumbersKeepTheLineCurrent()
 
 void TestRecordSet::deletingCustomers()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Last();
@@ -371,7 +371,7 @@ void TestRecordSet::deletingCustomers()
 
 void TestRecordSet::deleteDuringInsertDropsOnlyThePendingRow()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Next();
@@ -385,7 +385,7 @@ void TestRecordSet::deleteDuringInsertDropsOnlyThePendingRow()
 
 void TestRecordSet::cancelReturnsToThePreviousRow()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Next();
@@ -400,7 +400,7 @@ void TestRecordSet::cancelReturnsToThePreviousRow()
 
 void TestRecordSet::longTextIsCutToFiftyCharacters()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     const QString sixty = QString(QStringLiteral("äbcdefghij")).repeated(6);
@@ -415,7 +415,7 @@ void TestRecordSet::longTextIsCutToFiftyCharacters()
 
 void TestRecordSet::closingDiscardsAnEdit()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Edit();
@@ -464,7 +464,7 @@ void TestRecordSet::locate()
 
 void TestRecordSet::notifications()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     Recorder r(&d.rdetails);
@@ -487,7 +487,7 @@ void TestRecordSet::notifications()
 
 void TestRecordSet::refreshRereadsStoredValues()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Next();
@@ -565,7 +565,7 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VA
 
 void TestRecordSet::failingAssignmentKeepsTheText()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     RecordSet &lines = d.rechnungstabelle;
@@ -625,7 +625,7 @@ void TestRecordSet::fieldKindChecks()
 
 void TestRecordSet::recordSetErrors()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     const QString closed = QStringLiteral("nrquery: Operation bei geschlossener Datenmenge nicht ausführbar");
@@ -666,7 +666,7 @@ void TestRecordSet::lostUpdateKeepsTheRowPending()
 {
     QFETCH(QString, otherProgram);
     QFETCH(QString, error);
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.Edit();
@@ -688,7 +688,7 @@ void TestRecordSet::lostUpdateKeepsTheRowPending()
 
 void TestRecordSet::lockedDatabaseKeepsTheRowPending()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.connection.open(db.file(), 50);
     d.kundentabelle.Open();
@@ -765,7 +765,7 @@ void TestRecordSet::searchTextNeverRunsAStatement()
 {
     QFETCH(QString, text);
     QFETCH(int, matches);
-    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral("INSERT INTO kunde (name) VALUES ('O''Neil');"));
+    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral("INSERT INTO kunde (name) VALUES ('O''Neil');"));
     InvoiceData d;
     d.open(db.file());
     d.new_.setSQL(InvoiceData::customerSearchSql(text));
@@ -776,7 +776,7 @@ void TestRecordSet::searchTextNeverRunsAStatement()
 
 void TestRecordSet::secondStatementIsRefused()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
     d.new_.setSQL(QStringLiteral("SELECT * FROM kunde; DELETE FROM kunde"));
@@ -789,7 +789,7 @@ void TestRecordSet::secondStatementIsRefused()
 
 void TestRecordSet::yearChangeStoresPendingHeaderFirst()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral(
+    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral(
         "INSERT INTO rechnungsdaten2003 (nr, kundennummer) VALUES ('2003-1', '1');"
         "INSERT INTO rechnung2003 (rechnungsnummer, beschreibung) VALUES ('2003-1', 'Alt');"));
     InvoiceData d;
@@ -814,7 +814,7 @@ void TestRecordSet::yearChangeStoresPendingHeaderFirst()
 
 void TestRecordSet::missingYearTablesLeaveTheSetClosed()
 {
-    testdb::Fixture db(QString::fromLatin1(StandardData) + QStringLiteral("DROP TABLE rechnungsdaten2003; DROP TABLE rechnung2003;"));
+    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral("DROP TABLE rechnungsdaten2003; DROP TABLE rechnung2003;"));
     InvoiceData d;
     d.open(db.file());
     const QString msg = errorOf([&] { d.setYear(2003); });
