@@ -8,6 +8,7 @@
 #include "data/errors.h"
 #include "data/lineamount.h"
 #include "data/recordset.h"
+#include "benchdb.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,63 +44,6 @@ std::string g_dbFile;
 QString dbFile() { return QString::fromLocal8Bit(g_dbFile.c_str()); }
 
 double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
-
-// ---------------------------------------------------------------- the database
-
-std::string benchDatabasePath()
-{
-    const char *tmp = std::getenv("TMPDIR");
-    const std::string dir = (tmp && *tmp) ? tmp : "/tmp";
-    return dir + "/rechnung-bench-10k-100k-1m.mdb";
-}
-
-// Generating a million lines takes a while, so the file is kept for later
-// runs. The tool writes under a name of its own and only a finished file is
-// renamed into place: an interrupted run never leaves a file that a later run
-// would mistake for a complete one.
-bool ensureDatabase(const std::string &file)
-{
-    struct stat st;
-    if (::stat(file.c_str(), &st) == 0)
-        return true;
-
-    const std::string part = file + ".part-" + std::to_string(::getpid());
-    ::unlink(part.c_str()); // the tool refuses to overwrite, and a leftover of ours is stale
-    std::fprintf(stderr, "Erzeuge die Benchmark-Datenbank %s (einmalig) ...\n", file.c_str());
-
-    const char *argv[] = {RECHNUNG_DB_TOOL, "generate", part.c_str(), "--customers", "10000",
-                          "--headers", "100000", "--lines", "1000000", nullptr};
-    // The tool's report goes to stderr so that stdout carries only results.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, RECHNUNG_DB_TOOL, &actions, nullptr, const_cast<char *const *>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        std::fprintf(stderr, "%s kann nicht gestartet werden: %s\n", RECHNUNG_DB_TOOL, std::strerror(rc));
-        return false;
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            std::perror("waitpid");
-            ::unlink(part.c_str());
-            return false;
-        }
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s ist fehlgeschlagen\n", RECHNUNG_DB_TOOL);
-        ::unlink(part.c_str());
-        return false;
-    }
-    if (std::rename(part.c_str(), file.c_str()) != 0) {
-        std::perror("rename");
-        ::unlink(part.c_str());
-        return false;
-    }
-    return true;
-}
 
 // The line set as the main window declares it, but on a connection of its own
 // and without the link to the headers, so it holds every row.
