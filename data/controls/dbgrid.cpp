@@ -32,11 +32,15 @@ QVariant DBGridModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::BackgroundRole && m_cellColor.isValid())
         return m_cellColor;
+    if (role == Qt::TextAlignmentRole && index.column() < m_grid->m_columns.size())
+        return int(m_grid->m_columns.at(index.column()).alignment);
     return {};
 }
 
 QVariant DBGridModel::headerData(int section, Qt::Orientation o, int role) const
 {
+    if (role == Qt::TextAlignmentRole && o == Qt::Horizontal && section < m_grid->m_columns.size())
+        return int(m_grid->m_columns.at(section).alignment);
     if (role != Qt::DisplayRole)
         return {};
     if (o == Qt::Horizontal)
@@ -235,8 +239,10 @@ void DBGrid::reloadRows()
 
 void DBGrid::fetchVisible()
 {
+    // A hidden grid reads nothing: a row that cannot be read fails only
+    // where someone looks at it.
     const int rows = m_model->rowCount();
-    if (rows == 0)
+    if (rows == 0 || !isVisible())
         return;
     int top = rowAt(0);
     if (top < 0)
@@ -276,6 +282,12 @@ void DBGrid::scrollContentsBy(int dx, int dy)
     if (dy != 0 && !m_syncing)
         guarded([&] { fetchVisible(); });
     placeEditor();
+}
+
+void DBGrid::showEvent(QShowEvent *e)
+{
+    QTableView::showEvent(e);
+    guarded([&] { fetchVisible(); });
 }
 
 void DBGrid::resizeEvent(QResizeEvent *e)
@@ -567,6 +579,7 @@ void DBGrid::openEditor()
         m_editor = line;
     }
     line->setMaxLength(TextFieldLength);
+    line->setAlignment(c.alignment);
     line->installEventFilter(this);
     m_editor->installEventFilter(this);
     m_editor->setAccessibleName(c.title);

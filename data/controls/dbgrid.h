@@ -16,6 +16,7 @@ struct GridColumn
     QString title;
     int width = 64;
     QStringList pickList;
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter; // of the cells and the title
 };
 
 class DBGrid;
@@ -90,6 +91,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent *e) override;
+    void showEvent(QShowEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
     void updateGeometries() override;
 
