@@ -3,6 +3,7 @@
 #include "app/texts.h"
 #include "framework/fonts.h"
 #include "framework/jpeg.h"
+#include "framework/widgets.h"
 
 #include <QFile>
 #include <QLabel>
@@ -59,7 +60,6 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
 void Tabout::showEvent(QShowEvent *e)
 {
     // Centred on the screen, not on the window that opened it.
-    if (const QScreen *s = screen())
-        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen(this);
     QDialog::showEvent(e);
 }

@@ -12,12 +12,6 @@
 #include <QLabel>
 #include <QScreen>
 
-void centreOnScreen(QWidget *w)
-{
-    if (const QScreen *s = w->screen())
-        w->move(s->availableGeometry().center() - QPoint(w->frameGeometry().width() / 2, w->frameGeometry().height() / 2));
-}
-
 Tkundenedit::Tkundenedit(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
 {
     setObjectName(QStringLiteral("kundenedit"));
@@ -108,12 +102,8 @@ void Tkundenedit::done(int result)
 
 void Tkundenedit::keyPressEvent(QKeyEvent *e)
 {
-    // Neither button is the default or the cancel button: Enter and Escape press nothing.
-    if (e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!swallowDialogKey(e))
+        QDialog::keyPressEvent(e);
 }
 
 void Tkundenedit::showEvent(QShowEvent *e)

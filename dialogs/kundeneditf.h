@@ -48,6 +48,3 @@ protected:
 private:
     InvoiceData &m_data;
 };
-
-// Centres a window on its screen (not on its parent) before it shows.
-void centreOnScreen(QWidget *w);

@@ -2,7 +2,6 @@
 
 #include "data/controls/dbgrid.h"
 #include "data/database.h"
-#include "dialogs/kundeneditf.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
 #include "framework/widgets.h"

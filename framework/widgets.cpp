@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 
 QLabel *placedLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry, Qt::Alignment align)
 {
@@ -63,4 +65,18 @@ QLabel *silverHeading(QWidget *parent, const char *name, const QString &text, co
     l->setPalette(p);
     l->setAccessibleName(text);
     return l;
+}
+
+bool swallowDialogKey(QKeyEvent *e)
+{
+    if (e->key() != Qt::Key_Escape && e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
+        return false;
+    e->accept();
+    return true;
+}
+
+void centreOnScreen(QWidget *w)
+{
+    if (const QScreen *s = w->screen())
+        w->move(s->availableGeometry().center() - QPoint(w->frameGeometry().width() / 2, w->frameGeometry().height() / 2));
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 class FlatButton;
+class QKeyEvent;
 class QGroupBox;
 class QLabel;
 class QWidget;
@@ -26,3 +27,10 @@ void paintAsField(QWidget *w);
 
 // The large silver heading of the dialogs: Verdana, 27 pixels, bold italic.
 QLabel *silverHeading(QWidget *parent, const char *name, const QString &text, const QRect &geometry);
+
+// In windows that have neither a default nor a cancel button, Enter and
+// Escape press nothing. True when the key was one of them and is taken.
+bool swallowDialogKey(QKeyEvent *e);
+
+// Centres a window on its screen (not on its parent) before it shows.
+void centreOnScreen(QWidget *w);
