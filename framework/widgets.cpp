@@ -64,6 +64,9 @@ QLabel *silverHeading(QWidget *parent, const char *name, const QString &text, co
     p.setColor(QPalette::WindowText, QColor(192, 192, 192));
     l->setPalette(p);
     l->setAccessibleName(text);
+    // Verdana's stand-in runs wider: the heading grows rather than losing letters.
+    if (l->sizeHint().width() > geometry.width())
+        l->resize(l->sizeHint().width(), geometry.height());
     return l;
 }
 
