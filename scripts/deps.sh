@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev
   libbenchmark-dev
   fonts-dejavu-core fonts-liberation2
+  poppler-utils
 )
 
 missing=()

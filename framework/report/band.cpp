@@ -1,0 +1,133 @@
+#include "band.h"
+
+#include "fontmetrics.h"
+
+#include "data/recordset.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace rpt {
+
+QString DataText::text() const
+{
+    if (!set)
+        return QString();
+    try {
+        const Field *f = set->FindField(field);
+        if (!f || !set->Active() || set->RecordCount() == 0 || f->IsNull())
+            return QString();
+        if (f->kind() == FieldKind::Memo)
+            return f->AsString();
+        return f->DisplayText();
+    } catch (...) {
+        // A field that cannot be read prints as nothing; the run goes on.
+        return QString();
+    }
+}
+
+int RoundedRectangle::cornerPixels() const
+{
+    return int(std::lround(box.width() * 96 / 25.4) * rounding);
+}
+
+QStringList paragraphs(const QString &text)
+{
+    QString flat = text;
+    flat.remove(QLatin1Char('\n'));
+    return flat.split(QLatin1Char('\r'));
+}
+
+namespace {
+
+QString trimmedRight(const QString &s)
+{
+    qsizetype n = s.size();
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return s.left(n);
+}
+
+QStringList words(const QString &paragraph)
+{
+    QStringList out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < paragraph.size(); ++i) {
+        const QChar c = paragraph.at(i);
+        if (c == QLatin1Char(' ') || c == QLatin1Char('-')) {
+            out.append(paragraph.mid(start, i + 1 - start));
+            start = i + 1;
+        }
+    }
+    if (start < paragraph.size())
+        out.append(paragraph.mid(start));
+    return out;
+}
+
+// The longest start of a word that fits; at least nothing.
+QString cutToWidth(const QString &word, double width, const FontSpec &font, TextMeasure &measure)
+{
+    qsizetype lo = 0, hi = word.size();
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi + 1) / 2;
+        if (measure.width(font, word.left(mid)) <= width)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    // Never split a surrogate pair.
+    if (lo > 0 && lo < word.size() && word.at(lo - 1).isHighSurrogate())
+        --lo;
+    return word.left(lo);
+}
+
+} // namespace
+
+QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure)
+{
+    // Trailing blanks are measured out: they are not seen, so they should not
+    // push a word onto the next line or a right-aligned line off its edge.
+    auto fits = [&](const QString &s) { return measure.width(font, trimmedRight(s)) <= width + 1e-9; };
+    QStringList lines;
+    QString line;
+    for (const QString &word : words(paragraph)) {
+        if (!line.isEmpty()) {
+            if (fits(line + word)) {
+                line += word;
+                continue;
+            }
+            lines.append(trimmedRight(line));
+            line.clear();
+        }
+        if (fits(word))
+            line = word;
+        else
+            lines.append(cutToWidth(trimmedRight(word), width, font, measure));
+    }
+    if (!line.isEmpty() || lines.isEmpty())
+        lines.append(trimmedRight(line));
+    return lines;
+}
+
+TextBlock layoutText(const TextElement &element, const QString &text, TextMeasure &measure)
+{
+    TextBlock b;
+    b.lineHeight = measure.lineHeight(element.font);
+    const QStringList paras = paragraphs(text);
+    if (element.sizing == Sizing::AutoWidth) {
+        b.lines = paras;
+        for (const QString &p : paras)
+            b.width = std::max(b.width, measure.width(element.font, p));
+    } else {
+        b.width = element.box.width();
+        for (const QString &p : paras)
+            b.lines += wrapParagraph(p, b.width, element.font, measure);
+    }
+    if (b.lineHeight > 0) {
+        const double room = element.box.height() + 0.1 + 1e-9;
+        b.linesInBox = std::min(int(b.lines.size()), int(std::floor(room / b.lineHeight)));
+    }
+    return b;
+}
+
+} // namespace rpt

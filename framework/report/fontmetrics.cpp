@@ -1,0 +1,41 @@
+#include "fontmetrics.h"
+
+#include "framework/fonts.h"
+
+namespace rpt {
+
+QFont referenceFont(const FontSpec &spec)
+{
+    static const bool registered = (registerFontSubstitutes(), true);
+    Q_UNUSED(registered);
+    QFont font(spec.family);
+    font.setPixelSize(spec.pixels * ReferenceScale);
+    font.setBold(spec.bold);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+const QFontMetricsF &TextMeasure::metrics(const FontSpec &font)
+{
+    for (const Entry &e : m_entries)
+        if (e.spec == font)
+            return e.metrics;
+    m_entries.push_back(Entry{font, QFontMetricsF(referenceFont(font))});
+    return m_entries.back().metrics;
+}
+
+double TextMeasure::width(const FontSpec &font, const QString &text)
+{
+    if (text.isEmpty())
+        return 0;
+    return metrics(font).horizontalAdvance(text) * MmPerReferenceUnit;
+}
+
+double TextMeasure::lineHeight(const FontSpec &font)
+{
+    // Ascent plus descent: the height of a "W" cell, without the leading.
+    const QFontMetricsF &m = metrics(font);
+    return (m.ascent() + m.descent()) * MmPerReferenceUnit;
+}
+
+} // namespace rpt
