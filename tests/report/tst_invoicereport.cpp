@@ -1,0 +1,752 @@
+// The printed invoice on databases made by the tests: what a run puts on the
+// pages, its running totals, the preview, printing and the PDF.
+
+#include "report/DruckUnit4.h"
+
+#include "app/texts.h"
+#include "data/amount.h"
+#include "data/database.h"
+#include "framework/flatbutton.h"
+#include "framework/messages.h"
+#include "framework/report/fontmetrics.h"
+#include "framework/report/pagefile.h"
+#include "framework/report/previewwindow.h"
+#include "framework/report/printing.h"
+#include "testdb.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+using namespace rpt;
+
+namespace {
+
+// Page coordinates of a band element: the band's left edge is on the left
+// margin; the title band's top on the top margin.
+constexpr double Margin = 12.7;
+constexpr double Near = 0.011; // the layout's figures are rounded to 0.01 mm
+
+const char *const Customer = R"(
+INSERT INTO kunde (id, name, name2, ansprache, piva, adresse) VALUES
+  (1, 'Anna Blumen', 'Anna Berger', 'Frau', 'IT 00000000001',
+   'Weg 1' || char(13, 10) || '39000 Ort' || char(13, 10) || 'Italien');
+INSERT INTO rechnungsdaten2004 (id, nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES
+  (1, '17', '01.02.2004', '30 Tage', '1', 'Gartenhaus'),
+  (2, '18', '02.02.2004', 'bar', '1', 'Laden');
+INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES
+  ('18', 'Andere Rechnung', '1', '999');
+)";
+
+struct Line
+{
+    QString text, quantity, price;
+};
+
+QString quoted(const QString &s) { return QLatin1Char('\'') + QString(s).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''); }
+
+QString linesSql(const QList<Line> &lines)
+{
+    QString sql;
+    for (const Line &l : lines)
+        sql += QStringLiteral("INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('17', %1, %2, %3);\n")
+                   .arg(quoted(l.text), quoted(l.quantity), quoted(l.price));
+    return sql;
+}
+
+QList<Line> numbered(int n)
+{
+    QList<Line> out;
+    for (int i = 1; i <= n; ++i)
+        out.append({QStringLiteral("Pflanze %1").arg(i), QStringLiteral("1"), QStringLiteral("2,5")});
+    return out;
+}
+
+// The program's data on its own database, with the report window over it.
+struct Invoice
+{
+    explicit Invoice(const QList<Line> &lines) : db(QString::fromLatin1(Customer) + linesSql(lines))
+    {
+        Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')});
+        data.open(db.file());
+        druck = std::make_unique<TFRMDruck>(data);
+    }
+    RunResult run() { return druck->QR.run(); }
+
+    testdb::Fixture db;
+    InvoiceData data;
+    std::unique_ptr<TFRMDruck> druck;
+};
+
+struct Boxes
+{
+    QStringList texts;
+    Boxes()
+    {
+        setBoxHook([this](const BoxRequest &r) {
+            texts << r.text;
+            return true;
+        });
+    }
+    ~Boxes() { setBoxHook({}); }
+};
+
+std::vector<const TextRun *> textRuns(const Page &page)
+{
+    std::vector<const TextRun *> out;
+    for (const DrawOp &op : page.ops)
+        if (const auto *t = std::get_if<TextRun>(&op))
+            out.push_back(t);
+    return out;
+}
+
+// The text run whose first line is `text`.
+const TextRun *findText(const Page &page, const QString &text)
+{
+    for (const TextRun *t : textRuns(page))
+        if (!t->lines.isEmpty() && t->lines.front() == text)
+            return t;
+    return nullptr;
+}
+
+// The text run whose box starts at the given place.
+const TextRun *textAt(const Page &page, double left, double top)
+{
+    for (const TextRun *t : textRuns(page))
+        if (std::abs(t->box.left() - left) < Near && std::abs(t->box.top() - top) < Near)
+            return t;
+    return nullptr;
+}
+
+QString firstLine(const TextRun *t) { return t && !t->lines.isEmpty() ? t->lines.front() : QStringLiteral("<none>"); }
+
+int count(const Page &page, const QString &text)
+{
+    return int(page.texts().count(text));
+}
+
+// Row tops in mm: rows are 5.0 mm apart from 120.1 mm on page 1.
+double rowTop(int row) { return (1201 + 50 * row) / 10.0; }
+
+QString pdfText(const QString &pdf, int first = 0, int last = 0)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        qFatal("pdftotext (poppler-utils) is missing: scripts/deps.sh installs it");
+    QStringList args;
+    if (first > 0)
+        args << QStringLiteral("-f") << QString::number(first) << QStringLiteral("-l") << QString::number(last);
+    args << pdf << QStringLiteral("-");
+    QProcess p;
+    p.start(tool, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Opens the preview of `druck`; `whenFinished` runs once the run has ended,
+// with the preview still open; the preview is closed afterwards.
+void previewThen(TFRMDruck &druck, const std::function<void(PreviewWindow &)> &whenFinished,
+                 const std::function<void(PreviewWindow &, int)> &onPage = {})
+{
+    QPointer<PreviewWindow> window;
+    auto opened = QObject::connect(&druck.QR, &Report::previewOpened, [&](QWidget *w) {
+        window = qobject_cast<PreviewWindow *>(w);
+        if (onPage)
+            QObject::connect(window, &PreviewWindow::pageAdded, window, [&, w = window.data()](int n) { onPage(*w, n); });
+        auto *poll = new QTimer(window);
+        QObject::connect(poll, &QTimer::timeout, window, [&, poll] {
+            if (!window || window->running() || druck.QR.busy())
+                return;
+            poll->stop();
+            whenFinished(*window);
+            if (window)
+                window->close();
+        });
+        poll->start(5);
+    });
+    druck.showPreview();
+    QObject::disconnect(opened);
+}
+
+} // namespace
+
+class TestInvoiceReport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void titleBandTextsAtTheirPlaces_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("left");
+        QTest::addColumn<double>("top");
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<int>("align");
+
+        const int L = int(HAlign::Left), C = int(HAlign::Center);
+        QTest::newRow("lblRechnung") << "Rechnung / Fattura" << 1.32 << 82.02 << 12 << false << C;
+        QTest::newRow("QRLabel3") << "Nr." << 9.53 << 88.37 << 12 << true << L;
+        QTest::newRow("QRDBText3 nr") << "17" << 17.99 << 88.37 << 12 << true << L;
+        QTest::newRow("QRDBText5 datum") << "01.02.2004" << 36.51 << 88.37 << 12 << true << C;
+        QTest::newRow("QRLabel1") << "Datum / Data" << 36.51 << 82.02 << 12 << false << C;
+        QTest::newRow("QRDBText1 bezahlung") << "30 Tage" << 66.94 << 88.37 << 12 << true << C;
+        QTest::newRow("QRLabel4") << "Bezahlung / Pagamento" << 66.94 << 82.02 << 12 << false << C;
+        QTest::newRow("QRDBText7 piva") << "IT 00000000001" << 115.89 << 73.55 << 16 << false << L;
+        QTest::newRow("QRLabel7") << "P.IVA" << 103.19 << 73.55 << 16 << false << L;
+        QTest::newRow("QRLabel9 owner") << texts::LetterheadOwner << 0.0 << 44.45 << 15 << true << L;
+        QTest::newRow("QRLabel10 street") << texts::LetterheadStreet << 0.0 << 49.74 << 15 << false << L;
+        QTest::newRow("QRLabel11 phone") << texts::LetterheadPhone << 0.0 << 55.03 << 15 << false << L;
+        QTest::newRow("QRLabel12 town") << texts::LetterheadTown << 0.0 << 60.33 << 15 << false << L;
+        QTest::newRow("QRLabel15 VAT") << texts::LetterheadVat << 0.0 << 65.62 << 15 << false << L;
+        QTest::newRow("QRLabel16") << "Bestimmungsort / Luogo di destinazione" << 111.12 << 82.02 << 12 << false << L;
+        QTest::newRow("QRLabel20") << "Beschreibung - Descrizione" << 0.0 << 100.28 << 12 << true << L;
+        QTest::newRow("QRLabel22") << "Menge" << 73.55 << 97.10 << 12 << true << C;
+        QTest::newRow("QRLabel23") << "Preis - Prezzo" << 99.48 << 100.28 << 12 << true << L;
+        QTest::newRow("QRLabel24") << "Betrag - Importo" << 151.61 << 100.28 << 12 << true << L;
+        QTest::newRow("QRDBText10 bestimmungsort") << "Gartenhaus" << 111.12 << 88.37 << 12 << true << L;
+        QTest::newRow("QRDBText6 adresse") << "Weg 1" << 98.95 << 58.21 << 16 << false << L;
+        QTest::newRow("QRDBText4 name") << "Anna Blumen" << 98.95 << 47.62 << 16 << true << L;
+        QTest::newRow("QRLabel5") << "An" << 98.95 << 42.33 << 16 << false << L;
+        QTest::newRow("QRDBText2 ansprache") << "Frau" << 105.04 << 42.33 << 16 << false << L;
+        QTest::newRow("QRLabel19") << "Quantità" << 73.55 << 100.81 << 12 << true << C;
+        QTest::newRow("QRDBText13 name2") << "Anna Berger" << 98.95 << 52.92 << 16 << true << L;
+    }
+    void titleBandTextsAtTheirPlaces()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, left);
+        QFETCH(double, top);
+        QFETCH(int, pixels);
+        QFETCH(bool, bold);
+        QFETCH(int, align);
+        Invoice inv(numbered(1));
+        const RunResult r = inv.run();
+        QCOMPARE(r.end, RunEnd::Completed);
+        const TextRun *t = findText(*r.pages.front(), text);
+        QVERIFY2(t, qPrintable(text));
+        QVERIFY2(std::abs(t->box.left() - (Margin + left)) < Near, qPrintable(QString::number(t->box.left())));
+        QVERIFY2(std::abs(t->box.top() - (Margin + top)) < Near, qPrintable(QString::number(t->box.top())));
+        QCOMPARE(t->font.pixels, pixels);
+        QCOMPARE(t->font.bold, bold);
+        QCOMPARE(t->font.family, QStringLiteral("Verdana"));
+        QCOMPARE(int(t->align), align);
+        QVERIFY(t->opaque);
+    }
+
+    void autoWidthBoxesTakeTheirTextsWidth()
+    {
+        Invoice inv(numbered(1));
+        const RunResult r = inv.run();
+        TextMeasure m;
+        // A long name runs to the right instead of wrapping.
+        const TextRun *name = findText(*r.pages.front(), QStringLiteral("Anna Blumen"));
+        QVERIFY(name);
+        QCOMPARE(name->box.width(), m.width(name->font, QStringLiteral("Anna Blumen")));
+        QVERIFY(name->box.width() > 13.23);
+    }
+
+    void logoAtItsNaturalSize()
+    {
+        Invoice inv(numbered(1));
+        inv.druck->QR.pixelDensity = 96;
+        const RunResult r = inv.run();
+        const ImageRun *logo = nullptr;
+        for (const DrawOp &op : r.pages.front()->ops)
+            if (const auto *i = std::get_if<ImageRun>(&op))
+                logo = i;
+        QVERIFY(logo);
+        QCOMPARE(logo->image.size(), QSize(225, 113));
+        QVERIFY(std::abs(logo->target.width() - 59.53) < Near);
+        QVERIFY(std::abs(logo->target.height() - 29.90) < Near);
+        QVERIFY(std::abs(logo->target.top() - (Margin + 6.35)) < Near);
+        QCOMPARE(logo->target.left(), Margin);
+    }
+
+    void boxesAndRulingOfTheTitleBand()
+    {
+        Invoice inv(numbered(1));
+        const RunResult r = inv.run();
+        std::vector<RoundRectRun> boxes;
+        std::vector<LineRun> lines;
+        int firstKind = -1;
+        for (const DrawOp &op : r.pages.front()->ops) {
+            if (firstKind < 0)
+                firstKind = int(op.index());
+            if (const auto *b = std::get_if<RoundRectRun>(&op))
+                boxes.push_back(*b);
+            if (const auto *l = std::get_if<LineRun>(&op))
+                lines.push_back(*l);
+        }
+        // The header box is drawn first, filled, with 13-pixel corners; the
+        // address box unfilled, combined with what lies beneath, 34 pixels.
+        QCOMPARE(firstKind, int(DrawOp(RoundRectRun{}).index()));
+        QCOMPARE(boxes.size(), size_t(2));
+        QVERIFY(boxes[0].filled && !boxes[0].invertBeneath);
+        QCOMPARE(boxes[0].cornerPixels, 13);
+        QVERIFY(!boxes[1].filled && boxes[1].invertBeneath);
+        QCOMPARE(boxes[1].cornerPixels, 34);
+        QVERIFY(std::abs(boxes[1].box.left() - (Margin + 91.28)) < Near);
+        // The solid heads' ruling at 96.71 and 105.97, the dotted header split at 87.44.
+        auto hasAcross = [&](double y, PenStyle style) {
+            for (const LineRun &l : lines)
+                if (l.from.y() == l.to.y() && std::abs(l.from.y() - (Margin + y)) < Near && l.style == style)
+                    return true;
+            return false;
+        };
+        QVERIFY(hasAcross(96.71, PenStyle::Solid));
+        QVERIFY(hasAcross(105.97, PenStyle::Solid));
+        QVERIFY(hasAcross(87.44, PenStyle::Dotted));
+    }
+
+    void rowsFiveMillimetresApartWithTheirMarks()
+    {
+        Invoice inv({{"Rosen", "4", "2,5"}, {"Tulpen", "10", "0,8"}, {"Erde", "2", "3"}});
+        const RunResult r = inv.run();
+        const Page &page = *r.pages.front();
+        const QStringList names{"Rosen", "Tulpen", "Erde"};
+        for (int i = 0; i < 3; ++i) {
+            const TextRun *d = findText(page, names[i]);
+            QVERIFY(d);
+            QVERIFY(std::abs(d->box.top() - (rowTop(i) + 0.26)) < Near);
+            // ".-" after the unit price and after the amount.
+            QCOMPARE(firstLine(textAt(page, Margin + 122.50, rowTop(i) + 0.53)), QStringLiteral(".-"));
+            QCOMPARE(firstLine(textAt(page, Margin + 178.86, rowTop(i) + 0.53)), QStringLiteral(".-"));
+        }
+        QCOMPARE(firstLine(textAt(page, Margin + 154.52, rowTop(0) + 0.26)), QStringLiteral("10,00"));
+        QCOMPARE(firstLine(textAt(page, Margin + 154.52, rowTop(1) + 0.26)), QStringLiteral("8,00"));
+        // Three rows and three summary figures, each followed by ".-".
+        QCOMPARE(count(page, QStringLiteral(".-")), 3 * 2 + 3);
+    }
+
+    void summaryFigures_data()
+    {
+        QTest::addColumn<QList<Line>>("lines");
+        QTest::addColumn<QString>("net");
+        QTest::addColumn<QString>("tax");
+        QTest::addColumn<QString>("gross");
+        QTest::newRow("lines adding up to 100") << QList<Line>{{"Rosen", "4", "12,5"}, {"Erde", "10", "5"}}
+                                                << "100,00" << "10,00" << "110,00";
+        QTest::newRow("no lines") << QList<Line>{} << "0,00" << "0,00" << "0,00";
+        QTest::newRow("a line without quantity adds nothing")
+            << QList<Line>{{"Rosen", "4", "25"}, {"Beratung", "", "30"}, {"Gratis", "3", ""}} << "100,00" << "10,00"
+            << "110,00";
+        QTest::newRow("thousands grouped") << QList<Line>{{"Bäume", "2", "617,25"}} << "1.234,50" << "123,45" << "1.357,95";
+        QTest::newRow("each figure rounded on its own") << QList<Line>{{"a", "1", "0,125"}} << "0,13" << "0,01" << "0,14";
+    }
+    void summaryFigures()
+    {
+        QFETCH(QList<Line>, lines);
+        QFETCH(QString, net);
+        QFETCH(QString, tax);
+        QFETCH(QString, gross);
+        Invoice inv(lines);
+        const RunResult r = inv.run();
+        QCOMPARE(r.end, RunEnd::Completed);
+        QCOMPARE(r.pages.size(), size_t(1));
+        const Page &page = *r.pages.front();
+        const double top = rowTop(std::max(1, int(lines.size())));
+        QCOMPARE(firstLine(textAt(page, Margin + 154.52, top + 13.23)), net);
+        QCOMPARE(firstLine(textAt(page, Margin + 154.52, top + 18.52)), tax);
+        QCOMPARE(firstLine(textAt(page, Margin + 154.52, top + 31.75)), gross);
+        QCOMPARE(inv.druck->summeohne->caption, net);
+        QCOMPARE(inv.druck->gesamt->caption, gross);
+        const TextRun *total = findText(page, QStringLiteral("Gesamtbetrag / Totale"));
+        QVERIFY(total && total->font.bold);
+    }
+
+    void emptyInvoice()
+    {
+        Invoice inv({});
+        const RunResult r = inv.run();
+        QCOMPARE(r.pages.size(), size_t(1));
+        const Page &page = *r.pages.front();
+        // One empty row: its data boxes are white and hold nothing, its marks are drawn.
+        QCOMPARE(firstLine(textAt(page, Margin + 122.50, rowTop(0) + 0.53)), QStringLiteral(".-"));
+        QCOMPARE(firstLine(textAt(page, Margin + 178.86, rowTop(0) + 0.53)), QStringLiteral(".-"));
+        const TextRun *description = textAt(page, Margin, rowTop(0) + 0.26);
+        QVERIFY(description);
+        QCOMPARE(description->lines, QStringList{QString()});
+        QCOMPARE(page.texts().count(QStringLiteral("0,00")), 3);
+        QVERIFY(findText(page, texts::PaymentLine));
+        QCOMPARE(TFRMDruck::runningValues().total, 0.0);
+        QVERIFY(inv.data.rechnungstabelle.Eof());
+    }
+
+    void footerOnEveryPageAt279mm_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("24 rows") << 24 << 1;
+        QTest::newRow("25 rows: summary alone on page 2") << 25 << 2;
+        QTest::newRow("32 rows") << 32 << 2;
+        QTest::newRow("77 rows") << 77 << 3;
+    }
+    void footerOnEveryPageAt279mm()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, pages);
+        Invoice inv(numbered(rows));
+        const RunResult r = inv.run();
+        QCOMPARE(int(r.pages.size()), pages);
+        for (const PagePtr &p : r.pages) {
+            const TextRun *footer = findText(*p, texts::PaymentLine);
+            QVERIFY(footer);
+            QCOMPARE(footer->box.top(), 279.0);
+            QVERIFY(std::abs(footer->box.left() - (Margin + 27.52)) < Near);
+            QCOMPARE(p->paper, QSizeF(210, 297));
+        }
+        // The summary is on the last page, and only there.
+        for (int i = 0; i < pages; ++i)
+            QCOMPARE(bool(findText(*r.pages[size_t(i)], QStringLiteral("Gesamtbetrag / Totale"))), i == pages - 1);
+        // The title band on page 1 only; later pages begin with rows (or the summary) at 12.7 mm.
+        QVERIFY(findText(*r.pages.front(), QStringLiteral("Rechnung / Fattura")));
+        if (pages > 1) {
+            QVERIFY(!findText(*r.pages[1], QStringLiteral("Rechnung / Fattura")));
+            const TextRun *first = textRuns(*r.pages[1]).front();
+            QVERIFY(std::abs(first->box.top() - (Margin + (rows > 31 ? 0.26 : 13.23))) < Near);
+        }
+    }
+
+    void longDescriptionWrapsAndTheRowGrows()
+    {
+        const QString description = QStringLiteral("Hochstamm-Rosen veredelt im Topf mit Stütze und Dünger");
+        Invoice inv({{description, "1", "10"}, {"Erde", "1", "1"}});
+        const RunResult r = inv.run();
+        const Page &page = *r.pages.front();
+        const TextRun *d = textAt(page, Margin, rowTop(0) + 0.26);
+        QVERIFY(d);
+        QVERIFY2(d->lines.size() >= 2, qPrintable(d->lines.join(QLatin1Char('|'))));
+        TextMeasure m;
+        for (const QString &line : d->lines)
+            QVERIFY(m.width(d->font, line) <= 72.23 + Near);
+        // No word is lost: each line ends after a blank or a hyphen of the text.
+        QCOMPARE(d->lines.join(QString()).remove(QLatin1Char(' ')), QString(description).remove(QLatin1Char(' ')));
+        // The box and the row grow by one text height per further line.
+        const double grown = (d->lines.size() - 1) * d->lineHeight;
+        QVERIFY(std::abs(d->box.height() - (4.50 + grown)) < Near);
+        const TextRun *next = findText(page, QStringLiteral("Erde"));
+        QVERIFY(next);
+        const int rowTenths = int(std::lround(19 * 254.0 / 96 + grown * 10));
+        QVERIFY(std::abs(next->box.top() - ((1201 + rowTenths) / 10.0 + 0.26)) < Near);
+        // The row's separators keep their design length.
+        for (const DrawOp &op : page.ops)
+            if (const auto *l = std::get_if<LineRun>(&op))
+                if (l->from.x() == l->to.x() && std::abs(l->from.y() - rowTop(0)) < Near)
+                    QVERIFY(std::abs(l->to.y() - l->from.y() - 4.50) < Near);
+    }
+
+    void wordWiderThanTheColumnIsCut()
+    {
+        const QString word = QStringLiteral("Rhododendronhybridenzüchtungsbetriebsbestellung");
+        Invoice inv({{word, "1", "1"}});
+        const RunResult r = inv.run();
+        const TextRun *d = textAt(*r.pages.front(), Margin, rowTop(0) + 0.26);
+        QVERIFY(d);
+        QCOMPARE(d->lines.size(), 1);
+        const QString cut = d->lines.front();
+        QVERIFY(cut.size() < word.size() && word.startsWith(cut));
+        TextMeasure m;
+        QVERIFY(m.width(d->font, cut) <= 72.23 + Near);
+        QVERIFY(m.width(d->font, word.left(cut.size() + 1)) > 72.23);
+    }
+
+    void addressOfThreeLinesShowsTwo()
+    {
+        Invoice inv(numbered(1));
+        const RunResult r = inv.run();
+        const TextRun *a = findText(*r.pages.front(), QStringLiteral("Weg 1"));
+        QVERIFY(a);
+        QCOMPARE(a->lines, (QStringList{"Weg 1", "39000 Ort"}));
+        QVERIFY(std::abs(a->box.height() - 11.38) < Near);
+    }
+
+    void quantityAndPriceAsTyped_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<QString>("amount");
+        QTest::newRow("price 12,5 stays 12,5") << "3" << "12,5" << "37,50";
+        QTest::newRow("quantity with decimals") << "1,50" << "2" << "3,00";
+        QTest::newRow("no quantity: no amount") << "" << "4" << "";
+        QTest::newRow("no price: no amount") << "2" << "" << "";
+    }
+    void quantityAndPriceAsTyped()
+    {
+        QFETCH(QString, quantity);
+        QFETCH(QString, price);
+        QFETCH(QString, amount);
+        Invoice inv({{"Posten", quantity, price}});
+        const RunResult r = inv.run();
+        const Page &page = *r.pages.front();
+        const TextRun *q = textAt(page, Margin + 75.41, rowTop(0) + 0.26);
+        const TextRun *p = textAt(page, Margin + 95.25, rowTop(0) + 0.26);
+        const TextRun *a = textAt(page, Margin + 154.52, rowTop(0) + 0.26);
+        QVERIFY(q && p && a);
+        QCOMPARE(q->lines.join(QString()), quantity);
+        QCOMPARE(p->lines.join(QString()), price);
+        QCOMPARE(a->lines.join(QString()), amount);
+        QCOMPARE(p->align, HAlign::Right);
+        QCOMPARE(q->align, HAlign::Center);
+        QCOMPARE(firstLine(textAt(page, Margin + 178.86, rowTop(0) + 0.53)), QStringLiteral(".-"));
+    }
+
+    void lineThatIsNotANumberEndsTheRun()
+    {
+        Invoice inv({{"Rosen", "4", "2,5"}, {"Kaputt", "1", "abc"}, {"Erde", "1", "3"}});
+        const RunResult r = inv.run();
+        QCOMPARE(r.end, RunEnd::Failed);
+        QCOMPARE(r.error, QStringLiteral("'abc' ist kein gültiger Gleitkommawert"));
+        // The page so far: title and the first row, no summary, no footer.
+        QCOMPARE(r.pages.size(), size_t(1));
+        const Page &page = *r.pages.front();
+        QVERIFY(findText(page, QStringLiteral("Rosen")));
+        QVERIFY(!findText(page, QStringLiteral("Erde")));
+        QVERIFY(!findText(page, QStringLiteral("Gesamtbetrag / Totale")));
+        QVERIFY(!findText(page, texts::PaymentLine));
+        QVERIFY(!inv.druck->QR.busy());
+        // The preview shows the error and the pages it has.
+        Boxes boxes;
+        int shown = -1;
+        previewThen(*inv.druck, [&](PreviewWindow &w) { shown = w.pageCount(); });
+        QCOMPARE(shown, 1);
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("'abc' ist kein gültiger Gleitkommawert.")});
+    }
+
+    void lineSetLeftOnItsLastRow()
+    {
+        Invoice inv({{"a", "1", "1"}, {"b", "1", "1"}, {"c", "1", "1"}});
+        RecordSet &lines = inv.data.rechnungstabelle;
+        QCOMPARE(lines.RecNo(), 0);
+        inv.run();
+        QVERIFY(lines.Eof());
+        QCOMPARE(lines.RecNo(), 2);
+        QCOMPARE(inv.data.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->AsString(), QStringLiteral("17"));
+    }
+
+    void runningValuesInExtendedPrecisionStoredAsDoubles()
+    {
+        const QList<Line> lines{{"a", "3", "0,1"}, {"b", "7", "0,3"}, {"c", "1", "1234,567"}};
+        Invoice inv(lines);
+        inv.run();
+        double total = 0;
+        for (const Line &l : lines) {
+            const double amount = double(double(textToFloat(l.price)) * textToFloat(l.quantity));
+            total = double(static_cast<long double>(total) + amount);
+        }
+        const double tax = double(static_cast<long double>(total) / 10);
+        const auto v = TFRMDruck::runningValues();
+        QCOMPARE(v.total, total);
+        QCOMPARE(v.tax, tax);
+        QCOMPARE(v.gross, double(static_cast<long double>(total) + tax));
+        // A second run starts again from 0.
+        inv.run();
+        QCOMPARE(TFRMDruck::runningValues().total, total);
+    }
+
+    void previewDuringARunDoesNothing()
+    {
+        Invoice inv(numbered(5));
+        struct Sink : PageSink
+        {
+            TFRMDruck *druck;
+            int opened = 0;
+            std::optional<double> before, after;
+            void pageReady(const PagePtr &) override {}
+            void progress(int percent) override
+            {
+                if (percent < 60 || before)
+                    return;
+                before = TFRMDruck::runningValues().total;
+                druck->showPreview();
+                after = TFRMDruck::runningValues().total;
+            }
+        } sink;
+        sink.druck = inv.druck.get();
+        auto c = QObject::connect(&inv.druck->QR, &Report::previewOpened, [&](QWidget *) { ++sink.opened; });
+        const RunResult r = inv.druck->QR.run(&sink);
+        QObject::disconnect(c);
+        QCOMPARE(r.end, RunEnd::Completed);
+        QCOMPARE(sink.opened, 0);
+        QVERIFY(sink.before && *sink.before > 0);
+        QCOMPARE(*sink.after, *sink.before);
+        QCOMPARE(inv.druck->summeohne->caption, QStringLiteral("12,50"));
+    }
+
+    void previewShowsPageOneBeforeTheRunEnds()
+    {
+        Invoice inv(numbered(40));
+        bool busyAtFirstPage = false;
+        QString statusAtFirstPage;
+        int pages = 0;
+        QString status;
+        bool setupEnabled = false;
+        QString title;
+        previewThen(
+            *inv.druck,
+            [&](PreviewWindow &w) {
+                pages = w.pageCount();
+                status = w.pageText();
+                setupEnabled = w.tool(PreviewWindow::PrinterSetup)->isEnabled();
+                title = w.windowTitle();
+            },
+            [&](PreviewWindow &w, int n) {
+                if (n == 1) {
+                    busyAtFirstPage = inv.druck->QR.busy();
+                    statusAtFirstPage = w.pageText();
+                }
+            });
+        QVERIFY(busyAtFirstPage);
+        QCOMPARE(statusAtFirstPage, QStringLiteral("Page 1 of 1"));
+        QCOMPARE(pages, 2);
+        QCOMPARE(status, QStringLiteral("Page 1 of 2"));
+        QVERIFY(setupEnabled);
+        QCOMPARE(title, QStringLiteral("Print Preview"));
+        QVERIFY(!inv.druck->QR.busy());
+        QCOMPARE(inv.druck->gesamt->caption, QStringLiteral("110,00"));
+    }
+
+    void closingThePreviewStopsTheRun()
+    {
+        Invoice inv(numbered(150));
+        int printedRows = 0;
+        inv.druck->DetailBand1->AfterPrint = [&, old = inv.druck->DetailBand1->AfterPrint](Band &b, bool p) {
+            ++printedRows;
+            old(b, p);
+        };
+        QPointer<PreviewWindow> window;
+        auto c = QObject::connect(&inv.druck->QR, &Report::previewOpened, [&](QWidget *w) {
+            window = qobject_cast<PreviewWindow *>(w);
+            QObject::connect(window, &PreviewWindow::pageAdded, window, [&](int n) {
+                if (n == 1)
+                    window->close();
+            });
+        });
+        inv.druck->showPreview(); // returns: the caller resumes
+        QObject::disconnect(c);
+        QVERIFY(!window); // the preview is gone
+        QVERIFY(!inv.druck->QR.busy());
+        QVERIFY(printedRows >= 31 && printedRows < 150);
+        QVERIFY(!inv.data.rechnungstabelle.Eof());
+    }
+
+    void otherWindowsGetNoInputDuringTheRun()
+    {
+        Invoice inv(numbered(40));
+        QLineEdit other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        QString duringRun = QStringLiteral("<not reached>");
+        previewThen(
+            *inv.druck, [&](PreviewWindow &) { QTest::keyClicks(&other, QStringLiteral("nachher")); },
+            [&](PreviewWindow &, int n) {
+                if (n == 1) {
+                    QTest::keyClicks(&other, QStringLiteral("x"));
+                    duringRun = other.text();
+                }
+            });
+        QCOMPARE(duringRun, QString());
+        QCOMPARE(other.text(), QStringLiteral("nachher"));
+    }
+
+    void printFromThePreviewPrintsThePreviewedPages_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("all pages") << 0 << 0;
+        QTest::newRow("page 2 only") << 2 << 2;
+        QTest::newRow("pages 1 to 2") << 1 << 2;
+    }
+    void printFromThePreviewPrintsThePreviewedPages()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        Invoice inv(numbered(40));
+        QTemporaryDir dir;
+        const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
+        const QString previewed = dir.filePath(QStringLiteral("vorschau.pdf"));
+        QPrinter &printer = inv.druck->QR.printerSettings().printer();
+        printer.setOutputFileName(printed);
+        if (from > 0) {
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(from, to);
+        }
+        int pages = 0;
+        previewThen(*inv.druck, [&](PreviewWindow &w) {
+            pages = w.pageCount();
+            QVERIFY(w.savePages(previewed, true));
+            // Another invoice becomes current meanwhile: the printout still
+            // shows the one on screen.
+            inv.data.rechnungsdetailstabelle.Next();
+            QTest::mouseClick(w.tool(PreviewWindow::Print), Qt::LeftButton);
+        });
+        QCOMPARE(pages, 2);
+        QCOMPARE(inv.data.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->AsString(), QStringLiteral("18"));
+        const int first = from > 0 ? from : 1, last = from > 0 ? to : pages;
+        const QString printedText = pdfText(printed);
+        QCOMPARE(printedText.count(QLatin1Char('\f')), last - first + 1);
+        QCOMPARE(printedText, pdfText(previewed, first, last));
+        QVERIFY(!printedText.contains(QStringLiteral("Andere Rechnung")));
+    }
+
+    void pdfFromThePreview()
+    {
+        Invoice inv({{"Rosen", "4", "12,5"}, {"Erde", "10", "5"}});
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("rechnung.pdf"));
+        previewThen(*inv.druck, [&](PreviewWindow &w) { QVERIFY(w.savePages(file, true)); });
+        const QString text = pdfText(file);
+        QVERIFY2(text.contains(QStringLiteral("Rechnung / Fattura")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("110,00")), qPrintable(text));
+        QVERIFY(text.contains(texts::PaymentLine));
+    }
+
+    void savedPagesOfARunReadBackEqual()
+    {
+        Invoice inv(numbered(40));
+        const RunResult r = inv.run();
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("r.QRP"));
+        QVERIFY(writeReportFile(r.pages, file));
+        const LoadResult back = readReportFile(file);
+        QVERIFY2(back.ok, qPrintable(back.error));
+        QVERIFY(samePages(back.pages, r.pages));
+    }
+
+    void landscapeMakesLaterRunsLandscape()
+    {
+        Invoice inv(numbered(20));
+        inv.druck->QR.printerSettings().setOrientation(QPageLayout::Landscape);
+        const RunResult r = inv.run();
+        QCOMPARE(r.pages.front()->paper, QSizeF(297, 210));
+        // 2100 long: 719 of room after the title, 14 rows on page 1.
+        QCOMPARE(int(r.pages.size()), 2);
+        const TextRun *footer = findText(*r.pages.front(), texts::PaymentLine);
+        QVERIFY(footer);
+        QCOMPARE(footer->box.top(), 192.0);
+        inv.druck->QR.printerSettings().setOrientation(QPageLayout::Portrait);
+    }
+
+    void captionsBeforeTheFirstRun()
+    {
+        Invoice inv({});
+        QCOMPARE(inv.druck->summeohne->caption, QStringLiteral("EuroTotalesdf"));
+        QCOMPARE(inv.druck->mwst->caption, QStringLiteral("EuroTotalesdf"));
+        QCOMPARE(inv.druck->gesamt->caption, QStringLiteral("EuroTotalesdf"));
+        QCOMPARE(inv.druck->QR.band(BandType::Detail)->elements().size(), size_t(10));
+        QCOMPARE(inv.druck->QR.band(BandType::Title)->elements().size(), size_t(38));
+        QCOMPARE(inv.druck->QR.band(BandType::Summary)->elements().size(), size_t(14));
+    }
+};
+
+QTEST_MAIN(TestInvoiceReport)
+#include "tst_invoicereport.moc"
