@@ -6,6 +6,7 @@
 
 #include "framework/flatbutton.h"
 #include "framework/messages.h"
+#include "framework/widgets.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -222,8 +223,7 @@ PreviewWindow::PreviewWindow(PrinterSettings &settings, const QString &reportTit
     layout->addWidget(m_status);
 
     resize(500, 500);
-    if (const QScreen *s = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - QPoint(250, 250));
+    centreOnScreen(this);
     updateView();
 }
 

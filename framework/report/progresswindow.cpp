@@ -1,11 +1,11 @@
 #include "progresswindow.h"
 
+#include "framework/widgets.h"
+
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 
 namespace rpt {
 
@@ -39,8 +39,7 @@ ProgressWindow::ProgressWindow(QWidget *parent)
     m_cancel->setGeometry(37, 60, 75, 25);
     connect(m_cancel, &QPushButton::clicked, this, &ProgressWindow::cancelRequested);
 
-    if (const QScreen *s = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void ProgressWindow::setProgress(int percent)

@@ -1,0 +1,176 @@
+// The printed invoice's speed on an invoice of 1,000 lines: one run into
+// display lists, the same pages written as PDF, and how soon the preview shows
+// page 1 compared with the whole run.
+
+#include "report/DruckUnit4.h"
+
+#include "data/amount.h"
+#include "data/database.h"
+#include "framework/report/pagefile.h"
+#include "framework/report/previewwindow.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int Lines = 1000;
+
+QTemporaryDir *g_dir = nullptr;
+
+QString databaseFile() { return g_dir->filePath(QStringLiteral("rechungen.mdb")); }
+
+bool exec(sqlite3 *db, const QByteArray &sql)
+{
+    char *err = nullptr;
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::fprintf(stderr, "SQL: %s\n", err);
+        sqlite3_free(err);
+        return false;
+    }
+    return true;
+}
+
+// One customer, one invoice, 1,000 lines of varying descriptions, some of
+// them long enough to wrap.
+bool makeDatabase()
+{
+    QFile schema(QStringLiteral(RECHNUNG_SCHEMA_FILE));
+    if (!schema.open(QIODevice::ReadOnly))
+        return false;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(databaseFile().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        return false;
+    QByteArray sql = schema.readAll();
+    sql += "INSERT INTO kunde (id, name, name2, ansprache, piva, adresse) VALUES (1, 'Großkunde', 'Einkauf', "
+           "'Sehr geehrte Damen und Herren', '00000000001', 'Weg 1' || char(13, 10) || '39000 Ort');"
+           "INSERT INTO rechnungsdaten2004 (id, nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES "
+           "(1, '1000', '01.02.2004', '30 Tage', '1', 'Lager');BEGIN;";
+    for (int i = 1; i <= Lines; ++i) {
+        const QByteArray text = (i % 10 == 0) ? QByteArray("Hochstamm-Rosen veredelt im Topf mit Stütze Nr. ") + QByteArray::number(i)
+                                              : QByteArray("Pflanze Nr. ") + QByteArray::number(i);
+        sql += "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('1000', '" + text + "', '"
+               + QByteArray::number(i % 7 + 1) + "', '" + QByteArray::number(i % 50) + ",25');";
+    }
+    sql += "COMMIT;";
+    const bool ok = exec(db, sql);
+    sqlite3_close(db);
+    return ok;
+}
+
+struct Invoice
+{
+    Invoice()
+    {
+        data.open(databaseFile());
+        druck = std::make_unique<TFRMDruck>(data);
+    }
+    InvoiceData data;
+    std::unique_ptr<TFRMDruck> druck;
+};
+
+void BM_RunIntoDisplayLists(benchmark::State &state)
+{
+    Invoice inv;
+    size_t pages = 0;
+    for (auto _ : state) {
+        const rpt::RunResult r = inv.druck->QR.run();
+        if (r.end != rpt::RunEnd::Completed) {
+            state.SkipWithError("run did not complete");
+            return;
+        }
+        pages = r.pages.size();
+        benchmark::DoNotOptimize(r.pages.data());
+    }
+    state.counters["pages"] = double(pages);
+}
+BENCHMARK(BM_RunIntoDisplayLists)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_WritePdf(benchmark::State &state)
+{
+    Invoice inv;
+    const rpt::RunResult r = inv.druck->QR.run();
+    const QString file = g_dir->filePath(QStringLiteral("rechnung.pdf"));
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        if (!rpt::writePdf(r.pages, file)) {
+            state.SkipWithError("PDF not written");
+            return;
+        }
+        bytes = QFile(file).size();
+    }
+    state.counters["pages"] = double(r.pages.size());
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_WritePdf)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The preview as "&Drucken" opens it: time until page 1 is in the window
+// and until the run has ended; the first must come well before the second.
+void BM_PreviewFirstPage(benchmark::State &state)
+{
+    Invoice inv;
+    double firstPage = 0, whole = 0;
+    int early = 0, runs = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        double first = -1, done = -1;
+        auto c = QObject::connect(&inv.druck->QR, &rpt::Report::previewOpened, [&](QWidget *w) {
+            auto *window = qobject_cast<rpt::PreviewWindow *>(w);
+            QObject::connect(window, &rpt::PreviewWindow::pageAdded, window, [&](int n) {
+                if (n == 1)
+                    first = clock.nsecsElapsed() / 1e9;
+            });
+            auto *poll = new QTimer(window);
+            QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
+                if (window->running())
+                    return;
+                done = clock.nsecsElapsed() / 1e9;
+                poll->stop();
+                window->close();
+            });
+            poll->start(0);
+        });
+        clock.start();
+        inv.druck->showPreview();
+        QObject::disconnect(c);
+        if (first < 0 || done < 0) {
+            state.SkipWithError("preview did not show pages");
+            return;
+        }
+        firstPage += first;
+        whole += done;
+        early += first < done ? 1 : 0;
+        ++runs;
+    }
+    state.counters["first_page_s"] = firstPage / runs;
+    state.counters["whole_run_s"] = whole / runs;
+    state.counters["page1_before_end"] = double(early) / runs;
+}
+BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')});
+    benchmark::Initialize(&argc, argv);
+    QTemporaryDir dir;
+    g_dir = &dir;
+    if (!dir.isValid() || !makeDatabase())
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
