@@ -4,6 +4,8 @@
 #include "app/texts.h"
 #include "dialogs/kundeneditf.h"
 #include "dialogs/search.h"
+#include "editor/edit.h"
+#include "report/DruckUnit4.h"
 #include "data/errors.h"
 #include "data/controls/dbedit.h"
 #include "data/controls/dbgrid.h"
@@ -254,20 +256,11 @@ void Tfrmmain::closeEvent(QCloseEvent *e)
 
 void Tfrmmain::chooseYear(int year) { m_data->setYear(year); }
 
-void Tfrmmain::EditRechnung1Click()
-{
-    // The invoice editor opens here once it exists.
-}
+void Tfrmmain::EditRechnung1Click() { m_windows.editrechnung->openFromMenu(this); }
 
-void Tfrmmain::Drucken1Click()
-{
-    // The print preview opens here once the report exists.
-}
+void Tfrmmain::Drucken1Click() { m_windows.FRMDruck->showPreview(); }
 
-void Tfrmmain::DBGrid4DblClick()
-{
-    // The invoice editor opens here once it exists.
-}
+void Tfrmmain::DBGrid4DblClick() { m_windows.editrechnung->openFromList(this); }
 
 void Tfrmmain::Hilfe1Click() { showMessage(QStringLiteral("meine handynummer: ") + texts::HelpPhone); }
 

@@ -34,6 +34,7 @@ void Program::create()
     editrechnung = std::make_unique<Teditrechnung>(data, frmmain.get());
     kundenedit = std::make_unique<Tkundenedit>(data, frmmain.get());
     formsuch = std::make_unique<Tformsuch>(data, frmmain.get());
+    editrechnung->setOnPreview([report = FRMDruck.get()] { report->showPreview(); });
     frmmain->setWindows({about.get(), FRMDruck.get(), editrechnung.get(), kundenedit.get(), formsuch.get()});
 }
 

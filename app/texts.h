@@ -8,7 +8,7 @@
 
 namespace texts {
 
-inline const QString MainCaption = QStringLiteral("Martin Trovanek");
+inline const QString MainCaption = QStringLiteral("Gärtnerei Trovanek");
 inline const QString Version = QStringLiteral("V. 1.5");
 inline const QString CreditLine = QStringLiteral("Programm: Lena Hofer, 2004");
 inline const QString ContactMail = QStringLiteral("lena.hofer@trovanek.example");

@@ -1,9 +1,193 @@
 #include "edit.h"
 
+#include "data/amount.h"
+#include "data/controls/dbgrid.h"
+#include "data/controls/dbnavigator.h"
+#include "data/controls/dbtext.h"
 #include "data/database.h"
+#include "framework/flatbutton.h"
+#include "framework/fonts.h"
+#include "framework/messages.h"
+#include "framework/widgets.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+
+namespace {
+
+const QString ClickToCompute = QStringLiteral("auf berechnen klicken!");
+// The controls reach 670 to the right and 537 down; a few pixels of margin.
+const QSize MinimumSize(675, 545);
+
+DBText *boldText(QWidget *parent, const char *name, DataSource *source, const char *field, const QRect &r, const QString &label)
+{
+    auto *t = new DBText(parent);
+    t->setObjectName(QString::fromLatin1(name));
+    t->setGeometry(r);
+    t->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8, true));
+    t->setDataSource(source);
+    t->setDataField(QString::fromLatin1(field));
+    t->setAccessibleName(label);
+    return t;
+}
+
+QLineEdit *plainField(QWidget *parent, const char *name, const QRect &r, const QString &text, const QString &accessible)
+{
+    auto *e = new QLineEdit(text, parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setGeometry(r);
+    e->setAccessibleName(accessible);
+    return e;
+}
+
+QPushButton *pushButton(QWidget *parent, const char *name, const QString &caption, const QRect &r)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(r);
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+} // namespace
+
+QString unitPriceText(long double netAmount) { return formatFloat(QStringLiteral("0.00"), netAmount); }
 
 Teditrechnung::Teditrechnung(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
 {
     setObjectName(QStringLiteral("editrechnung"));
-    (void)m_data;
+    setWindowTitle(QStringLiteral("Rechnung Ändern"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    resize(685, 567);
+    setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8));
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QColor(192, 220, 192));
+    setPalette(p);
+    setAutoFillBackground(true);
+
+    GroupBox3 = placedGroupBox(this, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(8, 8, 657, 41));
+    placedLabel(GroupBox3, "Label1", QStringLiteral("Name:"), QRect(16, 19, 0, 13));
+    DBText1 = boldText(GroupBox3, "DBText1", &m_data.test, "name", QRect(57, 19, 320, 17), QStringLiteral("Name"));
+
+    GroupBox2 = placedGroupBox(this, "GroupBox2", QStringLiteral("   Rechnungsdaten   "), QRect(8, 55, 657, 73));
+    placedLabel(GroupBox2, "Label7", QStringLiteral("Rechnungsnummer:"), QRect(8, 24, 0, 13));
+    DBText2 = boldText(GroupBox2, "DBText2", &m_data.rdetails, "nr", QRect(105, 24, 65, 17), QStringLiteral("Rechnungsnummer"));
+    placedLabel(GroupBox2, "Label8", QStringLiteral("Datum:"), QRect(67, 50, 0, 13));
+    DBText3 = boldText(GroupBox2, "DBText3", &m_data.rdetails, "datum", QRect(105, 50, 88, 17), QStringLiteral("Datum"));
+    placedLabel(GroupBox2, "Label9", QStringLiteral("Bezahlung:"), QRect(312, 24, 0, 13));
+    DBText4 = boldText(GroupBox2, "DBText4", &m_data.rdetails, "bezahlung", QRect(369, 24, 120, 17), QStringLiteral("Bezahlung"));
+    placedLabel(GroupBox2, "Label10", QStringLiteral("Bestimmungsort:"), QRect(288, 50, 0, 13));
+    DBText5 = boldText(GroupBox2, "DBText5", &m_data.rdetails, "bestimmungsort", QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
+    SpeedButton1 = placedFlatButton(GroupBox2, "SpeedButton1", QStringLiteral("[ Vorschau ]"), QRect(504, 14, 145, 22));
+
+    DBNavigator2 = new DBNavigator(this);
+    DBNavigator2->setObjectName(QStringLiteral("DBNavigator2"));
+    DBNavigator2->setGeometry(5, 139, 664, 18);
+    DBNavigator2->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbInsert, DBNavigator::nbDelete,
+                                     DBNavigator::nbEdit, DBNavigator::nbPost, DBNavigator::nbCancel, DBNavigator::nbRefresh});
+    DBNavigator2->setDataSource(&m_data.DataSource1);
+    DBNavigator2->setAccessibleName(QStringLiteral("Positionen bearbeiten"));
+
+    DBGrid2 = new DBGrid(this);
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    DBGrid2->setGeometry(5, 158, 665, 241);
+    DBGrid2->setAccessibleName(QStringLiteral("Positionen"));
+    const Qt::Alignment centred = Qt::AlignCenter;
+    DBGrid2->setColumns({{QStringLiteral("beschreibung"), QStringLiteral("beschreibung"), 382, {}},
+                         {QStringLiteral("anzahl"), QStringLiteral("anzahl"), 76, {}, centred},
+                         {QStringLiteral("einzelpreis"), QStringLiteral("einzelpreis"), 91, {}, centred}});
+    DBGrid2->setTitleColor(QColor(255, 251, 240));
+    DBGrid2->setDataSource(&m_data.DataSource1);
+
+    GroupBox1 = placedGroupBox(this, "GroupBox1", QStringLiteral("  Hier kannst du die 10% abziehen  "), QRect(8, 416, 185, 89));
+    zahl = plainField(GroupBox1, "zahl", QRect(8, 27, 161, 19), QString(), QStringLiteral("Bruttobetrag"));
+    SpeedButton3 = placedFlatButton(GroupBox1, "SpeedButton3", QStringLiteral("[ Einfügen ]"), QRect(8, 54, 161, 22));
+
+    Button2 = pushButton(this, "Button2", QStringLiteral("[ Berechnen ]"), QRect(407, 422, 75, 25));
+    GroupBox4 = placedGroupBox(this, "GroupBox4", QStringLiteral("   Berechnen   "), QRect(488, 416, 177, 89));
+    summeohne = plainField(GroupBox4, "summeohne", QRect(19, 18, 150, 19), ClickToCompute, QStringLiteral("Nettosumme"));
+    mwst = plainField(GroupBox4, "mwst", QRect(19, 42, 150, 19), ClickToCompute, QStringLiteral("Mehrwertsteuer"));
+    gesamt = plainField(GroupBox4, "gesamt", QRect(19, 66, 150, 19), ClickToCompute, QStringLiteral("Gesamtbetrag"));
+    Button1 = pushButton(this, "Button1", QStringLiteral("[ Beenden ]"), QRect(5, 512, 665, 25));
+
+    connect(Button1, &QPushButton::clicked, this, [this] { guarded([&] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { guarded([&] { Button2Click(); }); });
+    connect(SpeedButton1, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton1Click(); }); });
+    connect(SpeedButton3, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton3Click(); }); });
+}
+
+void Teditrechnung::placeOver(QWidget *mainWindow)
+{
+    const QRect m = mainWindow->frameGeometry();
+    // Where the main window has a thin frame (or none, as without a window
+    // manager), the rule would cut off "[ Beenden ]": the editor never gets
+    // smaller than its controls.
+    setGeometry(m.left() + 4, m.top() + 55, std::max(m.width() - 8, MinimumSize.width()),
+                std::max(m.height() - 58, MinimumSize.height()));
+}
+
+void Teditrechnung::openFromList(QWidget *mainWindow)
+{
+    RecordSet &headers = m_data.rechnungsdetailstabelle;
+    if (!headers.Active() || headers.FieldByName(QStringLiteral("nr"))->AsString().isEmpty())
+        return;
+    for (QLineEdit *e : {summeohne, mwst, gesamt})
+        e->setText(ClickToCompute);
+    placeOver(mainWindow);
+    exec();
+}
+
+void Teditrechnung::openFromMenu(QWidget *mainWindow)
+{
+    placeOver(mainWindow);
+    exec();
+}
+
+void Teditrechnung::Button1Click() { reject(); }
+
+void Teditrechnung::Button2Click()
+{
+    RecordSet &lines = m_data.rechnungstabelle;
+    double net = 0;
+    lines.First();
+    while (!lines.Eof()) {
+        // Added in extended precision, kept as a double after every line.
+        net = double(static_cast<long double>(net) + lines.FieldByName(QStringLiteral("summerechn"))->AsFloat());
+        lines.Next();
+    }
+    const double tax = double(static_cast<long double>(net) / 10);
+    const double gross = double(static_cast<long double>(net) + tax);
+    m_net = net;
+    m_tax = tax;
+    m_gross = gross;
+    summeohne->setText(formatAmount(net));
+    mwst->setText(formatAmount(tax));
+    gesamt->setText(formatAmount(gross));
+}
+
+void Teditrechnung::SpeedButton1Click()
+{
+    if (m_preview)
+        m_preview();
+}
+
+void Teditrechnung::SpeedButton3Click()
+{
+    RecordSet &lines = m_data.rechnungstabelle;
+    lines.Append();
+    // The tax comes out of the gross amount in extended precision, without a stop at double.
+    const long double net = textToFloat(zahl->text()) / 1.1L;
+    lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(unitPriceText(net));
+    lines.Post();
+}
+
+void Teditrechnung::keyPressEvent(QKeyEvent *e)
+{
+    if (!swallowDialogKey(e))
+        QDialog::keyPressEvent(e);
 }

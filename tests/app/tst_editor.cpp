@@ -1,0 +1,342 @@
+// The invoice editor opened from the main window: placement, the two
+// openers, the totals and the 10 % deduction, on databases made by the tests.
+
+#include "app/main.h"
+#include "data/amount.h"
+#include "data/controls/dbgrid.h"
+#include "data/controls/dbnavigator.h"
+#include "data/controls/dbtext.h"
+#include "editor/edit.h"
+#include "framework/flatbutton.h"
+#include "running.h"
+#include "uitest.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+using uitest::Boxes;
+using uitest::whileModal;
+
+namespace {
+
+// Invoice 5 of Anna has lines summing to 100; invoice 6 has none; Bruno's 7
+// has a line that cannot be read; Carla's header has no number.
+const char *const Data = R"(
+INSERT INTO kunde (id, name) VALUES (1, 'Anna Blumen'), (2, 'Bruno Baum'), (3, 'Carla Kraut'), (4, 'Dora Dorn');
+INSERT INTO rechnungsdaten2004 (id, nr, datum, bezahlung, bestimmungsort, kundennummer) VALUES
+  (1, '5', '01.02.2004', '30 Tage', 'Meran', '1'), (2, '6', '03.02.2004', '', '', '1'),
+  (3, '7', '04.02.2004', '', '', '2'), (4, NULL, '05.02.2004', '', '', '3');
+INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES
+  ('5', 'Rosen', '4', '2,5'), ('5', 'Erde', '3', '30'), ('5', 'Topf', '', '7'),
+  ('7', 'Gut', '1', '1'), ('7', 'Kaputt', '1', '1.234,50');
+)";
+
+QString text(RecordSet &rs, const char *f) { return rs.FieldByName(QString::fromLatin1(f))->AsString(); }
+
+struct Editor : Running
+{
+    Editor() : Running(QString::fromUtf8(Data))
+    {
+        w().activateWindow();
+        active = QTest::qWaitForWindowActive(&w());
+    }
+    Teditrechnung *e() { return program.editrechnung.get(); }
+    RecordSet &lines() { return w().rechnungstabelle(); }
+    uitest::ModalRun byMenu(const std::function<void()> &inside) { return whileModal(e(), [&] { w().EditRechnung1->trigger(); }, inside); }
+    uitest::ModalRun byDoubleClick(const std::function<void()> &inside)
+    {
+        DBGrid *grid = w().DBGrid4;
+        const QPoint cell = grid->visualRect(grid->model()->index(0, 0)).center();
+        return whileModal(e(), [&] { QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell); }, inside);
+    }
+    QStringList totals() { return {e()->summeohne->text(), e()->mwst->text(), e()->gesamt->text()}; }
+    bool active = false;
+};
+
+} // namespace
+
+class TestEditor : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { prepareApplication(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
+    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+
+    void looksAsItShould();
+    void placementFollowsTheMainWindow();
+    void placementInsetsOverALargerWindow();
+    void doubleClickNeedsANumberAndResetsTheTotals();
+    void menuOpensEvenWithoutInvoices();
+    void totals_data();
+    void totals();
+    void totalsStoreAChangedLineFirst();
+    void unreadableLineKeepsTheTotals();
+    void unitPriceText_data();
+    void unitPriceText();
+    void deduction_data();
+    void deduction();
+    void emptyDeductionLeavesALineTheNextMoveDrops();
+    void halfTypedLineIsStoredWhenTheMainWindowMoves();
+    void deleteAnsweredWithAbbrechenKeepsTheLine();
+};
+
+void TestEditor::looksAsItShould()
+{
+    Editor d;
+    Teditrechnung *e = d.e();
+    QCOMPARE(e->windowTitle(), QStringLiteral("Rechnung Ändern"));
+    QVERIFY(e->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(e->palette().color(QPalette::Window), QColor(192, 220, 192));
+    QCOMPARE(e->GroupBox1->title(), QStringLiteral("  Hier kannst du die 10% abziehen  "));
+    QCOMPARE(e->DBGrid2->columnWidth(0), 382);
+    QCOMPARE(e->DBGrid2->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("anzahl"));
+    QCOMPARE(e->DBGrid2->model()->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    QCOMPARE(e->summeohne->text(), QStringLiteral("auf berechnen klicken!"));
+    QCOMPARE(e->SpeedButton3->focusPolicy(), Qt::NoFocus);
+    QVERIFY(!e->Button1->isDefault() && !e->Button1->autoDefault());
+    QVERIFY(e->DBNavigator2->button(DBNavigator::nbRefresh)->isVisibleTo(e->DBNavigator2));
+    QVERIFY(!e->DBNavigator2->button(DBNavigator::nbFirst)->isVisibleTo(e->DBNavigator2));
+    QCOMPARE(e->DBText5->text(), QStringLiteral("Meran"));
+}
+
+void TestEditor::placementFollowsTheMainWindow()
+{
+    Editor d;
+    for (const QPoint &at : {QPoint(30, 40), QPoint(100, 20)}) {
+        d.w().move(at);
+        const QRect m = d.w().frameGeometry();
+        const auto run = d.byMenu([&] {
+            // Never smaller than the controls (the offscreen main window has no frame to lend height).
+            QCOMPARE(d.e()->frameGeometry(),
+                     QRect(m.left() + 4, m.top() + 55, std::max(m.width() - 8, 675), std::max(m.height() - 58, 545)));
+            QVERIFY(d.e()->rect().contains(d.e()->Button1->geometry()));
+            QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        });
+        QVERIFY(run.wasModal);
+        QVERIFY(!run.stayedOpen);
+    }
+}
+
+void TestEditor::placementInsetsOverALargerWindow()
+{
+    Editor d;
+    QWidget larger;
+    larger.setGeometry(50, 60, 800, 700);
+    d.e()->placeOver(&larger);
+    QCOMPARE(d.e()->geometry(), QRect(54, 115, 792, 642));
+}
+
+void TestEditor::doubleClickNeedsANumberAndResetsTheTotals()
+{
+    Editor d;
+    QVERIFY(d.active);
+    d.byDoubleClick([&] { QTest::mouseClick(d.e()->Button2, Qt::LeftButton); QTest::mouseClick(d.e()->Button1, Qt::LeftButton); });
+    QCOMPARE(d.totals(), (QStringList{QStringLiteral("100,00"), QStringLiteral("10,00"), QStringLiteral("110,00")}));
+    // The menu leaves the last figures, the double-click resets them.
+    d.byMenu([&] {
+        QCOMPARE(d.totals().value(2), QStringLiteral("110,00"));
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    const auto run = d.byDoubleClick([&] {
+        QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QVERIFY(run.wasModal);
+    QCOMPARE(d.e()->brutto(), 110.0); // the values stay; only the texts were reset
+
+    // Carla's invoice has no number: the double-click does nothing at all.
+    d.w().new_().Locate(QStringLiteral("id"), 3);
+    bool opened = false;
+    QTimer::singleShot(0, d.e(), [&] {
+        opened = d.e()->isVisible();
+        d.e()->reject();
+    });
+    const QPoint cell = d.w().DBGrid4->visualRect(d.w().DBGrid4->model()->index(0, 0)).center();
+    QTest::mouseDClick(d.w().DBGrid4->viewport(), Qt::LeftButton, {}, cell);
+    QCoreApplication::processEvents();
+    QVERIFY(!opened);
+}
+
+void TestEditor::menuOpensEvenWithoutInvoices()
+{
+    Editor d;
+    d.w().new_().Locate(QStringLiteral("id"), 4);
+    const auto run = d.byMenu([&] {
+        QCOMPARE(d.e()->DBText1->text(), QStringLiteral("Dora Dorn"));
+        QCOMPARE(d.e()->DBText2->text(), QString());
+        QCOMPARE(d.e()->DBGrid2->model()->rowCount(), 0);
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(d.totals(), (QStringList{QStringLiteral("0,00"), QStringLiteral("0,00"), QStringLiteral("0,00")}));
+        // A deduction line without a header gets no invoice number.
+        d.e()->zahl->setText(QStringLiteral("11"));
+        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+    });
+    QVERIFY(run.wasModal);
+    QCOMPARE(d.scalar(QStringLiteral("SELECT ifnull(rechnungsnummer, 'NULL') || '|' || einzelpreis FROM rechnung2004 ORDER BY id DESC LIMIT 1")),
+             QStringLiteral("NULL|10,00"));
+}
+
+void TestEditor::totals_data()
+{
+    QTest::addColumn<int>("header");
+    QTest::addColumn<QStringList>("figures");
+    QTest::addColumn<QString>("current");
+    // 4 x 2,5 + 3 x 30 = 100; the pot without a quantity adds nothing.
+    QTest::newRow("lines summing to 100") << 1 << QStringList{"100,00", "10,00", "110,00"} << "Topf";
+    QTest::newRow("no lines") << 2 << QStringList{"0,00", "0,00", "0,00"} << "";
+}
+
+void TestEditor::totals()
+{
+    QFETCH(int, header);
+    QFETCH(QStringList, figures);
+    QFETCH(QString, current);
+    Editor d;
+    d.w().rechnungsdetailstabelle().Locate(QStringLiteral("id"), header);
+    d.byMenu([&] {
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(d.totals(), figures);
+        // The last line stays current, and the grid shows it so.
+        QCOMPARE(text(d.lines(), "beschreibung"), current);
+        QCOMPARE(d.e()->DBGrid2->currentIndex().row(), d.lines().RecNo());
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+}
+
+void TestEditor::totalsStoreAChangedLineFirst()
+{
+    Editor d;
+    QVERIFY(d.active);
+    d.byMenu([&] {
+        DBGrid *grid = d.e()->DBGrid2;
+        grid->setFocus();
+        grid->setCurrentColumn(1);
+        QTest::keyClick(grid, Qt::Key_8); // Rosen: 8 x 2,5 = 20 instead of 10
+        QCOMPARE(d.lines().State(), DataSetState::Edit);
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(d.totals().value(0), QStringLiteral("110,00"));
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(d.scalar(QStringLiteral("SELECT anzahl FROM rechnung2004 WHERE beschreibung = 'Rosen'")), QStringLiteral("8"));
+}
+
+void TestEditor::unreadableLineKeepsTheTotals()
+{
+    Editor d;
+    d.w().new_().Locate(QStringLiteral("id"), 2);
+    Boxes boxes;
+    d.byMenu([&] {
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QVERIFY(!boxes.asked.isEmpty());
+    QCOMPARE(boxes.asked.last(), QStringLiteral("Tst_editor|'1.234,50' ist kein gültiger Gleitkommawert."));
+    QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
+}
+
+void TestEditor::unitPriceText_data()
+{
+    QTest::addColumn<QString>("gross");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("decimal");
+    QTest::newRow("110") << "110" << "100,00" << ",";
+    QTest::newRow("1") << "1" << "0,91" << ",";
+    QTest::newRow("1100 without a thousands separator") << "1100" << "1000,00" << ",";
+    QTest::newRow("1234567,8") << "1234567,8" << "1122334,36" << ",";
+    QTest::newRow("english") << "1100" << "1000.00" << ".";
+}
+
+void TestEditor::unitPriceText()
+{
+    QFETCH(QString, gross);
+    QFETCH(QString, price);
+    QFETCH(QString, decimal);
+    Separators::setCurrent({decimal.at(0), decimal == QLatin1String(",") ? QLatin1Char('.') : QLatin1Char(',')});
+    const long double net = textToFloat(gross) / 1.1L;
+    QCOMPARE(::unitPriceText(net), price);
+    // The line amount reads it back as the same value.
+    QCOMPARE(double(textToFloat(price)), QString(price).replace(decimal, QStringLiteral(".")).toDouble());
+}
+
+void TestEditor::deduction_data()
+{
+    QTest::addColumn<QString>("gross");
+    QTest::addColumn<QString>("price");
+    QTest::newRow("110") << "110" << "100,00";
+    QTest::newRow("1") << "1" << "0,91";
+    QTest::newRow("1100") << "1100" << "1000,00";
+}
+
+void TestEditor::deduction()
+{
+    QFETCH(QString, gross);
+    QFETCH(QString, price);
+    Editor d;
+    d.byMenu([&] {
+        d.e()->zahl->setText(gross);
+        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        QCOMPARE(d.lines().State(), DataSetState::Browse);
+        QCOMPARE(text(d.lines(), "einzelpreis"), price); // the new line is current
+        QCOMPARE(d.e()->zahl->text(), gross);             // not cleared
+        QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || ifnull(beschreibung, 'NULL') || '|' || ifnull(anzahl, 'NULL') || '|' "
+                                     "|| einzelpreis FROM rechnung2004 ORDER BY id DESC LIMIT 1")),
+             QStringLiteral("5|NULL|NULL|") + price);
+}
+
+void TestEditor::emptyDeductionLeavesALineTheNextMoveDrops()
+{
+    Editor d;
+    Boxes boxes;
+    d.byMenu([&] {
+        d.e()->zahl->clear();
+        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        QCOMPARE(boxes.asked.value(0), QStringLiteral("Tst_editor|'' ist kein gültiger Gleitkommawert."));
+        QCOMPARE(d.lines().State(), DataSetState::Insert);
+        QCOMPARE(d.e()->DBGrid2->model()->rowCount(), 4);
+        QTest::mouseClick(d.e()->DBNavigator2->button(DBNavigator::nbPrior), Qt::LeftButton);
+        QCOMPARE(d.e()->DBGrid2->model()->rowCount(), 3);
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
+}
+
+void TestEditor::halfTypedLineIsStoredWhenTheMainWindowMoves()
+{
+    Editor d;
+    QVERIFY(d.active);
+    d.byMenu([&] {
+        DBGrid *grid = d.e()->DBGrid2;
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Insert);
+        QTest::keyClick(grid, 'L');
+        QVERIFY(grid->cellEditor());
+        QTest::keyClicks(grid->cellEditor(), QStringLiteral("avendel"));
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(d.lines().State(), DataSetState::Insert); // still pending
+    QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE beschreibung = 'Lavendel'")), QStringLiteral("0"));
+    d.w().rechnungsdetailstabelle().Next();
+    QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer FROM rechnung2004 WHERE beschreibung = 'Lavendel'")), QStringLiteral("5"));
+}
+
+void TestEditor::deleteAnsweredWithAbbrechenKeepsTheLine()
+{
+    Editor d;
+    Boxes boxes({false});
+    d.byMenu([&] {
+        QTest::mouseClick(d.e()->DBNavigator2->button(DBNavigator::nbDelete), Qt::LeftButton);
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
+    QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
+}
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"
