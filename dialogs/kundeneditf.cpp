@@ -27,15 +27,15 @@ Tkundenedit::Tkundenedit(InvoiceData &data, QWidget *parent) : QDialog(parent), 
 
     Label18 = silverHeading(this, "Label18", QStringLiteral("Neuen Kunden einfügen"), QRect(16, 13, 362, 32));
 
-    struct Spec { QGroupBox **box; const char *boxName; const char *caption; QRect boxRect; DBEdit **edit; const char *editName; QRect editRect; const char *field; };
-    const Spec specs[] = {
+    struct Row { QGroupBox **box; const char *boxName; const char *caption; QRect boxRect; DBEdit **edit; const char *editName; QRect editRect; const char *field; };
+    const Row rows[] = {
         {&GroupBox1, "GroupBox1", "   Anrede   ", {40, 64, 289, 49}, &DBEdit2, "DBEdit2", {8, 20, 65, 21}, "ansprache"},
         {&GroupBox2, "GroupBox2", "   Name (Name vom Betrieb)   ", {40, 120, 289, 49}, &DBEdit5, "DBEdit5", {8, 20, 273, 21}, "name"},
         {&GroupBox3, "GroupBox3", "   Vor und Nachname (der Name des Eigentümer)   ", {40, 176, 289, 49}, &DBEdit6, "DBEdit6", {8, 20, 273, 21}, "name2"},
         {&GroupBox4, "GroupBox4", "   P.IVA oder auch MWST genannt ;)   ", {40, 232, 289, 49}, &DBEdit7, "DBEdit7", {8, 20, 273, 21}, "piva"},
     };
     QWidget *previous = nullptr;
-    for (const Spec &s : specs) {
+    for (const Row &s : rows) {
         *s.box = placedGroupBox(this, s.boxName, QString::fromUtf8(s.caption), s.boxRect);
         auto *e = new DBEdit(*s.box);
         e->setObjectName(QString::fromLatin1(s.editName));
