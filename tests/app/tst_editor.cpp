@@ -7,6 +7,7 @@
 #include "data/controls/dbnavigator.h"
 #include "data/controls/dbtext.h"
 #include "editor/edit.h"
+#include "report/DruckUnit4.h"
 #include "framework/flatbutton.h"
 #include "running.h"
 #include "uitest.h"
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void emptyDeductionLeavesALineTheNextMoveDrops();
     void halfTypedLineIsStoredWhenTheMainWindowMoves();
     void deleteAnsweredWithAbbrechenKeepsTheLine();
+    void editorTotalsEqualThePrintedTotals();
 };
 
 void TestEditor::looksAsItShould()
@@ -336,6 +338,39 @@ void TestEditor::deleteAnsweredWithAbbrechenKeepsTheLine()
     });
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
+}
+
+void TestEditor::editorTotalsEqualThePrintedTotals()
+{
+    Editor d;
+    TFRMDruck *druck = d.program.FRMDruck.get();
+    bool previewed = false;
+    d.byMenu([&] {
+        d.e()->zahl->setText(QStringLiteral("12,34")); // a line with a price but no quantity, too
+        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        // "[ Vorschau ]" runs the invoice; the preview closes once the run has ended.
+        auto opened = QObject::connect(&druck->QR, &rpt::Report::previewOpened, [&](QWidget *window) {
+            previewed = true;
+            auto *poll = new QTimer(window);
+            QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
+                if (druck->QR.busy())
+                    return;
+                poll->stop();
+                window->close();
+            });
+            poll->start(5);
+        });
+        QTest::mouseClick(d.e()->SpeedButton1, Qt::LeftButton);
+        QObject::disconnect(opened);
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QVERIFY(previewed);
+    const TFRMDruck::RunningValues printed = TFRMDruck::runningValues();
+    QCOMPARE(printed.total, d.e()->summe());
+    QCOMPARE(printed.tax, d.e()->steuer());
+    QCOMPARE(printed.gross, d.e()->brutto());
+    QCOMPARE(d.e()->gesamt->text(), QStringLiteral("110,00"));
 }
 
 QTEST_MAIN(TestEditor)
