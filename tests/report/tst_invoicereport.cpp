@@ -12,13 +12,16 @@
 #include "framework/report/pagefile.h"
 #include "framework/report/previewwindow.h"
 #include "framework/report/printing.h"
+#include "framework/report/progresswindow.h"
 #include "testdb.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
@@ -696,6 +699,56 @@ private Q_SLOTS:
         QCOMPARE(printedText.count(QLatin1Char('\f')), last - first + 1);
         QCOMPARE(printedText, pdfText(previewed, first, last));
         QVERIFY(!printedText.contains(QStringLiteral("Andere Rechnung")));
+    }
+
+    void printStraightToThePrinter_data()
+    {
+        QTest::addColumn<int>("cancelAfterRow");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<bool>("summary");
+        QTest::newRow("whole invoice") << 0 << 2 << true;
+        QTest::newRow("Cancel after row 5: page 1 with its footer") << 5 << 1 << false;
+    }
+    void printStraightToThePrinter()
+    {
+        QFETCH(int, cancelAfterRow);
+        QFETCH(int, pages);
+        QFETCH(bool, summary);
+        Invoice inv(numbered(40));
+        QTemporaryDir dir;
+        const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
+        inv.druck->QR.printerSettings().printer().setOutputFileName(printed);
+        int row = 0;
+        QString progressTitle;
+        inv.druck->DetailBand1->AfterPrint = [&, old = inv.druck->DetailBand1->AfterPrint](Band &b, bool p) {
+            old(b, p);
+            auto *progress = qobject_cast<ProgressWindow *>(QApplication::activeModalWidget());
+            if (progress)
+                progressTitle = progress->windowTitle();
+            if (++row == cancelAfterRow && progress)
+                QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+        };
+        inv.druck->print();
+        QCOMPARE(progressTitle, QStringLiteral("Printing progress"));
+        QVERIFY(!inv.druck->QR.busy());
+        const QString text = pdfText(printed);
+        QCOMPARE(text.count(QLatin1Char('\f')), pages);
+        QCOMPARE(text.count(texts::PaymentLine), pages);
+        QCOMPARE(text.contains(QStringLiteral("Gesamtbetrag / Totale")), summary);
+        QCOMPARE(text.contains(QStringLiteral("110,00")), summary);
+    }
+
+    void previewFromAModalWindowBelongsToIt()
+    {
+        Invoice inv(numbered(3));
+        QDialog editor;
+        QWidget *parent = nullptr;
+        QTimer::singleShot(0, &editor, [&] {
+            previewThen(*inv.druck, [&](PreviewWindow &w) { parent = w.parentWidget(); });
+            editor.accept();
+        });
+        editor.exec();
+        QCOMPARE(parent, &editor);
     }
 
     void pdfFromThePreview()

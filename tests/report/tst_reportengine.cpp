@@ -23,10 +23,13 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -434,6 +437,48 @@ private Q_SLOTS:
         QVERIFY(result.cancelled);
         QCOMPARE(result.printed, 2);
         QCOMPARE(pdfText(printer.outputFileName()).count(QLatin1Char('\f')), 2);
+    }
+
+    void printerSetupCancelChangesNothing()
+    {
+        PrinterSettings settings;
+        QPrinter &printer = settings.printer();
+        printer.setCopyCount(2);
+        int minPage = -1, maxPage = -1;
+        whenOpen<QPrintDialog>([&](QPrintDialog *d) {
+            minPage = d->minPage();
+            maxPage = d->maxPage();
+            d->reject();
+        });
+        QVERIFY(!settings.setup(nullptr, 3));
+        QCOMPARE(minPage, 1);
+        QCOMPARE(maxPage, 3);
+        QCOMPARE(printer.copyCount(), 2);
+        QCOMPARE(printer.printRange(), QPrinter::AllPages);
+        QCOMPARE(settings.range(3), std::make_pair(1, 3));
+        QCOMPARE(settings.orientation(), QPageLayout::Portrait);
+    }
+
+    void printerSetupOkKeepsTheChoice()
+    {
+        PrinterSettings settings;
+        whenOpen<QPrintDialog>([&](QPrintDialog *d) {
+            // The user chooses pages 2 to 3.
+            auto *range = d->findChild<QRadioButton *>(QStringLiteral("printRange"));
+            auto *from = d->findChild<QSpinBox *>(QStringLiteral("from"));
+            auto *to = d->findChild<QSpinBox *>(QStringLiteral("to"));
+            if (!range || !from || !to) {
+                qWarning("print dialog without its page range controls");
+                d->reject();
+                return;
+            }
+            range->setChecked(true);
+            from->setValue(2);
+            to->setValue(3);
+            QMetaObject::invokeMethod(d, "accept");
+        });
+        QVERIFY(settings.setup(nullptr, 4));
+        QCOMPARE(settings.range(4), std::make_pair(2, 3));
     }
 
     // ---- preview window
