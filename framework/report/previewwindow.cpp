@@ -58,7 +58,7 @@ public:
         setFocusPolicy(Qt::NoFocus);
     }
 
-    void show(PagePtr page, QSize pixels, double dpi)
+    void setPage(PagePtr page, QSize pixels, double dpi)
     {
         m_page = std::move(page);
         m_pixels = pixels;
@@ -308,7 +308,7 @@ void PreviewWindow::updateView()
     const QSize full = pageSizeAt100();
     const QSize pixels(std::max(1, int(std::lround(full.width() * m_zoom / 100.0))),
                        std::max(1, int(std::lround(full.height() * m_zoom / 100.0))));
-    m_view->show(page, pixels, screenDpi());
+    m_view->setPage(page, pixels, screenDpi());
 }
 
 void PreviewWindow::showPage(int number)
