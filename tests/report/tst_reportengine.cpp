@@ -514,12 +514,15 @@ private Q_SLOTS:
         QFETCH(QString, hint);
         PrinterSettings settings;
         PreviewWindow w(settings, QString());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         FlatButton *b = w.tool(PreviewWindow::Tool(tool));
         QCOMPARE(b->toolTip(), hint);
         QCOMPARE(b->accessibleName(), hint);
-        // In tool-bar order from left to right.
+        // In tool-bar order from left to right, "&Close" last.
+        QVERIFY(b->x() < w.tool(PreviewWindow::Close)->x());
         if (tool > 0)
-            QVERIFY(w.tool(PreviewWindow::Tool(tool - 1))->x() < b->x() || !w.isVisible());
+            QVERIFY(w.tool(PreviewWindow::Tool(tool - 1))->x() < b->x());
     }
 
     void pagesAppearAndTheStatusFollows()
