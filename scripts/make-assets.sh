@@ -22,7 +22,7 @@ done
 png_out=(-strip -define png:exclude-chunks=date,time)
 
 # The nursery's logo at 4 x 225 x 113: a seedling in a clay pot, the name and
-# a line below it. $1 is the background (a canvas spec).
+# a line below it. $1 is the background (an ImageMagick canvas).
 draw_logo() {
   "$convert" -size 900x452 "$1" \
     -stroke '#2f6b2a' -strokewidth 5 -fill none \

@@ -4,13 +4,13 @@
 
 namespace rpt {
 
-QFont referenceFont(const FontSpec &spec)
+QFont referenceFont(const FontSpec &wanted)
 {
     static const bool registered = (registerFontSubstitutes(), true);
     Q_UNUSED(registered);
-    QFont font(spec.family);
-    font.setPixelSize(spec.pixels * ReferenceScale);
-    font.setBold(spec.bold);
+    QFont font(wanted.family);
+    font.setPixelSize(wanted.pixels * ReferenceScale);
+    font.setBold(wanted.bold);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
@@ -18,7 +18,7 @@ QFont referenceFont(const FontSpec &spec)
 const QFontMetricsF &TextMeasure::metrics(const FontSpec &font)
 {
     for (const Entry &e : m_entries)
-        if (e.spec == font)
+        if (e.wanted == font)
             return e.metrics;
     m_entries.push_back(Entry{font, QFontMetricsF(referenceFont(font))});
     return m_entries.back().metrics;

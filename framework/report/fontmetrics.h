@@ -15,7 +15,7 @@ namespace rpt {
 constexpr int ReferenceScale = 10;
 constexpr double MmPerReferenceUnit = 25.4 / (96.0 * ReferenceScale);
 
-QFont referenceFont(const FontSpec &spec);
+QFont referenceFont(const FontSpec &wanted);
 
 class TextMeasure
 {
@@ -29,7 +29,7 @@ private:
 
     struct Entry
     {
-        FontSpec spec;
+        FontSpec wanted;
         QFontMetricsF metrics;
     };
     std::deque<Entry> m_entries; // references to entries stay valid

@@ -110,12 +110,12 @@ public:
     }
 
 private:
-    const QFont &font(const FontSpec &spec)
+    const QFont &font(const FontSpec &wanted)
     {
         for (const auto &f : m_fonts)
-            if (f.first == spec)
+            if (f.first == wanted)
                 return f.second;
-        m_fonts.emplace_back(spec, referenceFont(spec));
+        m_fonts.emplace_back(wanted, referenceFont(wanted));
         return m_fonts.back().second;
     }
 
