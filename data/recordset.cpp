@@ -386,6 +386,37 @@ void RecordSet::readWhole(int targetPos)
         std::rethrow_exception(first);
 }
 
+void RecordSet::readAsAWhole(int targetPos, FlagRule rule, bool stateChanged, bool rowsChanged)
+{
+    // The flags and the notifications go out even when a row cannot be
+    // read, so the controls show what is in view; the error comes last.
+    std::exception_ptr readError;
+    try {
+        readWhole(targetPos);
+    } catch (...) {
+        readError = std::current_exception();
+    }
+    switch (rule) {
+    case FlagRule::AtFirst:
+        m_bof = true;
+        m_eof = IsEmpty();
+        break;
+    case FlagRule::AtLast:
+        m_eof = true;
+        m_bof = IsEmpty();
+        break;
+    case FlagRule::Cleared:
+        m_bof = m_eof = IsEmpty();
+        break;
+    }
+    if (stateChanged)
+        notify(Notification::StateChanged);
+    if (rowsChanged)
+        notify(Notification::RowsChanged);
+    if (readError)
+        std::rethrow_exception(readError);
+}
+
 void RecordSet::readRowAt(int pos, const std::function<void()> &body)
 {
     if (!Active() || pos < 0 || pos >= RecordCount())
@@ -627,17 +658,7 @@ void RecordSet::setActive(bool active)
     m_state = DataSetState::Browse;
     m_criterion = m_link ? m_link->wanted() : Criterion();
     rebuildView();
-    std::exception_ptr readError;
-    try {
-        readWhole(0);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_bof = true;
-    m_eof = IsEmpty();
-    notify(Notification::StateChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(0, FlagRule::AtFirst, true, false);
 }
 
 // ---------------------------------------------------------------- link index and view
@@ -764,17 +785,7 @@ void RecordSet::First()
     Settle();
     if (!m_viewValid)
         rebuildView();
-    std::exception_ptr readError;
-    try {
-        readWhole(0);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_bof = true;
-    m_eof = IsEmpty();
-    notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(0, FlagRule::AtFirst, false, true);
 }
 
 void RecordSet::Last()
@@ -782,17 +793,7 @@ void RecordSet::Last()
     Settle();
     if (!m_viewValid)
         rebuildView();
-    std::exception_ptr readError;
-    try {
-        readWhole(int(m_view.size()) - 1);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_eof = true;
-    m_bof = IsEmpty();
-    notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(int(m_view.size()) - 1, FlagRule::AtLast, false, true);
 }
 
 int RecordSet::MoveBy(int n)
@@ -1036,17 +1037,7 @@ void RecordSet::Post()
     m_modified = false;
     m_work.clear();
     m_assigned.clear();
-    std::exception_ptr readError;
-    try {
-        readWhole(pos);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_bof = m_eof = IsEmpty();
-    notify(Notification::StateChanged);
-    notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(pos, FlagRule::Cleared, true, true);
 }
 
 void RecordSet::Cancel()
@@ -1062,17 +1053,7 @@ void RecordSet::Cancel()
     m_modified = false;
     m_work.clear();
     m_assigned.clear();
-    std::exception_ptr readError;
-    try {
-        readWhole(target);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_bof = m_eof = IsEmpty();
-    notify(Notification::StateChanged);
-    notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(target, FlagRule::Cleared, true, true);
 }
 
 void RecordSet::Delete()
@@ -1109,17 +1090,7 @@ void RecordSet::Delete()
     m_modified = false;
     m_work.clear();
     m_assigned.clear();
-    std::exception_ptr readError;
-    try {
-        readWhole(sp);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_bof = m_eof = IsEmpty();
-    notify(Notification::StateChanged);
-    notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(sp, FlagRule::Cleared, true, true);
 }
 
 void RecordSet::Refresh()
@@ -1172,16 +1143,7 @@ void RecordSet::Refresh()
         view.push_back(r);
     }
     m_view = std::move(view);
-    std::exception_ptr readError;
-    try {
-        readWhole(target);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_bof = m_eof = IsEmpty();
-    notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(target, FlagRule::Cleared, false, true);
 }
 
 bool RecordSet::Locate(const QString &fieldName, const QVariant &value, LocateOptions options)
@@ -1226,16 +1188,7 @@ bool RecordSet::Locate(const QString &fieldName, const QVariant &value, LocateOp
     }
     if (found < 0)
         return false;
-    std::exception_ptr readError;
-    try {
-        readWhole(found);
-    } catch (...) {
-        readError = std::current_exception();
-    }
-    m_bof = m_eof = IsEmpty();
-    notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
+    readAsAWhole(found, FlagRule::Cleared, false, true);
     return true;
 }
 

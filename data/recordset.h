@@ -225,6 +225,9 @@ private:
     void computeCalc(int pos, std::vector<std::optional<double>> &calc);
     void readCurrent();           // calc of the current row; may throw
     void readWhole(int targetPos); // a re-read as a whole at a target position
+    // Bof/Eof after a read as a whole: First and opening, Last, or the others.
+    enum class FlagRule { AtFirst, AtLast, Cleared };
+    void readAsAWhole(int targetPos, FlagRule rule, bool stateChanged, bool rowsChanged);
 
     const Value &workValue(int column) const;
     Value currentValue(const Field *f) const;

@@ -31,9 +31,8 @@ bool isTypingKey(const QKeyEvent *e, bool enterTypes)
     return !t.isEmpty() && t.at(0).isPrint();
 }
 
-// The changing entries of a standard context menu ask for the edit first, like keys do.
-static void wireEditingActions(QMenu *menu, QWidget *owner, const std::function<bool()> &requestEdit,
-                               const std::function<void(const QString &)> &perform)
+QMenu *boundContextMenu(QMenu *menu, QWidget *owner, const std::function<bool()> &requestEdit,
+                        const std::function<void(const QString &)> &perform)
 {
     for (QAction *a : menu->actions()) {
         const QString name = a->objectName();
@@ -46,6 +45,7 @@ static void wireEditingActions(QMenu *menu, QWidget *owner, const std::function<
         });
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    return menu;
 }
 
 // ---------------------------------------------------------------- FieldEditor
@@ -122,7 +122,7 @@ void FieldEditor::revert()
 
 // ---------------------------------------------------------------- DBEdit
 
-DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent)
+DBEdit::DBEdit(QWidget *parent) : BoundLineEdit(parent)
 {
     setMaxLength(50);
     connect(this, &QLineEdit::textEdited, this, [this] { typed(); });
@@ -136,61 +136,9 @@ void DBEdit::showText(const QString &text)
     }
 }
 
-void DBEdit::keyPressEvent(QKeyEvent *e)
-{
-    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-        revert();
-        selectAll();
-        e->accept();
-        return;
-    }
-    if (isTypingKey(e, false) && !requestEdit()) {
-        e->accept();
-        return;
-    }
-    QLineEdit::keyPressEvent(e);
-}
-
-void DBEdit::inputMethodEvent(QInputMethodEvent *e)
-{
-    if (!e->commitString().isEmpty() && !requestEdit())
-        return;
-    QLineEdit::inputMethodEvent(e);
-}
-
-void DBEdit::focusOutEvent(QFocusEvent *e)
-{
-    guarded([&] { handOver(); });
-    QLineEdit::focusOutEvent(e);
-}
-
-void DBEdit::dropEvent(QDropEvent *e)
-{
-    if (!requestEdit()) {
-        e->ignore();
-        return;
-    }
-    QLineEdit::dropEvent(e);
-}
-
-void DBEdit::contextMenuEvent(QContextMenuEvent *e)
-{
-    QMenu *menu = createStandardContextMenu();
-    wireEditingActions(menu, this, [this] { return requestEdit(); }, [this](const QString &name) {
-        if (name == QLatin1String("edit-cut"))
-            cut();
-        else if (name == QLatin1String("edit-paste"))
-            paste();
-        else
-            del();
-        typed();
-    });
-    menu->popup(e->globalPos());
-}
-
 // ---------------------------------------------------------------- DBMemo
 
-DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent)
+DBMemo::DBMemo(QWidget *parent) : BoundPlainTextEdit(parent)
 {
     setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
@@ -208,52 +156,3 @@ void DBMemo::showText(const QString &text)
         setPlainText(shown);
 }
 
-void DBMemo::keyPressEvent(QKeyEvent *e)
-{
-    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-        revert();
-        e->accept();
-        return;
-    }
-    if (isTypingKey(e, true) && !requestEdit()) {
-        e->accept();
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(e);
-}
-
-void DBMemo::inputMethodEvent(QInputMethodEvent *e)
-{
-    if (!e->commitString().isEmpty() && !requestEdit())
-        return;
-    QPlainTextEdit::inputMethodEvent(e);
-}
-
-void DBMemo::focusOutEvent(QFocusEvent *e)
-{
-    guarded([&] { handOver(); });
-    QPlainTextEdit::focusOutEvent(e);
-}
-
-void DBMemo::dropEvent(QDropEvent *e)
-{
-    if (!requestEdit()) {
-        e->ignore();
-        return;
-    }
-    QPlainTextEdit::dropEvent(e);
-}
-
-void DBMemo::contextMenuEvent(QContextMenuEvent *e)
-{
-    QMenu *menu = createStandardContextMenu();
-    wireEditingActions(menu, this, [this] { return requestEdit(); }, [this](const QString &name) {
-        if (name == QLatin1String("edit-cut"))
-            cut();
-        else if (name == QLatin1String("edit-paste"))
-            paste();
-        else
-            textCursor().removeSelectedText();
-    });
-    menu->popup(e->globalPos());
-}

@@ -2,8 +2,17 @@
 
 #include "data/controls/controllink.h"
 
+#include "framework/messages.h"
+
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QFocusEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <functional>
 
 // Shared rules of the edit field and the memo: typing asks the data source
 // for an edit first, typed text reaches the field on leaving or on request,
@@ -40,38 +49,102 @@ protected:
     bool m_loading = false;
 };
 
-class DBEdit : public QLineEdit, public FieldEditor
+// True for the keys that change the text of an edit control.
+bool isTypingKey(const QKeyEvent *e, bool enterTypes);
+
+// The standard context menu of a bound text control: its changing entries ask
+// for the edit first, like keys do.
+QMenu *boundContextMenu(QMenu *menu, QWidget *owner, const std::function<bool()> &requestEdit,
+                        const std::function<void(const QString &)> &perform);
+
+// The keyboard, input-method, drop and context-menu rules that the edit field
+// and the memo share; Widget is the plain text control underneath.
+template <class Widget, bool EnterTypes>
+class BoundTextControl : public Widget, public FieldEditor
+{
+public:
+    explicit BoundTextControl(QWidget *parent) : Widget(parent) {}
+
+protected:
+    virtual void afterRevert() {}
+    virtual void deleteSelection() = 0;
+
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        // Escape shows the field's value again; the record set keeps its state.
+        if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+            revert();
+            afterRevert();
+            e->accept();
+            return;
+        }
+        if (isTypingKey(e, EnterTypes) && !requestEdit()) {
+            e->accept();
+            return;
+        }
+        Widget::keyPressEvent(e);
+    }
+    void inputMethodEvent(QInputMethodEvent *e) override
+    {
+        if (!e->commitString().isEmpty() && !requestEdit())
+            return;
+        Widget::inputMethodEvent(e);
+    }
+    void focusOutEvent(QFocusEvent *e) override
+    {
+        guarded([&] { handOver(); });
+        Widget::focusOutEvent(e);
+    }
+    void dropEvent(QDropEvent *e) override
+    {
+        if (!requestEdit()) {
+            e->ignore();
+            return;
+        }
+        Widget::dropEvent(e);
+    }
+    void contextMenuEvent(QContextMenuEvent *e) override
+    {
+        QMenu *menu = boundContextMenu(this->createStandardContextMenu(), this, [this] { return requestEdit(); },
+                                       [this](const QString &name) {
+                                           if (name == QLatin1String("edit-cut"))
+                                               this->cut();
+                                           else if (name == QLatin1String("edit-paste"))
+                                               this->paste();
+                                           else
+                                               deleteSelection();
+                                           typed();
+                                       });
+        menu->popup(e->globalPos());
+    }
+};
+
+using BoundLineEdit = BoundTextControl<QLineEdit, false>;
+using BoundPlainTextEdit = BoundTextControl<QPlainTextEdit, true>;
+
+class DBEdit : public BoundLineEdit
 {
     Q_OBJECT
 public:
     explicit DBEdit(QWidget *parent = nullptr);
 
 protected:
-    void keyPressEvent(QKeyEvent *e) override;
-    void inputMethodEvent(QInputMethodEvent *e) override;
-    void focusOutEvent(QFocusEvent *e) override;
-    void contextMenuEvent(QContextMenuEvent *e) override;
-    void dropEvent(QDropEvent *e) override;
+    void afterRevert() override { selectAll(); }
+    void deleteSelection() override { del(); }
     QString controlText() const override { return text(); }
     void showText(const QString &text) override;
 };
 
-class DBMemo : public QPlainTextEdit, public FieldEditor
+// Enter starts a new line and counts as typing.
+class DBMemo : public BoundPlainTextEdit
 {
     Q_OBJECT
 public:
     explicit DBMemo(QWidget *parent = nullptr);
 
 protected:
-    void keyPressEvent(QKeyEvent *e) override;
-    void inputMethodEvent(QInputMethodEvent *e) override;
-    void focusOutEvent(QFocusEvent *e) override;
-    void contextMenuEvent(QContextMenuEvent *e) override;
-    void dropEvent(QDropEvent *e) override;
+    void deleteSelection() override { textCursor().removeSelectedText(); }
     // Lines go back with CR LF, the form the stored addresses have.
     QString controlText() const override { return toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n")); }
     void showText(const QString &text) override;
 };
-
-// True for the keys that change the text of an edit control.
-bool isTypingKey(const QKeyEvent *e, bool enterTypes);

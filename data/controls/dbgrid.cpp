@@ -1,5 +1,6 @@
 #include "dbgrid.h"
 
+#include "data/controls/dbedit.h"
 #include "framework/messages.h"
 
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
-bool isTypingKey(const QKeyEvent *e, bool enterTypes); // dbedit.cpp
 
 namespace {
 constexpr int TextFieldLength = 50;
