@@ -1021,6 +1021,15 @@ void RecordSet::writeUpdate()
         addToGroup(row);
 }
 
+void RecordSet::leaveEditState()
+{
+    m_state = DataSetState::Browse;
+    m_pendingPos = -1;
+    m_modified = false;
+    m_work.clear();
+    m_assigned.clear();
+}
+
 void RecordSet::Post()
 {
     if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
@@ -1032,11 +1041,7 @@ void RecordSet::Post()
     else
         writeUpdate();
     const int pos = m_cur;
-    m_state = DataSetState::Browse;
-    m_pendingPos = -1;
-    m_modified = false;
-    m_work.clear();
-    m_assigned.clear();
+    leaveEditState();
     readAsAWhole(pos, FlagRule::Cleared, true, true);
 }
 
@@ -1048,11 +1053,7 @@ void RecordSet::Cancel()
     int target = m_cur;
     if (m_state == DataSetState::Insert)
         target = m_appended ? int(m_view.size()) - 1 : m_pendingPos;
-    m_state = DataSetState::Browse;
-    m_pendingPos = -1;
-    m_modified = false;
-    m_work.clear();
-    m_assigned.clear();
+    leaveEditState();
     readAsAWhole(target, FlagRule::Cleared, true, true);
 }
 
@@ -1086,10 +1087,7 @@ void RecordSet::Delete()
     m_view.erase(m_view.begin() + sp);
     if (sp < m_limit)
         --m_limit;
-    m_state = DataSetState::Browse;
-    m_modified = false;
-    m_work.clear();
-    m_assigned.clear();
+    leaveEditState();
     readAsAWhole(sp, FlagRule::Cleared, true, true);
 }
 

@@ -234,6 +234,7 @@ private:
     void assign(Field *f, Value v);
 
     void startInsert(bool append);
+    void leaveEditState(); // back to browse, the working copy dropped
     void writeInsert();
     void writeUpdate();
     void rereadRow(uint32_t row, qint64 id);

@@ -14,6 +14,7 @@
 #include "framework/report/printing.h"
 #include "framework/report/progresswindow.h"
 #include "testdb.h"
+#include "pdftext.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -139,21 +140,6 @@ int count(const Page &page, const QString &text)
 
 // Row tops in mm: rows are 5.0 mm apart from 120.1 mm on page 1.
 double rowTop(int row) { return (1201 + 50 * row) / 10.0; }
-
-QString pdfText(const QString &pdf, int first = 0, int last = 0)
-{
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (tool.isEmpty())
-        qFatal("pdftotext (poppler-utils) is missing: scripts/deps.sh installs it");
-    QStringList args;
-    if (first > 0)
-        args << QStringLiteral("-f") << QString::number(first) << QStringLiteral("-l") << QString::number(last);
-    args << pdf << QStringLiteral("-");
-    QProcess p;
-    p.start(tool, args);
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // Opens the preview of `druck`; `whenFinished` runs once the run has ended,
 // with the preview still open; the preview is closed afterwards.

@@ -16,6 +16,8 @@
 
 #include "data/errors.h"
 
+#include "pdftext.h"
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QFileDialog>
@@ -81,21 +83,6 @@ Pages samplePages(int n)
     for (int i = 1; i <= n; ++i)
         pages.push_back(samplePage(QStringLiteral("Blatt%1").arg(i), i));
     return pages;
-}
-
-QString pdfText(const QString &pdf, int first = 0, int last = 0)
-{
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (tool.isEmpty())
-        qFatal("pdftotext (poppler-utils) is missing: scripts/deps.sh installs it");
-    QStringList args;
-    if (first > 0)
-        args << QStringLiteral("-f") << QString::number(first) << QStringLiteral("-l") << QString::number(last);
-    args << pdf << QStringLiteral("-");
-    QProcess p;
-    p.start(tool, args);
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // Runs `act` on the next modal dialog of type T once it is open.
