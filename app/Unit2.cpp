@@ -63,3 +63,10 @@ void Tabout::showEvent(QShowEvent *e)
     centreOnScreen(this);
     QDialog::showEvent(e);
 }
+
+void Tabout::keyPressEvent(QKeyEvent *e)
+{
+    // It closes only through its close box (or the system's close command).
+    if (!swallowDialogKey(e))
+        QDialog::keyPressEvent(e);
+}

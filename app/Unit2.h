@@ -18,4 +18,5 @@ public:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 };
