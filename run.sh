@@ -13,10 +13,11 @@ if [ -x "$build/app/Rechnung" ]; then
   cd "$root/demo"
   # The demo's amounts are written with a decimal comma. A machine without a
   # regional setting of its own gets the German one, so the demo reads them.
+  german=()
   case "${LC_ALL:-${LC_NUMERIC:-${LANG:-}}}" in
-    ""|C|C.*|POSIX) unset LC_ALL; export LANG=de_DE.UTF-8 LC_NUMERIC=de_DE.UTF-8 ;;
+    ""|C|C.*|POSIX) german=(-u LC_ALL LANG=de_DE.UTF-8 LC_NUMERIC=de_DE.UTF-8) ;;
   esac
-  exec "$build/app/Rechnung"
+  exec env "${german[@]}" "$build/app/Rechnung"
 fi
 echo "Das Programm wurde nicht gebaut; siehe die Meldungen oben." >&2
 exit 1
