@@ -1094,9 +1094,10 @@ void RecordSet::Delete()
 void RecordSet::Refresh()
 {
     Settle();
+    // The current row stays current, also when a new link criterion widens the view now.
+    const uint32_t currentRow = m_cur >= 0 && m_cur < storedCount() ? m_view[size_t(m_cur)] : UINT32_MAX;
     if (!m_viewValid)
         rebuildView();
-    const uint32_t currentRow = m_cur >= 0 ? m_view[size_t(m_cur)] : UINT32_MAX;
     if (m_idColumn >= 0 && !m_writeTable.isEmpty()) {
         // Stored values of the rows held, by id; rows added since stay out.
         std::unordered_map<qint64, uint32_t> byId;
@@ -1147,6 +1148,8 @@ void RecordSet::Refresh()
 bool RecordSet::Locate(const QString &fieldName, const QVariant &value, LocateOptions options)
 {
     Settle();
+    if (!m_viewValid)
+        rebuildView();
     const Field *f = FindField(fieldName);
     if (!f || f->isCalculated())
         return false;

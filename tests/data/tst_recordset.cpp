@@ -427,6 +427,17 @@ void TestRecordSet::closingDiscardsAnEdit()
     QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
     d.new_.Open();
     QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+
+    // Refresh and Locate are reads too: with the master closed they see every
+    // header, and Refresh keeps the current one.
+    d.rechnungsdetailstabelle.Last(); // nr 6 of Anna
+    d.new_.Close();
+    d.rechnungsdetailstabelle.Refresh();
+    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
+    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("6"));
+    d.new_.Open();
+    d.new_.Close();
+    QVERIFY(d.rechnungsdetailstabelle.Locate(QStringLiteral("nr"), QStringLiteral("7")));
 }
 
 void TestRecordSet::locate_data()
