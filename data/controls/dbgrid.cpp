@@ -27,8 +27,8 @@ QVariant DBGridModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_rows)
         return {};
     if (role == Qt::DisplayRole) {
-        const auto &row = m_cache[size_t(index.row())];
-        return row && index.column() < row->size() ? row->at(index.column()) : QString();
+        const auto it = m_cache.find(index.row());
+        return it != m_cache.end() && index.column() < it->second.size() ? it->second.at(index.column()) : QString();
     }
     if (role == Qt::BackgroundRole && m_cellColor.isValid())
         return m_cellColor;
@@ -61,12 +61,11 @@ void DBGridModel::setRowCount(int rows)
     if (rows > m_rows) {
         beginInsertRows({}, m_rows, rows - 1);
         m_rows = rows;
-        m_cache.resize(size_t(rows));
         endInsertRows();
     } else if (rows < m_rows) {
         beginRemoveRows({}, rows, m_rows - 1);
         m_rows = rows;
-        m_cache.resize(size_t(rows));
+        std::erase_if(m_cache, [rows](const auto &entry) { return entry.first >= rows; });
         endRemoveRows();
     }
 }
@@ -75,8 +74,11 @@ void DBGridModel::invalidate(int first, int last)
 {
     first = std::max(first, 0);
     last = std::min(last, m_rows - 1);
-    for (int r = first; r <= last; ++r)
-        m_cache[size_t(r)].reset();
+    if (first == 0 && last == m_rows - 1)
+        m_cache.clear();
+    else
+        for (int r = first; r <= last; ++r)
+            m_cache.erase(r);
     if (first <= last) {
         Q_EMIT dataChanged(index(first, 0), index(last, std::max(columnCount() - 1, 0)));
         Q_EMIT headerDataChanged(Qt::Vertical, first, last);
@@ -93,7 +95,7 @@ void DBGridModel::fetch(int first, int last)
     int changedFirst = -1, changedLast = -1;
     try {
         for (int r = first; r <= last; ++r) {
-            if (m_cache[size_t(r)])
+            if (m_cache.count(r))
                 continue;
             QStringList texts;
             rs->readRowAt(r, [&] {
@@ -102,7 +104,7 @@ void DBGridModel::fetch(int first, int last)
                     texts << (f ? f->DisplayText() : QString());
                 }
             });
-            m_cache[size_t(r)] = texts;
+            m_cache[r] = texts;
             if (changedFirst < 0)
                 changedFirst = r;
             changedLast = r;

@@ -7,8 +7,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <functional>
-#include <optional>
-#include <vector>
+#include <unordered_map>
 
 struct GridColumn
 {
@@ -52,7 +51,8 @@ public:
 private:
     DBGrid *m_grid;
     int m_rows = 0;
-    std::vector<std::optional<QStringList>> m_cache;
+    // Only the rows read so far: a grid shows a screenful of a set that may hold a million.
+    std::unordered_map<int, QStringList> m_cache;
     QColor m_cellColor;
 };
 
