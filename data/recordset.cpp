@@ -225,10 +225,22 @@ void DataSource::detach(DataLink *link) { m_links.erase(std::remove(m_links.begi
 
 void DataSource::notify(Notification n, Field *field)
 {
+    // Every link hears the news even when one of them fails (a detail row
+    // that cannot be read, say); the first failure is reported afterwards.
+    std::exception_ptr failure;
     const std::vector<DataLink *> links = m_links; // a link may attach or detach while we call
-    for (DataLink *l : links)
-        if (std::find(m_links.begin(), m_links.end(), l) != m_links.end())
+    for (DataLink *l : links) {
+        if (std::find(m_links.begin(), m_links.end(), l) == m_links.end())
+            continue;
+        try {
             l->dataEvent(n, field);
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------- RecordSet: basics
@@ -251,9 +263,18 @@ void RecordSet::checkActive() const
 
 void RecordSet::notify(Notification n, Field *field)
 {
+    std::exception_ptr failure;
     const std::vector<DataSource *> sources = m_sources;
-    for (DataSource *s : sources)
-        s->notify(n, field);
+    for (DataSource *s : sources) {
+        try {
+            s->notify(n, field);
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void RecordSet::setTableName(const QString &table)
@@ -626,8 +647,9 @@ size_t RecordSet::rowEstimate() const
         OwnedStatement st(m_conn.prepareUncached("SELECT max(rowid) FROM " + quoteIdentifier(m_table.toUtf8())));
         if (sqlite3_step(st.get()) == SQLITE_ROW) {
             const qint64 n = sqlite3_column_int64(st.get(), 0);
-            if (n > 0 && n < (qint64(1) << 28))
-                return size_t(n);
+            // Ids far apart in a small table should not reserve much: a cap.
+            if (n > 0)
+                return size_t(std::min<qint64>(n, qint64(1) << 24));
         }
     } catch (const AppError &) {
         // A table without rowid: no estimate, the table grows as it reads.
@@ -705,6 +727,8 @@ void RecordSet::buildGroups()
     const uint32_t n = m_snapshot.rowCount();
     std::string key;
     for (uint32_t row = 0; row < n; ++row) {
+        if (!m_snapshot.isLive(row))
+            continue; // deleted
         if (m_snapshot.type(row, m_sortColumn) == Value::Null) {
             m_nullGroup.push_back(row);
             continue;
@@ -1148,11 +1172,19 @@ void RecordSet::Refresh()
 bool RecordSet::Locate(const QString &fieldName, const QVariant &value, LocateOptions options)
 {
     Settle();
-    if (!m_viewValid)
+    const bool rebuilt = !m_viewValid;
+    if (rebuilt)
         rebuildView();
+    // A search that finds nothing leaves the current row; after a new view
+    // that is the first one, read as any read of the view as a whole.
+    auto notFound = [&] {
+        if (rebuilt)
+            readAsAWhole(0, FlagRule::AtFirst, false, true);
+        return false;
+    };
     const Field *f = FindField(fieldName);
     if (!f || f->isCalculated())
-        return false;
+        return notFound();
     const int col = f->m_column;
     const int count = storedCount();
     int found = -1;
@@ -1160,7 +1192,7 @@ bool RecordSet::Locate(const QString &fieldName, const QVariant &value, LocateOp
         bool ok = false;
         const qint64 wanted = value.toString().trimmed().toLongLong(&ok);
         if (!ok)
-            return false;
+            return notFound();
         // Whole numbers always compare exactly, whatever the options.
         qint64 best = 0;
         for (int p = 0; p < count; ++p) {
@@ -1188,7 +1220,7 @@ bool RecordSet::Locate(const QString &fieldName, const QVariant &value, LocateOp
         }
     }
     if (found < 0)
-        return false;
+        return notFound();
     readAsAWhole(found, FlagRule::Cleared, false, true);
     return true;
 }
@@ -1247,8 +1279,11 @@ Value Link::fillValue() const
 
 void Link::apply(bool force)
 {
-    if (!m_detail->Active())
+    if (!m_detail->Active()) {
+        // A detail that opens later is restricted from the start; nothing stays owed.
+        m_force = false;
         return;
+    }
     m_detail->Settle();
     const RecordSet::Criterion c = wanted();
     if (force || !(c == m_detail->criterion())) {

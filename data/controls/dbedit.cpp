@@ -11,7 +11,8 @@
 bool isTypingKey(const QKeyEvent *e, bool enterTypes)
 {
     const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
-    if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut))
+    if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut) || e->matches(QKeySequence::Undo)
+        || e->matches(QKeySequence::Redo))
         return true;
     switch (e->key()) {
     case Qt::Key_Backspace:

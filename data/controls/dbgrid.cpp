@@ -232,6 +232,10 @@ void DBGrid::dataEvent(Notification n, Field *field)
 void DBGrid::reloadRows()
 {
     RecordSet *rs = dataSet();
+    // Back in browse state (cancelled, stored or re-read): nothing typed is
+    // left to hand over, and the cell shows the field again.
+    if (m_cellDirty && !m_link.editing())
+        m_cellDirty = false;
     const int rows = rs && rs->Active() ? rs->RecordCount() : 0;
     m_model->setRowCount(rows);
     m_model->invalidate(0, rows - 1);
@@ -691,7 +695,9 @@ bool DBGrid::eventFilter(QObject *watched, QEvent *e)
 void DBGrid::onFocusChanged(QWidget *old, QWidget *now)
 {
     const auto inside = [this](QWidget *w) { return w && (w == this || isAncestorOf(w)); };
-    if (!inside(old) || inside(now))
+    // Leaving means another control of the same window takes the focus; a
+    // message box, the pick list's pop-up or another program does not count.
+    if (!inside(old) || !now || inside(now) || now->window() != window())
         return;
     // Leaving the grid: an untouched new row goes, typed text reaches its field.
     guarded([&] {

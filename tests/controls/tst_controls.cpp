@@ -112,6 +112,10 @@ private Q_SLOTS:
     void clickingARowMovesTheSet();
     void readOnlyGridTakesNoTyping();
     void gridShowsRowsUpToAFailingLine();
+    void deletingDuringInsertDropsOnlyTheNewRow_data();
+    void deletingDuringInsertDropsOnlyTheNewRow();
+    void cancelShowsTheFieldAgainInTheCell();
+    void undoIsTypingToo();
 };
 
 void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
@@ -434,6 +438,77 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VA
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Tst_controls|'1.234,50' ist kein gültiger Gleitkommawert.")});
     QCOMPARE(lines.model()->rowCount(), 1);
     QCOMPARE(lines.model()->index(0, 1).data().toString(), QStringLiteral("2,00"));
+}
+
+void TestControls::deletingDuringInsertDropsOnlyTheNewRow_data()
+{
+    QTest::addColumn<bool>("byNavigator");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Ctrl+Delete, OK") << false << true;
+    QTest::newRow("Ctrl+Delete, Abbrechen") << false << false;
+    QTest::newRow("navigator, OK") << true << true;
+}
+
+void TestControls::deletingDuringInsertDropsOnlyTheNewRow()
+{
+    QFETCH(bool, byNavigator);
+    QFETCH(bool, answer);
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    w.nav->setDataSource(&w.data.rdetails);
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Down);
+    QTest::keyClick(w.grid, Qt::Key_Insert);
+    QCOMPARE(h.State(), DataSetState::Insert);
+    // The question box takes the focus, as a real one does: that is not leaving the grid.
+    Boxes boxes({answer});
+    setBoxHook([&](const BoxRequest &r) {
+        boxes.asked << r.text;
+        QWidget box;
+        box.show();
+        QApplication::setActiveWindow(&box);
+        box.setFocus();
+        QCoreApplication::processEvents();
+        return answer;
+    });
+    if (byNavigator)
+        QTest::mouseClick(w.nav->button(DBNavigator::nbDelete), Qt::LeftButton);
+    else
+        QTest::keyClick(w.grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("Datensatz löschen?")});
+    QCOMPARE(h.State(), answer ? DataSetState::Browse : DataSetState::Insert);
+    QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QStringLiteral("3"));
+}
+
+void TestControls::cancelShowsTheFieldAgainInTheCell()
+{
+    Window w;
+    QVERIFY(w.active);
+    RecordSet &h = w.data.rechnungsdetailstabelle;
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Right);
+    QTest::keyClicks(w.grid, QStringLiteral("NEU"));
+    QCOMPARE(h.State(), DataSetState::Edit);
+    h.Cancel(); // as the navigator's Cancel does
+    QVERIFY(!w.grid->cellDirty());
+    QCOMPARE(w.grid->cellEditorText(), QStringLiteral("01.02.2004"));
+    h.Next();
+    QCOMPARE(w.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("01.02.2004"));
+}
+
+void TestControls::undoIsTypingToo()
+{
+    Window w;
+    QVERIFY(w.active);
+    w.name->setFocus();
+    QTest::keyClick(w.name, Qt::Key_End);
+    QTest::keyClicks(w.name, QStringLiteral("x"));
+    w.data.new_.Post();
+    QCOMPARE(w.data.new_.State(), DataSetState::Browse);
+    QTest::keyClick(w.name, Qt::Key_Z, Qt::ControlModifier);
+    // Undo changes the text, so it asks for the edit like any key that types.
+    QCOMPARE(w.data.new_.State(), DataSetState::Edit);
 }
 
 QTEST_MAIN(TestControls)

@@ -105,6 +105,9 @@ private Q_SLOTS:
     void secondStatementIsRefused();
     void yearChangeStoresPendingHeaderFirst();
     void missingYearTablesLeaveTheSetClosed();
+    void refreshAfterDeleteInALinkedSet();
+    void headerEditKeepsTheLineCurrentFromStartUp();
+    void everyControlHearsANotificationThatFails();
 };
 
 void TestRecordSet::startupFollowsLinks()
@@ -835,6 +838,47 @@ void TestRecordSet::missingYearTablesLeaveTheSetClosed()
     d.setYear(2004);
     QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
     QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+}
+
+void TestRecordSet::refreshAfterDeleteInALinkedSet()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungstabelle.Delete(); // Rosen
+    d.rechnungstabelle.Refresh();
+    QCOMPARE(d.rechnungstabelle.RecordCount(), 1);
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    // Rows another program deleted go too.
+    db.exec(QStringLiteral("DELETE FROM rechnung2004 WHERE beschreibung = 'Erde'"));
+    d.rechnungstabelle.Refresh();
+    QVERIFY(d.rechnungstabelle.IsEmpty());
+}
+
+void TestRecordSet::headerEditKeepsTheLineCurrentFromStartUp()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungstabelle.Last();
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    // Same criterion: the lines keep their current row.
+    d.rechnungsdetailstabelle.Edit();
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    d.rechnungsdetailstabelle.Cancel();
+    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+}
+
+void TestRecordSet::everyControlHearsANotificationThatFails()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral("UPDATE rechnung2004 SET anzahl = 'x' WHERE rechnungsnummer = '7';"));
+    InvoiceData d;
+    d.open(db.file());
+    // Attached after the link: it must still hear of the move.
+    Recorder r(&d.test);
+    QCOMPARE(errorOf([&] { d.new_.Next(); }), QStringLiteral("'x' ist kein gültiger Gleitkommawert"));
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    QVERIFY(r.events.contains(QStringLiteral("3")));
 }
 
 QTEST_GUILESS_MAIN(TestRecordSet)
