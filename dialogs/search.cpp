@@ -77,8 +77,9 @@ void Tformsuch::searchChange()
 void Tformsuch::Button1Click()
 {
     RecordSet &customers = m_data.new_;
-    const qint64 id = customers.Active() && !customers.IsEmpty() ? customers.FieldByName(QStringLiteral("id"))->AsInteger() : 0;
+    // Stored first, so a customer that was pending has its id when it is chosen.
     settleCustomers();
+    const qint64 id = customers.Active() && !customers.IsEmpty() ? customers.FieldByName(QStringLiteral("id"))->AsInteger() : 0;
     customers.setSQL(CustomerSql);
     customers.setActive(true);
     LocateOptions partial;

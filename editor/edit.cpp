@@ -150,6 +150,17 @@ void Teditrechnung::openFromMenu(QWidget *mainWindow)
 
 void Teditrechnung::Button1Click() { reject(); }
 
+void Teditrechnung::done(int result)
+{
+    // A preview opened from here waits in a loop of its own above ours:
+    // leaving the editor closes it (which also ends a run still going), so
+    // the editor's modal call can return.
+    for (QWidget *w : findChildren<QWidget *>())
+        if (w->isWindow() && w->isVisible())
+            w->close();
+    QDialog::done(result);
+}
+
 void Teditrechnung::Button2Click()
 {
     RecordSet &lines = m_data.rechnungstabelle;

@@ -61,6 +61,8 @@ public:
     QLineEdit *gesamt = nullptr;
     QPushButton *Button1 = nullptr;
 
+    void done(int result) override;
+
 protected:
     void keyPressEvent(QKeyEvent *e) override;
 

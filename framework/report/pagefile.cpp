@@ -22,6 +22,8 @@ constexpr QDataStream::Version StreamVersion = QDataStream::Qt_6_0;
 constexpr quint32 MaxPages = 100000;
 constexpr quint32 MaxOps = 10000000;
 constexpr quint32 MaxLines = 100000;
+constexpr double MaxLength = 10000;                 // mm
+constexpr double MinPaper = 10, MaxPaper = 2000;    // mm, either side
 
 enum OpKind : quint8 { KText = 1, KLine = 2, KRoundRect = 3, KImage = 4 };
 
@@ -78,7 +80,9 @@ public:
     {
         double v = 0;
         s >> v;
-        if (!std::isfinite(v) || std::fabs(v) > 1e7)
+        // Every number of a page is a length in millimetres on paper: ten
+        // metres is already far beyond anything this program draws.
+        if (!std::isfinite(v) || std::fabs(v) > MaxLength)
             broken = true;
         return v;
     }
@@ -243,12 +247,12 @@ LoadResult decodeReport(const QByteArray &bytes, const QString &fileName)
     quint32 count = 0;
     s >> count;
     quint64 totalOps = 0;
-    if (count > MaxPages)
+    if (count == 0 || count > MaxPages)
         r.broken = true;
     for (quint32 i = 0; i < count && !r.broken && s.status() == QDataStream::Ok; ++i) {
         auto page = std::make_shared<Page>();
         const double w = r.number(), hgt = r.number();
-        if (w <= 0 || hgt <= 0)
+        if (w < MinPaper || w > MaxPaper || hgt < MinPaper || hgt > MaxPaper)
             r.broken = true;
         page->paper = QSizeF(w, hgt);
         quint32 ops = 0;
@@ -269,8 +273,15 @@ LoadResult decodeReport(const QByteArray &bytes, const QString &fileName)
     return result;
 }
 
+const QString NoPages = QStringLiteral("Es gibt keine Seiten zum Speichern.");
+
 bool writeReportFile(const Pages &pages, const QString &path, QString *error)
 {
+    if (pages.empty()) {
+        if (error)
+            *error = NoPages;
+        return false;
+    }
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         const QByteArray bytes = encodeReport(pages);
@@ -304,6 +315,11 @@ QPageLayout layoutFor(const QSizeF &paper)
 
 bool writePdf(const Pages &pages, const QString &path, QString *error, const QString &title)
 {
+    if (pages.empty()) {
+        if (error)
+            *error = NoPages;
+        return false;
+    }
     auto fail = [&] {
         if (error)
             *error = shownName(path) + QStringLiteral(" kann nicht geschrieben werden.");

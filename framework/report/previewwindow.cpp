@@ -411,6 +411,11 @@ void PreviewWindow::saveReport()
 {
     if (m_running)
         return;
+    if (m_pages.empty()) {
+        // A run that failed before its first page leaves nothing that is an invoice.
+        showMessage(QStringLiteral("Es gibt keine Seiten zum Speichern."));
+        return;
+    }
     QFileDialog dialog(this, QStringLiteral("Save report"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QrpFilter, PdfFilter});

@@ -96,6 +96,7 @@ private Q_SLOTS:
     void searchStoresAPendingCustomerFirst();
     void searchKeepsAPendingCustomerThatCannotBeStored();
     void addChangeFindAndTheFileHoldsIt();
+    void okChoosesAPendingNewCustomerOnceStored();
 };
 
 void TestDialogs::editDialogLooksAsItShould()
@@ -415,6 +416,21 @@ void TestDialogs::addChangeFindAndTheFileHoldsIt()
              QStringLiteral("Spett.le|Fiori Zanetti|Via Roma 1\r\n39100 Bolzano"));
     QCOMPARE(d.scalar(QStringLiteral("SELECT piva FROM kunde WHERE id = 1")), QStringLiteral("00000000777"));
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("7"));
+}
+
+void TestDialogs::okChoosesAPendingNewCustomerOnceStored()
+{
+    Dialogs d;
+    QVERIFY(d.active);
+    d.openEdit(true, [&] {
+        d.type(d.edit()->DBEdit5, QStringLiteral("Neu GmbH"));
+        QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton);
+    });
+    // The search field is empty: nothing re-runs, the pending row is selected.
+    d.openSearch([&] { QTest::mouseClick(d.find()->Button1, Qt::LeftButton); });
+    QCOMPARE(d.scalar(QStringLiteral("SELECT id FROM kunde WHERE name = 'Neu GmbH'")), QStringLiteral("7"));
+    QCOMPARE(text(d.customers(), "id"), QStringLiteral("7"));
+    QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Neu GmbH"));
 }
 
 QTEST_MAIN(TestDialogs)

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QPointer>
 #include <QtTest>
 
 using uitest::Boxes;
@@ -84,6 +85,7 @@ private Q_SLOTS:
     void halfTypedLineIsStoredWhenTheMainWindowMoves();
     void deleteAnsweredWithAbbrechenKeepsTheLine();
     void editorTotalsEqualThePrintedTotals();
+    void leavingTheEditorClosesItsPreview();
 };
 
 void TestEditor::looksAsItShould()
@@ -371,6 +373,49 @@ void TestEditor::editorTotalsEqualThePrintedTotals()
     QCOMPARE(printed.tax, d.e()->steuer());
     QCOMPARE(printed.gross, d.e()->brutto());
     QCOMPARE(d.e()->gesamt->text(), QStringLiteral("110,00"));
+}
+
+void TestEditor::leavingTheEditorClosesItsPreview()
+{
+    Editor d;
+    TFRMDruck *druck = d.program.FRMDruck.get();
+    QPointer<QWidget> preview;
+    // Should leaving the editor not end the preview, this ends it later and says so.
+    bool rescued = false;
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        rescued = true;
+        if (preview)
+            preview->close();
+    });
+    rescue.start(5000);
+    const auto run = d.byMenu([&] {
+        auto opened = QObject::connect(&druck->QR, &rpt::Report::previewOpened, [&](QWidget *window) {
+            preview = window;
+            // "[ Beenden ]" while the preview is still open over the editor,
+            // once the run is over (during it, older windows take no input).
+            auto *poll = new QTimer(window);
+            QObject::connect(poll, &QTimer::timeout, window, [&, poll] {
+                if (druck->QR.busy())
+                    return;
+                poll->stop();
+                QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+            });
+            poll->start(5);
+        });
+        QTest::mouseClick(d.e()->SpeedButton1, Qt::LeftButton);
+        QObject::disconnect(opened);
+    });
+    rescue.stop();
+    QVERIFY(!rescued);
+    QVERIFY(run.wasModal);
+    QVERIFY(!run.stayedOpen);
+    QVERIFY(!preview || !preview->isVisible());
+    QVERIFY(!druck->QR.busy());
+    // The editor opens again as usual.
+    const auto again = d.byMenu([&] { QTest::mouseClick(d.e()->Button1, Qt::LeftButton); });
+    QVERIFY(again.wasModal);
 }
 
 QTEST_MAIN(TestEditor)

@@ -324,6 +324,46 @@ private Q_SLOTS:
         QVERIFY(samePages(loaded.pages, pages));
     }
 
+    void implausiblePagesAreRefused_data()
+    {
+        QTest::addColumn<int>("flaw");
+        // Each file is well formed, hash included: only its contents are not pages of ours.
+        QTest::newRow("no pages") << 0;
+        QTest::newRow("paper of a micrometre") << 1;
+        QTest::newRow("paper of nine kilometres") << 2;
+        QTest::newRow("a box nine kilometres off the paper") << 3;
+    }
+    void implausiblePagesAreRefused()
+    {
+        QFETCH(int, flaw);
+        auto page = std::make_shared<Page>(*samplePage(QStringLiteral("Blatt"), 1));
+        switch (flaw) {
+        case 1: page->paper = QSizeF(0.001, 0.001); break;
+        case 2: page->paper = QSizeF(9e6, 297); break;
+        case 3: std::get<TextRun>(page->ops.front()).box.moveLeft(-9e6); break;
+        }
+        Pages pages;
+        if (flaw != 0)
+            pages.push_back(page);
+        const LoadResult loaded = decodeReport(encodeReport(pages), QStringLiteral("r.QRP"));
+        QVERIFY(!loaded.ok);
+        QCOMPARE(loaded.error, QStringLiteral("Die Datei \"r.QRP\" ist beschädigt und kann nicht geladen werden."));
+        QVERIFY(loaded.pages.empty());
+    }
+
+    void nothingToSaveWithoutPages()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"r.QRP", "r.pdf"}) {
+            const QString file = dir.filePath(QString::fromLatin1(name));
+            QString error;
+            const bool written = file.endsWith(QLatin1String(".pdf")) ? writePdf({}, file, &error) : writeReportFile({}, file, &error);
+            QVERIFY(!written);
+            QCOMPARE(error, QStringLiteral("Es gibt keine Seiten zum Speichern."));
+            QVERIFY(!QFile::exists(file));
+        }
+    }
+
     void brokenFilesAreRefused_data()
     {
         QTest::addColumn<int>("damage");
