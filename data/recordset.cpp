@@ -89,6 +89,24 @@ struct Restore
     ~Restore() { ref = saved; }
 };
 
+// Every listener hears the news even when one of them fails (a detail row
+// that cannot be read, say); the first failure is reported afterwards.
+template <class Items, class F>
+void callEach(const Items &items, F &&f)
+{
+    std::exception_ptr failure;
+    for (auto *item : items) {
+        try {
+            f(item);
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 } // namespace
 
 QString fieldKindName(FieldKind kind)
@@ -225,22 +243,11 @@ void DataSource::detach(DataLink *link) { m_links.erase(std::remove(m_links.begi
 
 void DataSource::notify(Notification n, Field *field)
 {
-    // Every link hears the news even when one of them fails (a detail row
-    // that cannot be read, say); the first failure is reported afterwards.
-    std::exception_ptr failure;
     const std::vector<DataLink *> links = m_links; // a link may attach or detach while we call
-    for (DataLink *l : links) {
-        if (std::find(m_links.begin(), m_links.end(), l) == m_links.end())
-            continue;
-        try {
+    callEach(links, [&](DataLink *l) {
+        if (std::find(m_links.begin(), m_links.end(), l) != m_links.end())
             l->dataEvent(n, field);
-        } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
-        }
-    }
-    if (failure)
-        std::rethrow_exception(failure);
+    });
 }
 
 // ---------------------------------------------------------------- RecordSet: basics
@@ -263,18 +270,8 @@ void RecordSet::checkActive() const
 
 void RecordSet::notify(Notification n, Field *field)
 {
-    std::exception_ptr failure;
     const std::vector<DataSource *> sources = m_sources;
-    for (DataSource *s : sources) {
-        try {
-            s->notify(n, field);
-        } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
-        }
-    }
-    if (failure)
-        std::rethrow_exception(failure);
+    callEach(sources, [&](DataSource *s) { s->notify(n, field); });
 }
 
 void RecordSet::setTableName(const QString &table)
