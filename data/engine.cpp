@@ -1,6 +1,7 @@
 #include "engine.h"
 #include "errors.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -84,7 +85,9 @@ void Connection::open(const QString &fileName, int busyTimeoutMs)
 
     sqlite3 *db = nullptr;
     // No SQLITE_OPEN_CREATE: a missing file must stay missing.
-    int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // An absolute path, so that SQLite never reads a name as a "file:" URI.
+    int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         QString sqliteText = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
         sqlite3_close(db);

@@ -9,7 +9,8 @@ QString titleFromFileName(const QString &fileName)
     const QString stem = dot < 0 ? fileName : fileName.left(dot);
     if (stem.isEmpty())
         return stem;
-    return stem.left(1).toUpper() + stem.mid(1).toLower();
+    // The first letter stays as the file has it; only the rest is lowered.
+    return stem.left(1) + stem.mid(1).toLower();
 }
 
 QString applicationTitle()

@@ -7,5 +7,5 @@
 QString applicationTitle();
 
 // The title rule on its own, so it can be checked without a running program:
-// the name up to its first ".", first letter upper case, the rest lower case.
+// the name up to its first ".", every letter after the first in lower case.
 QString titleFromFileName(const QString &fileName);

@@ -68,18 +68,19 @@ Outcome decode(const unsigned char *bytes, unsigned long size, QImage *image, ch
     jpeg_mem_src(&info, bytes, size);
     jpeg_read_header(&info, TRUE);
 
+    // Guards against a forged header asking for gigabytes, before libjpeg
+    // allocates anything for the picture (a progressive one buffers it whole).
+    constexpr JDIMENSION maxSide = 20000;
+    if (info.image_width > maxSide || info.image_height > maxSide) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::TooLarge;
+    }
+
     // libjpeg turns grey and YCbCr into RGB itself but has no CMYK to RGB
     // conversion, so CMYK/YCCK come out as CMYK and are converted below.
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&info);
-
-    // Guards against a forged header asking for gigabytes.
-    constexpr JDIMENSION maxSide = 20000;
-    if (info.output_width > maxSide || info.output_height > maxSide) {
-        jpeg_destroy_decompress(&info);
-        return Outcome::TooLarge;
-    }
     *image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB888);
     if (image->isNull()) {
         jpeg_destroy_decompress(&info);

@@ -10,6 +10,8 @@
 #include <QStringList>
 
 #include <sqlite3.h>
+#include <unistd.h>
+#include <cstring>
 
 #include <csignal>
 #include <cstdint>
@@ -235,6 +237,33 @@ Failure alreadyThere(const QString &file)
 
 // Owns a database file that did not exist before; unless finish() succeeds,
 // the file is removed again so that a failure leaves nothing half made.
+// An interrupted run (Ctrl+C, kill, a closed terminal) must not leave a
+// half-made file that the next run then refuses to overwrite. The names are
+// kept in plain buffers because a signal handler may only call unlink().
+char g_partialFile[4096];
+char g_partialJournal[4096];
+
+void rememberPartialFile(const QString &absolutePath, bool withJournal)
+{
+    const QByteArray file = QFile::encodeName(absolutePath);
+    const QByteArray journal = withJournal && !file.isEmpty() ? file + "-journal" : QByteArray();
+    g_partialFile[0] = g_partialJournal[0] = '\0';
+    if (size_t(file.size()) < sizeof g_partialFile && size_t(journal.size()) < sizeof g_partialJournal) {
+        std::memcpy(g_partialJournal, journal.constData(), size_t(journal.size()) + 1);
+        std::memcpy(g_partialFile, file.constData(), size_t(file.size()) + 1);
+    }
+}
+
+extern "C" void removePartialFileAndDie(int sig)
+{
+    if (g_partialFile[0])
+        ::unlink(g_partialFile);
+    if (g_partialJournal[0])
+        ::unlink(g_partialJournal);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
 class NewDatabase
 {
 public:
@@ -261,9 +290,12 @@ public:
         }
         f.close();
         m_created = true;
+        rememberPartialFile(info.absoluteFilePath(), !m_journalWasThere);
 
         // The file exists now, so SQLite is not allowed to create one itself.
-        const QByteArray name = QFile::encodeName(file);
+        // An absolute path: SQLite would take a name like "file:x.db" as a
+        // URI and write into x.db instead.
+        const QByteArray name = QFile::encodeName(info.absoluteFilePath());
         if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
             // A throwing constructor gets no destructor call: clean up here.
             const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("kein Speicher");
@@ -307,6 +339,7 @@ public:
             fail();
         m_db = nullptr;
         m_finished = true;
+        rememberPartialFile(QString(), false);
     }
 
 private:
@@ -321,6 +354,7 @@ private:
             if (!m_journalWasThere)
                 QFile::remove(m_file + QStringLiteral("-journal"));
             m_created = false;
+            rememberPartialFile(QString(), false);
         }
     }
 
@@ -912,6 +946,8 @@ int main(int argc, char **argv)
     // reported and cleaned up, instead of the signal killing us half way.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(sig, removePartialFileAndDie);
 
     try {
         return run(options, argc > 0 ? argv[0] : "");

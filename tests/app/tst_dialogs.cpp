@@ -139,7 +139,7 @@ void TestDialogs::waysOutOfTheEditDialog_data()
     QTest::newRow("changing, save after typing") << false << "X" << true << false << DataSetState::Browse << "" << "6";
     QTest::newRow("changing, save without typing")
         << false << "" << true << true << DataSetState::Browse
-        << "Tst_dialogs|new: Datenmenge weder im Editier- noch im Einfügemodus." << "6";
+        << "tst_dialogs|new: Datenmenge weder im Editier- noch im Einfügemodus." << "6";
     QTest::newRow("changing, close after typing") << false << "X" << false << false << DataSetState::Edit << "" << "6";
     QTest::newRow("changing, close without typing") << false << "" << false << false << DataSetState::Browse << "" << "6";
 }

