@@ -372,6 +372,16 @@ void RecordSet::computeCalc(int pos, std::vector<std::optional<double>> &calc)
 
 void RecordSet::readCurrent() { computeCalc(m_cur, m_calc); }
 
+std::exception_ptr RecordSet::readCurrentLater()
+{
+    try {
+        readCurrent();
+    } catch (...) {
+        return std::current_exception();
+    }
+    return {};
+}
+
 void RecordSet::readWhole(int targetPos)
 {
     m_limit = int(m_view.size());
@@ -476,12 +486,7 @@ void RecordSet::assign(Field *f, Value v)
     m_assigned[size_t(f->m_column)] = true;
     m_modified = true;
     // The assigned text stays even when the calculation rejects it.
-    std::exception_ptr calcError;
-    try {
-        readCurrent();
-    } catch (...) {
-        calcError = std::current_exception();
-    }
+    const std::exception_ptr calcError = readCurrentLater();
     notify(Notification::FieldAssigned, f);
     if (calcError)
         std::rethrow_exception(calcError);
@@ -901,12 +906,7 @@ void RecordSet::startInsert(bool append)
     if (m_link && m_sortColumn >= 0 && m_link->masterActive())
         m_work[size_t(m_sortColumn)] = m_link->fillValue();
     m_modified = false;
-    std::exception_ptr readError;
-    try {
-        readCurrent();
-    } catch (...) {
-        readError = std::current_exception();
-    }
+    const std::exception_ptr readError = readCurrentLater();
     if (append) {
         m_eof = true;
         m_bof = false;

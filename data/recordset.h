@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -224,6 +225,9 @@ private:
     // row and those after it leave the view.
     void computeCalc(int pos, std::vector<std::optional<double>> &calc);
     void readCurrent();           // calc of the current row; may throw
+    // The same, handing back a failure for the caller to raise once it has
+    // told the controls what changed.
+    std::exception_ptr readCurrentLater();
     void readWhole(int targetPos); // a re-read as a whole at a target position
     // Bof/Eof after a read as a whole: First and opening, Last, or the others.
     enum class FlagRule { AtFirst, AtLast, Cleared };

@@ -38,6 +38,15 @@ Result runTool(const QStringList &args, const QString &workDir = QString(),
     return r;
 }
 
+// One row for each file the tool made at the start: create, demo, generate.
+void eachMadeFile()
+{
+    QTest::addColumn<int>("which");
+    QTest::newRow("create") << 0;
+    QTest::newRow("demo") << 1;
+    QTest::newRow("generate") << 2;
+}
+
 bool isOneLine(const QString &text)
 {
     return text.endsWith(QLatin1Char('\n')) && text.count(QLatin1Char('\n')) == 1;
@@ -162,13 +171,7 @@ private Q_SLOTS:
         QCOMPARE(m_generateRun.err, QString());
     }
 
-    void successReport_data()
-    {
-        QTest::addColumn<int>("which");
-        QTest::newRow("create") << 0;
-        QTest::newRow("demo") << 1;
-        QTest::newRow("generate") << 2;
-    }
+    void successReport_data() { eachMadeFile(); }
 
     void successReport()
     {
@@ -219,13 +222,7 @@ private Q_SLOTS:
         QCOMPARE(actual, columns);
     }
 
-    void onlyTheSevenTables_data()
-    {
-        QTest::addColumn<int>("which");
-        QTest::newRow("create") << 0;
-        QTest::newRow("demo") << 1;
-        QTest::newRow("generate") << 2;
-    }
+    void onlyTheSevenTables_data() { eachMadeFile(); }
 
     void onlyTheSevenTables()
     {
