@@ -246,7 +246,12 @@ void Tfrmmain::closeEvent(QCloseEvent *e)
 {
     // Closing would discard what is pending: store it as a move would, and
     // only leave without it when the user says so.
-    if (guarded([&] { m_data->settleAll(); })
+    // A row another program changed, once dropped, leaves the others to settle:
+    // try again (each try drops one pending row at most, of four sets).
+    GuardOutcome outcome = GuardOutcome::Discarded;
+    for (int attempt = 0; attempt < 5 && outcome == GuardOutcome::Discarded; ++attempt)
+        outcome = guardedOutcome([&] { m_data->settleAll(); });
+    if (outcome == GuardOutcome::Done
         || confirm(QStringLiteral("Die Änderungen konnten nicht gespeichert werden. Trotzdem beenden?"))) {
         e->accept();
         return;

@@ -364,3 +364,8 @@ long double textToFloat(const QString &text)
                               + QStringLiteral("' ist kein gültiger Gleitkommawert"));
     return result;
 }
+
+bool isValidAmount(long double value)
+{
+    return std::isfinite(value) && std::fabs(value) < 1e15L;
+}

@@ -44,3 +44,7 @@ inline QString formatAmount(long double value) { return formatFloat(AmountPatter
 long double textToFloat(const QString &text);
 // Same rules; returns false instead of throwing.
 bool tryTextToFloat(const QString &text, long double &result);
+
+// An amount the program writes, adds and prints: finite and below 10^15 in
+// magnitude, where a double still holds every cent.
+bool isValidAmount(long double value);

@@ -35,6 +35,7 @@ InvoiceData::InvoiceData()
     rechnungstabelle.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
     rechnungstabelle.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
     rechnungstabelle.setOnCalcFields(rechnungstabelleCalcFields);
+    rechnungstabelle.setBeforePost(checkLineBeforePost);
 
     nrquery.setSQL(LastNumberSql);
 }
@@ -42,19 +43,8 @@ InvoiceData::InvoiceData()
 void InvoiceData::open(const QString &fileName)
 {
     connection.open(fileName);
-    // A line whose amount cannot be read leaves its set open with the rows
-    // before it; the other sets still open, and the error comes last.
-    std::exception_ptr unreadableLine;
-    for (RecordSet *rs : {&kundentabelle, &rechnungsdetailstabelle, &rechnungstabelle, &new_}) {
-        try {
-            rs->Open();
-        } catch (const ConversionError &) {
-            if (!unreadableLine)
-                unreadableLine = std::current_exception();
-        }
-    }
-    if (unreadableLine)
-        std::rethrow_exception(unreadableLine);
+    for (RecordSet *rs : {&kundentabelle, &rechnungsdetailstabelle, &rechnungstabelle, &new_})
+        rs->Open();
 }
 
 void InvoiceData::settleAll()

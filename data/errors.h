@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <exception>
+#include <functional>
 
 // Every failure the program reports to the user is one of these. They carry a
 // finished German message; the kind name fills the start-up error text.
@@ -41,4 +42,22 @@ class ConversionError : public AppError
 public:
     using AppError::AppError;
     const char *kindName() const noexcept override { return "ConversionError"; }
+};
+
+// Another program changed or deleted the row since it was read, so a store
+// or a delete could not go through. The box offers the way out that the
+// question names: the pending work is dropped and the stored state shown.
+class ConflictError : public EngineError
+{
+public:
+    ConflictError(QString message, QString question, std::function<void()> discard)
+        : EngineError(std::move(message)), m_question(std::move(question)), m_discard(std::move(discard)) {}
+    const char *kindName() const noexcept override { return "EngineError"; }
+    const QString &question() const noexcept { return m_question; }
+    // Drops the pending row (if any) and shows what the file holds now.
+    void discard() const { if (m_discard) m_discard(); }
+
+private:
+    QString m_question;
+    std::function<void()> m_discard;
 };

@@ -1,8 +1,25 @@
 #pragma once
 
+#include <QString>
+#include <optional>
+
 class RecordSet;
 
 // The amount of an invoice line, unit price times quantity: computed for every
 // row the line set reads, never stored. Empty price or quantity leaves it
-// without a value; a text that is not a number throws ConversionError.
+// without a value; a text that is not a number, or a product that is no
+// amount, throws ConversionError.
 void rechnungstabelleCalcFields(RecordSet &set);
+
+// The same rule on two texts: no value when either is empty.
+std::optional<double> lineAmount(const QString &price, const QString &quantity);
+
+// Run before a line is stored: a quantity or unit price that was typed must
+// be a number and their product an amount, so that no line is written that
+// no sum could ever read. An edit that leaves both alone is not held up.
+void checkLineBeforePost(RecordSet &set);
+
+// The amount of the line the set stands on, for a sum. A line whose amount
+// cannot be calculated stops the sum with its place in the invoice
+// ("Zeile 3: ..."), counted from 1.
+long double amountForSum(const RecordSet &lines);

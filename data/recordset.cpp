@@ -107,6 +107,21 @@ void callEach(const Items &items, F &&f)
         std::rethrow_exception(failure);
 }
 
+QString failureMessage(const std::exception_ptr &failure)
+{
+    if (!failure)
+        return QString();
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AppError &e) {
+        return e.message();
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+    }
+    return QStringLiteral("?");
+}
+
 } // namespace
 
 QString fieldKindName(FieldKind kind)
@@ -204,6 +219,14 @@ void Field::setAsFloat(double v)
 
 void Field::Clear() { m_set->assign(this, Value()); }
 
+bool Field::Assigned() const
+{
+    const DataSetState state = m_set->m_state;
+    if (isCalculated() || (state != DataSetState::Edit && state != DataSetState::Insert))
+        return false;
+    return m_set->m_assigned[size_t(m_column)];
+}
+
 // ---------------------------------------------------------------- DataSource
 
 DataSource::DataSource(QString name, RecordSet *set) : m_name(std::move(name)), m_set(set)
@@ -248,6 +271,12 @@ void DataSource::notify(Notification n, Field *field)
         if (std::find(m_links.begin(), m_links.end(), l) != m_links.end())
             l->dataEvent(n, field);
     });
+}
+
+void DataSource::masterClosing()
+{
+    const std::vector<DataLink *> links = m_links;
+    callEach(links, [&](DataLink *l) { l->masterClosing(); });
 }
 
 // ---------------------------------------------------------------- RecordSet: basics
@@ -355,75 +384,51 @@ Value RecordSet::currentValue(const Field *f) const
     return m_snapshot.value(rowAtPos(pos), f->m_column);
 }
 
-void RecordSet::computeCalc(int pos, std::vector<std::optional<double>> &calc)
+std::exception_ptr RecordSet::computeCalc(int pos, std::vector<std::optional<double>> &calc)
 {
     std::vector<std::optional<double>> fresh(static_cast<size_t>(m_calcCount));
+    std::exception_ptr failure;
     if (m_onCalc && pos >= 0) {
         // The handler sees the row being read as the current one.
         Restore<int> keepPos(m_readingPos);
         Restore<std::vector<std::optional<double>>> keepCalc(m_readingCalc);
+        Restore<std::exception_ptr> keepError(m_readingCalcError);
         m_readingPos = pos;
         m_readingCalc = fresh;
-        m_onCalc(*this);
-        fresh = m_readingCalc;
+        m_readingCalcError = nullptr;
+        try {
+            m_onCalc(*this);
+            fresh = m_readingCalc;
+        } catch (...) {
+            // The row stays in view with its texts, so the user can see and
+            // correct it; only its calculated fields stay empty.
+            failure = std::current_exception();
+        }
     }
     calc = std::move(fresh);
+    return failure;
 }
 
-void RecordSet::readCurrent() { computeCalc(m_cur, m_calc); }
+void RecordSet::readCurrent() { m_calcError = computeCalc(m_cur, m_calc); }
 
-std::exception_ptr RecordSet::readCurrentLater()
-{
-    try {
-        readCurrent();
-    } catch (...) {
-        return std::current_exception();
-    }
-    return {};
-}
+std::exception_ptr RecordSet::CalcError() const { return m_readingPos >= 0 ? m_readingCalcError : m_calcError; }
 
 void RecordSet::readWhole(int targetPos)
 {
-    m_limit = int(m_view.size());
-    std::exception_ptr first;
-    int pos = targetPos;
-    for (;;) {
-        const int count = RecordCount();
-        if (count == 0) {
-            m_cur = -1;
-            m_calc.assign(size_t(m_calcCount), std::nullopt);
-            break;
-        }
-        pos = std::clamp(pos, 0, count - 1);
-        m_cur = pos;
-        try {
-            readCurrent();
-            break;
-        } catch (...) {
-            if (!first)
-                first = std::current_exception();
-            const bool stored = !(hasPending() && pos == m_pendingPos) && m_state != DataSetState::Edit;
-            if (!stored)
-                break;
-            // The rows read before the failing one stay in view; it and those after it do not.
-            m_limit = storedPos(pos);
-            pos = pos - 1;
-        }
+    const int count = RecordCount();
+    if (count == 0) {
+        m_cur = -1;
+        m_calc.assign(size_t(m_calcCount), std::nullopt);
+        m_calcError = nullptr;
+        return;
     }
-    if (first)
-        std::rethrow_exception(first);
+    m_cur = std::clamp(targetPos, 0, count - 1);
+    readCurrent();
 }
 
 void RecordSet::readAsAWhole(int targetPos, FlagRule rule, bool stateChanged, bool rowsChanged)
 {
-    // The flags and the notifications go out even when a row cannot be
-    // read, so the controls show what is in view; the error comes last.
-    std::exception_ptr readError;
-    try {
-        readWhole(targetPos);
-    } catch (...) {
-        readError = std::current_exception();
-    }
+    readWhole(targetPos);
     switch (rule) {
     case FlagRule::AtFirst:
         m_bof = true;
@@ -441,8 +446,6 @@ void RecordSet::readAsAWhole(int targetPos, FlagRule rule, bool stateChanged, bo
         notify(Notification::StateChanged);
     if (rowsChanged)
         notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
 }
 
 void RecordSet::readRowAt(int pos, const std::function<void()> &body)
@@ -450,21 +453,19 @@ void RecordSet::readRowAt(int pos, const std::function<void()> &body)
     if (!Active() || pos < 0 || pos >= RecordCount())
         return;
     std::vector<std::optional<double>> calc;
-    const bool stored = !(hasPending() && pos == m_pendingPos);
-    try {
-        if (pos == m_cur)
-            calc = m_calc;
-        else
-            computeCalc(pos, calc);
-    } catch (...) {
-        if (stored && pos > m_cur && storedPos(pos) < m_limit)
-            m_limit = storedPos(pos);
-        throw;
+    std::exception_ptr failure;
+    if (pos == m_cur) {
+        calc = m_calc;
+        failure = m_calcError;
+    } else {
+        failure = computeCalc(pos, calc);
     }
     Restore<int> keepPos(m_readingPos);
     Restore<std::vector<std::optional<double>>> keepCalc(m_readingCalc);
+    Restore<std::exception_ptr> keepError(m_readingCalcError);
     m_readingPos = pos;
     m_readingCalc = std::move(calc);
+    m_readingCalcError = failure;
     body();
 }
 
@@ -485,10 +486,15 @@ void RecordSet::assign(Field *f, Value v)
     m_work[size_t(f->m_column)] = std::move(v);
     m_assigned[size_t(f->m_column)] = true;
     m_modified = true;
-    // The assigned text stays even when the calculation rejects it.
-    const std::exception_ptr calcError = readCurrentLater();
+    // The assigned text stays even when the calculation rejects it; the
+    // rejection is the typist's to see at once. A row that could not be
+    // calculated before for the same reason (a bad price another program
+    // wrote, and now a new description) is not reported at every key.
+    const QString before = failureMessage(m_calcError);
+    readCurrent();
+    const std::exception_ptr calcError = m_calcError;
     notify(Notification::FieldAssigned, f);
-    if (calcError)
+    if (calcError && failureMessage(calcError) != before)
         std::rethrow_exception(calcError);
 }
 
@@ -501,7 +507,6 @@ void RecordSet::resetData()
     m_view.shrink_to_fit();
     m_groups.clear();
     m_nullGroup.clear();
-    m_limit = 0;
     m_cur = -1;
     m_bof = m_eof = true;
     m_modified = false;
@@ -509,6 +514,7 @@ void RecordSet::resetData()
     m_work.clear();
     m_assigned.clear();
     m_calc.clear();
+    m_calcError = nullptr;
     m_viewValid = false;
 }
 
@@ -664,8 +670,10 @@ void RecordSet::setActive(bool active)
     if (active == Active())
         return;
     if (!active) {
-        // Details settle before their master goes; the set's own pending row is discarded.
-        notify(Notification::SettleRequest);
+        // Details settle before their master goes (a detail that cannot store
+        // its row keeps the master open); the set's own pending row is discarded.
+        const std::vector<DataSource *> sources = m_sources;
+        callEach(sources, [](DataSource *s) { s->masterClosing(); });
         m_state = DataSetState::Inactive;
         resetData();
         m_fields.clear();
@@ -779,7 +787,6 @@ void RecordSet::rebuildView()
         }
         break;
     }
-    m_limit = int(m_view.size());
     m_viewCriterion = m_criterion;
     m_viewValid = true;
 }
@@ -834,17 +841,8 @@ int RecordSet::MoveBy(int n)
     const int target = std::clamp(m_cur + n, 0, std::max(count - 1, 0));
     const int moved = target - m_cur;
     if (moved != 0) {
-        std::vector<std::optional<double>> calc;
-        try {
-            computeCalc(target, calc);
-        } catch (...) {
-            if (target > m_cur)
-                m_limit = std::min(m_limit, storedPos(target));
-            notify(Notification::RowMoved);
-            throw;
-        }
         m_cur = target;
-        m_calc = std::move(calc);
+        readCurrent();
     }
     if (moved != n) {
         if (n > 0)
@@ -878,12 +876,7 @@ void RecordSet::Edit()
     m_assigned.assign(m_work.size(), false);
     m_modified = false;
     m_state = DataSetState::Edit;
-    try {
-        readCurrent();
-    } catch (...) {
-        m_state = DataSetState::Browse;
-        throw;
-    }
+    readCurrent();
     notify(Notification::StateChanged);
     notify(Notification::RowValuesChanged);
 }
@@ -906,15 +899,13 @@ void RecordSet::startInsert(bool append)
     if (m_link && m_sortColumn >= 0 && m_link->masterActive())
         m_work[size_t(m_sortColumn)] = m_link->fillValue();
     m_modified = false;
-    const std::exception_ptr readError = readCurrentLater();
+    readCurrent();
     if (append) {
         m_eof = true;
         m_bof = false;
     }
     notify(Notification::StateChanged);
     notify(Notification::RowsChanged);
-    if (readError)
-        std::rethrow_exception(readError);
 }
 
 void RecordSet::resolveWriteTarget()
@@ -923,7 +914,7 @@ void RecordSet::resolveWriteTarget()
         raise(QStringLiteral("Die Datenmenge kann nicht geändert werden, weil ihre Abfrage keine einzelne Tabelle mit 'id' liest"));
 }
 
-void RecordSet::rereadRow(uint32_t row, qint64 id)
+bool RecordSet::rereadRow(uint32_t row, qint64 id)
 {
     QByteArray sql = "SELECT ";
     for (size_t i = 0; i < m_originNames.size(); ++i)
@@ -936,7 +927,7 @@ void RecordSet::rereadRow(uint32_t row, qint64 id)
     if (rc != SQLITE_ROW) {
         if (rc != SQLITE_DONE)
             m_conn.fail(rc);
-        return; // gone meanwhile: keep what was written
+        return false;
     }
     std::vector<int> identity(m_originNames.size());
     for (size_t i = 0; i < identity.size(); ++i)
@@ -944,6 +935,7 @@ void RecordSet::rereadRow(uint32_t row, qint64 id)
     Snapshot one(m_snapshot.columnCount());
     one.appendFromStatement(st, identity);
     m_snapshot.replaceFrom(row, one, 0);
+    return true;
 }
 
 void RecordSet::writeInsert()
@@ -977,12 +969,10 @@ void RecordSet::writeInsert()
     std::vector<Value> values = m_work;
     values[size_t(m_idColumn)] = Value::fromInteger(id);
     const uint32_t row = m_snapshot.append(values);
-    rereadRow(row, id);
+    rereadRow(row, id); // gone meanwhile: keep what was written
     addToGroup(row);
     const int sp = std::clamp(m_pendingPos, 0, int(m_view.size()));
     m_view.insert(m_view.begin() + sp, row);
-    if (sp <= m_limit)
-        ++m_limit;
 }
 
 void RecordSet::writeUpdate()
@@ -1019,17 +1009,8 @@ void RecordSet::writeUpdate()
         if (rc != SQLITE_DONE)
             m_conn.fail(rc);
     }
-    if (sqlite3_changes(m_conn.handle()) == 0) {
-        sqlite3_stmt *probe = m_conn.prepare("SELECT 1 FROM " + quoteIdentifier(m_writeTable) + " WHERE " + idName + " = ?1");
-        StatementReset reset(probe);
-        sqlite3_bind_int64(probe, 1, id);
-        const int rc = sqlite3_step(probe);
-        if (rc == SQLITE_ROW)
-            throw EngineError(QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert. "
-                                             "Die Änderungen wurden nicht gespeichert; bitte abbrechen und neu laden"));
-        throw EngineError(QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm gelöscht. "
-                                         "Die Änderungen wurden nicht gespeichert"));
-    }
+    if (sqlite3_changes(m_conn.handle()) == 0)
+        raiseConflict(id, false);
     const bool keyChanged = m_sortColumn >= 0 && m_assigned[size_t(m_sortColumn)];
     if (keyChanged)
         removeFromGroup(row);
@@ -1037,9 +1018,71 @@ void RecordSet::writeUpdate()
     for (int c = 0; c < m_snapshot.columnCount(); ++c)
         values.push_back(m_assigned[size_t(c)] ? m_work[size_t(c)] : m_snapshot.value(row, c));
     m_snapshot.replace(row, values);
-    rereadRow(row, id);
+    rereadRow(row, id); // gone meanwhile: keep what was written
     if (keyChanged)
         addToGroup(row);
+}
+
+void RecordSet::raiseConflict(qint64 id, bool whileDeleting)
+{
+    sqlite3_stmt *probe = m_conn.prepare("SELECT 1 FROM " + quoteIdentifier(m_writeTable) + " WHERE "
+                                         + quoteIdentifier(m_originNames[size_t(m_idColumn)]) + " = ?1");
+    int rc;
+    {
+        StatementReset reset(probe);
+        sqlite3_bind_int64(probe, 1, id);
+        rc = sqlite3_step(probe);
+    }
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        m_conn.fail(rc);
+    const bool changed = rc == SQLITE_ROW;
+    QString message, question;
+    if (changed && !whileDeleting) {
+        message = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert. "
+                                 "Die Änderungen wurden nicht gespeichert; bitte abbrechen und neu laden");
+        question = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert. "
+                                  "Ihre Änderungen verwerfen und den gespeicherten Stand laden?");
+    } else if (!whileDeleting) {
+        message = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm gelöscht. "
+                                 "Die Änderungen wurden nicht gespeichert");
+        question = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm gelöscht. "
+                                  "Ihre Änderungen verwerfen?");
+    } else if (changed) {
+        message = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert "
+                                 "und deshalb nicht gelöscht");
+        question = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert "
+                                  "und deshalb nicht gelöscht. Den gespeicherten Stand laden?");
+    } else {
+        message = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm gelöscht");
+        question = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm gelöscht. "
+                                  "Aus der Anzeige entfernen?");
+    }
+    throw ConflictError(message, question, [this, id] { reloadAfterConflict(id); });
+}
+
+void RecordSet::reloadAfterConflict(qint64 id)
+{
+    if (!Active())
+        return;
+    Cancel();
+    int pos = -1;
+    for (int p = 0; p < storedCount() && pos < 0; ++p)
+        if (m_snapshot.integer(m_view[size_t(p)], m_idColumn) == id)
+            pos = p;
+    if (pos < 0)
+        return;
+    const uint32_t row = m_view[size_t(pos)];
+    if (m_sortColumn >= 0)
+        removeFromGroup(row);
+    if (!rereadRow(row, id)) {
+        m_snapshot.remove(row);
+        m_view.erase(m_view.begin() + pos);
+    } else if (m_sortColumn >= 0) {
+        // Another program may have moved it under another master: it stays
+        // in view until the next re-read of the view, like any stored row.
+        addToGroup(row);
+    }
+    readAsAWhole(pos, FlagRule::Cleared, false, true);
 }
 
 void RecordSet::leaveEditState()
@@ -1057,6 +1100,8 @@ void RecordSet::Post()
         raise(QStringLiteral("Datenmenge weder im Editier- noch im Einfügemodus"));
     notify(Notification::HandOver);
     notify(Notification::SettleRequest);
+    if (m_beforePost)
+        m_beforePost(*this);
     if (m_state == DataSetState::Insert)
         writeInsert();
     else
@@ -1091,25 +1136,34 @@ void RecordSet::Delete()
     resolveWriteTarget();
     const uint32_t row = rowAtPos(m_cur);
     const qint64 id = m_snapshot.integer(row, m_idColumn);
+    // Only the row as it was read is deleted: a change another program made
+    // since would otherwise be lost without anyone seeing it.
     const QByteArray idName = quoteIdentifier(m_originNames[size_t(m_idColumn)]);
-    sqlite3_stmt *st = m_conn.prepare("DELETE FROM " + quoteIdentifier(m_writeTable) + " WHERE " + idName + " = ?1");
+    QByteArray sql = "DELETE FROM " + quoteIdentifier(m_writeTable) + " WHERE " + idName + " = ?1";
+    for (int c = 0; c < m_snapshot.columnCount(); ++c)
+        if (c != m_idColumn)
+            sql += " AND " + quoteIdentifier(m_originNames[size_t(c)]) + " IS ?" + QByteArray::number(c + 2);
+    sqlite3_stmt *st = m_conn.prepare(sql);
     {
         StatementReset reset(st);
         sqlite3_bind_int64(st, 1, id);
+        for (int c = 0; c < m_snapshot.columnCount(); ++c)
+            if (c != m_idColumn)
+                bindValue(st, c + 2, m_snapshot.value(row, c));
         const int rc = sqlite3_step(st);
         if (rc != SQLITE_DONE)
             m_conn.fail(rc);
     }
     if (sqlite3_changes(m_conn.handle()) == 0)
-        throw EngineError(QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm gelöscht"));
+        raiseConflict(id, true);
     const int sp = storedPos(m_cur);
     removeFromGroup(row);
     m_snapshot.remove(row);
     m_view.erase(m_view.begin() + sp);
-    if (sp < m_limit)
-        --m_limit;
+    // In browse state nothing but the rows changed.
+    const bool wasEditing = m_state != DataSetState::Browse;
     leaveEditState();
-    readAsAWhole(sp, FlagRule::Cleared, true, true);
+    readAsAWhole(sp, FlagRule::Cleared, wasEditing, true);
 }
 
 void RecordSet::Refresh()
@@ -1288,6 +1342,12 @@ void Link::apply(bool force)
         m_detail->setCriterion(c);
         m_detail->First();
     }
+}
+
+void Link::masterClosing()
+{
+    if (m_detail->Active())
+        m_detail->Settle();
 }
 
 void Link::dataEvent(Notification n, Field *field)

@@ -56,6 +56,8 @@ public:
     // and may throw ConversionError; no value reads as 0.
     long double AsFloat() const;
     qint64 AsInteger() const;
+    // Assigned since the edit or insert began (false in browse state).
+    bool Assigned() const;
 
     void setAsString(const QString &text);
     void setAsInteger(qint64 v);
@@ -81,6 +83,9 @@ class DataLink
 public:
     virtual ~DataLink() = default;
     virtual void dataEvent(Notification n, Field *field) = 0;
+    // The set is about to close: a link settles its detail's pending row,
+    // without the set's controls hearing of it.
+    virtual void masterClosing() {}
     // The data source is being destroyed: forget it.
     virtual void sourceDestroyed(DataSource *) {}
 };
@@ -108,6 +113,7 @@ public:
 private:
     friend class RecordSet;
     void notify(Notification n, Field *field);
+    void masterClosing();
 
     QString m_name;
     RecordSet *m_set;
@@ -143,6 +149,10 @@ public:
     void declareField(const QString &name, FieldKind kind, const QString &displayFormat = QString());
     using CalcHandler = std::function<void(RecordSet &)>;
     void setOnCalcFields(CalcHandler handler) { m_onCalc = std::move(handler); }
+    // Runs in Post after the hand-over, before anything is written; what it
+    // throws stops the post and the row stays pending.
+    using PostCheck = std::function<void(RecordSet &)>;
+    void setBeforePost(PostCheck check) { m_beforePost = std::move(check); }
 
     bool Active() const { return m_state != DataSetState::Inactive; }
     void setActive(bool active);
@@ -185,6 +195,12 @@ public:
     // included. Throws like any read when the calculation fails.
     void readRowAt(int pos, const std::function<void()> &body);
 
+    // Why the calculated fields of the row being read (or the current row)
+    // have no value: the calculation's failure, or null when it succeeded.
+    // A row that cannot be calculated stays in view with empty calculated
+    // fields; whoever adds them up asks here.
+    std::exception_ptr CalcError() const;
+
     // Memory held by the snapshot and its indexes (benchmarks report it).
     size_t memoryBytes() const;
 
@@ -216,18 +232,15 @@ private:
     void setCriterion(const Criterion &c);
     const Criterion &criterion() const { return m_criterion; }
 
-    int storedCount() const { return int(m_view.size()) < m_limit ? int(m_view.size()) : m_limit; }
+    int storedCount() const { return int(m_view.size()); }
     bool hasPending() const { return m_state == DataSetState::Insert; }
     uint32_t rowAtPos(int pos) const; // snapshot row of a stored view position
     int storedPos(int pos) const;     // view position without the pending row
 
-    // Reads a row: computes its calculated fields into `calc`. On a failure the
-    // row and those after it leave the view.
-    void computeCalc(int pos, std::vector<std::optional<double>> &calc);
-    void readCurrent();           // calc of the current row; may throw
-    // The same, handing back a failure for the caller to raise once it has
-    // told the controls what changed.
-    std::exception_ptr readCurrentLater();
+    // Reads a row: computes its calculated fields into `calc`; a failure
+    // leaves them empty and is handed back.
+    std::exception_ptr computeCalc(int pos, std::vector<std::optional<double>> &calc);
+    void readCurrent(); // calc of the current row, its failure kept in m_calcError
     void readWhole(int targetPos); // a re-read as a whole at a target position
     // Bof/Eof after a read as a whole: First and opening, Last, or the others.
     enum class FlagRule { AtFirst, AtLast, Cleared };
@@ -241,8 +254,12 @@ private:
     void leaveEditState(); // back to browse, the working copy dropped
     void writeInsert();
     void writeUpdate();
-    void rereadRow(uint32_t row, qint64 id);
+    // Reads the row's stored values again; false when it is gone from the table.
+    bool rereadRow(uint32_t row, qint64 id);
     void resolveWriteTarget();
+    // The row with this id was changed or deleted by another program.
+    [[noreturn]] void raiseConflict(qint64 id, bool whileDeleting);
+    void reloadAfterConflict(qint64 id);
 
     QString m_name;
     Connection &m_conn;
@@ -255,6 +272,7 @@ private:
     std::vector<std::unique_ptr<Field>> m_fields;
     int m_calcCount = 0;
     CalcHandler m_onCalc;
+    PostCheck m_beforePost;
 
     // Source columns of the stored fields.
     std::vector<QByteArray> m_columnNames; // per snapshot column
@@ -264,7 +282,6 @@ private:
 
     Snapshot m_snapshot;
     std::vector<uint32_t, LargeAllocator<uint32_t>> m_view; // snapshot rows in view order
-    int m_limit = 0;              // rows of m_view that could be read
     int m_cur = -1;
     bool m_bof = true, m_eof = true;
     bool m_modified = false;
@@ -273,10 +290,12 @@ private:
     std::vector<Value> m_work;
     std::vector<bool> m_assigned;
     std::vector<std::optional<double>> m_calc;
+    std::exception_ptr m_calcError;
 
     // Rows read for a reader without moving.
     int m_readingPos = -1;
     std::vector<std::optional<double>> m_readingCalc;
+    std::exception_ptr m_readingCalcError;
 
     // Link: the detail's sort field, its groups and the criterion in force.
     Link *m_link = nullptr;
@@ -298,6 +317,7 @@ public:
     ~Link() override;
 
     void dataEvent(Notification n, Field *field) override;
+    void masterClosing() override;
     // The criterion the master's current row asks for.
     RecordSet::Criterion wanted() const;
     // The value a new detail row gets in its detail field.

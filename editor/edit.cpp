@@ -5,6 +5,8 @@
 #include "data/controls/dbnavigator.h"
 #include "data/controls/dbtext.h"
 #include "data/database.h"
+#include "data/errors.h"
+#include "data/lineamount.h"
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
@@ -168,7 +170,7 @@ void Teditrechnung::Button2Click()
     lines.First();
     while (!lines.Eof()) {
         // Added in extended precision, kept as a double after every line.
-        net = double(static_cast<long double>(net) + lines.FieldByName(QStringLiteral("summerechn"))->AsFloat());
+        net = double(static_cast<long double>(net) + amountForSum(lines));
         lines.Next();
     }
     const double tax = double(static_cast<long double>(net) / 10);
@@ -193,6 +195,8 @@ void Teditrechnung::SpeedButton3Click()
     lines.Append();
     // The tax comes out of the gross amount in extended precision, without a stop at double.
     const long double net = textToFloat(zahl->text()) / 1.1L;
+    if (!isValidAmount(net))
+        throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(zahl->text()));
     lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(unitPriceText(net));
     lines.Post();
 }

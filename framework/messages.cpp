@@ -100,6 +100,12 @@ bool ask(BoxRequest::Kind kind, const QString &title, const QString &text)
         b.oneButton(QStringLiteral("OK"));
         return b.run();
     }
+    case BoxRequest::ConflictQuestion: {
+        Box b(QMessageBox::Critical, title, text, parent);
+        b.twoButtons(QStringLiteral("&Ja"), QMessageBox::YesRole, QStringLiteral("&Nein"),
+                     QMessageBox::NoRole);
+        return b.run();
+    }
     case BoxRequest::Confirm: {
         Box b(QMessageBox::Question, title, text, parent);
         b.twoButtons(QStringLiteral("&Ja"), QMessageBox::YesRole, QStringLiteral("&Nein"),
@@ -170,6 +176,19 @@ void framework_detail::reportError(const QString &message) noexcept
     } catch (...) {
         // Nothing is left to tell the user with; the event loop must go on.
     }
+}
+
+bool framework_detail::resolveConflict(const ConflictError &e) noexcept
+{
+    bool discard = false;
+    try {
+        discard = ask(BoxRequest::ConflictQuestion, applicationTitle(), e.question());
+    } catch (...) {
+        return false;
+    }
+    if (!discard)
+        return false;
+    return guarded([&] { e.discard(); });
 }
 
 QString startupErrorText(const QString &kind, const QString &module, const void *address,

@@ -12,7 +12,9 @@
 
 struct BoxRequest
 {
-    enum Kind { Error, Confirm, ConfirmOkCancel, Plain, StartupError } kind;
+    // ConflictQuestion: error icon, "&Ja" and "&Nein", for a row another
+    // program changed; the answer says whether to drop the pending work.
+    enum Kind { Error, Confirm, ConfirmOkCancel, Plain, StartupError, ConflictQuestion } kind;
     QString title;
     QString text; // exactly as the box would show it
 };
@@ -39,21 +41,34 @@ bool confirmOkCancel(const QString &text);
 // No icon, one "OK", titled with the program's name.
 void showMessage(const QString &text);
 
+// How a guarded handler ended.
+enum class GuardOutcome {
+    Done,      // ran to its end
+    Failed,    // an error box was shown
+    Discarded, // a conflict with another program: the user dropped the pending row
+};
+
 namespace framework_detail {
 // Shows the error box and swallows whatever showing it may throw, because it
 // runs inside the catch blocks of guarded().
 void reportError(const QString &message) noexcept;
+// Asks the conflict's question; on "&Ja" drops the pending row and shows the
+// stored state. True when it was dropped.
+bool resolveConflict(const ConflictError &e) noexcept;
 }
 
 // Every event handler body runs through this: Qt cannot carry an exception
 // through its event loop, so anything thrown ends here as one error box.
-// Returns true when f ran to its end.
 template <class F>
-bool guarded(F &&f) noexcept
+GuardOutcome guardedOutcome(F &&f) noexcept
 {
     try {
         std::forward<F>(f)();
-        return true;
+        return GuardOutcome::Done;
+    } catch (const ConflictError &e) {
+        // The one error a user could not get past by correcting what was
+        // typed: it offers the way out.
+        return framework_detail::resolveConflict(e) ? GuardOutcome::Discarded : GuardOutcome::Failed;
     } catch (const AppError &e) {
         framework_detail::reportError(e.message());
     } catch (const std::exception &e) {
@@ -61,7 +76,14 @@ bool guarded(F &&f) noexcept
     } catch (...) {
         framework_detail::reportError(QStringLiteral("Unbekannter Fehler"));
     }
-    return false;
+    return GuardOutcome::Failed;
+}
+
+// The same; true when f ran to its end.
+template <class F>
+bool guarded(F &&f) noexcept
+{
+    return guardedOutcome(std::forward<F>(f)) == GuardOutcome::Done;
 }
 
 // For an error that stops the program before or while it starts: an

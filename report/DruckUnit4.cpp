@@ -3,6 +3,7 @@
 #include "app/texts.h"
 #include "data/amount.h"
 #include "data/database.h"
+#include "data/lineamount.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
 
@@ -211,7 +212,7 @@ void TFRMDruck::DetailBand1AfterPrint(Band &, bool)
 {
     // Added in extended precision and stored back as doubles after every
     // line, as the editor's totals are, so both show the same figures.
-    const long double amount = m_data.rechnungstabelle.FieldByName(QStringLiteral("summerechn"))->AsFloat();
+    const long double amount = amountForSum(m_data.rechnungstabelle);
     RunningTotal = double(static_cast<long double>(RunningTotal) + amount);
     RunningTax = double(static_cast<long double>(RunningTotal) / 10);
     RunningGross = double(static_cast<long double>(RunningTotal) + static_cast<long double>(RunningTax));

@@ -94,6 +94,7 @@ private Q_SLOTS:
     void secondOpeningRerunsTheEmptyPattern();
     void closeBoxLeavesTheNarrowedList();
     void searchStoresAPendingCustomerFirst();
+    void searchKeepsAPendingCustomerThatCannotBeStored_data();
     void searchKeepsAPendingCustomerThatCannotBeStored();
     void addChangeFindAndTheFileHoldsIt();
     void okChoosesAPendingNewCustomerOnceStored();
@@ -368,8 +369,16 @@ void TestDialogs::searchStoresAPendingCustomerFirst()
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Gartencenter Neu'")), QStringLiteral("1"));
 }
 
+void TestDialogs::searchKeepsAPendingCustomerThatCannotBeStored_data()
+{
+    QTest::addColumn<bool>("discard");
+    QTest::newRow("Nein keeps the typed change") << false;
+    QTest::newRow("Ja drops it; the search goes on") << true;
+}
+
 void TestDialogs::searchKeepsAPendingCustomerThatCannotBeStored()
 {
+    QFETCH(bool, discard);
     Dialogs d;
     QVERIFY(d.active);
     d.openEdit(false, [&] {
@@ -377,14 +386,23 @@ void TestDialogs::searchKeepsAPendingCustomerThatCannotBeStored()
         QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton);
     });
     d.db.exec(QStringLiteral("UPDATE kunde SET name2 = 'Anderer' WHERE id = 1"));
-    Boxes boxes;
+    Boxes boxes({discard});
     d.openSearch([&] {
         QTest::keyClicks(d.find()->search, QStringLiteral("B"));
-        QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
-        // The search did not run: the customer set still holds the pending row.
-        QCOMPARE(d.customers().SQL(), QStringLiteral("SELECT * FROM kunde"));
-        QCOMPARE(d.customers().State(), DataSetState::Edit);
-        QCOMPARE(text(d.customers(), "name2"), QStringLiteral("Arno Arnold jun."));
+        QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::ConflictQuestion});
+        if (!discard) {
+            // The search did not run: the customer set still holds the pending row.
+            QCOMPARE(d.customers().SQL(), QStringLiteral("SELECT * FROM kunde"));
+            QCOMPARE(d.customers().State(), DataSetState::Edit);
+            QCOMPARE(text(d.customers(), "name2"), QStringLiteral("Arno Arnold jun."));
+        } else {
+            QCOMPARE(d.customers().State(), DataSetState::Browse);
+            QCOMPARE(text(d.customers(), "name2"), QStringLiteral("Anderer"));
+            // The next key searches without asking again.
+            QTest::keyClicks(d.find()->search, QStringLiteral("r"));
+            QCOMPARE(boxes.asked.size(), 1);
+            QVERIFY(d.customers().SQL().contains(QStringLiteral("'%Br%'")));
+        }
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT name2 FROM kunde WHERE id = 1")), QStringLiteral("Anderer"));
 }

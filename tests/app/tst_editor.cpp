@@ -77,6 +77,9 @@ private Q_SLOTS:
     void totals();
     void totalsStoreAChangedLineFirst();
     void unreadableLineKeepsTheTotals();
+    void badNumberTypedIntoTheGridIsNotStored();
+    void deductionRefusesAGrossAmountBeyondAnyAmount_data();
+    void deductionRefusesAGrossAmountBeyondAnyAmount();
     void unitPriceText_data();
     void unitPriceText();
     void deduction_data();
@@ -237,9 +240,77 @@ void TestEditor::unreadableLineKeepsTheTotals()
         QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
         QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
     });
-    QVERIFY(!boxes.asked.isEmpty());
-    QCOMPARE(boxes.asked.last(), QStringLiteral("tst_editor|'1.234,50' ist kein gültiger Gleitkommawert."));
+    // Bruno's second line is named, and the grid stands on it to be corrected.
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_editor|Zeile 2: '1.234,50' ist kein gültiger Gleitkommawert.")});
     QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
+    QCOMPARE(text(d.lines(), "beschreibung"), QStringLiteral("Kaputt"));
+    QCOMPARE(d.e()->DBGrid2->currentIndex().row(), 1);
+}
+
+void TestEditor::badNumberTypedIntoTheGridIsNotStored()
+{
+    Editor d;
+    QVERIFY(d.active);
+    Boxes boxes;
+    d.byMenu([&] {
+        DBGrid *grid = d.e()->DBGrid2;
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Insert);
+        auto typeCell = [&](int column, const QString &text) {
+            grid->setCurrentColumn(column);
+            QTest::keyClick(grid, text.at(0).toLatin1());
+            QVERIFY(grid->cellEditor());
+            QTest::keyClicks(grid->cellEditor(), text.mid(1));
+            QTest::keyClick(grid->cellEditor(), Qt::Key_Return);
+        };
+        typeCell(0, QStringLiteral("F"));
+        typeCell(1, QStringLiteral("NaN"));
+        typeCell(2, QStringLiteral("2,00"));
+        boxes.asked.clear();
+        // Leaving the line tries to store it: refused, and nothing is lost.
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_editor|'NaN' ist kein gültiger Gleitkommawert.")});
+        QCOMPARE(d.lines().State(), DataSetState::Insert);
+        QCOMPARE(text(d.lines(), "anzahl"), QStringLiteral("NaN"));
+        QCOMPARE(grid->model()->index(grid->currentIndex().row(), 1).data().toString(), QStringLiteral("NaN"));
+        // The totals cannot pass it either.
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(boxes.asked.size(), 2);
+        QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
+        // Corrected, it is stored and counted.
+        typeCell(1, QStringLiteral("3"));
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(boxes.asked.size(), 2);
+        QCOMPARE(d.totals().value(0), QStringLiteral("106,00"));
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE anzahl = 'NaN'")), QStringLiteral("0"));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT anzahl || '|' || einzelpreis FROM rechnung2004 WHERE beschreibung = 'F'")),
+             QStringLiteral("3|2,00"));
+}
+
+void TestEditor::deductionRefusesAGrossAmountBeyondAnyAmount_data()
+{
+    QTest::addColumn<QString>("gross");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("1e308") << "1e308" << "'1e308' ergibt keinen gültigen Betrag.";
+    QTest::newRow("10^15 net after the tax") << "1,1e15" << "'1,1e15' ergibt keinen gültigen Betrag.";
+    QTest::newRow("beyond a double") << "1e400" << "'1e400' ergibt keinen gültigen Betrag.";
+}
+
+void TestEditor::deductionRefusesAGrossAmountBeyondAnyAmount()
+{
+    QFETCH(QString, gross);
+    QFETCH(QString, message);
+    Editor d;
+    Boxes boxes;
+    d.byMenu([&] {
+        d.e()->zahl->setText(gross);
+        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_editor|") + message});
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
 }
 
 void TestEditor::unitPriceText_data()

@@ -4,6 +4,7 @@
 #include "data/amount.h"
 #include "data/database.h"
 #include "data/errors.h"
+#include "data/lineamount.h"
 #include "testdb.h"
 
 #include <QFile>
@@ -90,7 +91,9 @@ private Q_SLOTS:
     void refreshRereadsStoredValues();
     void lineAmount_data();
     void lineAmount();
-    void failingLineEndsTheRead();
+    void unreadableLineStaysInViewAndCanBeCorrected();
+    void badNumberIsNeverStored_data();
+    void badNumberIsNeverStored();
     void failingAssignmentKeepsTheText();
     void fieldKindChecks_data();
     void fieldKindChecks();
@@ -108,6 +111,13 @@ private Q_SLOTS:
     void refreshAfterDeleteInALinkedSet();
     void headerEditKeepsTheLineCurrentFromStartUp();
     void everyControlHearsANotificationThatFails();
+    void closingTellsItsControlsOnlyThatItClosed();
+    void closingKeepsTheMasterOpenWhenADetailCannotBeStored();
+    void deleteInBrowseStateSendsNoStateChange();
+    void conflictOnPostCanBeDiscarded_data();
+    void conflictOnPostCanBeDiscarded();
+    void deleteOfARowAnotherProgramChanged_data();
+    void deleteOfARowAnotherProgramChanged();
 };
 
 void TestRecordSet::startupFollowsLinks()
@@ -545,8 +555,9 @@ void TestRecordSet::lineAmount()
     QCOMPARE(d.rechnungstabelle.FieldByName(QStringLiteral("mitmwst"))->DisplayText(), QString());
 }
 
-void TestRecordSet::failingLineEndsTheRead()
+void TestRecordSet::unreadableLineStaysInViewAndCanBeCorrected()
 {
+    // Another program wrote a price the plain conversion rejects.
     testdb::Fixture db(QStringLiteral(R"(
 INSERT INTO kunde (id, name) VALUES (1, 'a');
 INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('1', '1');
@@ -556,25 +567,108 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VA
     d.open(db.file());
     RecordSet &lines = d.rechnungstabelle;
     QCOMPARE(lines.RecordCount(), 3);
-    QCOMPARE(errorOf([&] { lines.Next(); }), QStringLiteral("'1.234,50' ist kein gültiger Gleitkommawert"));
-    // The row read before stays current; the failing row is not added.
-    QCOMPARE(str(lines, "beschreibung"), QStringLiteral("gut"));
-    QCOMPARE(lines.RecordCount(), 1);
-    // A read as a whole starts afresh; the failing row fails again whenever it is read.
-    lines.Last();
+    QCOMPARE(amountForSum(lines), 2.0L);
+    // Reading it is no error: it shows its text and an empty amount.
+    QCOMPARE(errorOf([&] { lines.Next(); }), QString());
+    QCOMPARE(str(lines, "beschreibung"), QStringLiteral("schlecht"));
+    QCOMPARE(str(lines, "einzelpreis"), QStringLiteral("1.234,50"));
+    QCOMPARE(lines.FieldByName(QStringLiteral("summerechn"))->DisplayText(), QString());
+    QVERIFY(lines.CalcError());
+    // A sum stops there, naming the line.
+    QCOMPARE(errorOf([&] { amountForSum(lines); }), QStringLiteral("Zeile 2: '1.234,50' ist kein gültiger Gleitkommawert"));
+    lines.Next();
     QCOMPARE(str(lines, "beschreibung"), QStringLiteral("danach"));
-    QCOMPARE(errorOf([&] { lines.Prior(); }), QStringLiteral("'1.234,50' ist kein gültiger Gleitkommawert"));
-    QCOMPARE(str(lines, "beschreibung"), QStringLiteral("danach"));
-    QCOMPARE(errorOf([&] { lines.First(); }), QString());
-    QCOMPARE(lines.RecordCount(), 3);
+    QVERIFY(!lines.CalcError());
 
-    // A set whose first row fails opens and shows nothing.
+    // The text can be corrected in place.
+    lines.Prior();
+    lines.Edit();
+    QCOMPARE(lines.State(), DataSetState::Edit);
+    lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("1234,50"));
+    lines.Post();
+    QCOMPARE(lines.FieldByName(QStringLiteral("summerechn"))->DisplayText(), QStringLiteral("1.234,50"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT einzelpreis FROM rechnung2004 WHERE beschreibung = 'schlecht'")),
+             QStringLiteral("1234,50"));
+
+    // A first row that cannot be read: the set opens with every row.
     db.exec(QStringLiteral("UPDATE rechnung2004 SET einzelpreis = '  ' WHERE beschreibung = 'gut';"));
     lines.Close();
-    QCOMPARE(errorOf([&] { lines.Open(); }), QStringLiteral("'  ' ist kein gültiger Gleitkommawert"));
-    QVERIFY(lines.Active());
-    QVERIFY(lines.IsEmpty());
-    QVERIFY(lines.Bof() && lines.Eof());
+    QCOMPARE(errorOf([&] { lines.Open(); }), QString());
+    QCOMPARE(lines.RecordCount(), 3);
+    QCOMPARE(errorOf([&] { amountForSum(lines); }), QStringLiteral("Zeile 1: '  ' ist kein gültiger Gleitkommawert"));
+
+    // An edit that leaves the numbers alone is not held up by them.
+    lines.Edit();
+    lines.FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("Gut"));
+    lines.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT beschreibung FROM rechnung2004 WHERE einzelpreis = '  '")), QStringLiteral("Gut"));
+}
+
+void TestRecordSet::badNumberIsNeverStored_data()
+{
+    QTest::addColumn<QString>("quantity");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("error"); // "" = stored
+    const QString notANumber = QStringLiteral("'%1' ist kein gültiger Gleitkommawert");
+    const QString noAmount = QStringLiteral("'%1' ergibt keinen gültigen Betrag");
+    QTest::newRow("NaN") << "NaN" << "2,00" << notANumber.arg(QStringLiteral("NaN"));
+    QTest::newRow("inf price") << "1" << "inf" << notANumber.arg(QStringLiteral("inf"));
+    QTest::newRow("two separators") << "1,2,3" << "2,00" << notANumber.arg(QStringLiteral("1,2,3"));
+    QTest::newRow("arabic-indic digits") << QStringLiteral("١٢٣") << "2,00" << notANumber.arg(QStringLiteral("١٢٣"));
+    QTest::newRow("thousands separator") << "1" << "1.000,00" << notANumber.arg(QStringLiteral("1.000,00"));
+    QTest::newRow("hexadecimal") << "0x10" << "2,00" << notANumber.arg(QStringLiteral("0x10"));
+    QTest::newRow("unit after the number") << "1" << "5 Stk" << notANumber.arg(QStringLiteral("5 Stk"));
+    // Not needed for an amount yet, but it will be once a price is typed.
+    QTest::newRow("quantity without price") << "NaN" << "" << notANumber.arg(QStringLiteral("NaN"));
+    QTest::newRow("price without quantity") << "" << "x" << notANumber.arg(QStringLiteral("x"));
+    QTest::newRow("product overflows") << "1e308" << "2,00" << noAmount.arg(QStringLiteral("1e308"));
+    QTest::newRow("price beyond a double") << "1" << "1e400" << noAmount.arg(QStringLiteral("1e400"));
+    QTest::newRow("zero times a price beyond a double") << "0" << "1e400" << noAmount.arg(QStringLiteral("1e400"));
+    QTest::newRow("exponent beyond any number") << "1" << "1e5000" << notANumber.arg(QStringLiteral("1e5000"));
+    QTest::newRow("amount of 10^15") << "1000" << "1e12" << noAmount.arg(QStringLiteral("1e12"));
+    QTest::newRow("negative 10^15") << "-1e15" << "1" << noAmount.arg(QStringLiteral("-1e15"));
+    QTest::newRow("just below 10^15") << "10" << "99999999999999,9" << "";
+    QTest::newRow("plain line") << "3" << "2,50" << "";
+}
+
+void TestRecordSet::badNumberIsNeverStored()
+{
+    QFETCH(QString, quantity);
+    QFETCH(QString, price);
+    QFETCH(QString, error);
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    RecordSet &lines = d.rechnungstabelle;
+    const QString before = db.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004"));
+    lines.Append();
+    lines.FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("F"));
+    // Typing the texts may already show the error; the texts stay all the same.
+    errorOf([&] { lines.FieldByName(QStringLiteral("anzahl"))->setAsString(quantity); });
+    errorOf([&] { lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(price); });
+    QCOMPARE(errorOf([&] { lines.Post(); }), error);
+    if (!error.isEmpty()) {
+        QCOMPARE(lines.State(), DataSetState::Insert);
+        QCOMPARE(str(lines, "anzahl"), quantity);
+        QCOMPARE(str(lines, "einzelpreis"), price);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), before);
+        // A move settles by posting: it fails the same way and loses nothing.
+        QCOMPARE(errorOf([&] { lines.First(); }), error);
+        QCOMPARE(lines.State(), DataSetState::Insert);
+        lines.Cancel();
+        QCOMPARE(lines.RecordCount(), 2);
+        // Changing a stored line to the bad text fails alike.
+        lines.Edit();
+        errorOf([&] { lines.FieldByName(QStringLiteral("anzahl"))->setAsString(quantity); });
+        errorOf([&] { lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(price); });
+        QCOMPARE(errorOf([&] { lines.Post(); }), error);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT anzahl || '|' || einzelpreis FROM rechnung2004 WHERE id = 1")), QStringLiteral("4|2,5"));
+    } else {
+        QCOMPARE(lines.State(), DataSetState::Browse);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT anzahl || '|' || einzelpreis FROM rechnung2004 WHERE beschreibung = 'F'")),
+                 quantity + QLatin1Char('|') + price);
+        QVERIFY(!lines.CalcError());
+    }
 }
 
 void TestRecordSet::failingAssignmentKeepsTheText()
@@ -871,14 +965,160 @@ void TestRecordSet::headerEditKeepsTheLineCurrentFromStartUp()
 
 void TestRecordSet::everyControlHearsANotificationThatFails()
 {
-    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral("UPDATE rechnung2004 SET anzahl = 'x' WHERE rechnungsnummer = '7';"));
+    testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    // Attached after the link: it must still hear of the move.
+    // A listener that fails on a move, attached before another one.
+    struct Failing : DataLink
+    {
+        void dataEvent(Notification n, Field *) override
+        {
+            if (n == Notification::RowMoved)
+                throw EngineError(QStringLiteral("kaputt"));
+        }
+    } failing;
+    d.test.attach(&failing);
     Recorder r(&d.test);
-    QCOMPARE(errorOf([&] { d.new_.Next(); }), QStringLiteral("'x' ist kein gültiger Gleitkommawert"));
+    QCOMPARE(errorOf([&] { d.new_.Next(); }), QStringLiteral("kaputt"));
+    d.test.detach(&failing);
     QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
     QVERIFY(r.events.contains(QStringLiteral("3")));
+    // The link heard it too: the headers follow Bruno.
+    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("7"));
+}
+
+void TestRecordSet::closingTellsItsControlsOnlyThatItClosed()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungsdetailstabelle.Edit();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004"));
+    Recorder customers(&d.test);
+    d.new_.Close();
+    QCOMPARE(customers.events, QStringList{QStringLiteral("1")});
+    // The detail settled all the same: its typed change is stored.
+    QCOMPARE(db.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("09.09.2004"));
+    QCOMPARE(d.rechnungsdetailstabelle.State(), DataSetState::Browse);
+}
+
+void TestRecordSet::closingKeepsTheMasterOpenWhenADetailCannotBeStored()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungstabelle.Edit();
+    errorOf([&] { d.rechnungstabelle.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("viele")); });
+    QCOMPARE(errorOf([&] { d.rechnungsdetailstabelle.Close(); }), QStringLiteral("'viele' ist kein gültiger Gleitkommawert"));
+    QVERIFY(d.rechnungsdetailstabelle.Active());
+    QCOMPARE(d.rechnungstabelle.State(), DataSetState::Edit);
+    QCOMPARE(str(d.rechnungstabelle, "anzahl"), QStringLiteral("viele"));
+}
+
+void TestRecordSet::deleteInBrowseStateSendsNoStateChange()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    Recorder r(&d.test);
+    d.new_.Last();
+    r.events.clear();
+    d.new_.Delete();
+    QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("2")}));
+    // In edit state the state does change.
+    d.new_.Edit();
+    r.events.clear();
+    d.new_.Delete();
+    QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("1"), QStringLiteral("2")}));
+}
+
+void TestRecordSet::conflictOnPostCanBeDiscarded_data()
+{
+    QTest::addColumn<QString>("otherProgram");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("namesAfter");
+    QTest::newRow("changed") << "UPDATE kunde SET name = 'Anders' WHERE id = 2"
+                             << "Der Datensatz wurde inzwischen von einem anderen Programm geändert. "
+                                "Ihre Änderungen verwerfen und den gespeicherten Stand laden?"
+                             << QStringList{QStringLiteral("Anna"), QStringLiteral("Anders"), QStringLiteral("Carla")};
+    QTest::newRow("deleted") << "DELETE FROM kunde WHERE id = 2"
+                             << "Der Datensatz wurde inzwischen von einem anderen Programm gelöscht. Ihre Änderungen verwerfen?"
+                             << QStringList{QStringLiteral("Anna"), QStringLiteral("Carla")};
+}
+
+void TestRecordSet::conflictOnPostCanBeDiscarded()
+{
+    QFETCH(QString, otherProgram);
+    QFETCH(QString, question);
+    QFETCH(QStringList, namesAfter);
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Next(); // Bruno
+    d.new_.Edit();
+    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
+    db.exec(otherProgram);
+    try {
+        d.new_.Next();
+        QFAIL("the move stored over another program's change");
+    } catch (const ConflictError &e) {
+        QCOMPARE(e.question(), question);
+        QCOMPARE(d.new_.State(), DataSetState::Edit); // nothing dropped before the user says so
+        e.discard();
+    }
+    QCOMPARE(d.new_.State(), DataSetState::Browse);
+    QStringList names;
+    for (d.new_.First(); !d.new_.Eof(); d.new_.Next())
+        names << str(d.new_, "name");
+    QCOMPARE(names, namesAfter);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Meins'")), QStringLiteral("0"));
+}
+
+void TestRecordSet::deleteOfARowAnotherProgramChanged_data()
+{
+    QTest::addColumn<QString>("otherProgram");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QStringList>("afterDiscard");
+    QTest::newRow("changed") << "UPDATE kunde SET adresse = 'Neu 5' WHERE id = 2"
+                             << "Der Datensatz wurde inzwischen von einem anderen Programm geändert und deshalb nicht gelöscht"
+                             << "Neu 5" << QStringList{QStringLiteral("Anna"), QStringLiteral("Bruno"), QStringLiteral("Carla")};
+    QTest::newRow("deleted") << "DELETE FROM kunde WHERE id = 2"
+                             << "Der Datensatz wurde inzwischen von einem anderen Programm gelöscht"
+                             << "" << QStringList{QStringLiteral("Anna"), QStringLiteral("Carla")};
+}
+
+void TestRecordSet::deleteOfARowAnotherProgramChanged()
+{
+    QFETCH(QString, otherProgram);
+    QFETCH(QString, error);
+    QFETCH(QString, stored);
+    QFETCH(QStringList, afterDiscard);
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.new_.Next(); // Bruno
+    db.exec(otherProgram);
+    std::function<void()> discard;
+    try {
+        d.new_.Delete();
+    } catch (const ConflictError &e) {
+        QCOMPARE(e.message(), error);
+        discard = [e] { e.discard(); };
+    }
+    QVERIFY(discard);
+    // The other program's row is still there as it wrote it, and still shown.
+    QCOMPARE(db.scalar(QStringLiteral("SELECT adresse FROM kunde WHERE id = 2")), stored);
+    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    discard();
+    QStringList names;
+    for (d.new_.First(); !d.new_.Eof(); d.new_.Next())
+        names << str(d.new_, "name");
+    QCOMPARE(names, afterDiscard);
+    if (!stored.isEmpty()) {
+        QVERIFY(d.new_.Locate(QStringLiteral("id"), 2));
+        QCOMPARE(str(d.new_, "adresse"), stored);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordSet)

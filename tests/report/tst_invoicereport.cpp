@@ -494,7 +494,8 @@ private Q_SLOTS:
         Invoice inv({{"Rosen", "4", "2,5"}, {"Kaputt", "1", "abc"}, {"Erde", "1", "3"}});
         const RunResult r = inv.run();
         QCOMPARE(r.end, RunEnd::Failed);
-        QCOMPARE(r.error, QStringLiteral("'abc' ist kein gültiger Gleitkommawert"));
+        // The second line of the invoice is the one to correct.
+        QCOMPARE(r.error, QStringLiteral("Zeile 2: 'abc' ist kein gültiger Gleitkommawert"));
         // The page so far: title and the first row, no summary, no footer.
         QCOMPARE(r.pages.size(), size_t(1));
         const Page &page = *r.pages.front();
@@ -508,7 +509,7 @@ private Q_SLOTS:
         int shown = -1;
         previewThen(*inv.druck, [&](PreviewWindow &w) { shown = w.pageCount(); });
         QCOMPARE(shown, 1);
-        QCOMPARE(boxes.texts, QStringList{QStringLiteral("'abc' ist kein gültiger Gleitkommawert.")});
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("Zeile 2: 'abc' ist kein gültiger Gleitkommawert.")});
     }
 
     void lineSetLeftOnItsLastRow()
