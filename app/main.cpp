@@ -297,6 +297,6 @@ void Tfrmmain::SpeedButton5Click()
 {
     RecordSet &q = nrquery();
     q.setActive(false);
-    q.setSQL(LastNumberSql);
+    q.setSQL(m_data->lastNumberStatement());
     q.setActive(true);
 }

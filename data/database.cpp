@@ -3,14 +3,12 @@
 #include "errors.h"
 #include "lineamount.h"
 
+#include <algorithm>
 #include <exception>
 
-const YearTables *findYear(int year)
+QString lastNumberSql(int year)
 {
-    for (const YearTables &y : KnownYears)
-        if (y.year == year)
-            return &y;
-    return nullptr;
+    return QStringLiteral("select * from %1 order by id desc").arg(tablesOfYear(year).headerTable);
 }
 
 InvoiceData::InvoiceData()
@@ -23,12 +21,12 @@ InvoiceData::InvoiceData()
 
     kundentabelle.setTableName(QStringLiteral("kunde"));
 
-    rechnungsdetailstabelle.setTableName(QString::fromLatin1(KnownYears[0].headerTable));
+    rechnungsdetailstabelle.setTableName(tablesOfYear(ClassicStartYear).headerTable);
     rechnungsdetailstabelle.declareField(QStringLiteral("id"), FieldKind::AutoInc);
     for (const char *name : {"nr", "datum", "bezahlung", "kundennummer", "bestimmungsort"})
         rechnungsdetailstabelle.declareField(QString::fromLatin1(name), FieldKind::Text);
 
-    rechnungstabelle.setTableName(QString::fromLatin1(KnownYears[0].lineTable));
+    rechnungstabelle.setTableName(tablesOfYear(ClassicStartYear).lineTable);
     rechnungstabelle.declareField(QStringLiteral("id"), FieldKind::AutoInc);
     for (const char *name : {"rechnungsnummer", "beschreibung", "anzahl", "einzelpreis", "summe"})
         rechnungstabelle.declareField(QString::fromLatin1(name), FieldKind::Text);
@@ -37,12 +35,29 @@ InvoiceData::InvoiceData()
     rechnungstabelle.setOnCalcFields(rechnungstabelleCalcFields);
     rechnungstabelle.setBeforePost(checkLineBeforePost);
 
-    nrquery.setSQL(LastNumberSql);
+    nrquery.setSQL(lastNumberSql(ClassicStartYear));
+    findYears();
+}
+
+void InvoiceData::findYears()
+{
+    const std::vector<YearTables> found = connection.isOpen() ? ::findYears(connection.handle()) : std::vector<YearTables>();
+    m_newestYear = found.empty() ? ClassicStartYear : found.front().year;
+    m_years = found;
+    for (int year : ClassicYears)
+        if (std::none_of(found.begin(), found.end(), [&](const YearTables &y) { return y.year == year; }))
+            m_years.push_back(tablesOfYear(year));
+    std::sort(m_years.begin(), m_years.end(), [](const YearTables &a, const YearTables &b) { return a.year > b.year; });
 }
 
 void InvoiceData::open(const QString &fileName)
 {
     connection.open(fileName);
+    findYears();
+    m_year = m_newestYear;
+    rechnungsdetailstabelle.setTableName(tablesOfYear(m_year).headerTable);
+    rechnungstabelle.setTableName(tablesOfYear(m_year).lineTable);
+    nrquery.setSQL(lastNumberStatement());
     for (RecordSet *rs : {&kundentabelle, &rechnungsdetailstabelle, &rechnungstabelle, &new_})
         rs->Open();
 }
@@ -56,8 +71,8 @@ void InvoiceData::settleAll()
 
 void InvoiceData::setYear(int year)
 {
-    const YearTables *y = findYear(year);
-    if (!y)
+    const auto y = std::find_if(m_years.begin(), m_years.end(), [&](const YearTables &t) { return t.year == year; });
+    if (y == m_years.end())
         throw EngineError(QStringLiteral("Für das Jahr %1 gibt es keine Tabellen").arg(year));
     // Store or drop what is pending before the sets close: closing would discard it.
     for (RecordSet *rs : {&rechnungstabelle, &rechnungsdetailstabelle})
@@ -65,11 +80,21 @@ void InvoiceData::setYear(int year)
             rs->Settle();
     m_year = year;
     rechnungsdetailstabelle.Close();
-    rechnungsdetailstabelle.setTableName(QString::fromLatin1(y->headerTable));
+    rechnungsdetailstabelle.setTableName(y->headerTable);
     rechnungsdetailstabelle.Open();
     rechnungstabelle.Close();
-    rechnungstabelle.setTableName(QString::fromLatin1(y->lineTable));
+    rechnungstabelle.setTableName(y->lineTable);
     rechnungstabelle.Open();
+}
+
+void InvoiceData::addYear(int year)
+{
+    for (RecordSet *rs : {&rechnungstabelle, &rechnungsdetailstabelle})
+        if (rs->Active())
+            rs->Settle();
+    createYearTables(connection.handle(), year);
+    findYears();
+    setYear(year);
 }
 
 QString InvoiceData::customerSearchSql(const QString &text)

@@ -2,27 +2,22 @@
 
 #include "engine.h"
 #include "recordset.h"
+#include "years.h"
 
 #include <QString>
-#include <array>
-
-// The years the program knows and their tables; 2002 carries no year in its names.
-struct YearTables
-{
-    int year;
-    const char *headerTable;
-    const char *lineTable;
-};
-inline constexpr std::array<YearTables, 3> KnownYears{{
-    {2004, "rechnungsdaten2004", "rechnung2004"},
-    {2003, "rechnungsdaten2003", "rechnung2003"},
-    {2002, "rechnungsdaten", "rechnung"},
-}};
-const YearTables *findYear(int year);
+#include <vector>
 
 inline const QString DatabaseFileName = QStringLiteral("rechungen.mdb");
 inline const QString CustomerSql = QStringLiteral("SELECT * FROM kunde");
-inline const QString LastNumberSql = QStringLiteral("select * from rechnungsdaten2004 order by id desc");
+
+// The years every file is offered, whether it holds their tables or not:
+// a file made before any other year existed knows only these.
+inline constexpr int ClassicYears[] = {2004, 2003, 2002};
+// The year a file without any year tables starts on.
+constexpr int ClassicStartYear = 2004;
+
+// The last-number statement: the headers of a year, newest first.
+QString lastNumberSql(int year);
 
 // The shared data the main window owns: the connection, the five record sets,
 // their data sources and the two links, built as the windows expect them.
@@ -63,9 +58,24 @@ public:
     // that is missing leaves its set closed and throws the engine's error.
     void setYear(int year);
 
+    // The years to choose from, newest first: every year found in the file
+    // and the three classic ones.
+    const std::vector<YearTables> &years() const { return m_years; }
+    // The newest year whose tables are in the file: where the program starts
+    // and where the last number is read.
+    int newestYear() const { return m_newestYear; }
+    QString lastNumberStatement() const { return lastNumberSql(m_newestYear); }
+    // Makes the year's tables (as the newest year's), then changes to it.
+    // Pending rows are settled first; a failure changes nothing.
+    void addYear(int year);
+
     // The customer search statement: apostrophes doubled, % and _ kept as wildcards.
     static QString customerSearchSql(const QString &text);
 
 private:
-    int m_year = 2004;
+    void findYears();
+
+    int m_year = ClassicStartYear;
+    int m_newestYear = ClassicStartYear;
+    std::vector<YearTables> m_years;
 };

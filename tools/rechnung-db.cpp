@@ -1,8 +1,14 @@
 // rechnung-db: makes new invoicing databases, either empty, filled with a small
 // demo data set that shows the program off, or filled with large generated
-// data for measurements. It never touches a file that already exists.
+// data for measurements; these never touch a file that already exists. It
+// also adds a year's tables to an existing database.
+
+#include "data/engine.h"
+#include "data/errors.h"
+#include "data/years.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +34,8 @@ namespace {
 
 const char *const usageText =
     "Aufruf: rechnung-db create DATEI | rechnung-db demo DATEI | "
-    "rechnung-db generate DATEI --customers N --headers N --lines N";
+    "rechnung-db generate DATEI --customers N --headers N --lines N | "
+    "rechnung-db add-year DATEI JAHR";
 
 // Large enough for any benchmark, small enough that no index arithmetic below
 // can overflow.
@@ -76,12 +83,13 @@ void printError(const QString &message)
 // ---------------------------------------------------------------------------
 // Command line
 
-enum class Command { Help, Create, Demo, Generate };
+enum class Command { Help, Create, Demo, Generate, AddYear };
 
 struct Options
 {
     Command command = Command::Help;
     QString file;
+    QString year; // add-year: as typed, checked when it runs
     long long customers = 0;
     long long headers = 0;
     long long lines = 0;
@@ -124,17 +132,22 @@ Options parseArguments(const QStringList &args)
         o.command = Command::Demo;
     else if (name == QLatin1String("generate"))
         o.command = Command::Generate;
+    else if (name == QLatin1String("add-year"))
+        o.command = Command::AddYear;
     else
         throw UsageError{QStringLiteral("Unbekannter Befehl '%1'").arg(shown(name))};
 
-    std::optional<QString> file;
+    std::optional<QString> file, year;
     std::optional<long long> customers, headers, lines;
     for (qsizetype i = 1; i < args.size(); ++i) {
         QString arg = args.at(i);
         if (!looksLikeOption(arg)) {
-            if (file)
+            if (!file)
+                file = arg;
+            else if (o.command == Command::AddYear && !year)
+                year = arg;
+            else
                 throw UsageError{QStringLiteral("Überzähliges Argument '%1'").arg(shown(arg))};
-            file = arg;
             continue;
         }
         if (o.command != Command::Generate)
@@ -171,6 +184,11 @@ Options parseArguments(const QStringList &args)
     if (file->isEmpty())
         throw UsageError{QStringLiteral("Der Dateiname ist leer")};
     o.file = *file;
+    if (o.command == Command::AddYear) {
+        if (!year)
+            throw UsageError{QStringLiteral("Beim Befehl add-year fehlt das Jahr")};
+        o.year = *year;
+    }
 
     if (o.command == Command::Generate) {
         QStringList missing;
@@ -419,20 +437,20 @@ void startWithSchema(NewDatabase &db, const QByteArray &schema)
     db.exec(schema.constData());
 }
 
-struct YearTables
+struct YearInserts
 {
     const char *insertHeader;
     const char *insertLine;
 };
 
 // 2002 was the first year and carries no year in its table names.
-const YearTables tables2004{
+const YearInserts tables2004{
     "INSERT INTO rechnungsdaten2004 (nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES (?, ?, ?, ?, ?)",
     "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES (?, ?, ?, ?)"};
-const YearTables tables2003{
+const YearInserts tables2003{
     "INSERT INTO rechnungsdaten2003 (nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES (?, ?, ?, ?, ?)",
     "INSERT INTO rechnung2003 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES (?, ?, ?, ?)"};
-const YearTables tables2002{
+const YearInserts tables2002{
     "INSERT INTO rechnungsdaten (nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES (?, ?, ?, ?, ?)",
     "INSERT INTO rechnung (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES (?, ?, ?, ?)"};
 
@@ -480,7 +498,7 @@ struct DemoLine
 
 struct DemoInvoice
 {
-    const YearTables *year;
+    const YearInserts *year;
     const char *nr;
     const char *datum;
     const char *bezahlung;
@@ -612,6 +630,62 @@ struct Counts
     long long lines = 0;
 };
 
+// A new user starts on this year's invoices, so the demo has some: dated in
+// the last weeks, never before New Year.
+void addThisYear(NewDatabase &db, const std::vector<QByteArray> &customerIds, Counts &counts)
+{
+    const QDate today = QDate::currentDate();
+    const int year = today.year();
+    if (year >= 2002 && year <= 2004)
+        return; // a classic year: its tables are there already
+    try {
+        createYearTables(db.handle(), year);
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
+    }
+    const YearTables tables = tablesOfYear(year);
+    const QByteArray insertHeader = QStringLiteral("INSERT INTO %1 (nr, datum, bezahlung, kundennummer, bestimmungsort) "
+                                                   "VALUES (?, ?, ?, ?, ?)").arg(tables.headerTable).toUtf8();
+    const QByteArray insertLine = QStringLiteral("INSERT INTO %1 (rechnungsnummer, beschreibung, anzahl, einzelpreis) "
+                                                 "VALUES (?, ?, ?, ?)").arg(tables.lineTable).toUtf8();
+    struct Recent
+    {
+        int daysAgo;
+        const char *bezahlung;
+        int customer;
+        const char *bestimmungsort;
+        std::vector<DemoLine> lines;
+    };
+    const Recent recent[] = {
+        {21, "bezahlt", 2, "Grünwiesen", {{"Hortensien, Topf 19 cm", "12", "11,50"}, {"Blumenerde 50 l", "6", "6,90"}}},
+        {9, "30 Tage", 0, "Blumenau", {{"Apfelbaum 'Topaz', Halbstamm", "3", "39"}, {"Baumpfahl 250 cm", "3", "4,20"}}},
+        {1, "30 Tage", 3, "Valfiorita", {{"Lavendel, Topf 12 cm", "60", "2,60"}}},
+    };
+    int number = 0;
+    for (const Recent &r : recent) {
+        const QDate date = std::max(today.addDays(-r.daysAgo), QDate(year, 1, 1));
+        const QByteArray nr = QByteArray::number(year) + '-' + QByteArray::number(++number);
+        const QByteArray datum = date.toString(QStringLiteral("dd.MM.yyyy")).toUtf8();
+        Statement header(db, insertHeader.constData());
+        header.text(1, nr.constData());
+        header.text(2, datum.constData());
+        header.text(3, r.bezahlung);
+        header.text(4, customerIds.at(size_t(r.customer)).constData());
+        header.text(5, r.bestimmungsort);
+        header.run();
+        ++counts.headers;
+        Statement line(db, insertLine.constData());
+        for (const DemoLine &l : r.lines) {
+            line.text(1, nr.constData());
+            line.text(2, l.beschreibung);
+            line.text(3, l.anzahl);
+            line.text(4, l.einzelpreis);
+            line.run();
+            ++counts.lines;
+        }
+    }
+}
+
 Counts fillDemo(NewDatabase &db)
 {
     Counts counts;
@@ -634,6 +708,7 @@ Counts fillDemo(NewDatabase &db)
         }
     }
 
+    addThisYear(db, customerIds, counts);
     for (const DemoInvoice &inv : demoInvoices()) {
         Statement header(db, inv.year->insertHeader);
         header.text(1, inv.nr);
@@ -880,8 +955,27 @@ Counts fillGenerated(NewDatabase &db, long long customers, long long headers, lo
     return Counts{customers, headers, lines};
 }
 
+int addYear(const Options &o)
+{
+    try {
+        const int year = parseYear(o.year);
+        Connection connection;
+        connection.open(o.file);
+        createYearTables(connection.handle(), year);
+        printLine(stdout, QStringLiteral("Tabellen für das Jahr %1 in %2 angelegt: %3, %4.")
+                              .arg(year)
+                              .arg(shown(o.file), tablesOfYear(year).headerTable, tablesOfYear(year).lineTable));
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
+    }
+    return ExitOk;
+}
+
 int run(const Options &o, const char *argv0)
 {
+    // The one command that changes an existing file; everything else makes a new one.
+    if (o.command == Command::AddYear)
+        return addYear(o);
     const QByteArray schema = readSchema(argv0);
     NewDatabase db(o.file);
     if (o.command == Command::Generate) {
@@ -916,6 +1010,7 @@ int run(const Options &o, const char *argv0)
         break;
     }
     case Command::Help:
+    case Command::AddYear:
         break;
     }
     return ExitOk;

@@ -108,6 +108,15 @@ private Q_SLOTS:
     void secondStatementIsRefused();
     void yearChangeStoresPendingHeaderFirst();
     void missingYearTablesLeaveTheSetClosed();
+    void yearsFoundInTheFile_data();
+    void yearsFoundInTheFile();
+    void newYearIsMadeLikeTheNewest();
+    void newYearRefusals_data();
+    void newYearRefusals();
+    void typedYear_data();
+    void typedYear();
+    void proposedNewYear_data();
+    void proposedNewYear();
     void refreshAfterDeleteInALinkedSet();
     void headerEditKeepsTheLineCurrentFromStartUp();
     void everyControlHearsANotificationThatFails();
@@ -932,6 +941,174 @@ void TestRecordSet::missingYearTablesLeaveTheSetClosed()
     d.setYear(2004);
     QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
     QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+}
+
+void TestRecordSet::yearsFoundInTheFile_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QList<int>>("years");
+    QTest::addColumn<int>("startYear");
+    QTest::addColumn<QString>("lastNumberSql");
+    const QString header = QStringLiteral("CREATE TABLE rechnungsdaten%1 (id INTEGER PRIMARY KEY AUTOINCREMENT, nr VARCHAR(50), datum VARCHAR(50), "
+                                          "bezahlung VARCHAR(50), kundennummer VARCHAR(50), bestimmungsort VARCHAR(50));");
+    const QString line = QStringLiteral("CREATE TABLE rechnung%1 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), "
+                                        "beschreibung VARCHAR(50), anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));");
+    QTest::newRow("the three classic years") << QString() << QList<int>{2004, 2003, 2002} << 2004
+                                             << "select * from rechnungsdaten2004 order by id desc";
+    QTest::newRow("2025 and 2026 as well")
+        << header.arg(2026) + line.arg(2026) + header.arg(2025) + line.arg(2025)
+        << QList<int>{2026, 2025, 2004, 2003, 2002} << 2026 << "select * from rechnungsdaten2026 order by id desc";
+    QTest::newRow("a header table alone is no year")
+        << header.arg(2027) + header.arg(2025) + line.arg(2025) << QList<int>{2025, 2004, 2003, 2002} << 2025
+        << "select * from rechnungsdaten2025 order by id desc";
+    QTest::newRow("a line table alone neither") << line.arg(2030) << QList<int>{2004, 2003, 2002} << 2004
+                                                << "select * from rechnungsdaten2004 order by id desc";
+    QTest::newRow("not four digits") << header.arg(QStringLiteral("20251")) + line.arg(QStringLiteral("20251"))
+                                     << QList<int>{2004, 2003, 2002} << 2004 << "select * from rechnungsdaten2004 order by id desc";
+    // A file without 2004 still offers it, but starts on the newest it holds.
+    QTest::newRow("only 2002 and 2003") << "DROP TABLE rechnungsdaten2004; DROP TABLE rechnung2004;"
+                                        << QList<int>{2004, 2003, 2002} << 2003 << "select * from rechnungsdaten2003 order by id desc";
+    QTest::newRow("only 2002") << "DROP TABLE rechnungsdaten2004; DROP TABLE rechnung2004; DROP TABLE rechnungsdaten2003;"
+                               << QList<int>{2004, 2003, 2002} << 2002 << "select * from rechnungsdaten order by id desc";
+}
+
+void TestRecordSet::yearsFoundInTheFile()
+{
+    QFETCH(QString, sql);
+    QFETCH(QList<int>, years);
+    QFETCH(int, startYear);
+    QFETCH(QString, lastNumberSql);
+    testdb::Fixture db(QStringLiteral("INSERT INTO kunde (id, name) VALUES (1, 'a');") + sql);
+    InvoiceData d;
+    d.open(db.file());
+    QList<int> offered;
+    for (const YearTables &y : d.years())
+        offered << y.year;
+    QCOMPARE(offered, years);
+    QCOMPARE(d.year(), startYear);
+    QCOMPARE(d.rechnungsdetailstabelle.TableName(), tablesOfYear(startYear).headerTable);
+    QCOMPARE(d.rechnungstabelle.TableName(), tablesOfYear(startYear).lineTable);
+    QVERIFY(d.rechnungsdetailstabelle.Active() && d.rechnungstabelle.Active());
+    QCOMPARE(d.lastNumberStatement(), lastNumberSql);
+}
+
+namespace {
+// Name and declared type of every column, with the key as declared.
+QString columnsOf(const testdb::Fixture &db, const QString &table)
+{
+    return db.scalar(QStringLiteral("SELECT group_concat(name || ' ' || type || ' ' || pk, ', ') FROM pragma_table_info('%1')").arg(table))
+           + QLatin1Char('|')
+           + db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = '%1' AND sql LIKE '%AUTOINCREMENT%'").arg(table));
+}
+} // namespace
+
+void TestRecordSet::newYearIsMadeLikeTheNewest()
+{
+    // The newest year has a column more than the classic ones: the new year takes it.
+    testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral(
+        "CREATE TABLE rechnungsdaten2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, nr NVARCHAR(20), datum VARCHAR(50), "
+        "bezahlung VARCHAR(50), kundennummer VARCHAR(50), bestimmungsort VARCHAR(50), notiz TEXT);"
+        "CREATE TABLE rechnung2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), "
+        "beschreibung VARCHAR(50), anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));"));
+    InvoiceData d;
+    d.open(db.file());
+    d.rechnungsdetailstabelle.Edit();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("31.12.2026"));
+    d.addYear(2027);
+    // The pending header (a new one: Anna has none in 2026) was stored first, in its own year.
+    QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2026 WHERE datum = '31.12.2026'")), QStringLiteral("1"));
+    QCOMPARE(d.year(), 2027);
+    QCOMPARE(columnsOf(db, QStringLiteral("rechnungsdaten2027")), columnsOf(db, QStringLiteral("rechnungsdaten2026")));
+    QCOMPARE(columnsOf(db, QStringLiteral("rechnung2027")), columnsOf(db, QStringLiteral("rechnung2026")));
+    QVERIFY(columnsOf(db, QStringLiteral("rechnungsdaten2027")).contains(QStringLiteral("notiz TEXT")));
+    QCOMPARE(d.years().front().year, 2027);
+    QCOMPARE(d.newestYear(), 2027);
+    QCOMPARE(d.rechnungsdetailstabelle.TableName(), QStringLiteral("rechnungsdaten2027"));
+    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
+    // An invoice written there lands there, linked to the customer.
+    d.rechnungsdetailstabelle.Append();
+    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("2027-1"));
+    d.rechnungsdetailstabelle.Post();
+    d.rechnungstabelle.Append();
+    d.rechnungstabelle.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("2"));
+    d.rechnungstabelle.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("3"));
+    d.rechnungstabelle.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2027 WHERE nr = '2027-1'")), QStringLiteral("1"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT rechnungsnummer FROM rechnung2027")), QStringLiteral("2027-1"));
+    QCOMPARE(d.lastNumberStatement(), QStringLiteral("select * from rechnungsdaten2027 order by id desc"));
+}
+
+void TestRecordSet::newYearRefusals_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("year exists") << QString() << 2003 << "Für das Jahr 2003 gibt es schon Tabellen";
+    QTest::newRow("half a pair is there")
+        << "CREATE TABLE rechnung2027 (id INTEGER PRIMARY KEY)" << 2027
+        << "Die Tabelle 'rechnung2027' gibt es schon, aber ohne ihr Gegenstück; das Jahr 2027 wird nicht angelegt";
+}
+
+void TestRecordSet::newYearRefusals()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, year);
+    QFETCH(QString, error);
+    testdb::Fixture db(QString::fromUtf8(StandardData) + sql);
+    InvoiceData d;
+    d.open(db.file());
+    const QString tablesBefore = db.scalar(QStringLiteral("SELECT group_concat(name) FROM sqlite_schema"));
+    QCOMPARE(errorOf([&] { d.addYear(year); }), error);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(name) FROM sqlite_schema")), tablesBefore);
+    QCOMPARE(d.year(), 2004);
+}
+
+void TestRecordSet::typedYear_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("year"); // 0 = refused
+    QTest::newRow("2027") << "2027" << 2027;
+    QTest::newRow("blanks around") << " 2027 " << 2027;
+    QTest::newRow("lowest") << "1900" << 1900;
+    QTest::newRow("highest") << "2999" << 2999;
+    QTest::newRow("letter inside") << "20x7" << 0;
+    QTest::newRow("1899") << "1899" << 0;
+    QTest::newRow("3000") << "3000" << 0;
+    QTest::newRow("two digits") << "27" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("sign") << "+2027" << 0;
+}
+
+void TestRecordSet::typedYear()
+{
+    QFETCH(QString, text);
+    QFETCH(int, year);
+    if (year) {
+        QCOMPARE(parseYear(text), year);
+    } else {
+        QCOMPARE(errorOf([&] { parseYear(text); }), QStringLiteral("'%1' ist keine Jahreszahl zwischen 1900 und 2999").arg(text));
+    }
+}
+
+void TestRecordSet::proposedNewYear_data()
+{
+    QTest::addColumn<QList<int>>("years");
+    QTest::addColumn<int>("today");
+    QTest::addColumn<int>("proposed");
+    QTest::newRow("this year has no tables yet") << QList<int>{2004, 2003, 2002} << 2026 << 2026;
+    QTest::newRow("this year exists") << QList<int>{2026, 2004, 2003, 2002} << 2026 << 2027;
+    QTest::newRow("a later year exists too") << QList<int>{2028, 2026, 2004} << 2026 << 2029;
+}
+
+void TestRecordSet::proposedNewYear()
+{
+    QFETCH(QList<int>, years);
+    QFETCH(int, today);
+    QFETCH(int, proposed);
+    std::vector<YearTables> tables;
+    for (int y : years)
+        tables.push_back(tablesOfYear(y));
+    QCOMPARE(::proposedNewYear(tables, today), proposed);
 }
 
 void TestRecordSet::refreshAfterDeleteInALinkedSet()

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+struct sqlite3;
+
+// A year's pair of tables: one for the invoice headers, one for the lines.
+struct YearTables
+{
+    int year = 0;
+    QString headerTable;
+    QString lineTable;
+    bool operator==(const YearTables &) const = default;
+};
+
+// The first year carries no year in its table names; every later one does.
+constexpr int FirstYear = 2002;
+YearTables tablesOfYear(int year);
+
+// The years whose two tables both exist in the file, newest first. A table of
+// a pair alone is no year.
+std::vector<YearTables> findYears(sqlite3 *db);
+
+// A year the program can make tables for.
+constexpr int LowestNewYear = 1900;
+constexpr int HighestNewYear = 2999;
+
+// What "new year" offers first: this calendar year while it has no tables,
+// else the year after the newest.
+int proposedNewYear(const std::vector<YearTables> &years, int currentYear);
+
+// Reads a typed year: four digits between LowestNewYear and HighestNewYear,
+// blanks around allowed. Throws ConversionError with a German message.
+int parseYear(const QString &text);
+
+// Creates the year's two tables with the columns and declared types of the
+// newest year's tables (or the standard ones in a file without any year), in
+// one savepoint, so nothing is left half made. Throws EngineError with a
+// German message when the year exists or the file refuses.
+void createYearTables(sqlite3 *db, int year);
