@@ -17,13 +17,16 @@
 #include "framework/widgets.h"
 
 #include <QApplication>
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QDate>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -103,11 +106,11 @@ void Tfrmmain::buildMenu()
     QMenu *datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));
     Beenden1 = add(datei, "Beenden1", QStringLiteral("&Beenden"), &Tfrmmain::Beenden1Click);
-    QMenu *jahr = menuBar()->addMenu(QStringLiteral("&Jahr"));
-    jahr->setObjectName(QStringLiteral("Jahr1"));
-    N20041 = add(jahr, "N20041", QStringLiteral("200&4"), &Tfrmmain::N20041Click);
-    N20031 = add(jahr, "N20031", QStringLiteral("200&3"), &Tfrmmain::N20031Click);
-    N20021 = add(jahr, "N20021", QStringLiteral("200&2"), &Tfrmmain::N20021Click);
+    m_yearMenu = menuBar()->addMenu(QStringLiteral("&Jahr"));
+    m_yearMenu->setObjectName(QStringLiteral("Jahr1"));
+    m_yearGroup = new QActionGroup(this);
+    m_yearGroup->setExclusive(true);
+    fillYearMenu();
     QMenu *rechnung = menuBar()->addMenu(QStringLiteral("&Rechnung"));
     rechnung->setObjectName(QStringLiteral("Rechnung1"));
     EditRechnung1 = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &Tfrmmain::EditRechnung1Click);
@@ -259,7 +262,78 @@ void Tfrmmain::closeEvent(QCloseEvent *e)
     e->ignore();
 }
 
-void Tfrmmain::chooseYear(int year) { m_data->setYear(year); }
+void Tfrmmain::fillYearMenu()
+{
+    for (QAction *a : m_yearMenu->actions()) {
+        m_yearMenu->removeAction(a);
+        a->deleteLater();
+    }
+    for (const YearTables &y : m_data->years()) {
+        const QString digits = QString::number(y.year);
+        // "200&4": the last digit is the key, as the classic items had it.
+        QAction *a = m_yearMenu->addAction(digits.left(3) + QLatin1Char('&') + digits.mid(3));
+        a->setObjectName(QStringLiteral("N%11").arg(y.year));
+        a->setCheckable(true);
+        m_yearGroup->addAction(a);
+        const int year = y.year;
+        connect(a, &QAction::triggered, this, [this, year] { guarded([&] { chooseYear(year); }); });
+    }
+    N20041 = yearAction(2004);
+    N20031 = yearAction(2003);
+    N20021 = yearAction(2002);
+    m_yearMenu->addSeparator();
+    newYearAction = m_yearMenu->addAction(QStringLiteral("&Neues Jahr anlegen ..."));
+    newYearAction->setObjectName(QStringLiteral("NeuesJahr1"));
+    connect(newYearAction, &QAction::triggered, this, [this] { guarded([&] { addYear(); }); });
+    showChosenYear();
+}
+
+QAction *Tfrmmain::yearAction(int year) const
+{
+    for (QAction *a : m_yearMenu->actions())
+        if (a->objectName() == QStringLiteral("N%11").arg(year))
+            return a;
+    return nullptr;
+}
+
+void Tfrmmain::showChosenYear()
+{
+    // Which year's tables the list writes into must never be a guess.
+    if (QAction *a = yearAction(m_data->year()))
+        a->setChecked(true);
+}
+
+void Tfrmmain::chooseYear(int year)
+{
+    try {
+        m_data->setYear(year);
+    } catch (...) {
+        showChosenYear(); // a table that failed to open still belongs to the year now chosen
+        throw;
+    }
+    showChosenYear();
+}
+
+void Tfrmmain::addYear()
+{
+    const int proposal = proposedNewYear(m_data->years(), QDate::currentDate().year());
+    const std::optional<QString> typed =
+        askText(QStringLiteral("Neues Jahr anlegen"), QStringLiteral("Jahr:"), QString::number(proposal));
+    if (!typed)
+        return;
+    const int year = parseYear(*typed);
+    if (std::any_of(m_data->years().begin(), m_data->years().end(), [&](const YearTables &y) { return y.year == year; }))
+        throw EngineError(QStringLiteral("Für das Jahr %1 gibt es schon Tabellen").arg(year));
+    if (!confirm(QStringLiteral("Tabellen für das Jahr %1 anlegen?").arg(year)))
+        return;
+    try {
+        m_data->addYear(year);
+    } catch (...) {
+        fillYearMenu(); // the tables may be there even if the change to them failed
+        throw;
+    }
+    fillYearMenu();
+}
 
 void Tfrmmain::EditRechnung1Click() { m_windows.editrechnung->openFromMenu(this); }
 

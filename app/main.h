@@ -12,6 +12,8 @@ class DBNavigator;
 class DBText;
 class FlatButton;
 class QAction;
+class QActionGroup;
+class QMenu;
 class QGroupBox;
 class QLabel;
 class QTabWidget;
@@ -81,6 +83,9 @@ public:
     QAction *N20041 = nullptr;
     QAction *N20031 = nullptr;
     QAction *N20021 = nullptr;
+    QAction *newYearAction = nullptr; // "&Neues Jahr anlegen ..."
+    // The menu item of a year (the classic ones are also N20041, N20031, N20021).
+    QAction *yearAction(int year) const;
     QAction *EditRechnung1 = nullptr;
     QAction *Drucken1 = nullptr;
     QAction *Hilfe1 = nullptr;
@@ -88,9 +93,6 @@ public:
 
     // Handlers.
     void Beenden1Click();
-    void N20041Click() { chooseYear(2004); }
-    void N20031Click() { chooseYear(2003); }
-    void N20021Click() { chooseYear(2002); }
     void EditRechnung1Click();
     void Drucken1Click();
     void Hilfe1Click();
@@ -102,6 +104,8 @@ public:
     void SpeedButton4Click();
     void SpeedButton5Click();
     void DBGrid4DblClick();
+    // Asks for a year, makes its tables and changes to it.
+    void addYear();
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -111,6 +115,11 @@ private:
     void buildCustomerPanel(QWidget *page);
     void buildInvoiceList(QWidget *page);
     void chooseYear(int year);
+    // One item per year found, newest first, the chosen one checked.
+    void fillYearMenu();
+    void showChosenYear();
+    QMenu *m_yearMenu = nullptr;
+    QActionGroup *m_yearGroup = nullptr;
 
     std::unique_ptr<InvoiceData> m_data;
     Windows m_windows;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -140,6 +141,36 @@ QString programFileName()
 void setBoxHook(BoxHook hook)
 {
     boxHook() = std::move(hook);
+}
+
+namespace {
+TextHook &textHook()
+{
+    static TextHook hook;
+    return hook;
+}
+} // namespace
+
+void setTextHook(TextHook hook)
+{
+    textHook() = std::move(hook);
+}
+
+std::optional<QString> askText(const QString &title, const QString &label, const QString &proposal)
+{
+    if (const TextHook &hook = textHook())
+        return hook(label, proposal);
+    if (!haveWidgets())
+        return std::nullopt;
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(proposal);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 
 QString withFullStop(const QString &message)

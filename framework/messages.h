@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
 
 // Every message box of the program is opened here, so the wording, the
 // buttons and the test hook stay the same everywhere.
@@ -34,6 +35,12 @@ QString withFullStop(const QString &message);
 
 // "Bestätigung", question icon, "&Ja" (default) and "&Nein" (Escape, close box).
 bool confirm(const QString &text);
+
+// One line of text from the user, with "OK" and "Abbrechen"; nothing on
+// "Abbrechen". Tests answer it through a hook of its own, like the boxes.
+std::optional<QString> askText(const QString &title, const QString &label, const QString &proposal);
+using TextHook = std::function<std::optional<QString>(const QString &label, const QString &proposal)>;
+void setTextHook(TextHook hook);
 
 // "Bestätigung", question icon, "OK" (default) and "Abbrechen" (Escape, close box).
 bool confirmOkCancel(const QString &text);
