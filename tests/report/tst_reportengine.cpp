@@ -31,6 +31,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -631,6 +633,42 @@ private Q_SLOTS:
         QCOMPARE(w.zoom(), 2);
         w.setZoom(2000);
         QCOMPARE(w.zoom(), 2000);
+    }
+
+    // The width is taken as if there were no scroll bars: the page shown on
+    // opening needs a vertical one, which must not narrow a later zoom.
+    void zoomToWidthTheSameLaterAsOnOpening_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::newRow("pressed again") << -1;
+        QTest::newRow("after 100%") << int(PreviewWindow::Zoom100);
+        QTest::newRow("after zoom to fit") << int(PreviewWindow::ZoomFit);
+    }
+    void zoomToWidthTheSameLaterAsOnOpening()
+    {
+        QFETCH(int, before);
+        PrinterSettings settings;
+        PreviewWindow w(settings, QString());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.beginRun();
+        w.pageReady(samplePage(QStringLiteral("x"), 1));
+        w.endRun();
+        QCoreApplication::processEvents();
+        const int onOpening = w.zoom();
+        auto *scroll = w.findChild<QScrollArea *>();
+        QVERIFY(scroll);
+        QVERIFY(scroll->verticalScrollBar()->isVisible());
+        QCOMPARE(onOpening, int(double(scroll->maximumViewportSize().width()) / w.pageSizeAt100().width() * 90));
+
+        if (before >= 0) {
+            QTest::mouseClick(w.tool(PreviewWindow::Tool(before)), Qt::LeftButton);
+            QVERIFY(w.zoom() != onOpening);
+        }
+        QTest::mouseClick(w.tool(PreviewWindow::ZoomWidth), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(w.zoom(), onOpening);
+        QVERIFY(w.tool(PreviewWindow::ZoomWidth)->isChecked());
     }
 
     void keysAndButtonsTurnPages_data()
