@@ -85,9 +85,10 @@ QString cutToWidth(const QString &word, double width, const FontSpec &font, Text
 
 QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure)
 {
-    // Trailing blanks are measured out: they are not seen, so they should not
-    // push a word onto the next line or a right-aligned line off its edge.
-    auto fits = [&](const QString &s) { return measure.width(font, trimmedRight(s)) <= width + 1e-9; };
+    // A word is tried with the blank after it: a word that fits only
+    // without its blank begins the next line. The blank is not drawn, so
+    // the lines themselves end without it.
+    auto fits = [&](const QString &s) { return measure.width(font, s) <= width + 1e-9; };
     QStringList lines;
     QString line;
     for (const QString &word : words(paragraph)) {

@@ -157,9 +157,10 @@ public:
 // Paragraphs at carriage returns; line feeds are dropped.
 QStringList paragraphs(const QString &text);
 
-// Word wrap into a box width: a word ends after a blank or a hyphen; a word
-// that does not fit begins a new line; a word wider than the box is cut after
-// its last character that fits and the rest of it is dropped.
+// Word wrap into a box width: a word ends after a blank or a hyphen and is
+// measured with it; a word that does not fit begins a new line; a word wider
+// than the box is cut after its last character that fits and the rest of it
+// is dropped. The lines end without their trailing blanks.
 QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure);
 
 // A text element's text laid out for printing, in mm.

@@ -434,6 +434,21 @@ private Q_SLOTS:
                     QVERIFY(std::abs(l->to.y() - l->from.y() - 4.50) < Near);
     }
 
+    void descriptionWordNeedsRoomForItsBlank()
+    {
+        const QString description = QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen und");
+        Invoice inv({{description, "1", "10"}});
+        const RunResult r = inv.run();
+        const TextRun *d = textAt(*r.pages.front(), Margin, rowTop(0) + 0.26);
+        QVERIFY(d);
+        // "Stützen" would fit the column without the blank after it.
+        TextMeasure m;
+        const double column = inv.druck->QRDBText11->box.width();
+        QVERIFY(m.width(d->font, QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen")) <= column);
+        QVERIFY(m.width(d->font, QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen ")) > column);
+        QCOMPARE(d->lines, (QStringList{"Zitronenbäumchen im Terrakottatopf mit", "Stützen und"}));
+    }
+
     void wordWiderThanTheColumnIsCut()
     {
         const QString word = QStringLiteral("Rhododendronhybridenzüchtungsbetriebsbestellung");

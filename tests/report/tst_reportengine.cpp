@@ -140,6 +140,7 @@ private Q_SLOTS:
         QTest::newRow("trailing blank does not count") << QStringLiteral("aaaaaa ") << QStringList{"aaaaaa"};
         QTest::newRow("word wider than the box is cut") << QStringLiteral("aaaaaaaaaa bb")
                                                         << QStringList{"aaaaaa", "bb"};
+        QTest::newRow("a word needs room for its blank") << QStringLiteral("aaa aa b") << QStringList{"aaa", "aa b"};
     }
     void wrapBreaksAfterBlankOrHyphen()
     {
@@ -151,6 +152,9 @@ private Q_SLOTS:
         QVERIFY(m.width(Verdana8, QStringLiteral("aaa bbb")) > width);
         QVERIFY(m.width(Verdana8, QStringLiteral("aaa-bbb")) > width);
         QVERIFY(m.width(Verdana8, QStringLiteral("aa bb")) <= width);
+        // "aa" fits after "aaa " only without the blank that follows it.
+        QVERIFY(m.width(Verdana8, QStringLiteral("aaa aa")) <= width);
+        QVERIFY(m.width(Verdana8, QStringLiteral("aaa aa ")) > width);
         const QStringList lines = wrapParagraph(text, width, Verdana8, m);
         QCOMPARE(lines, expected);
         for (const QString &l : lines)
