@@ -163,13 +163,15 @@ QStringList paragraphs(const QString &text);
 // is dropped. The lines end without their trailing blanks.
 QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure);
 
-// A text element's text laid out for printing, in mm.
+// A text element's text laid out for printing, in mm. A right-aligned fixed
+// text is never cut: where it does not fit, its box grows to the left.
 struct TextBlock
 {
     QStringList lines;
     double lineHeight = 0;
-    double width = 0;   // of the box: the widest line for auto width
-    int linesInBox = 0; // lines that end within the box's height plus 0.1 mm
+    double width = 0;     // of the box: the widest line for auto width
+    double grownLeft = 0; // how far the box reaches left of its design left edge
+    int linesInBox = 0;   // lines that end within the box's height plus 0.1 mm
 };
 
 TextBlock layoutText(const TextElement &element, const QString &text, TextMeasure &measure);

@@ -209,6 +209,73 @@ private Q_SLOTS:
         QCOMPARE(b.width, m.width(Verdana8, QStringLiteral("ein wenig länger")));
     }
 
+    void rightAlignedFixedTextGrowsLeftwards_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("align");
+        QTest::addColumn<int>("sizing");
+        QTest::addColumn<double>("slack"); // box width less the text's width
+        QTest::addColumn<bool>("whole");
+        const int R = int(HAlign::Right), L = int(HAlign::Left), C = int(HAlign::Center);
+        const int Fixed = int(Sizing::Fixed), Stretch = int(Sizing::Stretch);
+        const QString big = QStringLiteral("99.999.999,99");
+        const QString negative = QStringLiteral("-10.000.000,00");
+        QTest::newRow("right, wider than its box") << big << R << Fixed << -5.0 << true;
+        QTest::newRow("right, a hyphen would wrap it") << negative << R << Fixed << -1.0 << true;
+        QTest::newRow("right, a blank would wrap it") << QStringLiteral("Euro 1.000,00") << R << Fixed << -1.0 << true;
+        QTest::newRow("right, fits") << big << R << Fixed << 2.0 << true;
+        QTest::newRow("left is still cut") << big << L << Fixed << -5.0 << false;
+        QTest::newRow("centred is still cut") << big << C << Fixed << -5.0 << false;
+        QTest::newRow("stretching still wraps") << negative << R << Stretch << -1.0 << false;
+    }
+    void rightAlignedFixedTextGrowsLeftwards()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, align);
+        QFETCH(int, sizing);
+        QFETCH(double, slack);
+        QFETCH(bool, whole);
+        TextMeasure m;
+        const FontSpec font{QStringLiteral("Verdana"), 13, true};
+        const double textWidth = m.width(font, text);
+        const QRectF box(150, 10, textWidth + slack, 4.5);
+        FixedText e(QStringLiteral("e"), box, font, HAlign(align), Sizing(sizing), text);
+        const TextBlock b = layoutText(e, text, m);
+        if (whole) {
+            QCOMPARE(b.lines, QStringList{text});
+            // The right edge stays; the box reaches as far left as the text needs.
+            QCOMPARE(b.width, std::max(box.width(), textWidth));
+            QCOMPARE(b.grownLeft, b.width - box.width());
+            QCOMPARE(b.linesInBox, 1);
+        } else {
+            QVERIFY(b.lines.join(QString()) != text || b.linesInBox < b.lines.size());
+            QCOMPARE(b.width, box.width());
+            QCOMPARE(b.grownLeft, 0.0);
+        }
+    }
+
+    void grownBoxEndsAtItsDesignRightEdge()
+    {
+        Report report;
+        report.pixelDensity = 96;
+        const FontSpec font{QStringLiteral("Verdana"), 13, true};
+        Band *band = report.addBand(BandType::Detail, QStringLiteral("d"), 10, 180);
+        const QString amount = QStringLiteral("99.999.999,99");
+        band->add<FixedText>(QStringLiteral("summe"), QRectF(150, 1, 20, 4.5), font, HAlign::Right, Sizing::Fixed, amount);
+        const RunResult r = report.run();
+        QCOMPARE(r.pages.size(), size_t(1));
+        const TextRun *t = nullptr;
+        for (const DrawOp &op : r.pages.front()->ops)
+            if (const auto *run = std::get_if<TextRun>(&op))
+                t = run;
+        QVERIFY(t);
+        QCOMPARE(t->lines, QStringList{amount});
+        TextMeasure m;
+        QVERIFY(m.width(font, amount) > 20);
+        QVERIFY(std::abs(t->box.right() - (report.page.leftMargin / 10 + 170)) < 1e-9);
+        QVERIFY(std::abs(t->box.width() - m.width(font, amount)) < 1e-9);
+    }
+
     void roundedCornersFromTheDesignWidth_data()
     {
         QTest::addColumn<double>("width");
