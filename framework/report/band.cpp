@@ -81,13 +81,21 @@ QString cutToWidth(const QString &word, double width, const FontSpec &font, Text
     return word.left(lo);
 }
 
-} // namespace
-
-QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure)
+// Lines that end within the box's height plus 0.1 mm.
+int linesFitting(double boxHeight, double lineHeight)
 {
-    // Trailing blanks are measured out: they are not seen, so they should not
-    // push a word onto the next line or a right-aligned line off its edge.
-    auto fits = [&](const QString &s) { return measure.width(font, trimmedRight(s)) <= width + 1e-9; };
+    if (lineHeight <= 0)
+        return 0;
+    return int(std::floor((boxHeight + 0.1 + 1e-9) / lineHeight));
+}
+
+// The lines of one paragraph; `cut` is set when a word had to be cut.
+QStringList wrap(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure, bool &cut)
+{
+    // A word is tried with the blank after it: a word that fits only
+    // without its blank begins the next line. The blank is not drawn, so
+    // the lines themselves end without it.
+    auto fits = [&](const QString &s) { return measure.width(font, s) <= width + 1e-9; };
     QStringList lines;
     QString line;
     for (const QString &word : words(paragraph)) {
@@ -99,14 +107,26 @@ QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec
             lines.append(trimmedRight(line));
             line.clear();
         }
-        if (fits(word))
+        if (fits(word)) {
             line = word;
-        else
-            lines.append(cutToWidth(trimmedRight(word), width, font, measure));
+            continue;
+        }
+        const QString bare = trimmedRight(word);
+        const QString kept = cutToWidth(bare, width, font, measure);
+        cut = cut || kept.size() < bare.size();
+        lines.append(kept);
     }
     if (!line.isEmpty() || lines.isEmpty())
         lines.append(trimmedRight(line));
     return lines;
+}
+
+} // namespace
+
+QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure)
+{
+    bool cut = false;
+    return wrap(paragraph, width, font, measure, cut);
 }
 
 TextBlock layoutText(const TextElement &element, const QString &text, TextMeasure &measure)
@@ -120,13 +140,21 @@ TextBlock layoutText(const TextElement &element, const QString &text, TextMeasur
             b.width = std::max(b.width, measure.width(element.font, p));
     } else {
         b.width = element.box.width();
+        bool cut = false;
         for (const QString &p : paras)
-            b.lines += wrapParagraph(p, b.width, element.font, measure);
+            b.lines += wrap(p, b.width, element.font, measure, cut);
+        // A right-aligned fixed text is mostly an amount, and a cut amount is
+        // a wrong one: rather than lose any of it, each paragraph stays on one
+        // line and the box grows to the left, its right edge where it was.
+        if (element.align == HAlign::Right && element.sizing == Sizing::Fixed
+            && (cut || b.lines.size() > linesFitting(element.box.height(), b.lineHeight))) {
+            b.lines = paras;
+            for (const QString &p : paras)
+                b.width = std::max(b.width, measure.width(element.font, p));
+            b.grownLeft = b.width - element.box.width();
+        }
     }
-    if (b.lineHeight > 0) {
-        const double room = element.box.height() + 0.1 + 1e-9;
-        b.linesInBox = std::min(int(b.lines.size()), int(std::floor(room / b.lineHeight)));
-    }
+    b.linesInBox = std::min(int(b.lines.size()), linesFitting(element.box.height(), b.lineHeight));
     return b;
 }
 

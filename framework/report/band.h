@@ -157,18 +157,21 @@ public:
 // Paragraphs at carriage returns; line feeds are dropped.
 QStringList paragraphs(const QString &text);
 
-// Word wrap into a box width: a word ends after a blank or a hyphen; a word
-// that does not fit begins a new line; a word wider than the box is cut after
-// its last character that fits and the rest of it is dropped.
+// Word wrap into a box width: a word ends after a blank or a hyphen and is
+// measured with it; a word that does not fit begins a new line; a word wider
+// than the box is cut after its last character that fits and the rest of it
+// is dropped. The lines end without their trailing blanks.
 QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure);
 
-// A text element's text laid out for printing, in mm.
+// A text element's text laid out for printing, in mm. A right-aligned fixed
+// text is never cut: where it does not fit, its box grows to the left.
 struct TextBlock
 {
     QStringList lines;
     double lineHeight = 0;
-    double width = 0;   // of the box: the widest line for auto width
-    int linesInBox = 0; // lines that end within the box's height plus 0.1 mm
+    double width = 0;     // of the box: the widest line for auto width
+    double grownLeft = 0; // how far the box reaches left of its design left edge
+    int linesInBox = 0;   // lines that end within the box's height plus 0.1 mm
 };
 
 TextBlock layoutText(const TextElement &element, const QString &text, TextMeasure &measure);

@@ -251,7 +251,9 @@ QSize PreviewWindow::pageSizeAt100() const
     return QSize(int(std::lround(paper.width() / 25.4 * dpi)), int(std::lround(paper.height() / 25.4 * dpi)));
 }
 
-QSize PreviewWindow::viewSize() const { return m_scroll->viewport()->size(); }
+// Scroll bars come and go with the zoom; measured with them, zooming to the
+// width of a page that needs one would give a smaller zoom than on opening.
+QSize PreviewWindow::viewSize() const { return m_scroll->maximumViewportSize(); }
 
 QImage PreviewWindow::renderedPage() const { return m_view->image(); }
 

@@ -53,7 +53,8 @@ public:
     FlatButton *tool(Tool t) const { return m_tools[size_t(t)]; }
     // The paper at 100 %, in screen pixels.
     QSize pageSizeAt100() const;
-    // Where the page is shown.
+    // Where the page is shown, as without scroll bars: the zooms that fit
+    // the page to the window are worked out from it.
     QSize viewSize() const;
     // The page on show as the screen shows it.
     QImage renderedPage() const;

@@ -126,7 +126,7 @@ private:
     {
         TextRun run;
         run.font = t.font;
-        run.box = QRectF(origin.x() + t.box.left(), origin.y() + t.box.top(), b.width, height);
+        run.box = QRectF(origin.x() + t.box.left() - b.grownLeft, origin.y() + t.box.top(), b.width, height);
         run.align = t.align;
         run.lineHeight = b.lineHeight;
         run.lines = b.lines.mid(from, to - from);

@@ -131,6 +131,15 @@ const TextRun *textAt(const Page &page, double left, double top)
     return nullptr;
 }
 
+// The text run whose box ends at the given right edge and starts at `top`.
+const TextRun *textEndingAt(const Page &page, double right, double top)
+{
+    for (const TextRun *t : textRuns(page))
+        if (std::abs(t->box.right() - right) < Near && std::abs(t->box.top() - top) < Near)
+            return t;
+    return nullptr;
+}
+
 QString firstLine(const TextRun *t) { return t && !t->lines.isEmpty() ? t->lines.front() : QStringLiteral("<none>"); }
 
 int count(const Page &page, const QString &text)
@@ -432,6 +441,85 @@ private Q_SLOTS:
             if (const auto *l = std::get_if<LineRun>(&op))
                 if (l->from.x() == l->to.x() && std::abs(l->from.y() - rowTop(0)) < Near)
                     QVERIFY(std::abs(l->to.y() - l->from.y() - 4.50) < Near);
+    }
+
+    void descriptionWordNeedsRoomForItsBlank()
+    {
+        const QString description = QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen und");
+        Invoice inv({{description, "1", "10"}});
+        const RunResult r = inv.run();
+        const TextRun *d = textAt(*r.pages.front(), Margin, rowTop(0) + 0.26);
+        QVERIFY(d);
+        // "Stützen" would fit the column without the blank after it.
+        TextMeasure m;
+        const double column = inv.druck->QRDBText11->box.width();
+        QVERIFY(m.width(d->font, QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen")) <= column);
+        QVERIFY(m.width(d->font, QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen ")) > column);
+        QCOMPARE(d->lines, (QStringList{"Zitronenbäumchen im Terrakottatopf mit", "Stützen und"}));
+    }
+
+    // A cut amount is a wrong amount: one that does not fit its box keeps
+    // the right edge at 177.80 and reaches further left.
+    void amountsAreNeverCut_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("net 1.000.000,00") << "1" << "1000000" << 1;
+        QTest::newRow("gross 1.980.048,50") << "1" << "1800044,09090909" << 1;
+        QTest::newRow("net 99.999.999,99") << "1" << "99999999,99" << 1;
+        QTest::newRow("gross 99.999.999,99") << "1" << "90909090,9" << 1;
+        QTest::newRow("line amount 99.999.999,99 twice") << "1" << "99999999,99" << 2;
+        QTest::newRow("negative line amount") << "-1" << "10000000" << 1;
+        QTest::newRow("line amount wider than its column") << "1" << "9999999999,99" << 1;
+    }
+    void amountsAreNeverCut()
+    {
+        QFETCH(QString, quantity);
+        QFETCH(QString, price);
+        QFETCH(int, rows);
+        QList<Line> lines;
+        for (int i = 0; i < rows; ++i)
+            lines.append({QStringLiteral("Palme"), quantity, price});
+        Invoice inv(lines);
+        const RunResult r = inv.run();
+        QCOMPARE(r.end, RunEnd::Completed);
+        const Page &page = *r.pages.front();
+
+        const double lineAmount = double(double(textToFloat(price)) * textToFloat(quantity));
+        double total = 0;
+        for (int i = 0; i < rows; ++i)
+            total = double(static_cast<long double>(total) + lineAmount);
+        const double tax = double(static_cast<long double>(total) / 10);
+        const double gross = double(static_cast<long double>(total) + tax);
+        const double summaryTop = rowTop(rows);
+        struct Expected
+        {
+            QString text;
+            double top;
+            double designWidth;
+        };
+        QList<Expected> amounts;
+        for (int i = 0; i < rows; ++i)
+            amounts.append({formatAmount(lineAmount), rowTop(i) + 0.26, inv.druck->QRDBText12->box.width()});
+        amounts.append({formatAmount(total), summaryTop + 13.23, inv.druck->summeohne->box.width()});
+        amounts.append({formatAmount(tax), summaryTop + 18.52, inv.druck->mwst->box.width()});
+        amounts.append({formatAmount(gross), summaryTop + 31.75, inv.druck->gesamt->box.width()});
+
+        TextMeasure m;
+        bool anyWider = false;
+        for (const Expected &e : amounts) {
+            const TextRun *t = textEndingAt(page, Margin + 177.80, e.top);
+            QVERIFY2(t, qPrintable(e.text));
+            QCOMPARE(t->lines, QStringList{e.text});
+            QCOMPARE(t->align, HAlign::Right);
+            // The whole text lies in the box, whose right edge is the design one.
+            const double width = m.width(t->font, e.text);
+            QVERIFY2(width <= t->box.width() + 1e-9, qPrintable(e.text));
+            QVERIFY(t->box.width() >= e.designWidth - 1e-9);
+            anyWider = anyWider || width > e.designWidth;
+        }
+        QVERIFY(anyWider);
     }
 
     void wordWiderThanTheColumnIsCut()

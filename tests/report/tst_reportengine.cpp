@@ -31,6 +31,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -138,6 +140,7 @@ private Q_SLOTS:
         QTest::newRow("trailing blank does not count") << QStringLiteral("aaaaaa ") << QStringList{"aaaaaa"};
         QTest::newRow("word wider than the box is cut") << QStringLiteral("aaaaaaaaaa bb")
                                                         << QStringList{"aaaaaa", "bb"};
+        QTest::newRow("a word needs room for its blank") << QStringLiteral("aaa aa b") << QStringList{"aaa", "aa b"};
     }
     void wrapBreaksAfterBlankOrHyphen()
     {
@@ -149,6 +152,9 @@ private Q_SLOTS:
         QVERIFY(m.width(Verdana8, QStringLiteral("aaa bbb")) > width);
         QVERIFY(m.width(Verdana8, QStringLiteral("aaa-bbb")) > width);
         QVERIFY(m.width(Verdana8, QStringLiteral("aa bb")) <= width);
+        // "aa" fits after "aaa " only without the blank that follows it.
+        QVERIFY(m.width(Verdana8, QStringLiteral("aaa aa")) <= width);
+        QVERIFY(m.width(Verdana8, QStringLiteral("aaa aa ")) > width);
         const QStringList lines = wrapParagraph(text, width, Verdana8, m);
         QCOMPARE(lines, expected);
         for (const QString &l : lines)
@@ -201,6 +207,73 @@ private Q_SLOTS:
         const TextBlock b = layoutText(e, QStringLiteral("kurz\r\nein wenig länger"), m);
         QCOMPARE(b.lines, (QStringList{"kurz", "ein wenig länger"}));
         QCOMPARE(b.width, m.width(Verdana8, QStringLiteral("ein wenig länger")));
+    }
+
+    void rightAlignedFixedTextGrowsLeftwards_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("align");
+        QTest::addColumn<int>("sizing");
+        QTest::addColumn<double>("slack"); // box width less the text's width
+        QTest::addColumn<bool>("whole");
+        const int R = int(HAlign::Right), L = int(HAlign::Left), C = int(HAlign::Center);
+        const int Fixed = int(Sizing::Fixed), Stretch = int(Sizing::Stretch);
+        const QString big = QStringLiteral("99.999.999,99");
+        const QString negative = QStringLiteral("-10.000.000,00");
+        QTest::newRow("right, wider than its box") << big << R << Fixed << -5.0 << true;
+        QTest::newRow("right, a hyphen would wrap it") << negative << R << Fixed << -1.0 << true;
+        QTest::newRow("right, a blank would wrap it") << QStringLiteral("Euro 1.000,00") << R << Fixed << -1.0 << true;
+        QTest::newRow("right, fits") << big << R << Fixed << 2.0 << true;
+        QTest::newRow("left is still cut") << big << L << Fixed << -5.0 << false;
+        QTest::newRow("centred is still cut") << big << C << Fixed << -5.0 << false;
+        QTest::newRow("stretching still wraps") << negative << R << Stretch << -1.0 << false;
+    }
+    void rightAlignedFixedTextGrowsLeftwards()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, align);
+        QFETCH(int, sizing);
+        QFETCH(double, slack);
+        QFETCH(bool, whole);
+        TextMeasure m;
+        const FontSpec font{QStringLiteral("Verdana"), 13, true};
+        const double textWidth = m.width(font, text);
+        const QRectF box(150, 10, textWidth + slack, 4.5);
+        FixedText e(QStringLiteral("e"), box, font, HAlign(align), Sizing(sizing), text);
+        const TextBlock b = layoutText(e, text, m);
+        if (whole) {
+            QCOMPARE(b.lines, QStringList{text});
+            // The right edge stays; the box reaches as far left as the text needs.
+            QCOMPARE(b.width, std::max(box.width(), textWidth));
+            QCOMPARE(b.grownLeft, b.width - box.width());
+            QCOMPARE(b.linesInBox, 1);
+        } else {
+            QVERIFY(b.lines.join(QString()) != text || b.linesInBox < b.lines.size());
+            QCOMPARE(b.width, box.width());
+            QCOMPARE(b.grownLeft, 0.0);
+        }
+    }
+
+    void grownBoxEndsAtItsDesignRightEdge()
+    {
+        Report report;
+        report.pixelDensity = 96;
+        const FontSpec font{QStringLiteral("Verdana"), 13, true};
+        Band *band = report.addBand(BandType::Detail, QStringLiteral("d"), 10, 180);
+        const QString amount = QStringLiteral("99.999.999,99");
+        band->add<FixedText>(QStringLiteral("summe"), QRectF(150, 1, 20, 4.5), font, HAlign::Right, Sizing::Fixed, amount);
+        const RunResult r = report.run();
+        QCOMPARE(r.pages.size(), size_t(1));
+        const TextRun *t = nullptr;
+        for (const DrawOp &op : r.pages.front()->ops)
+            if (const auto *run = std::get_if<TextRun>(&op))
+                t = run;
+        QVERIFY(t);
+        QCOMPARE(t->lines, QStringList{amount});
+        TextMeasure m;
+        QVERIFY(m.width(font, amount) > 20);
+        QVERIFY(std::abs(t->box.right() - (report.page.leftMargin / 10 + 170)) < 1e-9);
+        QVERIFY(std::abs(t->box.width() - m.width(font, amount)) < 1e-9);
     }
 
     void roundedCornersFromTheDesignWidth_data()
@@ -631,6 +704,42 @@ private Q_SLOTS:
         QCOMPARE(w.zoom(), 2);
         w.setZoom(2000);
         QCOMPARE(w.zoom(), 2000);
+    }
+
+    // The width is taken as if there were no scroll bars: the page shown on
+    // opening needs a vertical one, which must not narrow a later zoom.
+    void zoomToWidthTheSameLaterAsOnOpening_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::newRow("pressed again") << -1;
+        QTest::newRow("after 100%") << int(PreviewWindow::Zoom100);
+        QTest::newRow("after zoom to fit") << int(PreviewWindow::ZoomFit);
+    }
+    void zoomToWidthTheSameLaterAsOnOpening()
+    {
+        QFETCH(int, before);
+        PrinterSettings settings;
+        PreviewWindow w(settings, QString());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.beginRun();
+        w.pageReady(samplePage(QStringLiteral("x"), 1));
+        w.endRun();
+        QCoreApplication::processEvents();
+        const int onOpening = w.zoom();
+        auto *scroll = w.findChild<QScrollArea *>();
+        QVERIFY(scroll);
+        QVERIFY(scroll->verticalScrollBar()->isVisible());
+        QCOMPARE(onOpening, int(double(scroll->maximumViewportSize().width()) / w.pageSizeAt100().width() * 90));
+
+        if (before >= 0) {
+            QTest::mouseClick(w.tool(PreviewWindow::Tool(before)), Qt::LeftButton);
+            QVERIFY(w.zoom() != onOpening);
+        }
+        QTest::mouseClick(w.tool(PreviewWindow::ZoomWidth), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(w.zoom(), onOpening);
+        QVERIFY(w.tool(PreviewWindow::ZoomWidth)->isChecked());
     }
 
     void keysAndButtonsTurnPages_data()
