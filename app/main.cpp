@@ -262,6 +262,11 @@ void Tfrmmain::closeEvent(QCloseEvent *e)
     e->ignore();
 }
 
+namespace {
+// "N20041" for 2004, as the classic items were named.
+QString yearObjectName(int year) { return QLatin1Char('N') + QString::number(year) + QLatin1Char('1'); }
+} // namespace
+
 void Tfrmmain::fillYearMenu()
 {
     for (QAction *a : m_yearMenu->actions()) {
@@ -272,7 +277,7 @@ void Tfrmmain::fillYearMenu()
         const QString digits = QString::number(y.year);
         // "200&4": the last digit is the key, as the classic items had it.
         QAction *a = m_yearMenu->addAction(digits.left(3) + QLatin1Char('&') + digits.mid(3));
-        a->setObjectName(QStringLiteral("N%11").arg(y.year));
+        a->setObjectName(yearObjectName(y.year));
         a->setCheckable(true);
         m_yearGroup->addAction(a);
         const int year = y.year;
@@ -291,7 +296,7 @@ void Tfrmmain::fillYearMenu()
 QAction *Tfrmmain::yearAction(int year) const
 {
     for (QAction *a : m_yearMenu->actions())
-        if (a->objectName() == QStringLiteral("N%11").arg(year))
+        if (a->objectName() == yearObjectName(year))
             return a;
     return nullptr;
 }

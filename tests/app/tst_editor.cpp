@@ -40,7 +40,7 @@ QString text(RecordSet &rs, const char *f) { return rs.FieldByName(QString::from
 
 struct Editor : Running
 {
-    Editor() : Running(QString::fromUtf8(Data))
+    explicit Editor(const QString &extra = QString()) : Running(QString::fromUtf8(Data) + extra)
     {
         w().activateWindow();
         active = QTest::qWaitForWindowActive(&w());
@@ -89,6 +89,7 @@ private Q_SLOTS:
     void deleteAnsweredWithAbbrechenKeepsTheLine();
     void editorTotalsEqualThePrintedTotals();
     void leavingTheEditorClosesItsPreview();
+    void laterYearIsEditedAndPrinted();
 };
 
 void TestEditor::looksAsItShould()
@@ -411,6 +412,43 @@ void TestEditor::deleteAnsweredWithAbbrechenKeepsTheLine()
     });
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
+}
+
+void TestEditor::laterYearIsEditedAndPrinted()
+{
+    // A file with a year after the classic ones starts there.
+    Editor d(QStringLiteral(
+        "CREATE TABLE rechnungsdaten2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, nr VARCHAR(50), datum VARCHAR(50), "
+        "bezahlung VARCHAR(50), kundennummer VARCHAR(50), bestimmungsort VARCHAR(50));"
+        "CREATE TABLE rechnung2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), "
+        "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));"
+        "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1');"
+        "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');"));
+    QCOMPARE(d.w().rechnungstabelle().TableName(), QStringLiteral("rechnung2026"));
+    TFRMDruck *druck = d.program.FRMDruck.get();
+    d.byDoubleClick([&] {
+        QCOMPARE(d.e()->DBText2->text(), QStringLiteral("2026-1"));
+        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(d.totals(), (QStringList{QStringLiteral("15,00"), QStringLiteral("1,50"), QStringLiteral("16,50")}));
+        d.e()->zahl->setText(QStringLiteral("11"));
+        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton); // stored in this year's lines
+        auto opened = QObject::connect(&druck->QR, &rpt::Report::previewOpened, [&](QWidget *window) {
+            auto *poll = new QTimer(window);
+            QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
+                if (druck->QR.busy())
+                    return;
+                poll->stop();
+                window->close();
+            });
+            poll->start(5);
+        });
+        QTest::mouseClick(d.e()->SpeedButton1, Qt::LeftButton);
+        QObject::disconnect(opened);
+        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+    });
+    QCOMPARE(TFRMDruck::runningValues().total, 15.0);
+    QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || einzelpreis FROM rechnung2026 ORDER BY id DESC LIMIT 1")),
+             QStringLiteral("2026-1|10,00"));
 }
 
 void TestEditor::editorTotalsEqualThePrintedTotals()

@@ -25,6 +25,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
+#include <optional>
 
 namespace {
 
@@ -68,6 +69,10 @@ private Q_SLOTS:
     void conflictInThePanelCanBeLeft_data();
     void conflictInThePanelCanBeLeft();
     void lastNumberButton();
+    void yearMenuListsTheYearsFound_data();
+    void yearMenuListsTheYearsFound();
+    void newYearFromTheMenu_data();
+    void newYearFromTheMenu();
     void quitAsksFirst_data();
     void quitAsksFirst();
     void closingStoresTypedChanges();
@@ -359,6 +364,148 @@ void TestMainWindow::lastNumberButton()
     QCOMPARE(w.DBText1->text(), QStringLiteral("7"));
     QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
     QCOMPARE(w.DBText1->text(), QStringLiteral("8"));
+}
+
+namespace {
+const QString Years2025And2026 = QStringLiteral(
+    "CREATE TABLE rechnungsdaten2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, nr VARCHAR(50), datum VARCHAR(50), bezahlung VARCHAR(50), "
+    "kundennummer VARCHAR(50), bestimmungsort VARCHAR(50));"
+    "CREATE TABLE rechnung2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), "
+    "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));"
+    "CREATE TABLE rechnungsdaten2025 AS SELECT * FROM rechnungsdaten2026 WHERE 0;"
+    "CREATE TABLE rechnung2025 AS SELECT * FROM rechnung2026 WHERE 0;"
+    "CREATE TABLE rechnungsdaten2027 AS SELECT * FROM rechnungsdaten2026 WHERE 0;" // no lines table: no year
+    "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1'), ('2026-2', '03.01.2026', '2');"
+    "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');");
+
+// The year menu as a user reads it: captions, "-" for a separator, "*" before the checked item.
+QStringList yearMenu(Tfrmmain &w)
+{
+    QStringList items;
+    for (QAction *a : w.N20041->parentWidget() ? w.findChild<QMenu *>(QStringLiteral("Jahr1"))->actions() : QList<QAction *>())
+        items << (a->isSeparator() ? QStringLiteral("-") : (a->isChecked() ? QStringLiteral("*") : QString()) + a->text());
+    return items;
+}
+
+// Answers the one line the program asks for, or "Abbrechen" for no answer.
+struct TypedAnswer
+{
+    explicit TypedAnswer(std::optional<QString> answer)
+    {
+        setTextHook([this, answer](const QString &label, const QString &proposal) {
+            asked << label + QLatin1Char('|') + proposal;
+            return answer;
+        });
+    }
+    ~TypedAnswer() { setTextHook({}); }
+    QStringList asked;
+};
+} // namespace
+
+void TestMainWindow::yearMenuListsTheYearsFound_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("menu");
+    QTest::addColumn<QString>("lastNumber");
+    const QString newYear = QStringLiteral("&Neues Jahr anlegen ...");
+    QTest::newRow("the classic years") << QString()
+                                       << QStringList{QStringLiteral("*200&4"), QStringLiteral("200&3"), QStringLiteral("200&2"),
+                                                      QStringLiteral("-"), newYear}
+                                       << "7";
+    QTest::newRow("2025 and 2026 as well") << Years2025And2026
+                                           << QStringList{QStringLiteral("*202&6"), QStringLiteral("202&5"), QStringLiteral("200&4"),
+                                                          QStringLiteral("200&3"), QStringLiteral("200&2"), QStringLiteral("-"), newYear}
+                                           << "2026-2";
+}
+
+void TestMainWindow::yearMenuListsTheYearsFound()
+{
+    QFETCH(QString, sql);
+    QFETCH(QStringList, menu);
+    QFETCH(QString, lastNumber);
+    Running r(QString::fromUtf8(Data) + sql);
+    Tfrmmain &w = r.w();
+    QCOMPARE(yearMenu(w), menu);
+    QCOMPARE(w.N20041->objectName(), QStringLiteral("N20041"));
+    QCOMPARE(w.rechnungsdetailstabelle().TableName(), tablesOfYear(menu.first().remove(QLatin1Char('*')).remove(QLatin1Char('&')).toInt()).headerTable);
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    QCOMPARE(w.DBText1->text(), lastNumber);
+    // One check mark, on the year chosen.
+    w.N20031->trigger();
+    QVERIFY(w.N20031->isChecked());
+    QCOMPARE(yearMenu(w).filter(QStringLiteral("*")), QStringList{QStringLiteral("*200&3")});
+    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2003"));
+    if (QAction *y2026 = w.yearAction(2026)) {
+        QCOMPARE(y2026->objectName(), QStringLiteral("N20261"));
+        y2026->trigger();
+        QCOMPARE(w.DBGrid4->model()->index(0, 0).data().toString(), QStringLiteral("2026-1"));
+        QCOMPARE(text(w.rechnungstabelle(), "beschreibung"), QStringLiteral("Tulpen"));
+    }
+    // The last number still comes from the newest year, whichever is chosen.
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    QCOMPARE(w.DBText1->text(), lastNumber);
+}
+
+void TestMainWindow::newYearFromTheMenu_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<std::optional<QString>>("typed");
+    QTest::addColumn<bool>("confirmed");
+    QTest::addColumn<QString>("proposal");
+    QTest::addColumn<QString>("error"); // "" = made
+    const QString thisYear = QString::number(QDate::currentDate().year());
+    const QString afterNewest = QString::number(std::max(QDate::currentDate().year(), 2026) + 1);
+    QTest::newRow("2027") << QString() << std::optional<QString>(QStringLiteral("2027")) << true << thisYear << "";
+    QTest::newRow("proposal after the newest") << Years2025And2026 << std::optional<QString>(QStringLiteral("2028")) << true
+                                               << (QDate::currentDate().year() > 2026 ? thisYear : afterNewest) << "";
+    QTest::newRow("existing year") << QString() << std::optional<QString>(QStringLiteral("2003")) << true << thisYear
+                                   << "Für das Jahr 2003 gibt es schon Tabellen.";
+    QTest::newRow("not a year") << QString() << std::optional<QString>(QStringLiteral("20x7")) << true << thisYear
+                                << "'20x7' ist keine Jahreszahl zwischen 1900 und 2999.";
+    QTest::newRow("1899") << QString() << std::optional<QString>(QStringLiteral("1899")) << true << thisYear
+                          << "'1899' ist keine Jahreszahl zwischen 1900 und 2999.";
+    QTest::newRow("Abbrechen") << QString() << std::optional<QString>() << true << thisYear << "-";
+    QTest::newRow("Nein") << QString() << std::optional<QString>(QStringLiteral("2027")) << false << thisYear << "-";
+}
+
+void TestMainWindow::newYearFromTheMenu()
+{
+    QFETCH(QString, sql);
+    QFETCH(std::optional<QString>, typed);
+    QFETCH(bool, confirmed);
+    QFETCH(QString, proposal);
+    QFETCH(QString, error);
+    Running r(QString::fromUtf8(Data) + sql);
+    Tfrmmain &w = r.w();
+    const QStringList menuBefore = yearMenu(w);
+    const QString tablesBefore = r.scalar(QStringLiteral("SELECT group_concat(name) FROM sqlite_schema"));
+    TypedAnswer answer(typed);
+    Boxes boxes({confirmed});
+    w.newYearAction->trigger();
+    QCOMPARE(answer.asked, QStringList{QStringLiteral("Jahr:|") + proposal});
+    if (!error.isEmpty()) {
+        if (error != QLatin1String("-"))
+            QCOMPARE(boxes.asked.last(), QStringLiteral("tst_mainwindow|") + error);
+        QCOMPARE(r.scalar(QStringLiteral("SELECT group_concat(name) FROM sqlite_schema")), tablesBefore);
+        QCOMPARE(yearMenu(w), menuBefore);
+        return;
+    }
+    const QString year = *typed;
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Tabellen für das Jahr %1 anlegen?").arg(year)});
+    QAction *item = w.yearAction(year.toInt());
+    QVERIFY(item);
+    QCOMPARE(item->text(), year.left(3) + QLatin1Char('&') + year.mid(3));
+    QVERIFY(item->isChecked());
+    QCOMPARE(yearMenu(w).first(), QLatin1Char('*') + item->text());
+    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten") + year);
+    // An invoice written there is stored there.
+    w.rechnungsdetailstabelle().Append();
+    w.rechnungsdetailstabelle().FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("N-1"));
+    w.rechnungsdetailstabelle().Post();
+    QCOMPARE(r.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten%1 WHERE nr = 'N-1'").arg(year)), QStringLiteral("1"));
+    // And it is the newest now: the last number comes from it.
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    QCOMPARE(w.DBText1->text(), QStringLiteral("N-1"));
 }
 
 void TestMainWindow::quitAsksFirst_data()
