@@ -575,6 +575,9 @@ void DBGrid::openEditor()
         auto *cb = new QComboBox(viewport());
         cb->setEditable(true);
         cb->setInsertPolicy(QComboBox::NoInsert);
+        // The list only offers texts: what is typed stays as typed, never
+        // completed to an entry or changed to its case.
+        cb->setCompleter(nullptr);
         cb->addItems(c.pickList);
         line = cb->lineEdit();
         connect(cb, &QComboBox::activated, this, [this, cb](int i) { guarded([&] { choosePickEntry(cb->itemText(i)); }); });

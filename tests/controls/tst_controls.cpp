@@ -84,6 +84,27 @@ using uitest::Boxes;
 
 QString field(RecordSet &rs, const char *name) { return rs.FieldByName(QString::fromLatin1(name))->AsString(); }
 
+// Types text the way a keyboard delivers it, to whatever has the focus: one
+// key event per character; with `halves`, a character outside the Basic
+// Multilingual Plane comes as two events of one UTF-16 half each.
+void typeText(const QString &text, bool halves)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = !halves && text.at(i).isHighSurrogate() && i + 1 < text.size();
+        const QString unit = text.mid(i, pair ? 2 : 1);
+        if (pair)
+            ++i;
+        const QChar c = unit.at(0);
+        const int key = c == QLatin1Char(' ') ? int(Qt::Key_Space)
+                        : c.unicode() < 128 && c.isLetterOrNumber() ? int(c.toUpper().unicode())
+                                                                     : 0;
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent e(type, key, Qt::NoModifier, unit);
+            QApplication::sendEvent(QApplication::focusWidget(), &e);
+        }
+    }
+}
+
 } // namespace
 
 class TestControls : public QObject
@@ -116,6 +137,8 @@ private Q_SLOTS:
     void deletingDuringInsertDropsOnlyTheNewRow();
     void cancelShowsTheFieldAgainInTheCell();
     void undoIsTypingToo();
+    void pickListCellKeepsWhatIsTyped_data();
+    void pickListCellKeepsWhatIsTyped();
 };
 
 void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
@@ -509,6 +532,44 @@ void TestControls::undoIsTypingToo()
     QTest::keyClick(w.name, Qt::Key_Z, Qt::ControlModifier);
     // Undo changes the text, so it asks for the edit like any key that types.
     QCOMPARE(w.data.new_.State(), DataSetState::Edit);
+}
+
+void TestControls::pickListCellKeepsWhatIsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("chosen"); // the list entry chosen after typing, -1 for none
+    QTest::addColumn<int>("leaveKey");
+    QTest::addColumn<QString>("stored");
+    // The list offers "30 Tage" and "bezahlt": nothing typed is completed to them or changed in case.
+    QTest::newRow("start of an entry, Enter") << "30" << -1 << int(Qt::Key_Return) << "30";
+    QTest::newRow("start of an entry, Up") << "30" << -1 << int(Qt::Key_Up) << "30";
+    QTest::newRow("one letter") << "b" << -1 << int(Qt::Key_Up) << "b";
+    QTest::newRow("other case") << "B" << -1 << int(Qt::Key_Up) << "B";
+    QTest::newRow("whole entry in other case") << "BEZAHLT" << -1 << int(Qt::Key_Return) << "BEZAHLT";
+    QTest::newRow("whole entry") << "30 Tage" << -1 << int(Qt::Key_Up) << "30 Tage";
+    QTest::newRow("typed, then chosen from the list") << "3" << 0 << int(Qt::Key_Up) << "30 Tage";
+}
+
+void TestControls::pickListCellKeepsWhatIsTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, chosen);
+    QFETCH(int, leaveKey);
+    QFETCH(QString, stored);
+    Window w;
+    QVERIFY(w.active);
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Down); // header 6, bezahlung empty
+    w.grid->setCurrentColumn(2);
+    typeText(typed, false);
+    auto *combo = qobject_cast<QComboBox *>(w.grid->cellEditor());
+    QVERIFY(combo);
+    QCOMPARE(w.grid->cellEditorText(), typed);
+    if (chosen >= 0)
+        Q_EMIT combo->activated(chosen);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(leaveKey));
+    w.data.rechnungsdetailstabelle.First(); // settles the header when Enter left it pending
+    QCOMPARE(w.scalar(QStringLiteral("SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 2")), stored);
 }
 
 QTEST_MAIN(TestControls)
