@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <functional>
+#include <memory>
 
 // Shared rules of the edit field and the memo: typing asks the data source
 // for an edit first, typed text reaches the field on leaving or on request,
@@ -52,6 +53,26 @@ protected:
 // True for the keys that change the text of an edit control.
 bool isTypingKey(const QKeyEvent *e, bool enterTypes);
 
+// True when a key's text is a character that a text control inserts. The
+// whole first character counts: one outside the Basic Multilingual Plane is
+// two UTF-16 halves, neither of which is printable on its own.
+bool insertsCharacter(const QString &text);
+
+// Puts together a character outside the Basic Multilingual Plane that arrives
+// as two key presses of one UTF-16 half each, so that it is typed as one key
+// (the text controls drop a lone half).
+class SplitCharacterKeys
+{
+public:
+    // The key press to act on: e itself, or one holding the whole character
+    // once its second half arrives; nullptr for a first half, which is kept.
+    QKeyEvent *take(QKeyEvent *e);
+
+private:
+    QChar m_firstHalf;
+    std::unique_ptr<QKeyEvent> m_whole;
+};
+
 // The standard context menu of a bound text control: its changing entries ask
 // for the edit first, like keys do.
 QMenu *boundContextMenu(QMenu *menu, QWidget *owner, const std::function<bool()> &requestEdit,
@@ -71,18 +92,24 @@ protected:
 
     void keyPressEvent(QKeyEvent *e) override
     {
+        QKeyEvent *key = m_splitKeys.take(e);
+        if (!key) {
+            e->accept();
+            return;
+        }
         // Escape shows the field's value again; the record set keeps its state.
-        if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
             revert();
             afterRevert();
             e->accept();
             return;
         }
-        if (isTypingKey(e, EnterTypes) && !requestEdit()) {
+        if (isTypingKey(key, EnterTypes) && !requestEdit()) {
             e->accept();
             return;
         }
-        Widget::keyPressEvent(e);
+        Widget::keyPressEvent(key);
+        e->setAccepted(key->isAccepted());
     }
     void inputMethodEvent(QInputMethodEvent *e) override
     {
@@ -117,6 +144,9 @@ protected:
                                        });
         menu->popup(e->globalPos());
     }
+
+private:
+    SplitCharacterKeys m_splitKeys;
 };
 
 using BoundLineEdit = BoundTextControl<QLineEdit, false>;

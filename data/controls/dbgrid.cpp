@@ -499,18 +499,18 @@ bool DBGrid::event(QEvent *e)
 
 void DBGrid::keyPressEvent(QKeyEvent *e)
 {
-    bool handled = false;
-    guarded([&] { handled = handleKey(e); });
-    if (handled) {
-        e->accept();
+    QKeyEvent *key = m_splitKeys.take(e);
+    e->accept();
+    if (!key)
         return;
-    }
-    if (isTypingKey(e, false) && !e->text().isEmpty() && e->text().at(0).isPrint()) {
+    bool handled = false;
+    guarded([&] { handled = handleKey(key); });
+    if (handled)
+        return;
+    if (isTypingKey(key, false) && insertsCharacter(key->text())) {
         // Typing into a cell: automatic edit, then the key goes to the cell editor.
-        if (!cellEditable(m_col) || !requestEdit()) {
-            e->accept();
+        if (!cellEditable(m_col) || !requestEdit())
             return;
-        }
         const bool opened = !m_editor;
         if (opened)
             openEditor();
@@ -521,13 +521,10 @@ void DBGrid::keyPressEvent(QKeyEvent *e)
             target->setFocus(Qt::OtherFocusReason);
             if (auto *le = qobject_cast<QLineEdit *>(target); le && opened)
                 le->selectAll(); // the first key replaces the cell's text
-            QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->text());
+            QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text());
             QApplication::sendEvent(target, &copy);
         }
-        e->accept();
-        return;
     }
-    e->accept();
 }
 
 void DBGrid::mousePressEvent(QMouseEvent *e)
@@ -676,7 +673,14 @@ bool DBGrid::eventFilter(QObject *watched, QEvent *e)
 {
     if (m_editor && (watched == m_editor || m_editor->isAncestorOf(qobject_cast<QWidget *>(watched)))
         && e->type() == QEvent::KeyPress) {
-        auto *ke = static_cast<QKeyEvent *>(e);
+        auto *ke = m_splitKeys.take(static_cast<QKeyEvent *>(e));
+        if (!ke)
+            return true;
+        if (ke != e) {
+            // The whole character goes to the editor as one key.
+            QApplication::sendEvent(watched, ke);
+            return true;
+        }
         const int key = ke->key();
         const bool alt = ke->modifiers() & Qt::AltModifier;
         // Alt+Down opens the pick list; other grid keys act on the grid.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/controls/controllink.h"
+#include "data/controls/dbedit.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -135,6 +136,7 @@ private:
     QWidget *m_editor = nullptr;
     bool m_cellDirty = false;
     bool m_loadingEditor = false;
+    SplitCharacterKeys m_splitKeys;
     std::function<void()> m_onDoubleClick;
     QMetaObject::Connection m_focusConnection;
 };

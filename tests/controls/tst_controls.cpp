@@ -139,6 +139,8 @@ private Q_SLOTS:
     void undoIsTypingToo();
     void pickListCellKeepsWhatIsTyped_data();
     void pickListCellKeepsWhatIsTyped();
+    void textIsStoredAsTypedFromTheFirstKey_data();
+    void textIsStoredAsTypedFromTheFirstKey();
 };
 
 void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
@@ -570,6 +572,52 @@ void TestControls::pickListCellKeepsWhatIsTyped()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(leaveKey));
     w.data.rechnungsdetailstabelle.First(); // settles the header when Enter left it pending
     QCOMPARE(w.scalar(QStringLiteral("SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 2")), stored);
+}
+
+void TestControls::textIsStoredAsTypedFromTheFirstKey_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("halves");
+    const QString tulip = QStringLiteral("\U0001F337Z");
+    const QString mixed = QStringLiteral("\U0001F337 äé ש");
+    for (const char *control : {"edit field", "memo", "grid cell", "pick-list cell"}) {
+        const QByteArray name(control);
+        const QString c = QString::fromLatin1(control);
+        QTest::newRow(name + ", emoji first") << c << tulip << false;
+        QTest::newRow(name + ", emoji first as two halves") << c << tulip << true;
+        QTest::newRow(name + ", emoji and blank first") << c << mixed << false;
+        QTest::newRow(name + ", emoji and blank first as two halves") << c << mixed << true;
+        QTest::newRow(name + ", blank first") << c << QStringLiteral(" Z") << false;
+    }
+}
+
+void TestControls::textIsStoredAsTypedFromTheFirstKey()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(bool, halves);
+    Window w;
+    QVERIFY(w.active);
+    QString sql;
+    if (control == QLatin1String("edit field")) {
+        w.name->setFocus();
+        w.name->selectAll();
+        sql = QStringLiteral("SELECT name FROM kunde WHERE id = 1");
+    } else if (control == QLatin1String("memo")) {
+        w.address->setFocus();
+        w.address->selectAll();
+        sql = QStringLiteral("SELECT adresse FROM kunde WHERE id = 1");
+    } else {
+        const bool pick = control == QLatin1String("pick-list cell");
+        w.grid->setFocus();
+        w.grid->setCurrentColumn(pick ? 2 : 1);
+        sql = QStringLiteral("SELECT %1 FROM rechnungsdaten2004 WHERE id = 1").arg(pick ? "bezahlung" : "datum");
+    }
+    typeText(typed, halves);
+    w.other->setFocus();
+    w.data.new_.Next(); // settles the customer and, by the link, the header
+    QCOMPARE(w.scalar(sql), typed);
 }
 
 QTEST_MAIN(TestControls)
