@@ -139,6 +139,10 @@ void FieldEditor::reload()
 {
     if (m_loading)
         return;
+    m_dirty = false;
+    m_stale = !shown();
+    if (m_stale)
+        return;
     m_loading = true;
     Field *f = field();
     RecordSet *rs = m_link.dataSet();

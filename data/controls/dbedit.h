@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QShowEvent>
 #include <functional>
 #include <memory>
 
@@ -36,6 +37,15 @@ protected:
     virtual ~FieldEditor() = default;
     virtual QString controlText() const = 0;
     virtual void showText(const QString &text) = 0;
+    // A control nobody can see shows the field's value when it is shown:
+    // changing its text meanwhile would only keep a screen reader busy with
+    // updates of a hidden window on every move of the set.
+    virtual bool shown() const = 0;
+    void showing()
+    {
+        if (m_stale)
+            reload();
+    }
 
     // Asks for the automatic edit; true when typing may go on.
     bool requestEdit();
@@ -48,6 +58,7 @@ protected:
     QString m_fieldName;
     bool m_dirty = false;
     bool m_loading = false;
+    bool m_stale = false;
 };
 
 // True for the keys that change the text of an edit control.
@@ -116,6 +127,12 @@ protected:
         if (!e->commitString().isEmpty() && !requestEdit())
             return;
         Widget::inputMethodEvent(e);
+    }
+    bool shown() const override { return this->isVisible(); }
+    void showEvent(QShowEvent *e) override
+    {
+        showing();
+        Widget::showEvent(e);
     }
     void focusOutEvent(QFocusEvent *e) override
     {

@@ -70,6 +70,14 @@ void DBGridModel::setRowCount(int rows)
     }
 }
 
+void DBGridModel::resetRows(int rows)
+{
+    beginResetModel();
+    m_rows = rows;
+    m_cache.clear();
+    endResetModel();
+}
+
 void DBGridModel::invalidate(int first, int last)
 {
     first = std::max(first, 0);
@@ -237,8 +245,10 @@ void DBGrid::reloadRows()
     if (m_cellDirty && !m_link.editing())
         m_cellDirty = false;
     const int rows = rs && rs->Active() ? rs->RecordCount() : 0;
-    m_model->setRowCount(rows);
-    m_model->invalidate(0, rows - 1);
+    if (rows != m_model->rowCount())
+        m_model->resetRows(rows);
+    else
+        m_model->invalidate(0, rows - 1);
     syncCurrent();
     fetchVisible();
 }

@@ -35,6 +35,9 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
     void setRowCount(int rows);
+    // Another set of rows: one reset rather than rows removed and inserted and
+    // then changed, so that a screen reader is told once.
+    void resetRows(int rows);
     void invalidate(int first, int last);
     // Reads rows [first, last] that are not cached; throws like the record set.
     void fetch(int first, int last);

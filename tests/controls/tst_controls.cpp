@@ -9,6 +9,7 @@
 #include "data/database.h"
 #include "framework/messages.h"
 #include "testdb.h"
+#include "tests/controls/accessibilityon.h"
 #include "uitest.h"
 
 #include <QComboBox>
@@ -141,6 +142,8 @@ private Q_SLOTS:
     void pickListCellKeepsWhatIsTyped();
     void textIsStoredAsTypedFromTheFirstKey_data();
     void textIsStoredAsTypedFromTheFirstKey();
+    void screenReaderHearsOfANewSetOfRowsOnce();
+    void hiddenTextControlsFollowTheSetWhenShown();
 };
 
 void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
@@ -618,6 +621,54 @@ void TestControls::textIsStoredAsTypedFromTheFirstKey()
     w.other->setFocus();
     w.data.new_.Next(); // settles the customer and, by the link, the header
     QCOMPARE(w.scalar(sql), typed);
+}
+
+void TestControls::screenReaderHearsOfANewSetOfRowsOnce()
+{
+    Window w;
+    QList<QAccessibleTableModelChangeEvent::ModelChangeType> changes;
+    AccessibilityOn on([&](QAccessibleEvent *e) {
+        if (e->type() == QAccessible::TableModelChanged && e->object() == w.grid)
+            changes << static_cast<QAccessibleTableModelChangeEvent *>(e)->modelChangeType();
+    });
+    QVERIFY(QAccessible::isActive());
+    w.data.new_.Next(); // Bruno has one invoice where Anna had two
+    QCOMPARE(w.grid->model()->rowCount(), 1);
+    // One reset for the new rows, then the shown rows' texts: no rows taken
+    // out and put in one by one.
+    QCOMPARE(changes, (QList{QAccessibleTableModelChangeEvent::ModelReset, QAccessibleTableModelChangeEvent::DataChanged}));
+    // The grid and its shown cells stay there for a screen reader.
+    QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(w.grid);
+    QVERIFY(grid && grid->tableInterface());
+    QCOMPARE(grid->tableInterface()->rowCount(), 1);
+    QAccessibleInterface *cell = grid->tableInterface()->cellAt(0, 0);
+    QVERIFY(cell);
+    QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("7"));
+}
+
+void TestControls::hiddenTextControlsFollowTheSetWhenShown()
+{
+    Window w;
+    QWidget hidden;
+    auto *name = new DBEdit(&hidden);
+    name->setDataSource(&w.data.test);
+    name->setDataField(QStringLiteral("name"));
+    auto *address = new DBMemo(&hidden);
+    address->setDataSource(&w.data.test);
+    address->setDataField(QStringLiteral("adresse"));
+    int updates = 0;
+    AccessibilityOn on([&](QAccessibleEvent *e) {
+        if (e->object() == name || e->object() == address)
+            ++updates;
+    });
+    QVERIFY(QAccessible::isActive());
+    w.data.new_.Next();
+    w.data.new_.Next();
+    // Nobody sees them, so nobody is told about their texts.
+    QCOMPARE(updates, 0);
+    hidden.show();
+    QCOMPARE(name->text(), QStringLiteral("Carla"));
+    QCOMPARE(address->toPlainText(), QStringLiteral("Platz 3"));
 }
 
 QTEST_MAIN(TestControls)
