@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <utility>
 
 bool isTypingKey(const QKeyEvent *e, bool enterTypes)
 {
@@ -28,8 +29,39 @@ bool isTypingKey(const QKeyEvent *e, bool enterTypes)
     }
     if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
-    const QString t = e->text();
-    return !t.isEmpty() && t.at(0).isPrint();
+    return insertsCharacter(e->text());
+}
+
+bool insertsCharacter(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    char32_t c = text.at(0).unicode();
+    if (QChar::isHighSurrogate(c) && text.size() > 1 && text.at(1).isLowSurrogate())
+        c = QChar::surrogateToUcs4(text.at(0), text.at(1));
+    else if (QChar::isSurrogate(c))
+        return false;
+    // What the text controls themselves insert: printable characters, and
+    // format (joiners, direction marks) and private-use ones.
+    const QChar::Category category = QChar::category(c);
+    return QChar::isPrint(c) || category == QChar::Other_Format || category == QChar::Other_PrivateUse;
+}
+
+QKeyEvent *SplitCharacterKeys::take(QKeyEvent *e)
+{
+    const QString text = e->text();
+    const QChar first = std::exchange(m_firstHalf, QChar());
+    if (text.size() != 1)
+        return e;
+    if (text.at(0).isHighSurrogate()) {
+        m_firstHalf = text.at(0);
+        return nullptr;
+    }
+    if (!text.at(0).isLowSurrogate() || first.isNull())
+        return e; // a first half without its second one was no character
+    m_whole = std::make_unique<QKeyEvent>(e->type(), e->key(), e->modifiers(), e->nativeScanCode(), e->nativeVirtualKey(),
+                                          e->nativeModifiers(), QString(first) + text.at(0), e->isAutoRepeat(), e->count());
+    return m_whole.get();
 }
 
 QMenu *boundContextMenu(QMenu *menu, QWidget *owner, const std::function<bool()> &requestEdit,
@@ -106,6 +138,10 @@ void FieldEditor::handOver()
 void FieldEditor::reload()
 {
     if (m_loading)
+        return;
+    m_dirty = false;
+    m_stale = !shown();
+    if (m_stale)
         return;
     m_loading = true;
     Field *f = field();

@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QShowEvent>
 #include <functional>
+#include <memory>
 
 // Shared rules of the edit field and the memo: typing asks the data source
 // for an edit first, typed text reaches the field on leaving or on request,
@@ -35,6 +37,15 @@ protected:
     virtual ~FieldEditor() = default;
     virtual QString controlText() const = 0;
     virtual void showText(const QString &text) = 0;
+    // A control nobody can see shows the field's value when it is shown:
+    // changing its text meanwhile would only keep a screen reader busy with
+    // updates of a hidden window on every move of the set.
+    virtual bool shown() const = 0;
+    void showing()
+    {
+        if (m_stale)
+            reload();
+    }
 
     // Asks for the automatic edit; true when typing may go on.
     bool requestEdit();
@@ -47,10 +58,31 @@ protected:
     QString m_fieldName;
     bool m_dirty = false;
     bool m_loading = false;
+    bool m_stale = false;
 };
 
 // True for the keys that change the text of an edit control.
 bool isTypingKey(const QKeyEvent *e, bool enterTypes);
+
+// True when a key's text is a character that a text control inserts. The
+// whole first character counts: one outside the Basic Multilingual Plane is
+// two UTF-16 halves, neither of which is printable on its own.
+bool insertsCharacter(const QString &text);
+
+// Puts together a character outside the Basic Multilingual Plane that arrives
+// as two key presses of one UTF-16 half each, so that it is typed as one key
+// (the text controls drop a lone half).
+class SplitCharacterKeys
+{
+public:
+    // The key press to act on: e itself, or one holding the whole character
+    // once its second half arrives; nullptr for a first half, which is kept.
+    QKeyEvent *take(QKeyEvent *e);
+
+private:
+    QChar m_firstHalf;
+    std::unique_ptr<QKeyEvent> m_whole;
+};
 
 // The standard context menu of a bound text control: its changing entries ask
 // for the edit first, like keys do.
@@ -71,24 +103,36 @@ protected:
 
     void keyPressEvent(QKeyEvent *e) override
     {
+        QKeyEvent *key = m_splitKeys.take(e);
+        if (!key) {
+            e->accept();
+            return;
+        }
         // Escape shows the field's value again; the record set keeps its state.
-        if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
             revert();
             afterRevert();
             e->accept();
             return;
         }
-        if (isTypingKey(e, EnterTypes) && !requestEdit()) {
+        if (isTypingKey(key, EnterTypes) && !requestEdit()) {
             e->accept();
             return;
         }
-        Widget::keyPressEvent(e);
+        Widget::keyPressEvent(key);
+        e->setAccepted(key->isAccepted());
     }
     void inputMethodEvent(QInputMethodEvent *e) override
     {
         if (!e->commitString().isEmpty() && !requestEdit())
             return;
         Widget::inputMethodEvent(e);
+    }
+    bool shown() const override { return this->isVisible(); }
+    void showEvent(QShowEvent *e) override
+    {
+        showing();
+        Widget::showEvent(e);
     }
     void focusOutEvent(QFocusEvent *e) override
     {
@@ -117,6 +161,9 @@ protected:
                                        });
         menu->popup(e->globalPos());
     }
+
+private:
+    SplitCharacterKeys m_splitKeys;
 };
 
 using BoundLineEdit = BoundTextControl<QLineEdit, false>;

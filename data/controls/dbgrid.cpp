@@ -70,6 +70,14 @@ void DBGridModel::setRowCount(int rows)
     }
 }
 
+void DBGridModel::resetRows(int rows)
+{
+    beginResetModel();
+    m_rows = rows;
+    m_cache.clear();
+    endResetModel();
+}
+
 void DBGridModel::invalidate(int first, int last)
 {
     first = std::max(first, 0);
@@ -237,8 +245,10 @@ void DBGrid::reloadRows()
     if (m_cellDirty && !m_link.editing())
         m_cellDirty = false;
     const int rows = rs && rs->Active() ? rs->RecordCount() : 0;
-    m_model->setRowCount(rows);
-    m_model->invalidate(0, rows - 1);
+    if (rows != m_model->rowCount())
+        m_model->resetRows(rows);
+    else
+        m_model->invalidate(0, rows - 1);
     syncCurrent();
     fetchVisible();
 }
@@ -499,18 +509,18 @@ bool DBGrid::event(QEvent *e)
 
 void DBGrid::keyPressEvent(QKeyEvent *e)
 {
-    bool handled = false;
-    guarded([&] { handled = handleKey(e); });
-    if (handled) {
-        e->accept();
+    QKeyEvent *key = m_splitKeys.take(e);
+    e->accept();
+    if (!key)
         return;
-    }
-    if (isTypingKey(e, false) && !e->text().isEmpty() && e->text().at(0).isPrint()) {
+    bool handled = false;
+    guarded([&] { handled = handleKey(key); });
+    if (handled)
+        return;
+    if (isTypingKey(key, false) && insertsCharacter(key->text())) {
         // Typing into a cell: automatic edit, then the key goes to the cell editor.
-        if (!cellEditable(m_col) || !requestEdit()) {
-            e->accept();
+        if (!cellEditable(m_col) || !requestEdit())
             return;
-        }
         const bool opened = !m_editor;
         if (opened)
             openEditor();
@@ -521,13 +531,10 @@ void DBGrid::keyPressEvent(QKeyEvent *e)
             target->setFocus(Qt::OtherFocusReason);
             if (auto *le = qobject_cast<QLineEdit *>(target); le && opened)
                 le->selectAll(); // the first key replaces the cell's text
-            QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->text());
+            QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text());
             QApplication::sendEvent(target, &copy);
         }
-        e->accept();
-        return;
     }
-    e->accept();
 }
 
 void DBGrid::mousePressEvent(QMouseEvent *e)
@@ -575,6 +582,9 @@ void DBGrid::openEditor()
         auto *cb = new QComboBox(viewport());
         cb->setEditable(true);
         cb->setInsertPolicy(QComboBox::NoInsert);
+        // The list only offers texts: what is typed stays as typed, never
+        // completed to an entry or changed to its case.
+        cb->setCompleter(nullptr);
         cb->addItems(c.pickList);
         line = cb->lineEdit();
         connect(cb, &QComboBox::activated, this, [this, cb](int i) { guarded([&] { choosePickEntry(cb->itemText(i)); }); });
@@ -673,7 +683,14 @@ bool DBGrid::eventFilter(QObject *watched, QEvent *e)
 {
     if (m_editor && (watched == m_editor || m_editor->isAncestorOf(qobject_cast<QWidget *>(watched)))
         && e->type() == QEvent::KeyPress) {
-        auto *ke = static_cast<QKeyEvent *>(e);
+        auto *ke = m_splitKeys.take(static_cast<QKeyEvent *>(e));
+        if (!ke)
+            return true;
+        if (ke != e) {
+            // The whole character goes to the editor as one key.
+            QApplication::sendEvent(watched, ke);
+            return true;
+        }
         const int key = ke->key();
         const bool alt = ke->modifiers() & Qt::AltModifier;
         // Alt+Down opens the pick list; other grid keys act on the grid.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/controls/controllink.h"
+#include "data/controls/dbedit.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -34,6 +35,9 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
     void setRowCount(int rows);
+    // Another set of rows: one reset rather than rows removed and inserted and
+    // then changed, so that a screen reader is told once.
+    void resetRows(int rows);
     void invalidate(int first, int last);
     // Reads rows [first, last] that are not cached; throws like the record set.
     void fetch(int first, int last);
@@ -135,6 +139,7 @@ private:
     QWidget *m_editor = nullptr;
     bool m_cellDirty = false;
     bool m_loadingEditor = false;
+    SplitCharacterKeys m_splitKeys;
     std::function<void()> m_onDoubleClick;
     QMetaObject::Connection m_focusConnection;
 };

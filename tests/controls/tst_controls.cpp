@@ -9,6 +9,7 @@
 #include "data/database.h"
 #include "framework/messages.h"
 #include "testdb.h"
+#include "tests/controls/accessibilityon.h"
 #include "uitest.h"
 
 #include <QComboBox>
@@ -84,6 +85,27 @@ using uitest::Boxes;
 
 QString field(RecordSet &rs, const char *name) { return rs.FieldByName(QString::fromLatin1(name))->AsString(); }
 
+// Types text the way a keyboard delivers it, to whatever has the focus: one
+// key event per character; with `halves`, a character outside the Basic
+// Multilingual Plane comes as two events of one UTF-16 half each.
+void typeText(const QString &text, bool halves)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = !halves && text.at(i).isHighSurrogate() && i + 1 < text.size();
+        const QString unit = text.mid(i, pair ? 2 : 1);
+        if (pair)
+            ++i;
+        const QChar c = unit.at(0);
+        const int key = c == QLatin1Char(' ') ? int(Qt::Key_Space)
+                        : c.unicode() < 128 && c.isLetterOrNumber() ? int(c.toUpper().unicode())
+                                                                     : 0;
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent e(type, key, Qt::NoModifier, unit);
+            QApplication::sendEvent(QApplication::focusWidget(), &e);
+        }
+    }
+}
+
 } // namespace
 
 class TestControls : public QObject
@@ -116,6 +138,12 @@ private Q_SLOTS:
     void deletingDuringInsertDropsOnlyTheNewRow();
     void cancelShowsTheFieldAgainInTheCell();
     void undoIsTypingToo();
+    void pickListCellKeepsWhatIsTyped_data();
+    void pickListCellKeepsWhatIsTyped();
+    void textIsStoredAsTypedFromTheFirstKey_data();
+    void textIsStoredAsTypedFromTheFirstKey();
+    void screenReaderHearsOfANewSetOfRowsOnce();
+    void hiddenTextControlsFollowTheSetWhenShown();
 };
 
 void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
@@ -513,6 +541,138 @@ void TestControls::undoIsTypingToo()
     QTest::keyClick(w.name, Qt::Key_Z, Qt::ControlModifier);
     // Undo changes the text, so it asks for the edit like any key that types.
     QCOMPARE(w.data.new_.State(), DataSetState::Edit);
+}
+
+void TestControls::pickListCellKeepsWhatIsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("chosen"); // the list entry chosen after typing, -1 for none
+    QTest::addColumn<int>("leaveKey");
+    QTest::addColumn<QString>("stored");
+    // The list offers "30 Tage" and "bezahlt": nothing typed is completed to them or changed in case.
+    QTest::newRow("start of an entry, Enter") << "30" << -1 << int(Qt::Key_Return) << "30";
+    QTest::newRow("start of an entry, Up") << "30" << -1 << int(Qt::Key_Up) << "30";
+    QTest::newRow("one letter") << "b" << -1 << int(Qt::Key_Up) << "b";
+    QTest::newRow("other case") << "B" << -1 << int(Qt::Key_Up) << "B";
+    QTest::newRow("whole entry in other case") << "BEZAHLT" << -1 << int(Qt::Key_Return) << "BEZAHLT";
+    QTest::newRow("whole entry") << "30 Tage" << -1 << int(Qt::Key_Up) << "30 Tage";
+    QTest::newRow("typed, then chosen from the list") << "3" << 0 << int(Qt::Key_Up) << "30 Tage";
+}
+
+void TestControls::pickListCellKeepsWhatIsTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, chosen);
+    QFETCH(int, leaveKey);
+    QFETCH(QString, stored);
+    Window w;
+    QVERIFY(w.active);
+    w.grid->setFocus();
+    QTest::keyClick(w.grid, Qt::Key_Down); // header 6, bezahlung empty
+    w.grid->setCurrentColumn(2);
+    typeText(typed, false);
+    auto *combo = qobject_cast<QComboBox *>(w.grid->cellEditor());
+    QVERIFY(combo);
+    QCOMPARE(w.grid->cellEditorText(), typed);
+    if (chosen >= 0)
+        Q_EMIT combo->activated(chosen);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(leaveKey));
+    w.data.rechnungsdetailstabelle.First(); // settles the header when Enter left it pending
+    QCOMPARE(w.scalar(QStringLiteral("SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 2")), stored);
+}
+
+void TestControls::textIsStoredAsTypedFromTheFirstKey_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("halves");
+    const QString tulip = QStringLiteral("\U0001F337Z");
+    const QString mixed = QStringLiteral("\U0001F337 äé ש");
+    for (const char *control : {"edit field", "memo", "grid cell", "pick-list cell"}) {
+        const QByteArray name(control);
+        const QString c = QString::fromLatin1(control);
+        QTest::newRow(name + ", emoji first") << c << tulip << false;
+        QTest::newRow(name + ", emoji first as two halves") << c << tulip << true;
+        QTest::newRow(name + ", emoji and blank first") << c << mixed << false;
+        QTest::newRow(name + ", emoji and blank first as two halves") << c << mixed << true;
+        QTest::newRow(name + ", blank first") << c << QStringLiteral(" Z") << false;
+    }
+}
+
+void TestControls::textIsStoredAsTypedFromTheFirstKey()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(bool, halves);
+    Window w;
+    QVERIFY(w.active);
+    QString sql;
+    if (control == QLatin1String("edit field")) {
+        w.name->setFocus();
+        w.name->selectAll();
+        sql = QStringLiteral("SELECT name FROM kunde WHERE id = 1");
+    } else if (control == QLatin1String("memo")) {
+        w.address->setFocus();
+        w.address->selectAll();
+        sql = QStringLiteral("SELECT adresse FROM kunde WHERE id = 1");
+    } else {
+        const bool pick = control == QLatin1String("pick-list cell");
+        w.grid->setFocus();
+        w.grid->setCurrentColumn(pick ? 2 : 1);
+        sql = QStringLiteral("SELECT %1 FROM rechnungsdaten2004 WHERE id = 1").arg(pick ? "bezahlung" : "datum");
+    }
+    typeText(typed, halves);
+    w.other->setFocus();
+    w.data.new_.Next(); // settles the customer and, by the link, the header
+    QCOMPARE(w.scalar(sql), typed);
+}
+
+void TestControls::screenReaderHearsOfANewSetOfRowsOnce()
+{
+    Window w;
+    QList<QAccessibleTableModelChangeEvent::ModelChangeType> changes;
+    AccessibilityOn on([&](QAccessibleEvent *e) {
+        if (e->type() == QAccessible::TableModelChanged && e->object() == w.grid)
+            changes << static_cast<QAccessibleTableModelChangeEvent *>(e)->modelChangeType();
+    });
+    QVERIFY(QAccessible::isActive());
+    w.data.new_.Next(); // Bruno has one invoice where Anna had two
+    QCOMPARE(w.grid->model()->rowCount(), 1);
+    // One reset for the new rows, then the shown rows' texts: no rows taken
+    // out and put in one by one.
+    QCOMPARE(changes, (QList{QAccessibleTableModelChangeEvent::ModelReset, QAccessibleTableModelChangeEvent::DataChanged}));
+    // The grid and its shown cells stay there for a screen reader.
+    QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(w.grid);
+    QVERIFY(grid && grid->tableInterface());
+    QCOMPARE(grid->tableInterface()->rowCount(), 1);
+    QAccessibleInterface *cell = grid->tableInterface()->cellAt(0, 0);
+    QVERIFY(cell);
+    QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("7"));
+}
+
+void TestControls::hiddenTextControlsFollowTheSetWhenShown()
+{
+    Window w;
+    QWidget hidden;
+    auto *name = new DBEdit(&hidden);
+    name->setDataSource(&w.data.test);
+    name->setDataField(QStringLiteral("name"));
+    auto *address = new DBMemo(&hidden);
+    address->setDataSource(&w.data.test);
+    address->setDataField(QStringLiteral("adresse"));
+    int updates = 0;
+    AccessibilityOn on([&](QAccessibleEvent *e) {
+        if (e->object() == name || e->object() == address)
+            ++updates;
+    });
+    QVERIFY(QAccessible::isActive());
+    w.data.new_.Next();
+    w.data.new_.Next();
+    // Nobody sees them, so nobody is told about their texts.
+    QCOMPARE(updates, 0);
+    hidden.show();
+    QCOMPARE(name->text(), QStringLiteral("Carla"));
+    QCOMPARE(address->toPlainText(), QStringLiteral("Platz 3"));
 }
 
 QTEST_MAIN(TestControls)
