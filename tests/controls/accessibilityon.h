@@ -7,26 +7,11 @@
 // accessibility is Qt's plain one.
 
 #include <QAccessible>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 #include <functional>
 #include <utility>
-
-// Qt keeps that switch in its platform classes, whose headers it does not
-// publish; these are the members called here, declared as Qt exports them.
-class QPlatformAccessibility
-{
-public:
-    void setActive(bool active);
-};
-class QPlatformIntegration
-{
-public:
-    QPlatformAccessibility *accessibility() const;
-};
-class QGuiApplicationPrivate
-{
-public:
-    static QPlatformIntegration *platform_integration;
-};
 
 class AccessibilityOn
 {
@@ -48,7 +33,8 @@ public:
     AccessibilityOn &operator=(const AccessibilityOn &) = delete;
 
 private:
-    static QPlatformAccessibility *platform() { return QGuiApplicationPrivate::platform_integration->accessibility(); }
+    // Qt keeps the switch in its platform classes, which only its private headers publish.
+    static QPlatformAccessibility *platform() { return QGuiApplicationPrivate::platformIntegration()->accessibility(); }
     static inline Handler s_handler;
     QAccessible::UpdateHandler m_previous = nullptr;
 };
