@@ -1,14 +1,14 @@
 #include "program.h"
 
-#include "app/Unit2.h"
+#include "app/aboutbox.h"
 #include "data/amount.h"
 #include "data/errors.h"
-#include "dialogs/kundeneditf.h"
-#include "dialogs/search.h"
-#include "editor/edit.h"
+#include "dialogs/customerdialog.h"
+#include "dialogs/customersearch.h"
+#include "editor/invoiceeditor.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
-#include "report/DruckUnit4.h"
+#include "report/invoicereport.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -17,25 +17,25 @@ Program::Program() = default;
 
 Program::~Program()
 {
-    formsuch.reset();
-    kundenedit.reset();
-    editrechnung.reset();
-    FRMDruck.reset();
+    customerSearch.reset();
+    customerDialog.reset();
+    invoiceEditor.reset();
+    invoiceReport.reset();
     about.reset();
-    frmmain.reset();
+    mainWindow.reset();
 }
 
 void Program::create()
 {
-    frmmain = std::make_unique<Tfrmmain>();
-    InvoiceData &data = frmmain->data();
-    about = std::make_unique<Tabout>(frmmain.get());
-    FRMDruck = std::make_unique<TFRMDruck>(data);
-    editrechnung = std::make_unique<Teditrechnung>(data, frmmain.get());
-    kundenedit = std::make_unique<Tkundenedit>(data, frmmain.get());
-    formsuch = std::make_unique<Tformsuch>(data, frmmain.get());
-    editrechnung->setOnPreview([report = FRMDruck.get()] { report->showPreview(); });
-    frmmain->setWindows({about.get(), FRMDruck.get(), editrechnung.get(), kundenedit.get(), formsuch.get()});
+    mainWindow = std::make_unique<MainWindow>();
+    InvoiceData &data = mainWindow->data();
+    about = std::make_unique<AboutBox>(mainWindow.get());
+    invoiceReport = std::make_unique<InvoiceReport>(data);
+    invoiceEditor = std::make_unique<InvoiceEditor>(data, mainWindow.get());
+    customerDialog = std::make_unique<CustomerDialog>(data, mainWindow.get());
+    customerSearch = std::make_unique<CustomerSearch>(data, mainWindow.get());
+    invoiceEditor->setOnPreview([report = invoiceReport.get()] { report->showPreview(); });
+    mainWindow->setWindows({about.get(), invoiceReport.get(), invoiceEditor.get(), customerDialog.get(), customerSearch.get()});
 }
 
 void prepareApplication(QApplication &app)
@@ -62,6 +62,6 @@ int runProgram(QApplication &app)
     } catch (const std::exception &e) {
         return showStartupError(EngineError(QString::fromLocal8Bit(e.what())));
     }
-    program.frmmain->show();
+    program.mainWindow->show();
     return app.exec();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 
 #include <memory>
 
@@ -10,12 +10,12 @@ class QApplication;
 // the reverse order, the main window (which owns the data) last.
 struct Program
 {
-    std::unique_ptr<Tfrmmain> frmmain;
-    std::unique_ptr<Tabout> about;
-    std::unique_ptr<TFRMDruck> FRMDruck;
-    std::unique_ptr<Teditrechnung> editrechnung;
-    std::unique_ptr<Tkundenedit> kundenedit;
-    std::unique_ptr<Tformsuch> formsuch;
+    std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<AboutBox> about;
+    std::unique_ptr<InvoiceReport> invoiceReport;
+    std::unique_ptr<InvoiceEditor> invoiceEditor;
+    std::unique_ptr<CustomerDialog> customerDialog;
+    std::unique_ptr<CustomerSearch> customerSearch;
 
     Program();
     ~Program();

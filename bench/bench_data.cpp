@@ -55,7 +55,7 @@ void declareLineSet(RecordSet &rs)
         rs.declareField(QString::fromLatin1(name), FieldKind::Text);
     rs.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
     rs.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
-    rs.setOnCalcFields(rechnungstabelleCalcFields);
+    rs.setOnCalcFields(calculateLineAmount);
 }
 
 // Minor page faults so far: touching fresh memory is a large part of opening
@@ -164,11 +164,11 @@ void BM_OpenLinkedLineSet(benchmark::State &state)
         InvoiceData d;
         d.open(dbFile());
         for (auto _ : state) {
-            d.rechnungstabelle.Close();
-            d.rechnungstabelle.Open();
+            d.invoiceLines.Close();
+            d.invoiceLines.Open();
         }
-        state.counters["rows_in_view"] = d.rechnungstabelle.RecordCount();
-        state.counters["set_MB"] = double(d.rechnungstabelle.memoryBytes()) / (1024.0 * 1024.0);
+        state.counters["rows_in_view"] = d.invoiceLines.RecordCount();
+        state.counters["set_MB"] = double(d.invoiceLines.memoryBytes()) / (1024.0 * 1024.0);
     } catch (const AppError &e) {
         state.SkipWithError(e.what());
     }
@@ -188,16 +188,16 @@ void BM_MoveCustomer(benchmark::State &state)
         moves.reserve(size_t(state.max_iterations));
         double headerRows = 0, lineRows = 0;
         for (auto _ : state) {
-            if (d.new_.Eof()) {
+            if (d.customers.Eof()) {
                 state.PauseTiming();
-                d.new_.First();
+                d.customers.First();
                 state.ResumeTiming();
             }
             const auto t0 = Clock::now();
-            d.new_.Next();
+            d.customers.Next();
             moves.push_back(secondsSince(t0));
-            headerRows += d.rechnungsdetailstabelle.RecordCount();
-            lineRows += d.rechnungstabelle.RecordCount();
+            headerRows += d.invoiceHeaders.RecordCount();
+            lineRows += d.invoiceLines.RecordCount();
         }
         if (!moves.empty()) {
             std::sort(moves.begin(), moves.end());
@@ -228,9 +228,9 @@ void BM_CustomerSearch(benchmark::State &state)
         double found = 0;
         for (auto _ : state) {
             const QString text = QString::fromLatin1(searchTexts[i++ % std::size(searchTexts)]);
-            d.new_.setSQL(InvoiceData::customerSearchSql(text));
-            d.new_.Open();
-            found += d.new_.RecordCount();
+            d.customers.setSQL(InvoiceData::customerSearchSql(text));
+            d.customers.Open();
+            found += d.customers.RecordCount();
         }
         state.counters["customers_found"] = benchmark::Counter(found, benchmark::Counter::kAvgIterations);
     } catch (const AppError &e) {

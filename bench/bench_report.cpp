@@ -2,7 +2,7 @@
 // display lists, the same pages written as PDF, and how soon the preview shows
 // page 1 compared with the whole run.
 
-#include "report/DruckUnit4.h"
+#include "report/invoicereport.h"
 
 #include "data/amount.h"
 #include "data/database.h"
@@ -73,10 +73,10 @@ struct Invoice
     Invoice()
     {
         data.open(databaseFile());
-        druck = std::make_unique<TFRMDruck>(data);
+        druck = std::make_unique<InvoiceReport>(data);
     }
     InvoiceData data;
-    std::unique_ptr<TFRMDruck> druck;
+    std::unique_ptr<InvoiceReport> druck;
 };
 
 void BM_RunIntoDisplayLists(benchmark::State &state)

@@ -4,12 +4,12 @@
 // the same keystroke on 20,000 customers with accessibility on, as for a
 // user of a screen reader.
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "app/program.h"
 #include "benchdb.h"
 #include "data/amount.h"
-#include "data/controls/dbgrid.h"
-#include "dialogs/search.h"
+#include "controls/dbgrid.h"
+#include "dialogs/customersearch.h"
 #include "tests/controls/accessibilityon.h"
 
 #include <benchmark/benchmark.h>
@@ -58,7 +58,7 @@ void startup(benchmark::State &state, const std::string &database)
         const auto t0 = Clock::now();
         auto program = std::make_unique<Program>();
         program->create();
-        program->frmmain->show();
+        program->mainWindow->show();
         settle();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
         state.PauseTiming();
@@ -80,8 +80,8 @@ void searchKeystrokes(benchmark::State &state, const std::string &database, cons
     Workdir work(database);
     Program program;
     program.create();
-    program.frmmain->show();
-    Tformsuch *dialog = program.formsuch.get();
+    program.mainWindow->show();
+    CustomerSearch *dialog = program.customerSearch.get();
     dialog->show(); // shown without its own event loop, so the benchmark drives it
     dialog->activateWindow();
     settle();

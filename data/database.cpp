@@ -13,29 +13,29 @@ QString lastNumberSql(int year)
 
 InvoiceData::InvoiceData()
 {
-    new_.setSQL(CustomerSql);
+    customers.setSQL(CustomerSql);
     for (const char *name : {"name", "id", "adresse", "telefon", "piva", "ansprache", "kundennr", "name2"}) {
         const QString n = QString::fromLatin1(name);
-        new_.declareField(n, n == QLatin1String("id") ? FieldKind::AutoInc : n == QLatin1String("adresse") ? FieldKind::Memo : FieldKind::Text);
+        customers.declareField(n, n == QLatin1String("id") ? FieldKind::AutoInc : n == QLatin1String("adresse") ? FieldKind::Memo : FieldKind::Text);
     }
 
-    kundentabelle.setTableName(QStringLiteral("kunde"));
+    customerTable.setTableName(QStringLiteral("kunde"));
 
-    rechnungsdetailstabelle.setTableName(tablesOfYear(ClassicStartYear).headerTable);
-    rechnungsdetailstabelle.declareField(QStringLiteral("id"), FieldKind::AutoInc);
+    invoiceHeaders.setTableName(tablesOfYear(ClassicStartYear).headerTable);
+    invoiceHeaders.declareField(QStringLiteral("id"), FieldKind::AutoInc);
     for (const char *name : {"nr", "datum", "bezahlung", "kundennummer", "bestimmungsort"})
-        rechnungsdetailstabelle.declareField(QString::fromLatin1(name), FieldKind::Text);
+        invoiceHeaders.declareField(QString::fromLatin1(name), FieldKind::Text);
 
-    rechnungstabelle.setTableName(tablesOfYear(ClassicStartYear).lineTable);
-    rechnungstabelle.declareField(QStringLiteral("id"), FieldKind::AutoInc);
+    invoiceLines.setTableName(tablesOfYear(ClassicStartYear).lineTable);
+    invoiceLines.declareField(QStringLiteral("id"), FieldKind::AutoInc);
     for (const char *name : {"rechnungsnummer", "beschreibung", "anzahl", "einzelpreis", "summe"})
-        rechnungstabelle.declareField(QString::fromLatin1(name), FieldKind::Text);
-    rechnungstabelle.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
-    rechnungstabelle.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
-    rechnungstabelle.setOnCalcFields(rechnungstabelleCalcFields);
-    rechnungstabelle.setBeforePost(checkLineBeforePost);
+        invoiceLines.declareField(QString::fromLatin1(name), FieldKind::Text);
+    invoiceLines.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
+    invoiceLines.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
+    invoiceLines.setOnCalcFields(calculateLineAmount);
+    invoiceLines.setBeforePost(checkLineBeforePost);
 
-    nrquery.setSQL(lastNumberSql(ClassicStartYear));
+    lastInvoiceNumber.setSQL(lastNumberSql(ClassicStartYear));
     findYears();
 }
 
@@ -55,16 +55,16 @@ void InvoiceData::open(const QString &fileName)
     connection.open(fileName);
     findYears();
     m_year = m_newestYear;
-    rechnungsdetailstabelle.setTableName(tablesOfYear(m_year).headerTable);
-    rechnungstabelle.setTableName(tablesOfYear(m_year).lineTable);
-    nrquery.setSQL(lastNumberStatement());
-    for (RecordSet *rs : {&kundentabelle, &rechnungsdetailstabelle, &rechnungstabelle, &new_})
+    invoiceHeaders.setTableName(tablesOfYear(m_year).headerTable);
+    invoiceLines.setTableName(tablesOfYear(m_year).lineTable);
+    lastInvoiceNumber.setSQL(lastNumberStatement());
+    for (RecordSet *rs : {&customerTable, &invoiceHeaders, &invoiceLines, &customers})
         rs->Open();
 }
 
 void InvoiceData::settleAll()
 {
-    for (RecordSet *rs : {&rechnungstabelle, &rechnungsdetailstabelle, &new_, &kundentabelle})
+    for (RecordSet *rs : {&invoiceLines, &invoiceHeaders, &customers, &customerTable})
         if (rs->Active())
             rs->Settle();
 }
@@ -75,21 +75,21 @@ void InvoiceData::setYear(int year)
     if (y == m_years.end())
         throw EngineError(QStringLiteral("Für das Jahr %1 gibt es keine Tabellen").arg(year));
     // Store or drop what is pending before the sets close: closing would discard it.
-    for (RecordSet *rs : {&rechnungstabelle, &rechnungsdetailstabelle})
+    for (RecordSet *rs : {&invoiceLines, &invoiceHeaders})
         if (rs->Active())
             rs->Settle();
     m_year = year;
-    rechnungsdetailstabelle.Close();
-    rechnungsdetailstabelle.setTableName(y->headerTable);
-    rechnungsdetailstabelle.Open();
-    rechnungstabelle.Close();
-    rechnungstabelle.setTableName(y->lineTable);
-    rechnungstabelle.Open();
+    invoiceHeaders.Close();
+    invoiceHeaders.setTableName(y->headerTable);
+    invoiceHeaders.Open();
+    invoiceLines.Close();
+    invoiceLines.setTableName(y->lineTable);
+    invoiceLines.Open();
 }
 
 void InvoiceData::addYear(int year)
 {
-    for (RecordSet *rs : {&rechnungstabelle, &rechnungsdetailstabelle})
+    for (RecordSet *rs : {&invoiceLines, &invoiceHeaders})
         if (rs->Active())
             rs->Settle();
     createYearTables(connection.handle(), year);

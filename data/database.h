@@ -30,20 +30,20 @@ public:
 
     Connection connection;
 
-    RecordSet kundentabelle{QStringLiteral("kundentabelle"), connection};
-    RecordSet rechnungsdetailstabelle{QStringLiteral("rechnungsdetailstabelle"), connection};
-    RecordSet rechnungstabelle{QStringLiteral("rechnungstabelle"), connection};
-    RecordSet new_{QStringLiteral("new"), connection};
-    RecordSet nrquery{QStringLiteral("nrquery"), connection};
+    RecordSet customerTable{QStringLiteral("kundentabelle"), connection};
+    RecordSet invoiceHeaders{QStringLiteral("rechnungsdetailstabelle"), connection};
+    RecordSet invoiceLines{QStringLiteral("rechnungstabelle"), connection};
+    RecordSet customers{QStringLiteral("new"), connection};
+    RecordSet lastInvoiceNumber{QStringLiteral("nrquery"), connection};
 
-    DataSource test{QStringLiteral("test"), &new_};
-    DataSource kunde{QStringLiteral("kunde"), &kundentabelle};
-    DataSource rdetails{QStringLiteral("rdetails"), &rechnungsdetailstabelle};
-    DataSource DataSource1{QStringLiteral("DataSource1"), &rechnungstabelle};
-    DataSource lezztenr{QStringLiteral("lezztenr"), &nrquery};
+    DataSource customerSource{QStringLiteral("test"), &customers};
+    DataSource customerTableSource{QStringLiteral("kunde"), &customerTable};
+    DataSource headerSource{QStringLiteral("rdetails"), &invoiceHeaders};
+    DataSource lineSource{QStringLiteral("DataSource1"), &invoiceLines};
+    DataSource lastNumberSource{QStringLiteral("lezztenr"), &lastInvoiceNumber};
 
-    Link headerLink{&test, QStringLiteral("id"), &rechnungsdetailstabelle, QStringLiteral("kundennummer")};
-    Link lineLink{&rdetails, QStringLiteral("nr"), &rechnungstabelle, QStringLiteral("rechnungsnummer")};
+    Link headerLink{&customerSource, QStringLiteral("id"), &invoiceHeaders, QStringLiteral("kundennummer")};
+    Link lineLink{&headerSource, QStringLiteral("nr"), &invoiceLines, QStringLiteral("rechnungsnummer")};
 
     // Opens the connection and then the sets in start-up order; nrquery stays closed.
     void open(const QString &fileName = DatabaseFileName);

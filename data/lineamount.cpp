@@ -31,7 +31,7 @@ std::optional<double> lineAmount(const QString &price, const QString &quantity)
     return amount;
 }
 
-void rechnungstabelleCalcFields(RecordSet &set)
+void calculateLineAmount(RecordSet &set)
 {
     const QString price = set.FieldByName(PriceField)->AsString();
     if (price.isEmpty())

@@ -9,7 +9,7 @@ class RecordSet;
 // row the line set reads, never stored. Empty price or quantity leaves it
 // without a value; a text that is not a number, or a product that is no
 // amount, throws ConversionError.
-void rechnungstabelleCalcFields(RecordSet &set);
+void calculateLineAmount(RecordSet &set);
 
 // The same rule on two texts: no value when either is empty.
 std::optional<double> lineAmount(const QString &price, const QString &quantity);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "app/program.h"
 #include "testdb.h"
 
@@ -15,11 +15,11 @@ struct Running
     {
         QDir::setCurrent(db.dir());
         program.create();
-        program.frmmain->show();
-        shown = QTest::qWaitForWindowExposed(program.frmmain.get());
+        program.mainWindow->show();
+        shown = QTest::qWaitForWindowExposed(program.mainWindow.get());
     }
     ~Running() { QDir::setCurrent(QDir::tempPath()); }
-    Tfrmmain &w() { return *program.frmmain; }
+    MainWindow &w() { return *program.mainWindow; }
     QString scalar(const QString &sql) const { return db.scalar(sql); }
 
     testdb::Fixture db;

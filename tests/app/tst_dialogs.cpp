@@ -1,13 +1,13 @@
 // The customer dialogs, opened from the main window's customer panel as a
 // user opens them, on databases made by the tests.
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "data/amount.h"
-#include "data/controls/dbedit.h"
-#include "data/controls/dbgrid.h"
-#include "data/controls/dbnavigator.h"
-#include "dialogs/kundeneditf.h"
-#include "dialogs/search.h"
+#include "controls/dbedit.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "dialogs/customerdialog.h"
+#include "dialogs/customersearch.h"
 #include "framework/flatbutton.h"
 #include "running.h"
 #include "uitest.h"
@@ -40,9 +40,9 @@ struct Dialogs : Running
         w().activateWindow();
         active = QTest::qWaitForWindowActive(&w());
     }
-    Tkundenedit *edit() { return program.kundenedit.get(); }
-    Tformsuch *find() { return program.formsuch.get(); }
-    RecordSet &customers() { return w().new_(); }
+    CustomerDialog *edit() { return program.customerDialog.get(); }
+    CustomerSearch *find() { return program.customerSearch.get(); }
+    RecordSet &customers() { return w().customers(); }
     // Opens the edit dialog from the panel: "[ Hizufügen ]" or "[ Ändern ]".
     uitest::ModalRun openEdit(bool adding, const std::function<void()> &inside)
     {
@@ -103,7 +103,7 @@ private Q_SLOTS:
 void TestDialogs::editDialogLooksAsItShould()
 {
     Dialogs d;
-    Tkundenedit *e = d.edit();
+    CustomerDialog *e = d.edit();
     QCOMPARE(e->windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
     QCOMPARE(e->size(), QSize(400, 444));
     QVERIFY(!(e->windowFlags() & Qt::WindowCloseButtonHint));
@@ -117,7 +117,7 @@ void TestDialogs::editDialogLooksAsItShould()
     QCOMPARE(e->palette().color(QPalette::Window), QColor(Qt::white));
     QCOMPARE(e->SpeedButton1->focusPolicy(), Qt::NoFocus);
     QCOMPARE(e->DBEdit6->accessibleName(), QStringLiteral("Vor und Nachname (der Name des Eigentümer)"));
-    Tformsuch *s = d.find();
+    CustomerSearch *s = d.find();
     QCOMPARE(s->windowTitle(), QStringLiteral("SUCHE"));
     QCOMPARE(s->Button1->text(), QStringLiteral("[ OK ]"));
     QVERIFY(!s->Button1->isDefault() && !s->Button1->autoDefault());

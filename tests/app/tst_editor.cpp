@@ -1,13 +1,13 @@
 // The invoice editor opened from the main window: placement, the two
 // openers, the totals and the 10 % deduction, on databases made by the tests.
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "data/amount.h"
-#include "data/controls/dbgrid.h"
-#include "data/controls/dbnavigator.h"
-#include "data/controls/dbtext.h"
-#include "editor/edit.h"
-#include "report/DruckUnit4.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/dbtext.h"
+#include "editor/invoiceeditor.h"
+#include "report/invoicereport.h"
 #include "framework/flatbutton.h"
 #include "running.h"
 #include "uitest.h"
@@ -45,8 +45,8 @@ struct Editor : Running
         w().activateWindow();
         active = QTest::qWaitForWindowActive(&w());
     }
-    Teditrechnung *e() { return program.editrechnung.get(); }
-    RecordSet &lines() { return w().rechnungstabelle(); }
+    InvoiceEditor *e() { return program.invoiceEditor.get(); }
+    RecordSet &lines() { return w().invoiceLines(); }
     uitest::ModalRun byMenu(const std::function<void()> &inside) { return whileModal(e(), [&] { w().EditRechnung1->trigger(); }, inside); }
     uitest::ModalRun byDoubleClick(const std::function<void()> &inside)
     {
@@ -95,7 +95,7 @@ private Q_SLOTS:
 void TestEditor::looksAsItShould()
 {
     Editor d;
-    Teditrechnung *e = d.e();
+    InvoiceEditor *e = d.e();
     QCOMPARE(e->windowTitle(), QStringLiteral("Rechnung Ändern"));
     QVERIFY(e->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(e->palette().color(QPalette::Window), QColor(192, 220, 192));
@@ -157,7 +157,7 @@ void TestEditor::doubleClickNeedsANumberAndResetsTheTotals()
     QCOMPARE(d.e()->brutto(), 110.0); // the values stay; only the texts were reset
 
     // Carla's invoice has no number: the double-click does nothing at all.
-    d.w().new_().Locate(QStringLiteral("id"), 3);
+    d.w().customers().Locate(QStringLiteral("id"), 3);
     bool opened = false;
     QTimer::singleShot(0, d.e(), [&] {
         opened = d.e()->isVisible();
@@ -172,7 +172,7 @@ void TestEditor::doubleClickNeedsANumberAndResetsTheTotals()
 void TestEditor::menuOpensEvenWithoutInvoices()
 {
     Editor d;
-    d.w().new_().Locate(QStringLiteral("id"), 4);
+    d.w().customers().Locate(QStringLiteral("id"), 4);
     const auto run = d.byMenu([&] {
         QCOMPARE(d.e()->DBText1->text(), QStringLiteral("Dora Dorn"));
         QCOMPARE(d.e()->DBText2->text(), QString());
@@ -204,7 +204,7 @@ void TestEditor::totals()
     QFETCH(QStringList, figures);
     QFETCH(QString, current);
     Editor d;
-    d.w().rechnungsdetailstabelle().Locate(QStringLiteral("id"), header);
+    d.w().invoiceHeaders().Locate(QStringLiteral("id"), header);
     d.byMenu([&] {
         QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
         QCOMPARE(d.totals(), figures);
@@ -235,7 +235,7 @@ void TestEditor::totalsStoreAChangedLineFirst()
 void TestEditor::unreadableLineKeepsTheTotals()
 {
     Editor d;
-    d.w().new_().Locate(QStringLiteral("id"), 2);
+    d.w().customers().Locate(QStringLiteral("id"), 2);
     Boxes boxes;
     d.byMenu([&] {
         QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
@@ -398,7 +398,7 @@ void TestEditor::halfTypedLineIsStoredWhenTheMainWindowMoves()
     });
     QCOMPARE(d.lines().State(), DataSetState::Insert); // still pending
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE beschreibung = 'Lavendel'")), QStringLiteral("0"));
-    d.w().rechnungsdetailstabelle().Next();
+    d.w().invoiceHeaders().Next();
     QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer FROM rechnung2004 WHERE beschreibung = 'Lavendel'")), QStringLiteral("5"));
 }
 
@@ -424,8 +424,8 @@ void TestEditor::laterYearIsEditedAndPrinted()
         "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));"
         "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1');"
         "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');"));
-    QCOMPARE(d.w().rechnungstabelle().TableName(), QStringLiteral("rechnung2026"));
-    TFRMDruck *druck = d.program.FRMDruck.get();
+    QCOMPARE(d.w().invoiceLines().TableName(), QStringLiteral("rechnung2026"));
+    InvoiceReport *druck = d.program.invoiceReport.get();
     d.byDoubleClick([&] {
         QCOMPARE(d.e()->DBText2->text(), QStringLiteral("2026-1"));
         QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
@@ -446,7 +446,7 @@ void TestEditor::laterYearIsEditedAndPrinted()
         QObject::disconnect(opened);
         QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
     });
-    QCOMPARE(TFRMDruck::runningValues().total, 15.0);
+    QCOMPARE(InvoiceReport::runningValues().total, 15.0);
     QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || einzelpreis FROM rechnung2026 ORDER BY id DESC LIMIT 1")),
              QStringLiteral("2026-1|10,00"));
 }
@@ -454,7 +454,7 @@ void TestEditor::laterYearIsEditedAndPrinted()
 void TestEditor::editorTotalsEqualThePrintedTotals()
 {
     Editor d;
-    TFRMDruck *druck = d.program.FRMDruck.get();
+    InvoiceReport *druck = d.program.invoiceReport.get();
     bool previewed = false;
     d.byMenu([&] {
         d.e()->zahl->setText(QStringLiteral("12,34")); // a line with a price but no quantity, too
@@ -477,7 +477,7 @@ void TestEditor::editorTotalsEqualThePrintedTotals()
         QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
     });
     QVERIFY(previewed);
-    const TFRMDruck::RunningValues printed = TFRMDruck::runningValues();
+    const InvoiceReport::RunningValues printed = InvoiceReport::runningValues();
     QCOMPARE(printed.total, d.e()->summe());
     QCOMPARE(printed.tax, d.e()->steuer());
     QCOMPARE(printed.gross, d.e()->brutto());
@@ -487,7 +487,7 @@ void TestEditor::editorTotalsEqualThePrintedTotals()
 void TestEditor::leavingTheEditorClosesItsPreview()
 {
     Editor d;
-    TFRMDruck *druck = d.program.FRMDruck.get();
+    InvoiceReport *druck = d.program.invoiceReport.get();
     QPointer<QWidget> preview;
     // Should leaving the editor not end the preview, this ends it later and says so.
     bool rescued = false;

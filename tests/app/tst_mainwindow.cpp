@@ -1,16 +1,16 @@
 // The main window on databases made by the tests: start-up, the customer
 // panel, the invoice list, the years, the last number, quitting.
 
-#include "app/Unit2.h"
-#include "app/main.h"
+#include "app/aboutbox.h"
+#include "app/mainwindow.h"
 #include "app/program.h"
-#include "app/texts.h"
-#include "dialogs/kundeneditf.h"
+#include "data/businesstexts.h"
+#include "dialogs/customerdialog.h"
 #include "data/amount.h"
-#include "data/controls/dbedit.h"
-#include "data/controls/dbgrid.h"
-#include "data/controls/dbnavigator.h"
-#include "data/controls/dbtext.h"
+#include "controls/dbedit.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/dbtext.h"
 #include "framework/flatbutton.h"
 #include "framework/messages.h"
 #include "testdb.h"
@@ -87,7 +87,7 @@ void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
 {
     Running r(QString::fromUtf8(Data));
     QVERIFY(r.shown);
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     QCOMPARE(w.windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
     QCOMPARE(w.centralWidget()->size(), QSize(691, 551));
     QCOMPARE(w.minimumSize(), w.maximumSize()); // the border cannot be dragged
@@ -105,8 +105,8 @@ void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
     QCOMPARE(w.DBGrid4->columnWidth(3), 228);
     QCOMPARE(w.DBText6->text(), QStringLiteral("5"));
     QCOMPARE(w.DBText1->text(), QString()); // the last-number query stays closed
-    QVERIFY(!w.nrquery().Active());
-    QCOMPARE(text(w.rechnungstabelle(), "beschreibung"), QStringLiteral("Rosen"));
+    QVERIFY(!w.lastInvoiceNumber().Active());
+    QCOMPARE(text(w.invoiceLines(), "beschreibung"), QStringLiteral("Rosen"));
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text();
@@ -115,7 +115,7 @@ void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
     QCOMPARE(w.EditRechnung1->text(), QStringLiteral("&Ändern"));
     // The other windows exist, hidden.
     QVERIFY(r.program.about && !r.program.about->isVisible());
-    QVERIFY(r.program.formsuch && r.program.kundenedit && r.program.editrechnung && r.program.FRMDruck);
+    QVERIFY(r.program.customerSearch && r.program.customerDialog && r.program.invoiceEditor && r.program.invoiceReport);
 }
 
 void TestMainWindow::everyControlHasItsNameAndAnAccessibleName()
@@ -156,7 +156,7 @@ void TestMainWindow::startupWithoutDatabaseEndsWithStatusOne()
 void TestMainWindow::emptyCustomerTable()
 {
     Running r(QStringLiteral("SELECT 1;"));
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     QCOMPARE(w.DBEdit1->text(), QString());
     QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
     QVERIFY(!w.DBNavigator1->button(DBNavigator::nbPrior)->isEnabled());
@@ -165,13 +165,13 @@ void TestMainWindow::emptyCustomerTable()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.DBEdit1->setFocus();
     QTest::keyClicks(w.DBEdit1, QStringLiteral("Erster Kunde"));
-    QCOMPARE(w.new_().State(), DataSetState::Insert);
+    QCOMPARE(w.customers().State(), DataSetState::Insert);
 }
 
 void TestMainWindow::customerNavigatorAtBothEnds()
 {
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     QToolButton *prior = w.DBNavigator1->button(DBNavigator::nbPrior);
     QToolButton *next = w.DBNavigator1->button(DBNavigator::nbNext);
     QVERIFY(!prior->isEnabled());
@@ -218,15 +218,15 @@ void TestMainWindow::deletingACustomer()
 void TestMainWindow::addingStartsABlankCustomer()
 {
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
-    Tkundenedit *dialog = r.program.kundenedit.get();
+    MainWindow &w = r.w();
+    CustomerDialog *dialog = r.program.customerDialog.get();
     uitest::whileModal(dialog, [&] { QTest::mouseClick(w.SpeedButton1, Qt::LeftButton); }, [&] {
-        QCOMPARE(w.new_().State(), DataSetState::Insert);
+        QCOMPARE(w.customers().State(), DataSetState::Insert);
         QCOMPARE(w.DBEdit1->text(), QString());
         QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
         QTest::mouseClick(dialog->SpeedButton2, Qt::LeftButton);
     });
-    QCOMPARE(w.new_().State(), DataSetState::Insert);
+    QCOMPARE(w.customers().State(), DataSetState::Insert);
     // Untouched, the next step drops it.
     QTest::mouseClick(w.DBNavigator1->button(DBNavigator::nbPrior), Qt::LeftButton);
     QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
@@ -235,15 +235,15 @@ void TestMainWindow::addingStartsABlankCustomer()
 void TestMainWindow::yearsSwitchTheInvoiceTables()
 {
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     w.N20031->trigger();
-    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2003"));
-    QCOMPARE(w.rechnungstabelle().TableName(), QStringLiteral("rechnung2003"));
+    QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2003"));
+    QCOMPARE(w.invoiceLines().TableName(), QStringLiteral("rechnung2003"));
     QCOMPARE(w.DBEdit1->text(), QStringLiteral("Anna Blumen")); // the customer stays
     QCOMPARE(w.DBText6->text(), QStringLiteral("2003-9"));
-    QCOMPARE(text(w.rechnungstabelle(), "beschreibung"), QStringLiteral("Alt"));
+    QCOMPARE(text(w.invoiceLines(), "beschreibung"), QStringLiteral("Alt"));
     w.N20021->trigger();
-    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten"));
+    QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten"));
     QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
     w.N20041->trigger();
     QCOMPARE(w.DBGrid4->model()->rowCount(), 2);
@@ -252,12 +252,12 @@ void TestMainWindow::yearsSwitchTheInvoiceTables()
 void TestMainWindow::missingYearTablesLeaveTheListEmpty()
 {
     Running r(QString::fromUtf8(Data) + QStringLiteral("DROP TABLE rechnungsdaten2003;"));
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     Boxes boxes;
     w.N20031->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
     QVERIFY2(boxes.asked.value(0).contains(QStringLiteral("rechnungsdaten2003")), qPrintable(boxes.asked.value(0)));
-    QVERIFY(!w.rechnungsdetailstabelle().Active());
+    QVERIFY(!w.invoiceHeaders().Active());
     QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
     QCOMPARE(w.DBText6->text(), QString());
     for (auto b : {DBNavigator::nbInsert, DBNavigator::nbDelete, DBNavigator::nbPost})
@@ -277,28 +277,28 @@ void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear()
 {
     QFETCH(bool, discard);
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
-    w.rechnungsdetailstabelle().Edit();
-    w.rechnungsdetailstabelle().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("02.02.2004"));
+    MainWindow &w = r.w();
+    w.invoiceHeaders().Edit();
+    w.invoiceHeaders().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("02.02.2004"));
     w.N20031->trigger();
     QCOMPARE(r.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("02.02.2004"));
 
     // Another program changed the header meanwhile: the reason shows, the year stays.
     w.N20041->trigger();
-    w.rechnungsdetailstabelle().Edit();
-    w.rechnungsdetailstabelle().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("03.03.2004"));
+    w.invoiceHeaders().Edit();
+    w.invoiceHeaders().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("03.03.2004"));
     r.db.exec(QStringLiteral("UPDATE rechnungsdaten2004 SET datum = 'fremd' WHERE id = 1"));
     Boxes boxes({discard});
     w.N20031->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::ConflictQuestion});
     QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|Der Datensatz wurde inzwischen von einem anderen Programm geändert. Ihre Änderungen verwerfen und den gespeicherten Stand laden?").arg(QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert. Ihre Änderungen verwerfen und den gespeicherten Stand laden?")));
-    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2004"));
-    QCOMPARE(w.rechnungsdetailstabelle().State(), discard ? DataSetState::Browse : DataSetState::Edit);
+    QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2004"));
+    QCOMPARE(w.invoiceHeaders().State(), discard ? DataSetState::Browse : DataSetState::Edit);
     QCOMPARE(w.DBGrid4->model()->index(0, 1).data().toString(), discard ? QStringLiteral("fremd") : QStringLiteral("03.03.2004"));
     // Once the row is settled one way or the other, the year can be changed.
     if (discard) {
         w.N20031->trigger();
-        QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2003"));
+        QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2003"));
         QCOMPARE(boxes.asked.size(), 1);
     }
     QCOMPARE(r.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("fremd"));
@@ -324,7 +324,7 @@ void TestMainWindow::conflictInThePanelCanBeLeft()
     QFETCH(QString, question);
     QFETCH(QString, shownAfter);
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.DBEdit3->setFocus();
@@ -335,7 +335,7 @@ void TestMainWindow::conflictInThePanelCanBeLeft()
     QTest::mouseClick(w.DBNavigator1->button(DBNavigator::nbNext), Qt::LeftButton);
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::ConflictQuestion});
     QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|") + question);
-    QCOMPARE(w.new_().State(), discard ? DataSetState::Browse : DataSetState::Edit);
+    QCOMPARE(w.customers().State(), discard ? DataSetState::Browse : DataSetState::Edit);
     if (discard) {
         // The stored state is shown, or the next customer where the row is gone;
         // the panel moves freely again.
@@ -354,7 +354,7 @@ void TestMainWindow::conflictInThePanelCanBeLeft()
 void TestMainWindow::lastNumberButton()
 {
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     QCOMPARE(w.DBText1->text(), QString());
     w.N20031->trigger();
     QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
@@ -379,7 +379,7 @@ const QString Years2025And2026 = QStringLiteral(
     "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');");
 
 // The year menu as a user reads it: captions, "-" for a separator, "*" before the checked item.
-QStringList yearMenu(Tfrmmain &w)
+QStringList yearMenu(MainWindow &w)
 {
     QStringList items;
     for (QAction *a : w.N20041->parentWidget() ? w.findChild<QMenu *>(QStringLiteral("Jahr1"))->actions() : QList<QAction *>())
@@ -424,22 +424,22 @@ void TestMainWindow::yearMenuListsTheYearsFound()
     QFETCH(QStringList, menu);
     QFETCH(QString, lastNumber);
     Running r(QString::fromUtf8(Data) + sql);
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     QCOMPARE(yearMenu(w), menu);
     QCOMPARE(w.N20041->objectName(), QStringLiteral("N20041"));
-    QCOMPARE(w.rechnungsdetailstabelle().TableName(), tablesOfYear(menu.first().remove(QLatin1Char('*')).remove(QLatin1Char('&')).toInt()).headerTable);
+    QCOMPARE(w.invoiceHeaders().TableName(), tablesOfYear(menu.first().remove(QLatin1Char('*')).remove(QLatin1Char('&')).toInt()).headerTable);
     QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
     QCOMPARE(w.DBText1->text(), lastNumber);
     // One check mark, on the year chosen.
     w.N20031->trigger();
     QVERIFY(w.N20031->isChecked());
     QCOMPARE(yearMenu(w).filter(QStringLiteral("*")), QStringList{QStringLiteral("*200&3")});
-    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten2003"));
+    QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2003"));
     if (QAction *y2026 = w.yearAction(2026)) {
         QCOMPARE(y2026->objectName(), QStringLiteral("N20261"));
         y2026->trigger();
         QCOMPARE(w.DBGrid4->model()->index(0, 0).data().toString(), QStringLiteral("2026-1"));
-        QCOMPARE(text(w.rechnungstabelle(), "beschreibung"), QStringLiteral("Tulpen"));
+        QCOMPARE(text(w.invoiceLines(), "beschreibung"), QStringLiteral("Tulpen"));
     }
     // The last number still comes from the newest year, whichever is chosen.
     QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
@@ -476,7 +476,7 @@ void TestMainWindow::newYearFromTheMenu()
     QFETCH(QString, proposal);
     QFETCH(QString, error);
     Running r(QString::fromUtf8(Data) + sql);
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     const QStringList menuBefore = yearMenu(w);
     const QString tablesBefore = r.scalar(QStringLiteral("SELECT group_concat(name) FROM sqlite_schema"));
     TypedAnswer answer(typed);
@@ -497,11 +497,11 @@ void TestMainWindow::newYearFromTheMenu()
     QCOMPARE(item->text(), year.left(3) + QLatin1Char('&') + year.mid(3));
     QVERIFY(item->isChecked());
     QCOMPARE(yearMenu(w).first(), QLatin1Char('*') + item->text());
-    QCOMPARE(w.rechnungsdetailstabelle().TableName(), QStringLiteral("rechnungsdaten") + year);
+    QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten") + year);
     // An invoice written there is stored there.
-    w.rechnungsdetailstabelle().Append();
-    w.rechnungsdetailstabelle().FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("N-1"));
-    w.rechnungsdetailstabelle().Post();
+    w.invoiceHeaders().Append();
+    w.invoiceHeaders().FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("N-1"));
+    w.invoiceHeaders().Post();
     QCOMPARE(r.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten%1 WHERE nr = 'N-1'").arg(year)), QStringLiteral("1"));
     // And it is the newest now: the last number comes from it.
     QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
@@ -528,7 +528,7 @@ void TestMainWindow::quitAsksFirst()
 void TestMainWindow::closingStoresTypedChanges()
 {
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
+    MainWindow &w = r.w();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.DBEdit3->setFocus();
@@ -551,27 +551,27 @@ void TestMainWindow::closingWhenStoringFails()
 {
     QFETCH(bool, answer);
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
-    w.new_().Edit();
-    w.new_().FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
+    MainWindow &w = r.w();
+    w.customers().Edit();
+    w.customers().FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
     r.db.exec(QStringLiteral("UPDATE kunde SET name = 'Fremd' WHERE id = 1"));
     // "&Nein" to dropping the change: then the usual question.
     Boxes boxes({false, answer});
     QCOMPARE(w.close(), answer);
     QCOMPARE(boxes.kinds, (QList<BoxRequest::Kind>{BoxRequest::ConflictQuestion, BoxRequest::Confirm}));
     QCOMPARE(boxes.asked.value(1), QStringLiteral("Bestätigung|Die Änderungen konnten nicht gespeichert werden. Trotzdem beenden?"));
-    QCOMPARE(w.new_().State(), DataSetState::Edit); // nothing lost while the program runs
+    QCOMPARE(w.customers().State(), DataSetState::Edit); // nothing lost while the program runs
     QCOMPARE(r.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Fremd"));
 }
 
 void TestMainWindow::closingAfterDroppingAConflictingChange()
 {
     Running r(QString::fromUtf8(Data));
-    Tfrmmain &w = r.w();
-    w.rechnungsdetailstabelle().Edit();
-    w.rechnungsdetailstabelle().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("07.07.2004"));
-    w.new_().Edit();
-    w.new_().FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
+    MainWindow &w = r.w();
+    w.invoiceHeaders().Edit();
+    w.invoiceHeaders().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("07.07.2004"));
+    w.customers().Edit();
+    w.customers().FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
     r.db.exec(QStringLiteral("UPDATE kunde SET name = 'Fremd' WHERE id = 1"));
     Boxes boxes({true});
     // "&Ja" drops the customer's change; the program ends without asking again.
@@ -590,7 +590,7 @@ void TestMainWindow::helpAndAbout()
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Plain});
     QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|meine handynummer: ") + texts::HelpPhone);
 
-    Tabout *about = r.program.about.get();
+    AboutBox *about = r.program.about.get();
     for (int round = 0; round < 2; ++round) {
         bool seen = false;
         QTimer::singleShot(0, about, [&] {
@@ -616,9 +616,9 @@ void TestMainWindow::badLineAtStartupStaysInView()
     QTest::qWait(20);
     // Nothing to report until something adds the lines up; the line is there to be corrected.
     QVERIFY(boxes.asked.isEmpty());
-    QCOMPARE(r.w().rechnungstabelle().RecordCount(), 1);
-    QCOMPARE(text(r.w().rechnungstabelle(), "einzelpreis"), QStringLiteral("1.234,50"));
-    QCOMPARE(r.w().rechnungstabelle().FieldByName(QStringLiteral("summerechn"))->DisplayText(), QString());
+    QCOMPARE(r.w().invoiceLines().RecordCount(), 1);
+    QCOMPARE(text(r.w().invoiceLines(), "einzelpreis"), QStringLiteral("1.234,50"));
+    QCOMPARE(r.w().invoiceLines().FieldByName(QStringLiteral("summerechn"))->DisplayText(), QString());
     QCOMPARE(r.w().DBEdit1->text(), QStringLiteral("Anna Blumen"));
 }
 

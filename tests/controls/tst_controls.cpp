@@ -2,10 +2,10 @@
 // record sets on a small database.
 
 #include "data/amount.h"
-#include "data/controls/dbedit.h"
-#include "data/controls/dbgrid.h"
-#include "data/controls/dbnavigator.h"
-#include "data/controls/dbtext.h"
+#include "controls/dbedit.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/dbtext.h"
 #include "data/database.h"
 #include "framework/messages.h"
 #include "testdb.h"
@@ -36,21 +36,21 @@ struct Window
         auto *layout = new QVBoxLayout(&widget);
         name = new DBEdit(&widget);
         name->setObjectName(QStringLiteral("DBEdit1"));
-        name->setDataSource(&data.test);
+        name->setDataSource(&data.customerSource);
         name->setDataField(QStringLiteral("name"));
         address = new DBMemo(&widget);
-        address->setDataSource(&data.test);
+        address->setDataSource(&data.customerSource);
         address->setDataField(QStringLiteral("adresse"));
         number = new DBText(&widget);
-        number->setDataSource(&data.rdetails);
+        number->setDataSource(&data.headerSource);
         number->setDataField(QStringLiteral("nr"));
         grid = new DBGrid(&widget);
         grid->setColumns({{QStringLiteral("nr"), QStringLiteral("rechnungsnummer"), 114, {}},
                           {QStringLiteral("datum"), QStringLiteral("datum"), 93, {}},
                           {QStringLiteral("bezahlung"), QStringLiteral("bezahlung"), 108, {QStringLiteral("30 Tage"), QStringLiteral("bezahlt")}}});
-        grid->setDataSource(&data.rdetails);
+        grid->setDataSource(&data.headerSource);
         nav = new DBNavigator(&widget);
-        nav->setDataSource(&data.test);
+        nav->setDataSource(&data.customerSource);
         nav->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbDelete});
         nav->setOnClick([this](DBNavigator::Button) { ++clicks; });
         other = new QLineEdit(&widget);
@@ -150,7 +150,7 @@ void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
 {
     Window w;
     QVERIFY(w.active);
-    RecordSet &rs = w.data.new_;
+    RecordSet &rs = w.data.customers;
     w.name->setFocus();
     QCOMPARE(w.name->text(), QStringLiteral("Anna"));
     QTest::keyClick(w.name, Qt::Key_End);
@@ -175,10 +175,10 @@ void TestControls::editFieldEscapeRestoresTheValue()
     QTest::keyClick(w.name, Qt::Key_Escape);
     QCOMPARE(w.name->text(), QStringLiteral("Anna"));
     QCOMPARE(w.name->selectedText(), QStringLiteral("Anna"));
-    QCOMPARE(w.data.new_.State(), DataSetState::Edit); // the set keeps its state
+    QCOMPARE(w.data.customers.State(), DataSetState::Edit); // the set keeps its state
     // Typed text also reaches the field when the set asks for it.
     QTest::keyClicks(w.name, QStringLiteral("Berta"));
-    w.data.new_.Post();
+    w.data.customers.Post();
     QCOMPARE(w.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Berta"));
 }
 
@@ -186,12 +186,12 @@ void TestControls::editFieldOnEmptySetStartsANewRow()
 {
     Window w(QStringLiteral("SELECT 1;"));
     QVERIFY(w.active);
-    QVERIFY(w.data.new_.IsEmpty());
+    QVERIFY(w.data.customers.IsEmpty());
     w.name->setFocus();
     QTest::keyClicks(w.name, QStringLiteral("Neu"));
-    QCOMPARE(w.data.new_.State(), DataSetState::Insert);
+    QCOMPARE(w.data.customers.State(), DataSetState::Insert);
     w.other->setFocus();
-    w.data.new_.First();
+    w.data.customers.First();
     QCOMPARE(w.scalar(QStringLiteral("SELECT name FROM kunde")), QStringLiteral("Neu"));
 }
 
@@ -212,10 +212,10 @@ void TestControls::memoEnterCountsAsTyping()
     w.address->setFocus();
     w.address->moveCursor(QTextCursor::End);
     QTest::keyClick(w.address, Qt::Key_Return);
-    QCOMPARE(w.data.new_.State(), DataSetState::Edit);
+    QCOMPARE(w.data.customers.State(), DataSetState::Edit);
     QTest::keyClicks(w.address, QStringLiteral("39100 Bozen"));
     w.other->setFocus();
-    w.data.new_.Post();
+    w.data.customers.Post();
     // Lines are stored with CR LF, as the existing addresses are.
     QCOMPARE(w.scalar(QStringLiteral("SELECT adresse FROM kunde WHERE id = 1")), QStringLiteral("Weg 1\r\n39100 Bozen"));
 }
@@ -224,13 +224,13 @@ void TestControls::dataTextFollowsTheSet()
 {
     Window w;
     QCOMPARE(w.number->text(), QStringLiteral("5"));
-    w.data.rechnungsdetailstabelle.Edit();
-    w.data.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("5a"));
+    w.data.invoiceHeaders.Edit();
+    w.data.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("5a"));
     QCOMPARE(w.number->text(), QStringLiteral("5a")); // typed but not stored
-    w.data.rechnungsdetailstabelle.Cancel();
-    w.data.new_.Last(); // Carla has no invoices
+    w.data.invoiceHeaders.Cancel();
+    w.data.customers.Last(); // Carla has no invoices
     QCOMPARE(w.number->text(), QString());
-    w.data.rechnungsdetailstabelle.Close();
+    w.data.invoiceHeaders.Close();
     QCOMPARE(w.number->text(), QString());
 }
 
@@ -245,15 +245,15 @@ void TestControls::navigatorEnabling()
     QTest::mouseClick(w.nav->button(DBNavigator::nbNext), Qt::LeftButton);
     QVERIFY(on(DBNavigator::nbNext)); // the end is known only after a step finds no row
     QTest::mouseClick(w.nav->button(DBNavigator::nbNext), Qt::LeftButton);
-    QCOMPARE(field(w.data.new_, "name"), QStringLiteral("Carla"));
+    QCOMPARE(field(w.data.customers, "name"), QStringLiteral("Carla"));
     QVERIFY(!on(DBNavigator::nbNext));
     QCOMPARE(w.clicks, 3);
     // Edit, post and cancel follow the state.
     QVERIFY(on(DBNavigator::nbEdit) && !on(DBNavigator::nbPost) && !on(DBNavigator::nbCancel));
-    w.data.new_.Edit();
+    w.data.customers.Edit();
     QVERIFY(!on(DBNavigator::nbEdit) && on(DBNavigator::nbPost) && on(DBNavigator::nbCancel));
-    w.data.new_.Cancel();
-    w.data.new_.Close();
+    w.data.customers.Cancel();
+    w.data.customers.Close();
     for (int b = 0; b < DBNavigator::ButtonCount; ++b)
         QVERIFY(!on(DBNavigator::Button(b)));
     // The navigator takes no keyboard focus.
@@ -269,12 +269,12 @@ void TestControls::navigatorDeleteAsksAndClickRunsEitherWay()
         QTest::mouseClick(w.nav->button(DBNavigator::nbDelete), Qt::LeftButton);
         QCOMPARE(no.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
         QCOMPARE(w.clicks, 1);
-        QCOMPARE(w.data.new_.RecordCount(), 1);
+        QCOMPARE(w.data.customers.RecordCount(), 1);
     }
     Boxes yes({true});
     QTest::mouseClick(w.nav->button(DBNavigator::nbDelete), Qt::LeftButton);
     QCOMPARE(w.clicks, 2);
-    QVERIFY(w.data.new_.IsEmpty());
+    QVERIFY(w.data.customers.IsEmpty());
     for (DBNavigator::Button b : {DBNavigator::nbFirst, DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbLast, DBNavigator::nbDelete})
         QVERIFY(!w.nav->button(b)->isEnabled());
     QVERIFY(w.nav->button(DBNavigator::nbInsert)->isEnabled());
@@ -285,7 +285,7 @@ void TestControls::gridDownAppendsAndUpDrops()
 {
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
+    RecordSet &h = w.data.invoiceHeaders;
     w.grid->setFocus();
     QTest::keyClick(w.grid, Qt::Key_Down);
     QCOMPARE(field(h, "nr"), QStringLiteral("6"));
@@ -306,7 +306,7 @@ void TestControls::gridTabOnLastCellAppends()
 {
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
+    RecordSet &h = w.data.invoiceHeaders;
     w.grid->setFocus();
     h.Last();
     for (int i = 0; i < 3; ++i)
@@ -330,7 +330,7 @@ void TestControls::gridInsertAndEscape()
 {
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
+    RecordSet &h = w.data.invoiceHeaders;
     w.grid->setFocus();
     QTest::keyClick(w.grid, Qt::Key_Down);
     QTest::keyClick(w.grid, Qt::Key_Insert);
@@ -376,7 +376,7 @@ void TestControls::gridPickListEditsAtOnce()
 {
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
+    RecordSet &h = w.data.invoiceHeaders;
     w.grid->setFocus();
     QTest::keyClick(w.grid, Qt::Key_Down); // header 6, bezahlung empty
     w.grid->setCurrentColumn(2);
@@ -406,14 +406,14 @@ void TestControls::leavingTheGridDropsAnUntouchedNewRow()
     QFETCH(int, headers);
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
+    RecordSet &h = w.data.invoiceHeaders;
     w.grid->setFocus();
     QTest::keyClick(w.grid, Qt::Key_Insert);
     if (!typed.isEmpty())
         QTest::keyClicks(w.grid, typed);
     w.other->setFocus();
     QCOMPARE(h.State(), typed.isEmpty() ? DataSetState::Browse : DataSetState::Insert);
-    w.data.new_.Next(); // the next settling stores a typed row
+    w.data.customers.Next(); // the next settling stores a typed row
     QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QString::number(headers));
 }
 
@@ -421,7 +421,7 @@ void TestControls::clickingARowMovesTheSet()
 {
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
+    RecordSet &h = w.data.invoiceHeaders;
     const QRect second = w.grid->visualRect(w.grid->model()->index(1, 1));
     QTest::mouseClick(w.grid->viewport(), Qt::LeftButton, {}, second.center());
     QCOMPARE(field(h, "nr"), QStringLiteral("6"));
@@ -444,8 +444,8 @@ void TestControls::readOnlyGridTakesNoTyping()
     QTest::keyClick(w.grid, Qt::Key_Down);
     QTest::keyClick(w.grid, Qt::Key_Down);
     QVERIFY(boxes.asked.isEmpty());
-    QCOMPARE(w.data.rechnungsdetailstabelle.State(), DataSetState::Browse);
-    QCOMPARE(w.data.rechnungsdetailstabelle.RecordCount(), 2);
+    QCOMPARE(w.data.invoiceHeaders.State(), DataSetState::Browse);
+    QCOMPARE(w.data.invoiceHeaders.RecordCount(), 2);
 }
 
 void TestControls::gridShowsAnUnreadableLineWithAnEmptyAmount()
@@ -461,7 +461,7 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VA
                       {QStringLiteral("summerechn"), QStringLiteral("summe"), 80, {}}});
     lines.resize(300, 200);
     lines.show();
-    lines.setDataSource(&w.data.DataSource1);
+    lines.setDataSource(&w.data.lineSource);
     // Every line stays in view, the one that cannot be calculated with its
     // text and an empty amount, so the user can see and correct it.
     QVERIFY(boxes.asked.isEmpty());
@@ -487,8 +487,8 @@ void TestControls::deletingDuringInsertDropsOnlyTheNewRow()
     QFETCH(bool, answer);
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
-    w.nav->setDataSource(&w.data.rdetails);
+    RecordSet &h = w.data.invoiceHeaders;
+    w.nav->setDataSource(&w.data.headerSource);
     w.grid->setFocus();
     QTest::keyClick(w.grid, Qt::Key_Down);
     QTest::keyClick(w.grid, Qt::Key_Insert);
@@ -517,7 +517,7 @@ void TestControls::cancelShowsTheFieldAgainInTheCell()
 {
     Window w;
     QVERIFY(w.active);
-    RecordSet &h = w.data.rechnungsdetailstabelle;
+    RecordSet &h = w.data.invoiceHeaders;
     w.grid->setFocus();
     QTest::keyClick(w.grid, Qt::Key_Right);
     QTest::keyClicks(w.grid, QStringLiteral("NEU"));
@@ -536,11 +536,11 @@ void TestControls::undoIsTypingToo()
     w.name->setFocus();
     QTest::keyClick(w.name, Qt::Key_End);
     QTest::keyClicks(w.name, QStringLiteral("x"));
-    w.data.new_.Post();
-    QCOMPARE(w.data.new_.State(), DataSetState::Browse);
+    w.data.customers.Post();
+    QCOMPARE(w.data.customers.State(), DataSetState::Browse);
     QTest::keyClick(w.name, Qt::Key_Z, Qt::ControlModifier);
     // Undo changes the text, so it asks for the edit like any key that types.
-    QCOMPARE(w.data.new_.State(), DataSetState::Edit);
+    QCOMPARE(w.data.customers.State(), DataSetState::Edit);
 }
 
 void TestControls::pickListCellKeepsWhatIsTyped_data()
@@ -577,7 +577,7 @@ void TestControls::pickListCellKeepsWhatIsTyped()
     if (chosen >= 0)
         Q_EMIT combo->activated(chosen);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(leaveKey));
-    w.data.rechnungsdetailstabelle.First(); // settles the header when Enter left it pending
+    w.data.invoiceHeaders.First(); // settles the header when Enter left it pending
     QCOMPARE(w.scalar(QStringLiteral("SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 2")), stored);
 }
 
@@ -623,7 +623,7 @@ void TestControls::textIsStoredAsTypedFromTheFirstKey()
     }
     typeText(typed, halves);
     w.other->setFocus();
-    w.data.new_.Next(); // settles the customer and, by the link, the header
+    w.data.customers.Next(); // settles the customer and, by the link, the header
     QCOMPARE(w.scalar(sql), typed);
 }
 
@@ -636,7 +636,7 @@ void TestControls::screenReaderHearsOfANewSetOfRowsOnce()
             changes << static_cast<QAccessibleTableModelChangeEvent *>(e)->modelChangeType();
     });
     QVERIFY(QAccessible::isActive());
-    w.data.new_.Next(); // Bruno has one invoice where Anna had two
+    w.data.customers.Next(); // Bruno has one invoice where Anna had two
     QCOMPARE(w.grid->model()->rowCount(), 1);
     // One reset for the new rows, then the shown rows' texts: no rows taken
     // out and put in one by one.
@@ -655,10 +655,10 @@ void TestControls::hiddenTextControlsFollowTheSetWhenShown()
     Window w;
     QWidget hidden;
     auto *name = new DBEdit(&hidden);
-    name->setDataSource(&w.data.test);
+    name->setDataSource(&w.data.customerSource);
     name->setDataField(QStringLiteral("name"));
     auto *address = new DBMemo(&hidden);
-    address->setDataSource(&w.data.test);
+    address->setDataSource(&w.data.customerSource);
     address->setDataField(QStringLiteral("adresse"));
     int updates = 0;
     AccessibilityOn on([&](QAccessibleEvent *e) {
@@ -666,8 +666,8 @@ void TestControls::hiddenTextControlsFollowTheSetWhenShown()
             ++updates;
     });
     QVERIFY(QAccessible::isActive());
-    w.data.new_.Next();
-    w.data.new_.Next();
+    w.data.customers.Next();
+    w.data.customers.Next();
     // Nobody sees them, so nobody is told about their texts.
     QCOMPARE(updates, 0);
     hidden.show();

@@ -134,20 +134,20 @@ void TestRecordSet::startupFollowsLinks()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Anna"));
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
-    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("5"));
-    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Rosen"));
-    QVERIFY(!d.nrquery.Active());
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Anna"));
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 2);
+    QCOMPARE(str(d.invoiceHeaders, "nr"), QStringLiteral("5"));
+    QCOMPARE(d.invoiceLines.RecordCount(), 2);
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Rosen"));
+    QVERIFY(!d.lastInvoiceNumber.Active());
 
-    d.new_.Next(); // Bruno
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 1);
-    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("7"));
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Lavendel"));
-    d.new_.Next(); // Carla has no invoices
-    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
-    QVERIFY(d.rechnungstabelle.IsEmpty());
+    d.customers.Next(); // Bruno
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 1);
+    QCOMPARE(str(d.invoiceHeaders, "nr"), QStringLiteral("7"));
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Lavendel"));
+    d.customers.Next(); // Carla has no invoices
+    QVERIFY(d.invoiceHeaders.IsEmpty());
+    QVERIFY(d.invoiceLines.IsEmpty());
 }
 
 void TestRecordSet::linkComparesExactText_data()
@@ -171,10 +171,10 @@ INSERT INTO rechnungsdaten2004 (nr, kundennummer, bestimmungsort) VALUES
  ('4', '1', 'eins'), ('5', '10', 'zehn'), ('6', '11', 'elf');)"));
     InvoiceData d;
     d.open(db.file());
-    QVERIFY(d.new_.Locate(QStringLiteral("id"), customer));
+    QVERIFY(d.customers.Locate(QStringLiteral("id"), customer));
     QStringList seen;
-    for (d.rechnungsdetailstabelle.First(); !d.rechnungsdetailstabelle.Eof(); d.rechnungsdetailstabelle.Next())
-        seen << str(d.rechnungsdetailstabelle, "bestimmungsort");
+    for (d.invoiceHeaders.First(); !d.invoiceHeaders.Eof(); d.invoiceHeaders.Next())
+        seen << str(d.invoiceHeaders, "bestimmungsort");
     QCOMPARE(seen, places);
 }
 
@@ -218,7 +218,7 @@ void TestRecordSet::flagsAfterOperations()
     testdb::Fixture db(sql);
     InvoiceData d;
     d.open(db.file());
-    RecordSet &rs = d.new_;
+    RecordSet &rs = d.customers;
     for (const QString &op : ops) {
         if (op == QLatin1String("Next")) rs.Next();
         else if (op == QLatin1String("Prior")) rs.Prior();
@@ -247,22 +247,22 @@ CREATE TRIGGER h AFTER UPDATE ON rechnungsdaten2004 BEGIN INSERT INTO log (what)
 CREATE TRIGGER l AFTER INSERT ON rechnung2004 BEGIN INSERT INTO log (what) VALUES ('zeile'); END;)"));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Edit();
-    d.new_.FieldByName(QStringLiteral("name2"))->setAsString(QStringLiteral("Anna Berger"));
-    d.rechnungsdetailstabelle.Edit();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004"));
-    d.rechnungstabelle.Append();
-    d.rechnungstabelle.FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("Buchs"));
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("name2"))->setAsString(QStringLiteral("Anna Berger"));
+    d.invoiceHeaders.Edit();
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004"));
+    d.invoiceLines.Append();
+    d.invoiceLines.FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("Buchs"));
 
-    d.new_.Next();
+    d.customers.Next();
 
     QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(what, ',') FROM (SELECT what FROM log ORDER BY seq)")),
              QStringLiteral("zeile,kopf,kunde"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT rechnungsnummer FROM rechnung2004 WHERE beschreibung = 'Buchs'")), QStringLiteral("5"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("09.09.2004"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT name2 FROM kunde WHERE id = 1")), QStringLiteral("Anna Berger"));
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
-    QCOMPARE(d.new_.State(), DataSetState::Browse);
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno"));
+    QCOMPARE(d.customers.State(), DataSetState::Browse);
 }
 
 void TestRecordSet::untouchedNewRowIsDroppedByAMove()
@@ -270,13 +270,13 @@ void TestRecordSet::untouchedNewRowIsDroppedByAMove()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungsdetailstabelle.Append();
+    d.invoiceHeaders.Append();
     // The link filled the customer number without marking the row as modified.
-    QCOMPARE(str(d.rechnungsdetailstabelle, "kundennummer"), QStringLiteral("1"));
-    QVERIFY(!d.rechnungsdetailstabelle.Modified());
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
-    d.rechnungsdetailstabelle.First();
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+    QCOMPARE(str(d.invoiceHeaders, "kundennummer"), QStringLiteral("1"));
+    QVERIFY(!d.invoiceHeaders.Modified());
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 3);
+    d.invoiceHeaders.First();
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 2);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QStringLiteral("3"));
 }
 
@@ -285,14 +285,14 @@ void TestRecordSet::postRightAfterInsertStoresOnlyTheLinkField()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Next(); // Bruno, id 2
-    d.rechnungsdetailstabelle.Insert();
-    d.rechnungsdetailstabelle.Post();
-    const QString id = str(d.rechnungsdetailstabelle, "id");
+    d.customers.Next(); // Bruno, id 2
+    d.invoiceHeaders.Insert();
+    d.invoiceHeaders.Post();
+    const QString id = str(d.invoiceHeaders, "id");
     QVERIFY(!id.isEmpty());
     QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer || '|' || ifnull(nr, 'NULL') || '|' || ifnull(datum, 'NULL') FROM rechnungsdaten2004 WHERE id = ") + id),
              QStringLiteral("2|NULL|NULL"));
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 2);
 }
 
 void TestRecordSet::newCustomerEmptiesHeadersUntilStored()
@@ -300,26 +300,26 @@ void TestRecordSet::newCustomerEmptiesHeadersUntilStored()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Append();
-    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
-    QVERIFY(d.rechnungstabelle.IsEmpty());
-    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Dora"));
-    d.new_.Post();
-    const qint64 id = d.new_.FieldByName(QStringLiteral("id"))->AsInteger();
+    d.customers.Append();
+    QVERIFY(d.invoiceHeaders.IsEmpty());
+    QVERIFY(d.invoiceLines.IsEmpty());
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Dora"));
+    d.customers.Post();
+    const qint64 id = d.customers.FieldByName(QStringLiteral("id"))->AsInteger();
     QCOMPARE(QString::number(id), db.scalar(QStringLiteral("SELECT id FROM kunde WHERE name = 'Dora'")));
-    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
-    d.rechnungsdetailstabelle.Append();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("8"));
-    d.rechnungsdetailstabelle.Post();
+    QVERIFY(d.invoiceHeaders.IsEmpty());
+    d.invoiceHeaders.Append();
+    d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("8"));
+    d.invoiceHeaders.Post();
     QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2004 WHERE nr = '8'")), QString::number(id));
 
     // Cancelling a new customer brings the previous customer's headers back.
-    d.new_.First();
-    d.new_.Append();
-    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
-    d.new_.Cancel();
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Dora"));
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 1);
+    d.customers.First();
+    d.customers.Append();
+    QVERIFY(d.invoiceHeaders.IsEmpty());
+    d.customers.Cancel();
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Dora"));
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 1);
 }
 
 void TestRecordSet::movingCustomerStoresTypedHeaderUnderPreviousCustomer()
@@ -327,17 +327,17 @@ void TestRecordSet::movingCustomerStoresTypedHeaderUnderPreviousCustomer()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungsdetailstabelle.Append();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("9"));
-    d.new_.Next();
+    d.invoiceHeaders.Append();
+    d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("9"));
+    d.customers.Next();
     QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2004 WHERE nr = '9'")), QStringLiteral("1"));
-    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("7"));
+    QCOMPARE(str(d.invoiceHeaders, "nr"), QStringLiteral("7"));
 
     // An edit without typed changes is dropped.
-    d.rechnungsdetailstabelle.Edit();
-    d.new_.Prior();
-    QCOMPARE(d.rechnungsdetailstabelle.State(), DataSetState::Browse);
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
+    d.invoiceHeaders.Edit();
+    d.customers.Prior();
+    QCOMPARE(d.invoiceHeaders.State(), DataSetState::Browse);
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 3);
 }
 
 void TestRecordSet::typedNumberRefiltersLinesAtOnce()
@@ -345,17 +345,17 @@ void TestRecordSet::typedNumberRefiltersLinesAtOnce()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
-    d.rechnungsdetailstabelle.Edit();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("7"));
-    QCOMPARE(d.rechnungstabelle.RecordCount(), 1);
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Lavendel"));
+    QCOMPARE(d.invoiceLines.RecordCount(), 2);
+    d.invoiceHeaders.Edit();
+    d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("7"));
+    QCOMPARE(d.invoiceLines.RecordCount(), 1);
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Lavendel"));
     // Other fields do not move the lines.
-    d.rechnungstabelle.Last();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("x"));
-    QCOMPARE(d.rechnungstabelle.RecNo(), 0);
-    d.rechnungsdetailstabelle.Cancel();
-    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+    d.invoiceLines.Last();
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("x"));
+    QCOMPARE(d.invoiceLines.RecNo(), 0);
+    d.invoiceHeaders.Cancel();
+    QCOMPARE(d.invoiceLines.RecordCount(), 2);
     // The lines of the old number stay in the file.
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE rechnungsnummer = '5'")), QStringLiteral("2"));
 }
@@ -365,11 +365,11 @@ void TestRecordSet::equalNumbersKeepTheLineCurrent()
     testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral("UPDATE rechnungsdaten2004 SET nr = '5' WHERE id = 2;"));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungstabelle.Last();
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
-    d.rechnungsdetailstabelle.Next();
-    QCOMPARE(str(d.rechnungsdetailstabelle, "id"), QStringLiteral("2"));
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    d.invoiceLines.Last();
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Erde"));
+    d.invoiceHeaders.Next();
+    QCOMPARE(str(d.invoiceHeaders, "id"), QStringLiteral("2"));
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Erde"));
 }
 
 void TestRecordSet::deletingCustomers()
@@ -377,17 +377,17 @@ void TestRecordSet::deletingCustomers()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Last();
-    d.new_.Delete();
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
-    d.new_.First();
-    d.new_.Delete(); // Anna's headers stay in the file
+    d.customers.Last();
+    d.customers.Delete();
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno"));
+    d.customers.First();
+    d.customers.Delete(); // Anna's headers stay in the file
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004 WHERE kundennummer = '1'")), QStringLiteral("2"));
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
-    d.new_.Delete();
-    QVERIFY(d.new_.IsEmpty());
-    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
-    QCOMPARE(errorOf([&] { d.new_.Delete(); }), QStringLiteral("new: Operation bei leerer Datenmenge nicht ausführbar"));
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno"));
+    d.customers.Delete();
+    QVERIFY(d.customers.IsEmpty());
+    QVERIFY(d.invoiceHeaders.IsEmpty());
+    QCOMPARE(errorOf([&] { d.customers.Delete(); }), QStringLiteral("new: Operation bei leerer Datenmenge nicht ausführbar"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("0"));
 }
 
@@ -396,12 +396,12 @@ void TestRecordSet::deleteDuringInsertDropsOnlyThePendingRow()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Next();
-    d.new_.Insert();
-    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Neu"));
-    d.new_.Delete();
-    QCOMPARE(d.new_.State(), DataSetState::Browse);
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    d.customers.Next();
+    d.customers.Insert();
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Neu"));
+    d.customers.Delete();
+    QCOMPARE(d.customers.State(), DataSetState::Browse);
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
 }
 
@@ -410,14 +410,14 @@ void TestRecordSet::cancelReturnsToThePreviousRow()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Next();
-    d.new_.Insert();
-    d.new_.Cancel();
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
-    d.new_.First();
-    d.new_.Append();
-    d.new_.Cancel();
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Carla"));
+    d.customers.Next();
+    d.customers.Insert();
+    d.customers.Cancel();
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno"));
+    d.customers.First();
+    d.customers.Append();
+    d.customers.Cancel();
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Carla"));
 }
 
 void TestRecordSet::longTextIsCutToFiftyCharacters()
@@ -426,11 +426,11 @@ void TestRecordSet::longTextIsCutToFiftyCharacters()
     InvoiceData d;
     d.open(db.file());
     const QString sixty = QString(QStringLiteral("äbcdefghij")).repeated(6);
-    d.new_.Edit();
-    d.new_.FieldByName(QStringLiteral("name"))->setAsString(sixty);
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(sixty);
     const QString longAddress = QString(QLatin1Char('x')).repeated(300);
-    d.new_.FieldByName(QStringLiteral("adresse"))->setAsString(longAddress);
-    d.new_.Post();
+    d.customers.FieldByName(QStringLiteral("adresse"))->setAsString(longAddress);
+    d.customers.Post();
     QCOMPARE(db.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), sixty.left(50));
     QCOMPARE(db.scalar(QStringLiteral("SELECT adresse FROM kunde WHERE id = 1")), longAddress);
 }
@@ -440,26 +440,26 @@ void TestRecordSet::closingDiscardsAnEdit()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Edit();
-    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Weg"));
-    d.new_.Close();
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Weg"));
+    d.customers.Close();
     QCOMPARE(db.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Anna"));
     // The header set settles and becomes unrestricted from its next read on.
-    d.rechnungsdetailstabelle.First();
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
-    d.new_.Open();
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
+    d.invoiceHeaders.First();
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 3);
+    d.customers.Open();
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 2);
 
     // Refresh and Locate are reads too: with the master closed they see every
     // header, and Refresh keeps the current one.
-    d.rechnungsdetailstabelle.Last(); // nr 6 of Anna
-    d.new_.Close();
-    d.rechnungsdetailstabelle.Refresh();
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 3);
-    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("6"));
-    d.new_.Open();
-    d.new_.Close();
-    QVERIFY(d.rechnungsdetailstabelle.Locate(QStringLiteral("nr"), QStringLiteral("7")));
+    d.invoiceHeaders.Last(); // nr 6 of Anna
+    d.customers.Close();
+    d.invoiceHeaders.Refresh();
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 3);
+    QCOMPARE(str(d.invoiceHeaders, "nr"), QStringLiteral("6"));
+    d.customers.Open();
+    d.customers.Close();
+    QVERIFY(d.invoiceHeaders.Locate(QStringLiteral("nr"), QStringLiteral("7")));
 }
 
 void TestRecordSet::locate_data()
@@ -491,8 +491,8 @@ void TestRecordSet::locate()
     d.open(db.file());
     LocateOptions options;
     options.partialKey = partial;
-    QCOMPARE(d.new_.Locate(field, value, options), found);
-    QCOMPARE(str(d.new_, "name"), current);
+    QCOMPARE(d.customers.Locate(field, value, options), found);
+    QCOMPARE(str(d.customers, "name"), current);
 }
 
 void TestRecordSet::notifications()
@@ -500,21 +500,21 @@ void TestRecordSet::notifications()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    Recorder r(&d.rdetails);
-    d.rechnungsdetailstabelle.Next();
+    Recorder r(&d.headerSource);
+    d.invoiceHeaders.Next();
     QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("3")}));
     r.events.clear();
-    QVERIFY(d.rdetails.Edit());
+    QVERIFY(d.headerSource.Edit());
     QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("1"), QStringLiteral("4")}));
     r.events.clear();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("x"));
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("x"));
     QCOMPARE(r.events, QStringList{QStringLiteral("5:datum")});
     r.events.clear();
-    d.rechnungsdetailstabelle.Post();
+    d.invoiceHeaders.Post();
     QCOMPARE(r.events, (QStringList{QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("1"), QStringLiteral("2")}));
     // A move of the master reaches the detail's controls as a new set of rows.
     r.events.clear();
-    d.new_.Next();
+    d.customers.Next();
     QVERIFY(r.events.contains(QStringLiteral("2")));
 }
 
@@ -523,12 +523,12 @@ void TestRecordSet::refreshRereadsStoredValues()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Next();
+    d.customers.Next();
     db.exec(QStringLiteral("UPDATE kunde SET name = 'Bruna' WHERE id = 2; INSERT INTO kunde (name) VALUES ('Spät');"));
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno")); // a snapshot
-    d.new_.Refresh();
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruna"));
-    QCOMPARE(d.new_.RecordCount(), 3);
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno")); // a snapshot
+    d.customers.Refresh();
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruna"));
+    QCOMPARE(d.customers.RecordCount(), 3);
 }
 
 void TestRecordSet::lineAmount_data()
@@ -556,12 +556,12 @@ void TestRecordSet::lineAmount()
                            .arg(price, quantity));
     InvoiceData d;
     d.open(db.file());
-    Field *amount = d.rechnungstabelle.FieldByName(QStringLiteral("summerechn"));
+    Field *amount = d.invoiceLines.FieldByName(QStringLiteral("summerechn"));
     QCOMPARE(amount->DisplayText(), shown);
     QCOMPARE(double(amount->AsFloat()), value);
     QCOMPARE(amount->IsNull(), shown.isEmpty());
-    QVERIFY(d.rechnungstabelle.FieldByName(QStringLiteral("mitmwst"))->IsNull());
-    QCOMPARE(d.rechnungstabelle.FieldByName(QStringLiteral("mitmwst"))->DisplayText(), QString());
+    QVERIFY(d.invoiceLines.FieldByName(QStringLiteral("mitmwst"))->IsNull());
+    QCOMPARE(d.invoiceLines.FieldByName(QStringLiteral("mitmwst"))->DisplayText(), QString());
 }
 
 void TestRecordSet::unreadableLineStaysInViewAndCanBeCorrected()
@@ -574,7 +574,7 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, einzelpreis, anzahl) VA
  ('1', 'gut', '2', '1'), ('1', 'schlecht', '1.234,50', '1'), ('1', 'danach', '3', '1');)"));
     InvoiceData d;
     d.open(db.file());
-    RecordSet &lines = d.rechnungstabelle;
+    RecordSet &lines = d.invoiceLines;
     QCOMPARE(lines.RecordCount(), 3);
     QCOMPARE(amountForSum(lines), 2.0L);
     // Reading it is no error: it shows its text and an empty amount.
@@ -648,7 +648,7 @@ void TestRecordSet::badNumberIsNeverStored()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    RecordSet &lines = d.rechnungstabelle;
+    RecordSet &lines = d.invoiceLines;
     const QString before = db.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004"));
     lines.Append();
     lines.FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("F"));
@@ -685,7 +685,7 @@ void TestRecordSet::failingAssignmentKeepsTheText()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    RecordSet &lines = d.rechnungstabelle;
+    RecordSet &lines = d.invoiceLines;
     lines.Edit();
     QCOMPARE(errorOf([&] { lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("12.50")); }),
              QStringLiteral("'12.50' ist kein gültiger Gleitkommawert"));
@@ -735,9 +735,9 @@ void TestRecordSet::fieldKindChecks()
     testdb::Fixture db(QStringLiteral("DROP TABLE rechnung2004; ") + sql + QLatin1Char(';'));
     InvoiceData d;
     d.connection.open(db.file());
-    d.rechnungstabelle.setTableName(QStringLiteral("rechnung2004"));
-    QCOMPARE(errorOf([&] { d.rechnungstabelle.Open(); }), error);
-    QCOMPARE(d.rechnungstabelle.Active(), error.isEmpty());
+    d.invoiceLines.setTableName(QStringLiteral("rechnung2004"));
+    QCOMPARE(errorOf([&] { d.invoiceLines.Open(); }), error);
+    QCOMPARE(d.invoiceLines.Active(), error.isEmpty());
 }
 
 void TestRecordSet::recordSetErrors()
@@ -746,7 +746,7 @@ void TestRecordSet::recordSetErrors()
     InvoiceData d;
     d.open(db.file());
     const QString closed = QStringLiteral("nrquery: Operation bei geschlossener Datenmenge nicht ausführbar");
-    RecordSet &q = d.nrquery;
+    RecordSet &q = d.lastInvoiceNumber;
     QCOMPARE(errorOf([&] { q.First(); }), closed);
     QCOMPARE(errorOf([&] { q.Next(); }), closed);
     QCOMPARE(errorOf([&] { q.Prior(); }), closed);
@@ -757,10 +757,10 @@ void TestRecordSet::recordSetErrors()
     QCOMPARE(errorOf([&] { q.Delete(); }), closed);
     QCOMPARE(errorOf([&] { q.Refresh(); }), closed);
     QCOMPARE(errorOf([&] { q.Locate(QStringLiteral("id"), 1); }), closed);
-    QCOMPARE(errorOf([&] { d.new_.Post(); }), QStringLiteral("new: Datenmenge weder im Editier- noch im Einfügemodus"));
-    QCOMPARE(errorOf([&] { d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("x")); }),
+    QCOMPARE(errorOf([&] { d.customers.Post(); }), QStringLiteral("new: Datenmenge weder im Editier- noch im Einfügemodus"));
+    QCOMPARE(errorOf([&] { d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("x")); }),
              QStringLiteral("new: Datenmenge weder im Editier- noch im Einfügemodus"));
-    QCOMPARE(errorOf([&] { d.rechnungstabelle.setTableName(QStringLiteral("rechnung")); }),
+    QCOMPARE(errorOf([&] { d.invoiceLines.setTableName(QStringLiteral("rechnung")); }),
              QStringLiteral("rechnungstabelle: Operation bei geöffneter Datenmenge nicht ausführbar"));
     // The last-number query reads the newest header first.
     q.Open();
@@ -786,20 +786,20 @@ void TestRecordSet::lostUpdateKeepsTheRowPending()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Edit();
-    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
     db.exec(otherProgram);
-    QCOMPARE(errorOf([&] { d.new_.Post(); }), error);
-    QCOMPARE(d.new_.State(), DataSetState::Edit);
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Meins"));
+    QCOMPARE(errorOf([&] { d.customers.Post(); }), error);
+    QCOMPARE(d.customers.State(), DataSetState::Edit);
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Meins"));
     QVERIFY(db.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Meins'")) == QLatin1String("0"));
     // A field nobody else touched still posts: only assigned fields are checked.
-    d.new_.Cancel();
-    d.new_.Last();
-    d.new_.Edit();
-    d.new_.FieldByName(QStringLiteral("piva"))->setAsString(QStringLiteral("IT 1"));
+    d.customers.Cancel();
+    d.customers.Last();
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("piva"))->setAsString(QStringLiteral("IT 1"));
     db.exec(QStringLiteral("UPDATE kunde SET name = 'Carlotta' WHERE id = 3"));
-    d.new_.Post();
+    d.customers.Post();
     QCOMPARE(db.scalar(QStringLiteral("SELECT name || '|' || piva FROM kunde WHERE id = 3")), QStringLiteral("Carlotta|IT 1"));
 }
 
@@ -808,19 +808,19 @@ void TestRecordSet::lockedDatabaseKeepsTheRowPending()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.connection.open(db.file(), 50);
-    d.kundentabelle.Open();
-    d.rechnungsdetailstabelle.Open();
-    d.rechnungstabelle.Open();
-    d.new_.Open();
-    d.new_.Edit();
-    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Gesperrt"));
+    d.customerTable.Open();
+    d.invoiceHeaders.Open();
+    d.invoiceLines.Open();
+    d.customers.Open();
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Gesperrt"));
 
     sqlite3 *other = nullptr;
     QCOMPARE(sqlite3_open(db.file().toUtf8().constData(), &other), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    const QString msg = errorOf([&] { d.new_.Post(); });
+    const QString msg = errorOf([&] { d.customers.Post(); });
     QVERIFY2(msg.startsWith(QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt")), qPrintable(msg));
-    QCOMPARE(d.new_.State(), DataSetState::Edit);
+    QCOMPARE(d.customers.State(), DataSetState::Edit);
     // A second program holding the file locked also stops a new connection.
     Connection c;
     const QString openMsg = errorOf([&] { c.open(db.file(), 50); });
@@ -828,7 +828,7 @@ void TestRecordSet::lockedDatabaseKeepsTheRowPending()
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 
-    d.new_.Post();
+    d.customers.Post();
     QCOMPARE(db.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Gesperrt"));
 }
 
@@ -885,9 +885,9 @@ void TestRecordSet::searchTextNeverRunsAStatement()
     testdb::Fixture db(QString::fromUtf8(StandardData) + QStringLiteral("INSERT INTO kunde (name) VALUES ('O''Neil');"));
     InvoiceData d;
     d.open(db.file());
-    d.new_.setSQL(InvoiceData::customerSearchSql(text));
-    d.new_.Open();
-    QCOMPARE(d.new_.RecordCount(), matches);
+    d.customers.setSQL(InvoiceData::customerSearchSql(text));
+    d.customers.Open();
+    QCOMPARE(d.customers.RecordCount(), matches);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("4"));
 }
 
@@ -896,11 +896,11 @@ void TestRecordSet::secondStatementIsRefused()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.setSQL(QStringLiteral("SELECT * FROM kunde; DELETE FROM kunde"));
-    QVERIFY(!errorOf([&] { d.new_.Open(); }).isEmpty());
-    d.new_.setSQL(QStringLiteral("DELETE FROM kunde"));
-    QVERIFY(!errorOf([&] { d.new_.Open(); }).isEmpty());
-    QVERIFY(!d.new_.Active());
+    d.customers.setSQL(QStringLiteral("SELECT * FROM kunde; DELETE FROM kunde"));
+    QVERIFY(!errorOf([&] { d.customers.Open(); }).isEmpty());
+    d.customers.setSQL(QStringLiteral("DELETE FROM kunde"));
+    QVERIFY(!errorOf([&] { d.customers.Open(); }).isEmpty());
+    QVERIFY(!d.customers.Active());
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
 }
 
@@ -911,22 +911,22 @@ void TestRecordSet::yearChangeStoresPendingHeaderFirst()
         "INSERT INTO rechnung2003 (rechnungsnummer, beschreibung) VALUES ('2003-1', 'Alt');"));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungsdetailstabelle.Edit();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("bezahlung"))->setAsString(QStringLiteral("bezahlt"));
+    d.invoiceHeaders.Edit();
+    d.invoiceHeaders.FieldByName(QStringLiteral("bezahlung"))->setAsString(QStringLiteral("bezahlt"));
     d.setYear(2003);
     QCOMPARE(db.scalar(QStringLiteral("SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("bezahlt"));
-    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("2003-1"));
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Alt"));
+    QCOMPARE(str(d.invoiceHeaders, "nr"), QStringLiteral("2003-1"));
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Alt"));
 
     // When storing fails, the year stays and the row stays pending.
-    d.rechnungsdetailstabelle.Edit();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("bezahlung"))->setAsString(QStringLiteral("30 Tage"));
+    d.invoiceHeaders.Edit();
+    d.invoiceHeaders.FieldByName(QStringLiteral("bezahlung"))->setAsString(QStringLiteral("30 Tage"));
     db.exec(QStringLiteral("UPDATE rechnungsdaten2003 SET bezahlung = 'fremd'"));
     QVERIFY(!errorOf([&] { d.setYear(2002); }).isEmpty());
     QCOMPARE(d.year(), 2003);
-    QCOMPARE(d.rechnungsdetailstabelle.TableName(), QStringLiteral("rechnungsdaten2003"));
-    QCOMPARE(d.rechnungsdetailstabelle.State(), DataSetState::Edit);
-    QCOMPARE(str(d.rechnungsdetailstabelle, "bezahlung"), QStringLiteral("30 Tage"));
+    QCOMPARE(d.invoiceHeaders.TableName(), QStringLiteral("rechnungsdaten2003"));
+    QCOMPARE(d.invoiceHeaders.State(), DataSetState::Edit);
+    QCOMPARE(str(d.invoiceHeaders, "bezahlung"), QStringLiteral("30 Tage"));
 }
 
 void TestRecordSet::missingYearTablesLeaveTheSetClosed()
@@ -936,11 +936,11 @@ void TestRecordSet::missingYearTablesLeaveTheSetClosed()
     d.open(db.file());
     const QString msg = errorOf([&] { d.setYear(2003); });
     QVERIFY2(msg.contains(QStringLiteral("rechnungsdaten2003")), qPrintable(msg));
-    QVERIFY(!d.rechnungsdetailstabelle.Active());
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 0);
+    QVERIFY(!d.invoiceHeaders.Active());
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 0);
     d.setYear(2004);
-    QCOMPARE(d.rechnungsdetailstabelle.RecordCount(), 2);
-    QCOMPARE(d.rechnungstabelle.RecordCount(), 2);
+    QCOMPARE(d.invoiceHeaders.RecordCount(), 2);
+    QCOMPARE(d.invoiceLines.RecordCount(), 2);
 }
 
 void TestRecordSet::yearsFoundInTheFile_data()
@@ -986,9 +986,9 @@ void TestRecordSet::yearsFoundInTheFile()
         offered << y.year;
     QCOMPARE(offered, years);
     QCOMPARE(d.year(), startYear);
-    QCOMPARE(d.rechnungsdetailstabelle.TableName(), tablesOfYear(startYear).headerTable);
-    QCOMPARE(d.rechnungstabelle.TableName(), tablesOfYear(startYear).lineTable);
-    QVERIFY(d.rechnungsdetailstabelle.Active() && d.rechnungstabelle.Active());
+    QCOMPARE(d.invoiceHeaders.TableName(), tablesOfYear(startYear).headerTable);
+    QCOMPARE(d.invoiceLines.TableName(), tablesOfYear(startYear).lineTable);
+    QVERIFY(d.invoiceHeaders.Active() && d.invoiceLines.Active());
     QCOMPARE(d.lastNumberStatement(), lastNumberSql);
 }
 
@@ -1012,8 +1012,8 @@ void TestRecordSet::newYearIsMadeLikeTheNewest()
         "beschreibung VARCHAR(50), anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));"));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungsdetailstabelle.Edit();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("31.12.2026"));
+    d.invoiceHeaders.Edit();
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("31.12.2026"));
     d.addYear(2027);
     // The pending header (a new one: Anna has none in 2026) was stored first, in its own year.
     QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2026 WHERE datum = '31.12.2026'")), QStringLiteral("1"));
@@ -1023,16 +1023,16 @@ void TestRecordSet::newYearIsMadeLikeTheNewest()
     QVERIFY(columnsOf(db, QStringLiteral("rechnungsdaten2027")).contains(QStringLiteral("notiz TEXT")));
     QCOMPARE(d.years().front().year, 2027);
     QCOMPARE(d.newestYear(), 2027);
-    QCOMPARE(d.rechnungsdetailstabelle.TableName(), QStringLiteral("rechnungsdaten2027"));
-    QVERIFY(d.rechnungsdetailstabelle.IsEmpty());
+    QCOMPARE(d.invoiceHeaders.TableName(), QStringLiteral("rechnungsdaten2027"));
+    QVERIFY(d.invoiceHeaders.IsEmpty());
     // An invoice written there lands there, linked to the customer.
-    d.rechnungsdetailstabelle.Append();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("2027-1"));
-    d.rechnungsdetailstabelle.Post();
-    d.rechnungstabelle.Append();
-    d.rechnungstabelle.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("2"));
-    d.rechnungstabelle.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("3"));
-    d.rechnungstabelle.Post();
+    d.invoiceHeaders.Append();
+    d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("2027-1"));
+    d.invoiceHeaders.Post();
+    d.invoiceLines.Append();
+    d.invoiceLines.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("2"));
+    d.invoiceLines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("3"));
+    d.invoiceLines.Post();
     QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2027 WHERE nr = '2027-1'")), QStringLiteral("1"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT rechnungsnummer FROM rechnung2027")), QStringLiteral("2027-1"));
     QCOMPARE(d.lastNumberStatement(), QStringLiteral("select * from rechnungsdaten2027 order by id desc"));
@@ -1116,14 +1116,14 @@ void TestRecordSet::refreshAfterDeleteInALinkedSet()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungstabelle.Delete(); // Rosen
-    d.rechnungstabelle.Refresh();
-    QCOMPARE(d.rechnungstabelle.RecordCount(), 1);
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    d.invoiceLines.Delete(); // Rosen
+    d.invoiceLines.Refresh();
+    QCOMPARE(d.invoiceLines.RecordCount(), 1);
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Erde"));
     // Rows another program deleted go too.
     db.exec(QStringLiteral("DELETE FROM rechnung2004 WHERE beschreibung = 'Erde'"));
-    d.rechnungstabelle.Refresh();
-    QVERIFY(d.rechnungstabelle.IsEmpty());
+    d.invoiceLines.Refresh();
+    QVERIFY(d.invoiceLines.IsEmpty());
 }
 
 void TestRecordSet::headerEditKeepsTheLineCurrentFromStartUp()
@@ -1131,13 +1131,13 @@ void TestRecordSet::headerEditKeepsTheLineCurrentFromStartUp()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungstabelle.Last();
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    d.invoiceLines.Last();
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Erde"));
     // Same criterion: the lines keep their current row.
-    d.rechnungsdetailstabelle.Edit();
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
-    d.rechnungsdetailstabelle.Cancel();
-    QCOMPARE(str(d.rechnungstabelle, "beschreibung"), QStringLiteral("Erde"));
+    d.invoiceHeaders.Edit();
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Erde"));
+    d.invoiceHeaders.Cancel();
+    QCOMPARE(str(d.invoiceLines, "beschreibung"), QStringLiteral("Erde"));
 }
 
 void TestRecordSet::everyControlHearsANotificationThatFails()
@@ -1154,14 +1154,14 @@ void TestRecordSet::everyControlHearsANotificationThatFails()
                 throw EngineError(QStringLiteral("kaputt"));
         }
     } failing;
-    d.test.attach(&failing);
-    Recorder r(&d.test);
-    QCOMPARE(errorOf([&] { d.new_.Next(); }), QStringLiteral("kaputt"));
-    d.test.detach(&failing);
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    d.customerSource.attach(&failing);
+    Recorder r(&d.customerSource);
+    QCOMPARE(errorOf([&] { d.customers.Next(); }), QStringLiteral("kaputt"));
+    d.customerSource.detach(&failing);
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno"));
     QVERIFY(r.events.contains(QStringLiteral("3")));
     // The link heard it too: the headers follow Bruno.
-    QCOMPARE(str(d.rechnungsdetailstabelle, "nr"), QStringLiteral("7"));
+    QCOMPARE(str(d.invoiceHeaders, "nr"), QStringLiteral("7"));
 }
 
 void TestRecordSet::closingTellsItsControlsOnlyThatItClosed()
@@ -1169,14 +1169,14 @@ void TestRecordSet::closingTellsItsControlsOnlyThatItClosed()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungsdetailstabelle.Edit();
-    d.rechnungsdetailstabelle.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004"));
-    Recorder customers(&d.test);
-    d.new_.Close();
+    d.invoiceHeaders.Edit();
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004"));
+    Recorder customers(&d.customerSource);
+    d.customers.Close();
     QCOMPARE(customers.events, QStringList{QStringLiteral("1")});
     // The detail settled all the same: its typed change is stored.
     QCOMPARE(db.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("09.09.2004"));
-    QCOMPARE(d.rechnungsdetailstabelle.State(), DataSetState::Browse);
+    QCOMPARE(d.invoiceHeaders.State(), DataSetState::Browse);
 }
 
 void TestRecordSet::closingKeepsTheMasterOpenWhenADetailCannotBeStored()
@@ -1184,12 +1184,12 @@ void TestRecordSet::closingKeepsTheMasterOpenWhenADetailCannotBeStored()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.rechnungstabelle.Edit();
-    errorOf([&] { d.rechnungstabelle.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("viele")); });
-    QCOMPARE(errorOf([&] { d.rechnungsdetailstabelle.Close(); }), QStringLiteral("'viele' ist kein gültiger Gleitkommawert"));
-    QVERIFY(d.rechnungsdetailstabelle.Active());
-    QCOMPARE(d.rechnungstabelle.State(), DataSetState::Edit);
-    QCOMPARE(str(d.rechnungstabelle, "anzahl"), QStringLiteral("viele"));
+    d.invoiceLines.Edit();
+    errorOf([&] { d.invoiceLines.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("viele")); });
+    QCOMPARE(errorOf([&] { d.invoiceHeaders.Close(); }), QStringLiteral("'viele' ist kein gültiger Gleitkommawert"));
+    QVERIFY(d.invoiceHeaders.Active());
+    QCOMPARE(d.invoiceLines.State(), DataSetState::Edit);
+    QCOMPARE(str(d.invoiceLines, "anzahl"), QStringLiteral("viele"));
 }
 
 void TestRecordSet::deleteInBrowseStateSendsNoStateChange()
@@ -1197,15 +1197,15 @@ void TestRecordSet::deleteInBrowseStateSendsNoStateChange()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    Recorder r(&d.test);
-    d.new_.Last();
+    Recorder r(&d.customerSource);
+    d.customers.Last();
     r.events.clear();
-    d.new_.Delete();
+    d.customers.Delete();
     QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("2")}));
     // In edit state the state does change.
-    d.new_.Edit();
+    d.customers.Edit();
     r.events.clear();
-    d.new_.Delete();
+    d.customers.Delete();
     QCOMPARE(r.events, (QStringList{QStringLiteral("6"), QStringLiteral("1"), QStringLiteral("2")}));
 }
 
@@ -1231,22 +1231,22 @@ void TestRecordSet::conflictOnPostCanBeDiscarded()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Next(); // Bruno
-    d.new_.Edit();
-    d.new_.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
+    d.customers.Next(); // Bruno
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Meins"));
     db.exec(otherProgram);
     try {
-        d.new_.Next();
+        d.customers.Next();
         QFAIL("the move stored over another program's change");
     } catch (const ConflictError &e) {
         QCOMPARE(e.question(), question);
-        QCOMPARE(d.new_.State(), DataSetState::Edit); // nothing dropped before the user says so
+        QCOMPARE(d.customers.State(), DataSetState::Edit); // nothing dropped before the user says so
         e.discard();
     }
-    QCOMPARE(d.new_.State(), DataSetState::Browse);
+    QCOMPARE(d.customers.State(), DataSetState::Browse);
     QStringList names;
-    for (d.new_.First(); !d.new_.Eof(); d.new_.Next())
-        names << str(d.new_, "name");
+    for (d.customers.First(); !d.customers.Eof(); d.customers.Next())
+        names << str(d.customers, "name");
     QCOMPARE(names, namesAfter);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Meins'")), QStringLiteral("0"));
 }
@@ -1274,11 +1274,11 @@ void TestRecordSet::deleteOfARowAnotherProgramChanged()
     testdb::Fixture db(QString::fromUtf8(StandardData));
     InvoiceData d;
     d.open(db.file());
-    d.new_.Next(); // Bruno
+    d.customers.Next(); // Bruno
     db.exec(otherProgram);
     std::function<void()> discard;
     try {
-        d.new_.Delete();
+        d.customers.Delete();
     } catch (const ConflictError &e) {
         QCOMPARE(e.message(), error);
         discard = [e] { e.discard(); };
@@ -1286,15 +1286,15 @@ void TestRecordSet::deleteOfARowAnotherProgramChanged()
     QVERIFY(discard);
     // The other program's row is still there as it wrote it, and still shown.
     QCOMPARE(db.scalar(QStringLiteral("SELECT adresse FROM kunde WHERE id = 2")), stored);
-    QCOMPARE(str(d.new_, "name"), QStringLiteral("Bruno"));
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruno"));
     discard();
     QStringList names;
-    for (d.new_.First(); !d.new_.Eof(); d.new_.Next())
-        names << str(d.new_, "name");
+    for (d.customers.First(); !d.customers.Eof(); d.customers.Next())
+        names << str(d.customers, "name");
     QCOMPARE(names, afterDiscard);
     if (!stored.isEmpty()) {
-        QVERIFY(d.new_.Locate(QStringLiteral("id"), 2));
-        QCOMPARE(str(d.new_, "adresse"), stored);
+        QVERIFY(d.customers.Locate(QStringLiteral("id"), 2));
+        QCOMPARE(str(d.customers, "adresse"), stored);
     }
 }
 

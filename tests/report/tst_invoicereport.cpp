@@ -1,9 +1,9 @@
 // The printed invoice on databases made by the tests: what a run puts on the
 // pages, its running totals, the preview, printing and the PDF.
 
-#include "report/DruckUnit4.h"
+#include "report/invoicereport.h"
 
-#include "app/texts.h"
+#include "data/businesstexts.h"
 #include "data/amount.h"
 #include "data/database.h"
 #include "framework/flatbutton.h"
@@ -82,13 +82,13 @@ struct Invoice
     {
         Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')});
         data.open(db.file());
-        druck = std::make_unique<TFRMDruck>(data);
+        druck = std::make_unique<InvoiceReport>(data);
     }
     RunResult run() { return druck->QR.run(); }
 
     testdb::Fixture db;
     InvoiceData data;
-    std::unique_ptr<TFRMDruck> druck;
+    std::unique_ptr<InvoiceReport> druck;
 };
 
 struct Boxes
@@ -152,7 +152,7 @@ double rowTop(int row) { return (1201 + 50 * row) / 10.0; }
 
 // Opens the preview of `druck`; `whenFinished` runs once the run has ended,
 // with the preview still open; the preview is closed afterwards.
-void previewThen(TFRMDruck &druck, const std::function<void(PreviewWindow &)> &whenFinished,
+void previewThen(InvoiceReport &druck, const std::function<void(PreviewWindow &)> &whenFinished,
                  const std::function<void(PreviewWindow &, int)> &onPage = {})
 {
     QPointer<PreviewWindow> window;
@@ -376,8 +376,8 @@ private Q_SLOTS:
         QCOMPARE(description->lines, QStringList{QString()});
         QCOMPARE(page.texts().count(QStringLiteral("0,00")), 3);
         QVERIFY(findText(page, texts::PaymentLine));
-        QCOMPARE(TFRMDruck::runningValues().total, 0.0);
-        QVERIFY(inv.data.rechnungstabelle.Eof());
+        QCOMPARE(InvoiceReport::runningValues().total, 0.0);
+        QVERIFY(inv.data.invoiceLines.Eof());
     }
 
     void footerOnEveryPageAt279mm_data()
@@ -603,12 +603,12 @@ private Q_SLOTS:
     void lineSetLeftOnItsLastRow()
     {
         Invoice inv({{"a", "1", "1"}, {"b", "1", "1"}, {"c", "1", "1"}});
-        RecordSet &lines = inv.data.rechnungstabelle;
+        RecordSet &lines = inv.data.invoiceLines;
         QCOMPARE(lines.RecNo(), 0);
         inv.run();
         QVERIFY(lines.Eof());
         QCOMPARE(lines.RecNo(), 2);
-        QCOMPARE(inv.data.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->AsString(), QStringLiteral("17"));
+        QCOMPARE(inv.data.invoiceHeaders.FieldByName(QStringLiteral("nr"))->AsString(), QStringLiteral("17"));
     }
 
     void runningValuesInExtendedPrecisionStoredAsDoubles()
@@ -622,13 +622,13 @@ private Q_SLOTS:
             total = double(static_cast<long double>(total) + amount);
         }
         const double tax = double(static_cast<long double>(total) / 10);
-        const auto v = TFRMDruck::runningValues();
+        const auto v = InvoiceReport::runningValues();
         QCOMPARE(v.total, total);
         QCOMPARE(v.tax, tax);
         QCOMPARE(v.gross, double(static_cast<long double>(total) + tax));
         // A second run starts again from 0.
         inv.run();
-        QCOMPARE(TFRMDruck::runningValues().total, total);
+        QCOMPARE(InvoiceReport::runningValues().total, total);
     }
 
     void previewDuringARunDoesNothing()
@@ -636,7 +636,7 @@ private Q_SLOTS:
         Invoice inv(numbered(5));
         struct Sink : PageSink
         {
-            TFRMDruck *druck;
+            InvoiceReport *druck;
             int opened = 0;
             std::optional<double> before, after;
             void pageReady(const PagePtr &) override {}
@@ -644,9 +644,9 @@ private Q_SLOTS:
             {
                 if (percent < 60 || before)
                     return;
-                before = TFRMDruck::runningValues().total;
+                before = InvoiceReport::runningValues().total;
                 druck->showPreview();
-                after = TFRMDruck::runningValues().total;
+                after = InvoiceReport::runningValues().total;
             }
         } sink;
         sink.druck = inv.druck.get();
@@ -714,7 +714,7 @@ private Q_SLOTS:
         QVERIFY(!window); // the preview is gone
         QVERIFY(!inv.druck->QR.busy());
         QVERIFY(printedRows >= 31 && printedRows < 150);
-        QVERIFY(!inv.data.rechnungstabelle.Eof());
+        QVERIFY(!inv.data.invoiceLines.Eof());
     }
 
     void otherWindowsGetNoInputDuringTheRun()
@@ -764,11 +764,11 @@ private Q_SLOTS:
             QVERIFY(w.savePages(previewed, true));
             // Another invoice becomes current meanwhile: the printout still
             // shows the one on screen.
-            inv.data.rechnungsdetailstabelle.Next();
+            inv.data.invoiceHeaders.Next();
             QTest::mouseClick(w.tool(PreviewWindow::Print), Qt::LeftButton);
         });
         QCOMPARE(pages, 2);
-        QCOMPARE(inv.data.rechnungsdetailstabelle.FieldByName(QStringLiteral("nr"))->AsString(), QStringLiteral("18"));
+        QCOMPARE(inv.data.invoiceHeaders.FieldByName(QStringLiteral("nr"))->AsString(), QStringLiteral("18"));
         const int first = from > 0 ? from : 1, last = from > 0 ? to : pages;
         const QString printedText = pdfText(printed);
         QCOMPARE(printedText.count(QLatin1Char('\f')), last - first + 1);

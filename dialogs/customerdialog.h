@@ -11,11 +11,11 @@ class QLabel;
 
 // The dialog in which a customer is added or changed. Its fields edit the
 // current row of the shared customer set; it holds no data of its own.
-class Tkundenedit : public QDialog
+class CustomerDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tkundenedit(InvoiceData &data, QWidget *parent = nullptr);
+    explicit CustomerDialog(InvoiceData &data, QWidget *parent = nullptr);
 
     // The opener's two uses: heading and save caption, then shown modally.
     // Adding expects the new row to be appended already.

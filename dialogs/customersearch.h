@@ -11,11 +11,11 @@ class QPushButton;
 
 // The customer search: narrows the shared customer set by part of the name
 // and makes the chosen customer current in the whole list.
-class Tformsuch : public QDialog
+class CustomerSearch : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tformsuch(InvoiceData &data, QWidget *parent = nullptr);
+    explicit CustomerSearch(InvoiceData &data, QWidget *parent = nullptr);
 
     // The opener: an earlier search text is cleared (which re-runs the
     // search), then the dialog is shown modally.

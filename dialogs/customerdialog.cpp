@@ -1,6 +1,6 @@
-#include "kundeneditf.h"
+#include "customerdialog.h"
 
-#include "data/controls/dbedit.h"
+#include "controls/dbedit.h"
 #include "data/database.h"
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QScreen>
 
-Tkundenedit::Tkundenedit(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
+CustomerDialog::CustomerDialog(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
 {
     setObjectName(QStringLiteral("kundenedit"));
     setWindowTitle(QStringLiteral("Gärtnerei Trovanek"));
@@ -40,7 +40,7 @@ Tkundenedit::Tkundenedit(InvoiceData &data, QWidget *parent) : QDialog(parent), 
         auto *e = new DBEdit(*s.box);
         e->setObjectName(QString::fromLatin1(s.editName));
         e->setGeometry(s.editRect);
-        e->setDataSource(&m_data.test);
+        e->setDataSource(&m_data.customerSource);
         e->setDataField(QString::fromLatin1(s.field));
         e->setAccessibleName((*s.box)->accessibleName());
         paintAsField(e);
@@ -53,7 +53,7 @@ Tkundenedit::Tkundenedit(InvoiceData &data, QWidget *parent) : QDialog(parent), 
     DBMemo1 = new DBMemo(GroupBox5);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setGeometry(8, 16, 273, 73);
-    DBMemo1->setDataSource(&m_data.test);
+    DBMemo1->setDataSource(&m_data.customerSource);
     DBMemo1->setDataField(QStringLiteral("adresse"));
     DBMemo1->setAccessibleName(QStringLiteral("Adresse"));
     paintAsField(DBMemo1);
@@ -65,7 +65,7 @@ Tkundenedit::Tkundenedit(InvoiceData &data, QWidget *parent) : QDialog(parent), 
     connect(SpeedButton2, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton2Click(); }); });
 }
 
-void Tkundenedit::showAdding()
+void CustomerDialog::showAdding()
 {
     Label18->setText(QStringLiteral("Neuen Kunden einfügen"));
     SpeedButton1->setCaption(QStringLiteral("[ Einfügen ]"));
@@ -73,7 +73,7 @@ void Tkundenedit::showAdding()
     exec();
 }
 
-void Tkundenedit::showChanging()
+void CustomerDialog::showChanging()
 {
     Label18->setText(QStringLiteral("Kundendaten Ändern"));
     SpeedButton1->setCaption(QStringLiteral("[ Ändern ]"));
@@ -81,16 +81,16 @@ void Tkundenedit::showChanging()
     exec();
 }
 
-void Tkundenedit::SpeedButton1Click()
+void CustomerDialog::SpeedButton1Click()
 {
     // Post takes the typed text into the row first; a failure keeps the dialog open.
-    m_data.new_.Post();
+    m_data.customers.Post();
     accept();
 }
 
-void Tkundenedit::SpeedButton2Click() { reject(); }
+void CustomerDialog::SpeedButton2Click() { reject(); }
 
-void Tkundenedit::done(int result)
+void CustomerDialog::done(int result)
 {
     // What was typed belongs to the pending row, which the main window shows.
     guarded([&] {
@@ -100,13 +100,13 @@ void Tkundenedit::done(int result)
     QDialog::done(result);
 }
 
-void Tkundenedit::keyPressEvent(QKeyEvent *e)
+void CustomerDialog::keyPressEvent(QKeyEvent *e)
 {
     if (!swallowDialogKey(e))
         QDialog::keyPressEvent(e);
 }
 
-void Tkundenedit::showEvent(QShowEvent *e)
+void CustomerDialog::showEvent(QShowEvent *e)
 {
     centreOnScreen(this);
     QDialog::showEvent(e);

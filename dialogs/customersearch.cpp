@@ -1,6 +1,6 @@
-#include "search.h"
+#include "customersearch.h"
 
-#include "data/controls/dbgrid.h"
+#include "controls/dbgrid.h"
 #include "data/database.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-Tformsuch::Tformsuch(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
+CustomerSearch::CustomerSearch(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
 {
     setObjectName(QStringLiteral("formsuch"));
     setWindowTitle(QStringLiteral("SUCHE"));
@@ -34,7 +34,7 @@ Tformsuch::Tformsuch(InvoiceData &data, QWidget *parent) : QDialog(parent), m_da
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
     DBGrid2->setPalette(p);
-    DBGrid2->setDataSource(&m_data.test);
+    DBGrid2->setDataSource(&m_data.customerSource);
     DBGrid2->setOnDoubleClick([this] { DBGrid2DblClick(); });
 
     Label18 = silverHeading(this, "Label18", QStringLiteral("Suchfenster"), QRect(400, 13, 180, 32));
@@ -53,30 +53,30 @@ Tformsuch::Tformsuch(InvoiceData &data, QWidget *parent) : QDialog(parent), m_da
     setTabOrder(search, Button1);
 }
 
-void Tformsuch::showSearch()
+void CustomerSearch::showSearch()
 {
     search->setText(QString());
     search->setFocus();
     exec();
 }
 
-void Tformsuch::settleCustomers()
+void CustomerSearch::settleCustomers()
 {
-    if (m_data.new_.Active())
-        m_data.new_.Settle();
+    if (m_data.customers.Active())
+        m_data.customers.Settle();
 }
 
-void Tformsuch::searchChange()
+void CustomerSearch::searchChange()
 {
     settleCustomers();
-    RecordSet &customers = m_data.new_;
+    RecordSet &customers = m_data.customers;
     customers.setSQL(InvoiceData::customerSearchSql(search->text()));
     customers.setActive(true);
 }
 
-void Tformsuch::Button1Click()
+void CustomerSearch::Button1Click()
 {
-    RecordSet &customers = m_data.new_;
+    RecordSet &customers = m_data.customers;
     // Stored first, so a customer that was pending has its id when it is chosen.
     settleCustomers();
     const qint64 id = customers.Active() && !customers.IsEmpty() ? customers.FieldByName(QStringLiteral("id"))->AsInteger() : 0;
@@ -88,16 +88,16 @@ void Tformsuch::Button1Click()
     accept();
 }
 
-void Tformsuch::DBGrid2DblClick() { Button1Click(); }
+void CustomerSearch::DBGrid2DblClick() { Button1Click(); }
 
-void Tformsuch::resizeEvent(QResizeEvent *e)
+void CustomerSearch::resizeEvent(QResizeEvent *e)
 {
     QDialog::resizeEvent(e);
     // Docked to the left edge: the list keeps its width and follows the height.
     DBGrid2->setGeometry(0, 0, 375, height());
 }
 
-void Tformsuch::showEvent(QShowEvent *e)
+void CustomerSearch::showEvent(QShowEvent *e)
 {
     centreOnScreen(this);
     QDialog::showEvent(e);

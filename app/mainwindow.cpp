@@ -1,16 +1,16 @@
-#include "main.h"
+#include "mainwindow.h"
 
-#include "app/Unit2.h"
-#include "app/texts.h"
-#include "dialogs/kundeneditf.h"
-#include "dialogs/search.h"
-#include "editor/edit.h"
-#include "report/DruckUnit4.h"
+#include "app/aboutbox.h"
+#include "data/businesstexts.h"
+#include "dialogs/customerdialog.h"
+#include "dialogs/customersearch.h"
+#include "editor/invoiceeditor.h"
+#include "report/invoicereport.h"
 #include "data/errors.h"
-#include "data/controls/dbedit.h"
-#include "data/controls/dbgrid.h"
-#include "data/controls/dbnavigator.h"
-#include "data/controls/dbtext.h"
+#include "controls/dbedit.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/dbtext.h"
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
@@ -35,7 +35,7 @@ const QColor MoneyGreen(192, 220, 192);
 
 } // namespace
 
-Tfrmmain::Tfrmmain(QWidget *parent) : QMainWindow(parent), m_data(std::make_unique<InvoiceData>())
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_data(std::make_unique<InvoiceData>())
 {
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(texts::MainCaption);
@@ -89,15 +89,15 @@ Tfrmmain::Tfrmmain(QWidget *parent) : QMainWindow(parent), m_data(std::make_uniq
         move(s->availableGeometry().center() - rect().center());
 }
 
-Tfrmmain::~Tfrmmain()
+MainWindow::~MainWindow()
 {
     // Windows and controls let go of the data sources before the data goes.
     delete centralWidget();
 }
 
-void Tfrmmain::buildMenu()
+void MainWindow::buildMenu()
 {
-    auto add = [this](QMenu *menu, const char *name, const QString &text, void (Tfrmmain::*handler)()) {
+    auto add = [this](QMenu *menu, const char *name, const QString &text, void (MainWindow::*handler)()) {
         QAction *a = menu->addAction(text);
         a->setObjectName(QString::fromLatin1(name));
         connect(a, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
@@ -105,7 +105,7 @@ void Tfrmmain::buildMenu()
     };
     QMenu *datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));
-    Beenden1 = add(datei, "Beenden1", QStringLiteral("&Beenden"), &Tfrmmain::Beenden1Click);
+    Beenden1 = add(datei, "Beenden1", QStringLiteral("&Beenden"), &MainWindow::Beenden1Click);
     m_yearMenu = menuBar()->addMenu(QStringLiteral("&Jahr"));
     m_yearMenu->setObjectName(QStringLiteral("Jahr1"));
     m_yearGroup = new QActionGroup(this);
@@ -113,15 +113,15 @@ void Tfrmmain::buildMenu()
     fillYearMenu();
     QMenu *rechnung = menuBar()->addMenu(QStringLiteral("&Rechnung"));
     rechnung->setObjectName(QStringLiteral("Rechnung1"));
-    EditRechnung1 = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &Tfrmmain::EditRechnung1Click);
-    Drucken1 = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &Tfrmmain::Drucken1Click);
+    EditRechnung1 = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &MainWindow::EditRechnung1Click);
+    Drucken1 = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &MainWindow::Drucken1Click);
     QMenu *info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
-    Hilfe1 = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &Tfrmmain::Hilfe1Click);
-    About1 = add(info, "About1", QStringLiteral("&About"), &Tfrmmain::About1Click);
+    Hilfe1 = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::Hilfe1Click);
+    About1 = add(info, "About1", QStringLiteral("&About"), &MainWindow::About1Click);
 }
 
-void Tfrmmain::buildCustomerPanel(QWidget *page)
+void MainWindow::buildCustomerPanel(QWidget *page)
 {
     GroupBox1 = placedGroupBox(page, "GroupBox1", QString(), QRect(5, 4, 660, 202));
     GroupBox1->setAccessibleName(QStringLiteral("Kundendaten"));
@@ -140,7 +140,7 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
         auto *e = new DBEdit(GroupBox1);
         e->setObjectName(QString::fromLatin1(s.name));
         e->setGeometry(s.rect);
-        e->setDataSource(&m_data->test);
+        e->setDataSource(&m_data->customerSource);
         e->setDataField(QString::fromLatin1(s.field));
         e->setAccessibleName(l->text().remove(QLatin1Char(':')));
         paintAsField(e);
@@ -151,7 +151,7 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
     DBMemo1 = new DBMemo(GroupBox1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setGeometry(56, 106, 185, 65);
-    DBMemo1->setDataSource(&m_data->test);
+    DBMemo1->setDataSource(&m_data->customerSource);
     DBMemo1->setDataField(QStringLiteral("adresse"));
     DBMemo1->setAccessibleName(QStringLiteral("Adresse"));
     paintAsField(DBMemo1);
@@ -161,7 +161,7 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setGeometry(5, 181, 76, 18);
     DBNavigator1->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext});
-    DBNavigator1->setDataSource(&m_data->test);
+    DBNavigator1->setDataSource(&m_data->customerSource);
     DBNavigator1->setAccessibleName(QStringLiteral("Kunden blättern"));
     DBNavigator1->setOnClick([this](DBNavigator::Button) { DBNavigator1Click(); });
 
@@ -171,17 +171,17 @@ void Tfrmmain::buildCustomerPanel(QWidget *page)
     SpeedButton1 = placedFlatButton(GroupBox3, "SpeedButton1", QStringLiteral("[ Hizufügen ]"), QRect(10, 24, 185, 22));
     SpeedButton3 = placedFlatButton(GroupBox3, "SpeedButton3", QStringLiteral("[ Ändern ]"), QRect(10, 52, 185, 22));
     SpeedButton4 = placedFlatButton(GroupBox3, "SpeedButton4", QStringLiteral("[ Löschen ]"), QRect(10, 80, 185, 22));
-    const std::pair<FlatButton *, void (Tfrmmain::*)()> buttons[] = {
-        {SpeedButton1, &Tfrmmain::SpeedButton1Click},
-        {SpeedButton2, &Tfrmmain::SpeedButton2Click},
-        {SpeedButton3, &Tfrmmain::SpeedButton3Click},
-        {SpeedButton4, &Tfrmmain::SpeedButton4Click},
+    const std::pair<FlatButton *, void (MainWindow::*)()> buttons[] = {
+        {SpeedButton1, &MainWindow::SpeedButton1Click},
+        {SpeedButton2, &MainWindow::SpeedButton2Click},
+        {SpeedButton3, &MainWindow::SpeedButton3Click},
+        {SpeedButton4, &MainWindow::SpeedButton4Click},
     };
     for (const auto &[button, handler] : buttons)
         connect(button, &FlatButton::clicked, this, [this, handler = handler] { guarded([&] { (this->*handler)(); }); });
 }
 
-void Tfrmmain::buildInvoiceList(QWidget *page)
+void MainWindow::buildInvoiceList(QWidget *page)
 {
     Label11 = placedLabel(page, "Label11", QStringLiteral("? Hier stehen die Rechnungen des gewählten Kunden"), QRect(376, 0, 272, 13));
     Label11->setAccessibleName(Label11->text());
@@ -190,14 +190,14 @@ void Tfrmmain::buildInvoiceList(QWidget *page)
     DBNavigator3->setObjectName(QStringLiteral("DBNavigator3"));
     DBNavigator3->setGeometry(0, 16, 99, 18);
     DBNavigator3->setVisibleButtons({DBNavigator::nbInsert, DBNavigator::nbDelete, DBNavigator::nbPost});
-    DBNavigator3->setDataSource(&m_data->rdetails);
+    DBNavigator3->setDataSource(&m_data->headerSource);
     DBNavigator3->setAccessibleName(QStringLiteral("Rechnungen bearbeiten"));
 
     Label3 = placedLabel(page, "Label3", QStringLiteral("Letzte Rechnugsnummer:"), QRect(456, 24, 121, 13));
     DBText1 = new DBText(page);
     DBText1->setObjectName(QStringLiteral("DBText1"));
     DBText1->setGeometry(584, 24, 25, 17);
-    DBText1->setDataSource(&m_data->lezztenr);
+    DBText1->setDataSource(&m_data->lastNumberSource);
     DBText1->setDataField(QStringLiteral("nr"));
     DBText1->setAccessibleName(QStringLiteral("Letzte Rechnungsnummer"));
     Label3->setBuddy(DBText1);
@@ -213,7 +213,7 @@ void Tfrmmain::buildInvoiceList(QWidget *page)
     DBText6->setObjectName(QStringLiteral("DBText6"));
     DBText6->setGeometry(119, 48, 66, 15);
     DBText6->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8, true));
-    DBText6->setDataSource(&m_data->rdetails);
+    DBText6->setDataSource(&m_data->headerSource);
     DBText6->setDataField(QStringLiteral("nr"));
     DBText6->setAccessibleName(QStringLiteral("Ausgewählte Rechnung"));
     Label12->setBuddy(DBText6);
@@ -233,19 +233,19 @@ void Tfrmmain::buildInvoiceList(QWidget *page)
     QPalette p = DBGrid4->palette();
     p.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
     DBGrid4->setPalette(p);
-    DBGrid4->setDataSource(&m_data->rdetails);
+    DBGrid4->setDataSource(&m_data->headerSource);
     DBGrid4->setOnDoubleClick([this] { DBGrid4DblClick(); });
 }
 
 // ---------------------------------------------------------------- handlers
 
-void Tfrmmain::Beenden1Click()
+void MainWindow::Beenden1Click()
 {
     if (confirm(QStringLiteral("Wilsch wirklich ausser ?")))
         close();
 }
 
-void Tfrmmain::closeEvent(QCloseEvent *e)
+void MainWindow::closeEvent(QCloseEvent *e)
 {
     // Closing would discard what is pending: store it as a move would, and
     // only leave without it when the user says so.
@@ -267,7 +267,7 @@ namespace {
 QString yearObjectName(int year) { return QLatin1Char('N') + QString::number(year) + QLatin1Char('1'); }
 } // namespace
 
-void Tfrmmain::fillYearMenu()
+void MainWindow::fillYearMenu()
 {
     for (QAction *a : m_yearMenu->actions()) {
         m_yearMenu->removeAction(a);
@@ -293,7 +293,7 @@ void Tfrmmain::fillYearMenu()
     showChosenYear();
 }
 
-QAction *Tfrmmain::yearAction(int year) const
+QAction *MainWindow::yearAction(int year) const
 {
     for (QAction *a : m_yearMenu->actions())
         if (a->objectName() == yearObjectName(year))
@@ -301,14 +301,14 @@ QAction *Tfrmmain::yearAction(int year) const
     return nullptr;
 }
 
-void Tfrmmain::showChosenYear()
+void MainWindow::showChosenYear()
 {
     // Which year's tables the list writes into must never be a guess.
     if (QAction *a = yearAction(m_data->year()))
         a->setChecked(true);
 }
 
-void Tfrmmain::chooseYear(int year)
+void MainWindow::chooseYear(int year)
 {
     try {
         m_data->setYear(year);
@@ -319,7 +319,7 @@ void Tfrmmain::chooseYear(int year)
     showChosenYear();
 }
 
-void Tfrmmain::addYear()
+void MainWindow::addYear()
 {
     const int proposal = proposedNewYear(m_data->years(), QDate::currentDate().year());
     const std::optional<QString> typed =
@@ -340,41 +340,41 @@ void Tfrmmain::addYear()
     fillYearMenu();
 }
 
-void Tfrmmain::EditRechnung1Click() { m_windows.editrechnung->openFromMenu(this); }
+void MainWindow::EditRechnung1Click() { m_windows.invoiceEditor->openFromMenu(this); }
 
-void Tfrmmain::Drucken1Click() { m_windows.FRMDruck->showPreview(); }
+void MainWindow::Drucken1Click() { m_windows.invoiceReport->showPreview(); }
 
-void Tfrmmain::DBGrid4DblClick() { m_windows.editrechnung->openFromList(this); }
+void MainWindow::DBGrid4DblClick() { m_windows.invoiceEditor->openFromList(this); }
 
-void Tfrmmain::Hilfe1Click() { showMessage(QStringLiteral("meine handynummer: ") + texts::HelpPhone); }
+void MainWindow::Hilfe1Click() { showMessage(QStringLiteral("meine handynummer: ") + texts::HelpPhone); }
 
-void Tfrmmain::About1Click()
+void MainWindow::About1Click()
 {
     if (m_windows.about)
         m_windows.about->exec();
 }
 
-void Tfrmmain::DBNavigator1Click() { PageControl2->setCurrentIndex(0); }
+void MainWindow::DBNavigator1Click() { PageControl2->setCurrentIndex(0); }
 
-void Tfrmmain::SpeedButton1Click()
+void MainWindow::SpeedButton1Click()
 {
-    new_().Append();
-    m_windows.kundenedit->showAdding();
+    customers().Append();
+    m_windows.customerDialog->showAdding();
 }
 
-void Tfrmmain::SpeedButton2Click() { m_windows.formsuch->showSearch(); }
+void MainWindow::SpeedButton2Click() { m_windows.customerSearch->showSearch(); }
 
-void Tfrmmain::SpeedButton3Click() { m_windows.kundenedit->showChanging(); }
+void MainWindow::SpeedButton3Click() { m_windows.customerDialog->showChanging(); }
 
-void Tfrmmain::SpeedButton4Click()
+void MainWindow::SpeedButton4Click()
 {
     if (confirm(QStringLiteral("Wollen Sie diesen Eintrag wirklich löschen?")))
-        new_().Delete();
+        customers().Delete();
 }
 
-void Tfrmmain::SpeedButton5Click()
+void MainWindow::SpeedButton5Click()
 {
-    RecordSet &q = nrquery();
+    RecordSet &q = lastInvoiceNumber();
     q.setActive(false);
     q.setSQL(m_data->lastNumberStatement());
     q.setActive(true);

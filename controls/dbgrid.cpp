@@ -1,6 +1,6 @@
 #include "dbgrid.h"
 
-#include "data/controls/dbedit.h"
+#include "controls/dbedit.h"
 #include "framework/messages.h"
 
 #include <QApplication>

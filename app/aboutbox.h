@@ -5,11 +5,11 @@
 class QLabel;
 
 // The About box: the logo, who made the program, how to reach her, the version.
-class Tabout : public QDialog
+class AboutBox : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tabout(QWidget *parent = nullptr);
+    explicit AboutBox(QWidget *parent = nullptr);
 
     QLabel *bildabout = nullptr;
     QLabel *Label3 = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/controls/controllink.h"
+#include "controls/controllink.h"
 
 #include <QLabel>
 

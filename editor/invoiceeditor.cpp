@@ -1,9 +1,9 @@
-#include "edit.h"
+#include "invoiceeditor.h"
 
 #include "data/amount.h"
-#include "data/controls/dbgrid.h"
-#include "data/controls/dbnavigator.h"
-#include "data/controls/dbtext.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/dbtext.h"
 #include "data/database.h"
 #include "data/errors.h"
 #include "data/lineamount.h"
@@ -60,7 +60,7 @@ QPushButton *pushButton(QWidget *parent, const char *name, const QString &captio
 
 QString unitPriceText(long double netAmount) { return formatFloat(QStringLiteral("0.00"), netAmount); }
 
-Teditrechnung::Teditrechnung(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
+InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
 {
     setObjectName(QStringLiteral("editrechnung"));
     setWindowTitle(QStringLiteral("Rechnung Ändern"));
@@ -74,17 +74,17 @@ Teditrechnung::Teditrechnung(InvoiceData &data, QWidget *parent) : QDialog(paren
 
     GroupBox3 = placedGroupBox(this, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(8, 8, 657, 41));
     placedLabel(GroupBox3, "Label1", QStringLiteral("Name:"), QRect(16, 19, 0, 13));
-    DBText1 = boldText(GroupBox3, "DBText1", &m_data.test, "name", QRect(57, 19, 320, 17), QStringLiteral("Name"));
+    DBText1 = boldText(GroupBox3, "DBText1", &m_data.customerSource, "name", QRect(57, 19, 320, 17), QStringLiteral("Name"));
 
     GroupBox2 = placedGroupBox(this, "GroupBox2", QStringLiteral("   Rechnungsdaten   "), QRect(8, 55, 657, 73));
     placedLabel(GroupBox2, "Label7", QStringLiteral("Rechnungsnummer:"), QRect(8, 24, 0, 13));
-    DBText2 = boldText(GroupBox2, "DBText2", &m_data.rdetails, "nr", QRect(105, 24, 65, 17), QStringLiteral("Rechnungsnummer"));
+    DBText2 = boldText(GroupBox2, "DBText2", &m_data.headerSource, "nr", QRect(105, 24, 65, 17), QStringLiteral("Rechnungsnummer"));
     placedLabel(GroupBox2, "Label8", QStringLiteral("Datum:"), QRect(67, 50, 0, 13));
-    DBText3 = boldText(GroupBox2, "DBText3", &m_data.rdetails, "datum", QRect(105, 50, 88, 17), QStringLiteral("Datum"));
+    DBText3 = boldText(GroupBox2, "DBText3", &m_data.headerSource, "datum", QRect(105, 50, 88, 17), QStringLiteral("Datum"));
     placedLabel(GroupBox2, "Label9", QStringLiteral("Bezahlung:"), QRect(312, 24, 0, 13));
-    DBText4 = boldText(GroupBox2, "DBText4", &m_data.rdetails, "bezahlung", QRect(369, 24, 120, 17), QStringLiteral("Bezahlung"));
+    DBText4 = boldText(GroupBox2, "DBText4", &m_data.headerSource, "bezahlung", QRect(369, 24, 120, 17), QStringLiteral("Bezahlung"));
     placedLabel(GroupBox2, "Label10", QStringLiteral("Bestimmungsort:"), QRect(288, 50, 0, 13));
-    DBText5 = boldText(GroupBox2, "DBText5", &m_data.rdetails, "bestimmungsort", QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
+    DBText5 = boldText(GroupBox2, "DBText5", &m_data.headerSource, "bestimmungsort", QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
     SpeedButton1 = placedFlatButton(GroupBox2, "SpeedButton1", QStringLiteral("[ Vorschau ]"), QRect(504, 14, 145, 22));
 
     DBNavigator2 = new DBNavigator(this);
@@ -92,7 +92,7 @@ Teditrechnung::Teditrechnung(InvoiceData &data, QWidget *parent) : QDialog(paren
     DBNavigator2->setGeometry(5, 139, 664, 18);
     DBNavigator2->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbInsert, DBNavigator::nbDelete,
                                      DBNavigator::nbEdit, DBNavigator::nbPost, DBNavigator::nbCancel, DBNavigator::nbRefresh});
-    DBNavigator2->setDataSource(&m_data.DataSource1);
+    DBNavigator2->setDataSource(&m_data.lineSource);
     DBNavigator2->setAccessibleName(QStringLiteral("Positionen bearbeiten"));
 
     DBGrid2 = new DBGrid(this);
@@ -104,7 +104,7 @@ Teditrechnung::Teditrechnung(InvoiceData &data, QWidget *parent) : QDialog(paren
                          {QStringLiteral("anzahl"), QStringLiteral("anzahl"), 76, {}, centred},
                          {QStringLiteral("einzelpreis"), QStringLiteral("einzelpreis"), 91, {}, centred}});
     DBGrid2->setTitleColor(QColor(255, 251, 240));
-    DBGrid2->setDataSource(&m_data.DataSource1);
+    DBGrid2->setDataSource(&m_data.lineSource);
 
     GroupBox1 = placedGroupBox(this, "GroupBox1", QStringLiteral("  Hier kannst du die 10% abziehen  "), QRect(8, 416, 185, 89));
     zahl = plainField(GroupBox1, "zahl", QRect(8, 27, 161, 19), QString(), QStringLiteral("Bruttobetrag"));
@@ -123,7 +123,7 @@ Teditrechnung::Teditrechnung(InvoiceData &data, QWidget *parent) : QDialog(paren
     connect(SpeedButton3, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton3Click(); }); });
 }
 
-void Teditrechnung::placeOver(QWidget *mainWindow)
+void InvoiceEditor::placeOver(QWidget *mainWindow)
 {
     const QRect m = mainWindow->frameGeometry();
     // Where the main window has a thin frame (or none, as without a window
@@ -133,9 +133,9 @@ void Teditrechnung::placeOver(QWidget *mainWindow)
                 std::max(m.height() - 58, MinimumSize.height()));
 }
 
-void Teditrechnung::openFromList(QWidget *mainWindow)
+void InvoiceEditor::openFromList(QWidget *mainWindow)
 {
-    RecordSet &headers = m_data.rechnungsdetailstabelle;
+    RecordSet &headers = m_data.invoiceHeaders;
     if (!headers.Active() || headers.FieldByName(QStringLiteral("nr"))->AsString().isEmpty())
         return;
     for (QLineEdit *e : {summeohne, mwst, gesamt})
@@ -144,15 +144,15 @@ void Teditrechnung::openFromList(QWidget *mainWindow)
     exec();
 }
 
-void Teditrechnung::openFromMenu(QWidget *mainWindow)
+void InvoiceEditor::openFromMenu(QWidget *mainWindow)
 {
     placeOver(mainWindow);
     exec();
 }
 
-void Teditrechnung::Button1Click() { reject(); }
+void InvoiceEditor::Button1Click() { reject(); }
 
-void Teditrechnung::done(int result)
+void InvoiceEditor::done(int result)
 {
     // A preview opened from here waits in a loop of its own above ours:
     // leaving the editor closes it (which also ends a run still going), so
@@ -163,9 +163,9 @@ void Teditrechnung::done(int result)
     QDialog::done(result);
 }
 
-void Teditrechnung::Button2Click()
+void InvoiceEditor::Button2Click()
 {
-    RecordSet &lines = m_data.rechnungstabelle;
+    RecordSet &lines = m_data.invoiceLines;
     double net = 0;
     lines.First();
     while (!lines.Eof()) {
@@ -183,15 +183,15 @@ void Teditrechnung::Button2Click()
     gesamt->setText(formatAmount(gross));
 }
 
-void Teditrechnung::SpeedButton1Click()
+void InvoiceEditor::SpeedButton1Click()
 {
     if (m_preview)
         m_preview();
 }
 
-void Teditrechnung::SpeedButton3Click()
+void InvoiceEditor::SpeedButton3Click()
 {
-    RecordSet &lines = m_data.rechnungstabelle;
+    RecordSet &lines = m_data.invoiceLines;
     lines.Append();
     // The tax comes out of the gross amount in extended precision, without a stop at double.
     const long double net = textToFloat(zahl->text()) / 1.1L;
@@ -201,7 +201,7 @@ void Teditrechnung::SpeedButton3Click()
     lines.Post();
 }
 
-void Teditrechnung::keyPressEvent(QKeyEvent *e)
+void InvoiceEditor::keyPressEvent(QKeyEvent *e)
 {
     if (!swallowDialogKey(e))
         QDialog::keyPressEvent(e);

@@ -8,12 +8,12 @@ class InvoiceData;
 
 // The window that holds the printed invoice's layout `QR`. It is never shown;
 // a run draws its bands into pages for the preview and the printer.
-class TFRMDruck : public QWidget
+class InvoiceReport : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TFRMDruck(InvoiceData &data, QWidget *parent = nullptr);
-    ~TFRMDruck() override;
+    explicit InvoiceReport(InvoiceData &data, QWidget *parent = nullptr);
+    ~InvoiceReport() override;
 
     // "&Rechnung" -> "&Drucken" and the editor's "[ Vorschau ]": while no run
     // is in progress, the running total starts at 0 and the preview opens;

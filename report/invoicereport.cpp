@@ -1,6 +1,6 @@
-#include "DruckUnit4.h"
+#include "invoicereport.h"
 
-#include "app/texts.h"
+#include "data/businesstexts.h"
 #include "data/amount.h"
 #include "data/database.h"
 #include "data/lineamount.h"
@@ -46,20 +46,20 @@ QImage logo()
 
 } // namespace
 
-TFRMDruck::TFRMDruck(InvoiceData &data, QWidget *parent) : QWidget(parent), m_data(data)
+InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(parent), m_data(data)
 {
     setObjectName(QStringLiteral("FRMDruck"));
     setAccessibleName(QStringLiteral("Rechnungsdruck"));
 
     QR.setObjectName(QStringLiteral("QR"));
-    QR.dataSet = &m_data.rechnungstabelle;
+    QR.dataSet = &m_data.invoiceLines;
     QR.printIfEmpty = true;
     QR.BeforePrint = [this](Report &r, bool &go) { QRBeforePrint(r, go); };
 
     const double width = mm(184.68);
-    RecordSet *customer = &m_data.new_;
-    RecordSet *header = &m_data.rechnungsdetailstabelle;
-    RecordSet *lines = &m_data.rechnungstabelle;
+    RecordSet *customer = &m_data.customers;
+    RecordSet *header = &m_data.invoiceHeaders;
+    RecordSet *lines = &m_data.invoiceLines;
     const auto Left = HAlign::Left, Right = HAlign::Right, Center = HAlign::Center;
     const auto Fixed = Sizing::Fixed, Auto = Sizing::AutoWidth, Stretch = Sizing::Stretch;
     const auto Across = LineDirection::Horizontal, Down = LineDirection::Vertical;
@@ -189,11 +189,11 @@ TFRMDruck::TFRMDruck(InvoiceData &data, QWidget *parent) : QWidget(parent), m_da
                                  texts::PaymentLine);
 }
 
-TFRMDruck::~TFRMDruck() = default;
+InvoiceReport::~InvoiceReport() = default;
 
-TFRMDruck::RunningValues TFRMDruck::runningValues() { return {RunningTotal, RunningTax, RunningGross}; }
+InvoiceReport::RunningValues InvoiceReport::runningValues() { return {RunningTotal, RunningTax, RunningGross}; }
 
-void TFRMDruck::showPreview()
+void InvoiceReport::showPreview()
 {
     if (QR.busy())
         return;
@@ -201,24 +201,24 @@ void TFRMDruck::showPreview()
     QR.preview();
 }
 
-void TFRMDruck::print() { QR.print(); }
+void InvoiceReport::print() { QR.print(); }
 
-void TFRMDruck::QRBeforePrint(Report &, bool &)
+void InvoiceReport::QRBeforePrint(Report &, bool &)
 {
     RunningTotal = 0;
 }
 
-void TFRMDruck::DetailBand1AfterPrint(Band &, bool)
+void InvoiceReport::DetailBand1AfterPrint(Band &, bool)
 {
     // Added in extended precision and stored back as doubles after every
     // line, as the editor's totals are, so both show the same figures.
-    const long double amount = amountForSum(m_data.rechnungstabelle);
+    const long double amount = amountForSum(m_data.invoiceLines);
     RunningTotal = double(static_cast<long double>(RunningTotal) + amount);
     RunningTax = double(static_cast<long double>(RunningTotal) / 10);
     RunningGross = double(static_cast<long double>(RunningTotal) + static_cast<long double>(RunningTax));
 }
 
-void TFRMDruck::SummaryBand1BeforePrint(Band &, bool &)
+void InvoiceReport::SummaryBand1BeforePrint(Band &, bool &)
 {
     summeohne->caption = formatAmount(RunningTotal);
     mwst->caption = formatAmount(RunningTax);

@@ -18,42 +18,42 @@ class QGroupBox;
 class QLabel;
 class QTabWidget;
 
-class Tabout;
-class TFRMDruck;
-class Teditrechnung;
-class Tkundenedit;
-class Tformsuch;
+class AboutBox;
+class InvoiceReport;
+class InvoiceEditor;
+class CustomerDialog;
+class CustomerSearch;
 
 // The main window: owns the connection and every shared record set, shows
 // the current customer above and that customer's invoices of the chosen year
 // below, and leads to every other window through its menu.
-class Tfrmmain : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     // Opens "rechungen.mdb" in the working directory; throws AppError when it cannot.
-    explicit Tfrmmain(QWidget *parent = nullptr);
-    ~Tfrmmain() override;
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     InvoiceData &data() { return *m_data; }
 
     // The other windows, created after this one and handed over here.
     struct Windows
     {
-        Tabout *about = nullptr;
-        TFRMDruck *FRMDruck = nullptr;
-        Teditrechnung *editrechnung = nullptr;
-        Tkundenedit *kundenedit = nullptr;
-        Tformsuch *formsuch = nullptr;
+        AboutBox *about = nullptr;
+        InvoiceReport *invoiceReport = nullptr;
+        InvoiceEditor *invoiceEditor = nullptr;
+        CustomerDialog *customerDialog = nullptr;
+        CustomerSearch *customerSearch = nullptr;
     };
     void setWindows(const Windows &w) { m_windows = w; }
     const Windows &windows() const { return m_windows; }
 
     // The data the windows bind to (owned by m_data).
-    RecordSet &new_() { return m_data->new_; }
-    RecordSet &rechnungsdetailstabelle() { return m_data->rechnungsdetailstabelle; }
-    RecordSet &rechnungstabelle() { return m_data->rechnungstabelle; }
-    RecordSet &nrquery() { return m_data->nrquery; }
+    RecordSet &customers() { return m_data->customers; }
+    RecordSet &invoiceHeaders() { return m_data->invoiceHeaders; }
+    RecordSet &invoiceLines() { return m_data->invoiceLines; }
+    RecordSet &lastInvoiceNumber() { return m_data->lastInvoiceNumber; }
 
     // Controls, by their names.
     QTabWidget *PageControl1 = nullptr;

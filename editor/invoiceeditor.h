@@ -16,11 +16,11 @@ class QPushButton;
 // The invoice editor: the lines of the current invoice, its totals and the
 // 10 % deduction, shown modally over the main window. It owns no data; its
 // controls are bound to the main window's record sets.
-class Teditrechnung : public QDialog
+class InvoiceEditor : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Teditrechnung(InvoiceData &data, QWidget *parent = nullptr);
+    explicit InvoiceEditor(InvoiceData &data, QWidget *parent = nullptr);
     // What "[ Vorschau ]" opens: the print preview of the current invoice.
     void setOnPreview(std::function<void()> preview) { m_preview = std::move(preview); }
 

@@ -1,6 +1,6 @@
-#include "Unit2.h"
+#include "aboutbox.h"
 
-#include "app/texts.h"
+#include "data/businesstexts.h"
 #include "framework/fonts.h"
 #include "framework/jpeg.h"
 #include "framework/widgets.h"
@@ -28,7 +28,7 @@ QLabel *maroonLabel(QWidget *parent, const char *name, const QString &text, int 
 
 } // namespace
 
-Tabout::Tabout(QWidget *parent) : QDialog(parent)
+AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("about"));
     setWindowTitle(QStringLiteral("about"));
@@ -57,14 +57,14 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
     Label2 = maroonLabel(this, "Label2", texts::Version, 168);
 }
 
-void Tabout::showEvent(QShowEvent *e)
+void AboutBox::showEvent(QShowEvent *e)
 {
     // Centred on the screen, not on the window that opened it.
     centreOnScreen(this);
     QDialog::showEvent(e);
 }
 
-void Tabout::keyPressEvent(QKeyEvent *e)
+void AboutBox::keyPressEvent(QKeyEvent *e)
 {
     // It closes only through its close box (or the system's close command).
     if (!swallowDialogKey(e))

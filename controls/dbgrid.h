@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/controls/controllink.h"
-#include "data/controls/dbedit.h"
+#include "controls/controllink.h"
+#include "controls/dbedit.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
