@@ -38,23 +38,23 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     setFixedSize(259, 197);
     setModal(true);
 
-    bildabout = new QLabel(this);
-    bildabout->setObjectName(QStringLiteral("bildabout"));
-    bildabout->setGeometry(16, 8, 233, 113);
-    bildabout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    bildabout->setAccessibleName(QStringLiteral("Logo der Gärtnerei"));
-    QFile logo(QStringLiteral(":/logo.jpg"));
-    if (logo.open(QIODevice::ReadOnly)) {
-        QImage image = decodeJpeg(logo.readAll());
+    logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("bildabout"));
+    logo->setGeometry(16, 8, 233, 113);
+    logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    logo->setAccessibleName(QStringLiteral("Logo der Gärtnerei"));
+    QFile picture(QStringLiteral(":/logo.jpg"));
+    if (picture.open(QIODevice::ReadOnly)) {
+        QImage image = decodeJpeg(picture.readAll());
         // Drawn at its own size; only a picture larger than the box is scaled down.
-        if (image.width() > bildabout->width() || image.height() > bildabout->height())
-            image = image.scaled(bildabout->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        bildabout->setPixmap(QPixmap::fromImage(image));
+        if (image.width() > logo->width() || image.height() > logo->height())
+            image = image.scaled(logo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        logo->setPixmap(QPixmap::fromImage(image));
     }
 
-    Label3 = maroonLabel(this, "Label3", texts::CreditLine, 136);
-    Label1 = maroonLabel(this, "Label1", texts::ContactMail, 152);
-    Label2 = maroonLabel(this, "Label2", texts::Version, 168);
+    creditLine = maroonLabel(this, "Label3", texts::CreditLine, 136);
+    contactLine = maroonLabel(this, "Label1", texts::ContactMail, 152);
+    versionLabel = maroonLabel(this, "Label2", texts::Version, 168);
 }
 
 void AboutBox::showEvent(QShowEvent *e)

@@ -11,10 +11,10 @@ class AboutBox : public QDialog
 public:
     explicit AboutBox(QWidget *parent = nullptr);
 
-    QLabel *bildabout = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
+    QLabel *logo = nullptr;
+    QLabel *creditLine = nullptr;
+    QLabel *contactLine = nullptr;
+    QLabel *versionLabel = nullptr;
 
 protected:
     void showEvent(QShowEvent *e) override;

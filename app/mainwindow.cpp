@@ -57,32 +57,32 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_data(std::make_
     client->setFixedSize(691, 551);
     setCentralWidget(client);
 
-    PageControl1 = new QTabWidget(client);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(5, 8, 676, 241);
-    PageControl1->setFont(windowsFont(QStringLiteral("Microsoft Sans Serif"), 8));
+    customerTabs = new QTabWidget(client);
+    customerTabs->setObjectName(QStringLiteral("PageControl1"));
+    customerTabs->setGeometry(5, 8, 676, 241);
+    customerTabs->setFont(windowsFont(QStringLiteral("Microsoft Sans Serif"), 8));
     auto *kundePage = new QWidget;
     kundePage->setObjectName(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(kundePage, QStringLiteral("Kunde") + TabPadding);
-    PageControl1->setAccessibleName(QStringLiteral("Kunde"));
+    customerTabs->addTab(kundePage, QStringLiteral("Kunde") + TabPadding);
+    customerTabs->setAccessibleName(QStringLiteral("Kunde"));
 
-    PageControl2 = new QTabWidget(client);
-    PageControl2->setObjectName(QStringLiteral("PageControl2"));
-    PageControl2->setGeometry(5, 263, 676, 281);
+    invoiceTabs = new QTabWidget(client);
+    invoiceTabs->setObjectName(QStringLiteral("PageControl2"));
+    invoiceTabs->setGeometry(5, 263, 676, 281);
     auto *listePage = new QWidget;
     listePage->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl2->addTab(listePage, QStringLiteral("Liste") + TabPadding);
-    PageControl2->setAccessibleName(QStringLiteral("Liste"));
+    invoiceTabs->addTab(listePage, QStringLiteral("Liste") + TabPadding);
+    invoiceTabs->setAccessibleName(QStringLiteral("Liste"));
 
     buildCustomerPanel(kundePage);
     buildInvoiceList(listePage);
 
     // The lower frame comes first in the focus order.
-    setTabOrder(DBGrid4, DBEdit2);
-    setTabOrder(DBEdit2, DBEdit1);
-    setTabOrder(DBEdit1, DBEdit3);
-    setTabOrder(DBEdit3, DBEdit4);
-    setTabOrder(DBEdit4, DBMemo1);
+    setTabOrder(invoiceList, salutation);
+    setTabOrder(salutation, customerName);
+    setTabOrder(customerName, ownerName);
+    setTabOrder(ownerName, vatNumber);
+    setTabOrder(vatNumber, address);
 
     setFixedSize(sizeHint());
     if (const QScreen *s = screen())
@@ -105,7 +105,7 @@ void MainWindow::buildMenu()
     };
     QMenu *datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));
-    Beenden1 = add(datei, "Beenden1", QStringLiteral("&Beenden"), &MainWindow::Beenden1Click);
+    quitAction = add(datei, "Beenden1", QStringLiteral("&Beenden"), &MainWindow::quit);
     m_yearMenu = menuBar()->addMenu(QStringLiteral("&Jahr"));
     m_yearMenu->setObjectName(QStringLiteral("Jahr1"));
     m_yearGroup = new QActionGroup(this);
@@ -113,18 +113,18 @@ void MainWindow::buildMenu()
     fillYearMenu();
     QMenu *rechnung = menuBar()->addMenu(QStringLiteral("&Rechnung"));
     rechnung->setObjectName(QStringLiteral("Rechnung1"));
-    EditRechnung1 = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &MainWindow::EditRechnung1Click);
-    Drucken1 = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &MainWindow::Drucken1Click);
+    editInvoiceAction = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &MainWindow::openEditorFromMenu);
+    printAction = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &MainWindow::printInvoice);
     QMenu *info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
-    Hilfe1 = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::Hilfe1Click);
-    About1 = add(info, "About1", QStringLiteral("&About"), &MainWindow::About1Click);
+    helpAction = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::showHelp);
+    aboutAction = add(info, "About1", QStringLiteral("&About"), &MainWindow::showAbout);
 }
 
 void MainWindow::buildCustomerPanel(QWidget *page)
 {
-    GroupBox1 = placedGroupBox(page, "GroupBox1", QString(), QRect(5, 4, 660, 202));
-    GroupBox1->setAccessibleName(QStringLiteral("Kundendaten"));
+    customerPanel = placedGroupBox(page, "GroupBox1", QString(), QRect(5, 4, 660, 202));
+    customerPanel->setAccessibleName(QStringLiteral("Kundendaten"));
 
     struct FieldSpec { const char *labelName; const char *caption; QRect labelRect; Qt::Alignment align; const char *name; QRect rect; const char *field; };
     const FieldSpec specs[] = {
@@ -133,11 +133,11 @@ void MainWindow::buildCustomerPanel(QWidget *page)
         {"Label4", "Name eff.", {2, 59, 50, 15}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit3", {56, 58, 185, 21}, "name2"},
         {"Label5", "P.IVA:", {21, 85, 30, 13}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit4", {56, 82, 185, 21}, "piva"},
     };
-    DBEdit **edits[] = {&DBEdit2, &DBEdit1, &DBEdit3, &DBEdit4};
+    DBEdit **edits[] = {&salutation, &customerName, &ownerName, &vatNumber};
     for (int i = 0; i < 4; ++i) {
         const FieldSpec &s = specs[i];
-        QLabel *l = placedLabel(GroupBox1, s.labelName, QString::fromUtf8(s.caption), s.labelRect, s.align);
-        auto *e = new DBEdit(GroupBox1);
+        QLabel *l = placedLabel(customerPanel, s.labelName, QString::fromUtf8(s.caption), s.labelRect, s.align);
+        auto *e = new DBEdit(customerPanel);
         e->setObjectName(QString::fromLatin1(s.name));
         e->setGeometry(s.rect);
         e->setDataSource(&m_data->customerSource);
@@ -147,35 +147,35 @@ void MainWindow::buildCustomerPanel(QWidget *page)
         l->setBuddy(e);
         *edits[i] = e;
     }
-    QLabel *adresse = placedLabel(GroupBox1, "Label6", QStringLiteral("Adresse:"), QRect(11, 107, 0, 13));
-    DBMemo1 = new DBMemo(GroupBox1);
-    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    DBMemo1->setGeometry(56, 106, 185, 65);
-    DBMemo1->setDataSource(&m_data->customerSource);
-    DBMemo1->setDataField(QStringLiteral("adresse"));
-    DBMemo1->setAccessibleName(QStringLiteral("Adresse"));
-    paintAsField(DBMemo1);
-    adresse->setBuddy(DBMemo1);
+    QLabel *adresse = placedLabel(customerPanel, "Label6", QStringLiteral("Adresse:"), QRect(11, 107, 0, 13));
+    address = new DBMemo(customerPanel);
+    address->setObjectName(QStringLiteral("DBMemo1"));
+    address->setGeometry(56, 106, 185, 65);
+    address->setDataSource(&m_data->customerSource);
+    address->setDataField(QStringLiteral("adresse"));
+    address->setAccessibleName(QStringLiteral("Adresse"));
+    paintAsField(address);
+    adresse->setBuddy(address);
 
-    DBNavigator1 = new DBNavigator(GroupBox1);
-    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setGeometry(5, 181, 76, 18);
-    DBNavigator1->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext});
-    DBNavigator1->setDataSource(&m_data->customerSource);
-    DBNavigator1->setAccessibleName(QStringLiteral("Kunden blättern"));
-    DBNavigator1->setOnClick([this](DBNavigator::Button) { DBNavigator1Click(); });
+    customerNavigator = new DBNavigator(customerPanel);
+    customerNavigator->setObjectName(QStringLiteral("DBNavigator1"));
+    customerNavigator->setGeometry(5, 181, 76, 18);
+    customerNavigator->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext});
+    customerNavigator->setDataSource(&m_data->customerSource);
+    customerNavigator->setAccessibleName(QStringLiteral("Kunden blättern"));
+    customerNavigator->setOnClick([this](DBNavigator::Button) { customerMoved(); });
 
-    GroupBox4 = placedGroupBox(GroupBox1, "GroupBox4", QStringLiteral("   Suchen   "), QRect(456, 13, 203, 65));
-    SpeedButton2 = placedFlatButton(GroupBox4, "SpeedButton2", QStringLiteral("[ Kunden Suchen ]"), QRect(10, 25, 185, 22));
-    GroupBox3 = placedGroupBox(GroupBox1, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(456, 88, 203, 113));
-    SpeedButton1 = placedFlatButton(GroupBox3, "SpeedButton1", QStringLiteral("[ Hizufügen ]"), QRect(10, 24, 185, 22));
-    SpeedButton3 = placedFlatButton(GroupBox3, "SpeedButton3", QStringLiteral("[ Ändern ]"), QRect(10, 52, 185, 22));
-    SpeedButton4 = placedFlatButton(GroupBox3, "SpeedButton4", QStringLiteral("[ Löschen ]"), QRect(10, 80, 185, 22));
+    searchBox = placedGroupBox(customerPanel, "GroupBox4", QStringLiteral("   Suchen   "), QRect(456, 13, 203, 65));
+    searchButton = placedFlatButton(searchBox, "SpeedButton2", QStringLiteral("[ Kunden Suchen ]"), QRect(10, 25, 185, 22));
+    customerActions = placedGroupBox(customerPanel, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(456, 88, 203, 113));
+    addCustomerButton = placedFlatButton(customerActions, "SpeedButton1", QStringLiteral("[ Hizufügen ]"), QRect(10, 24, 185, 22));
+    changeCustomerButton = placedFlatButton(customerActions, "SpeedButton3", QStringLiteral("[ Ändern ]"), QRect(10, 52, 185, 22));
+    deleteCustomerButton = placedFlatButton(customerActions, "SpeedButton4", QStringLiteral("[ Löschen ]"), QRect(10, 80, 185, 22));
     const std::pair<FlatButton *, void (MainWindow::*)()> buttons[] = {
-        {SpeedButton1, &MainWindow::SpeedButton1Click},
-        {SpeedButton2, &MainWindow::SpeedButton2Click},
-        {SpeedButton3, &MainWindow::SpeedButton3Click},
-        {SpeedButton4, &MainWindow::SpeedButton4Click},
+        {addCustomerButton, &MainWindow::addCustomer},
+        {searchButton, &MainWindow::searchCustomers},
+        {changeCustomerButton, &MainWindow::changeCustomer},
+        {deleteCustomerButton, &MainWindow::deleteCustomer},
     };
     for (const auto &[button, handler] : buttons)
         connect(button, &FlatButton::clicked, this, [this, handler = handler] { guarded([&] { (this->*handler)(); }); });
@@ -183,63 +183,63 @@ void MainWindow::buildCustomerPanel(QWidget *page)
 
 void MainWindow::buildInvoiceList(QWidget *page)
 {
-    Label11 = placedLabel(page, "Label11", QStringLiteral("? Hier stehen die Rechnungen des gewählten Kunden"), QRect(376, 0, 272, 13));
-    Label11->setAccessibleName(Label11->text());
+    invoiceHint = placedLabel(page, "Label11", QStringLiteral("? Hier stehen die Rechnungen des gewählten Kunden"), QRect(376, 0, 272, 13));
+    invoiceHint->setAccessibleName(invoiceHint->text());
 
-    DBNavigator3 = new DBNavigator(page);
-    DBNavigator3->setObjectName(QStringLiteral("DBNavigator3"));
-    DBNavigator3->setGeometry(0, 16, 99, 18);
-    DBNavigator3->setVisibleButtons({DBNavigator::nbInsert, DBNavigator::nbDelete, DBNavigator::nbPost});
-    DBNavigator3->setDataSource(&m_data->headerSource);
-    DBNavigator3->setAccessibleName(QStringLiteral("Rechnungen bearbeiten"));
+    invoiceNavigator = new DBNavigator(page);
+    invoiceNavigator->setObjectName(QStringLiteral("DBNavigator3"));
+    invoiceNavigator->setGeometry(0, 16, 99, 18);
+    invoiceNavigator->setVisibleButtons({DBNavigator::nbInsert, DBNavigator::nbDelete, DBNavigator::nbPost});
+    invoiceNavigator->setDataSource(&m_data->headerSource);
+    invoiceNavigator->setAccessibleName(QStringLiteral("Rechnungen bearbeiten"));
 
-    Label3 = placedLabel(page, "Label3", QStringLiteral("Letzte Rechnugsnummer:"), QRect(456, 24, 121, 13));
-    DBText1 = new DBText(page);
-    DBText1->setObjectName(QStringLiteral("DBText1"));
-    DBText1->setGeometry(584, 24, 25, 17);
-    DBText1->setDataSource(&m_data->lastNumberSource);
-    DBText1->setDataField(QStringLiteral("nr"));
-    DBText1->setAccessibleName(QStringLiteral("Letzte Rechnungsnummer"));
-    Label3->setBuddy(DBText1);
+    lastNumberLabel = placedLabel(page, "Label3", QStringLiteral("Letzte Rechnugsnummer:"), QRect(456, 24, 121, 13));
+    lastNumber = new DBText(page);
+    lastNumber->setObjectName(QStringLiteral("DBText1"));
+    lastNumber->setGeometry(584, 24, 25, 17);
+    lastNumber->setDataSource(&m_data->lastNumberSource);
+    lastNumber->setDataField(QStringLiteral("nr"));
+    lastNumber->setAccessibleName(QStringLiteral("Letzte Rechnungsnummer"));
+    lastNumberLabel->setBuddy(lastNumber);
 
-    SpeedButton5 = new FlatButton(QIcon(QStringLiteral(":/warning16.png")), QStringLiteral("Letzte Rechnungsnummer anzeigen"), page);
-    SpeedButton5->setObjectName(QStringLiteral("SpeedButton5"));
-    SpeedButton5->setGeometry(611, 21, 23, 22);
-    SpeedButton5->setIconSize(QSize(16, 16));
-    connect(SpeedButton5, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton5Click(); }); });
+    lastNumberButton = new FlatButton(QIcon(QStringLiteral(":/warning16.png")), QStringLiteral("Letzte Rechnungsnummer anzeigen"), page);
+    lastNumberButton->setObjectName(QStringLiteral("SpeedButton5"));
+    lastNumberButton->setGeometry(611, 21, 23, 22);
+    lastNumberButton->setIconSize(QSize(16, 16));
+    connect(lastNumberButton, &FlatButton::clicked, this, [this] { guarded([&] { showLastNumber(); }); });
 
-    Label12 = placedLabel(page, "Label12", QStringLiteral("Ausgewählte Rechnung:"), QRect(0, 48, 117, 13));
-    DBText6 = new DBText(page);
-    DBText6->setObjectName(QStringLiteral("DBText6"));
-    DBText6->setGeometry(119, 48, 66, 15);
-    DBText6->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8, true));
-    DBText6->setDataSource(&m_data->headerSource);
-    DBText6->setDataField(QStringLiteral("nr"));
-    DBText6->setAccessibleName(QStringLiteral("Ausgewählte Rechnung"));
-    Label12->setBuddy(DBText6);
+    chosenInvoiceLabel = placedLabel(page, "Label12", QStringLiteral("Ausgewählte Rechnung:"), QRect(0, 48, 117, 13));
+    chosenInvoice = new DBText(page);
+    chosenInvoice->setObjectName(QStringLiteral("DBText6"));
+    chosenInvoice->setGeometry(119, 48, 66, 15);
+    chosenInvoice->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8, true));
+    chosenInvoice->setDataSource(&m_data->headerSource);
+    chosenInvoice->setDataField(QStringLiteral("nr"));
+    chosenInvoice->setAccessibleName(QStringLiteral("Ausgewählte Rechnung"));
+    chosenInvoiceLabel->setBuddy(chosenInvoice);
 
-    DBGrid4 = new DBGrid(page);
-    DBGrid4->setObjectName(QStringLiteral("DBGrid4"));
-    DBGrid4->setGeometry(0, 72, 657, 160);
-    DBGrid4->setAccessibleName(QStringLiteral("Rechnungen"));
-    DBGrid4->setColumns({
+    invoiceList = new DBGrid(page);
+    invoiceList->setObjectName(QStringLiteral("DBGrid4"));
+    invoiceList->setGeometry(0, 72, 657, 160);
+    invoiceList->setAccessibleName(QStringLiteral("Rechnungen"));
+    invoiceList->setColumns({
         {QStringLiteral("nr"), QStringLiteral("rechnungsnummer"), 114, {}},
         {QStringLiteral("datum"), QStringLiteral("datum"), 93, {}},
         {QStringLiteral("bezahlung"), QStringLiteral("bezahlung"), 108, {QStringLiteral("30 Tage"), QStringLiteral("bezahlt")}},
         {QStringLiteral("bestimmungsort"), QStringLiteral("bestimmungsort"), 228, {}},
     });
-    DBGrid4->setCellColor(QApplication::palette().color(QPalette::ToolTipBase));
-    DBGrid4->setTitleColor(MoneyGreen);
-    QPalette p = DBGrid4->palette();
+    invoiceList->setCellColor(QApplication::palette().color(QPalette::ToolTipBase));
+    invoiceList->setTitleColor(MoneyGreen);
+    QPalette p = invoiceList->palette();
     p.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
-    DBGrid4->setPalette(p);
-    DBGrid4->setDataSource(&m_data->headerSource);
-    DBGrid4->setOnDoubleClick([this] { DBGrid4DblClick(); });
+    invoiceList->setPalette(p);
+    invoiceList->setDataSource(&m_data->headerSource);
+    invoiceList->setOnDoubleClick([this] { openEditorFromList(); });
 }
 
 // ---------------------------------------------------------------- handlers
 
-void MainWindow::Beenden1Click()
+void MainWindow::quit()
 {
     if (confirm(QStringLiteral("Wilsch wirklich ausser ?")))
         close();
@@ -263,7 +263,7 @@ void MainWindow::closeEvent(QCloseEvent *e)
 }
 
 namespace {
-// "N20041" for 2004, as the classic items were named.
+// "year2004Action" for 2004, as the classic items were named.
 QString yearObjectName(int year) { return QLatin1Char('N') + QString::number(year) + QLatin1Char('1'); }
 } // namespace
 
@@ -283,9 +283,9 @@ void MainWindow::fillYearMenu()
         const int year = y.year;
         connect(a, &QAction::triggered, this, [this, year] { guarded([&] { chooseYear(year); }); });
     }
-    N20041 = yearAction(2004);
-    N20031 = yearAction(2003);
-    N20021 = yearAction(2002);
+    year2004Action = yearAction(2004);
+    year2003Action = yearAction(2003);
+    year2002Action = yearAction(2002);
     m_yearMenu->addSeparator();
     newYearAction = m_yearMenu->addAction(QStringLiteral("&Neues Jahr anlegen ..."));
     newYearAction->setObjectName(QStringLiteral("NeuesJahr1"));
@@ -340,39 +340,39 @@ void MainWindow::addYear()
     fillYearMenu();
 }
 
-void MainWindow::EditRechnung1Click() { m_windows.invoiceEditor->openFromMenu(this); }
+void MainWindow::openEditorFromMenu() { m_windows.invoiceEditor->openFromMenu(this); }
 
-void MainWindow::Drucken1Click() { m_windows.invoiceReport->showPreview(); }
+void MainWindow::printInvoice() { m_windows.invoiceReport->showPreview(); }
 
-void MainWindow::DBGrid4DblClick() { m_windows.invoiceEditor->openFromList(this); }
+void MainWindow::openEditorFromList() { m_windows.invoiceEditor->openFromList(this); }
 
-void MainWindow::Hilfe1Click() { showMessage(QStringLiteral("meine handynummer: ") + texts::HelpPhone); }
+void MainWindow::showHelp() { showMessage(QStringLiteral("meine handynummer: ") + texts::HelpPhone); }
 
-void MainWindow::About1Click()
+void MainWindow::showAbout()
 {
     if (m_windows.about)
         m_windows.about->exec();
 }
 
-void MainWindow::DBNavigator1Click() { PageControl2->setCurrentIndex(0); }
+void MainWindow::customerMoved() { invoiceTabs->setCurrentIndex(0); }
 
-void MainWindow::SpeedButton1Click()
+void MainWindow::addCustomer()
 {
     customers().Append();
     m_windows.customerDialog->showAdding();
 }
 
-void MainWindow::SpeedButton2Click() { m_windows.customerSearch->showSearch(); }
+void MainWindow::searchCustomers() { m_windows.customerSearch->showSearch(); }
 
-void MainWindow::SpeedButton3Click() { m_windows.customerDialog->showChanging(); }
+void MainWindow::changeCustomer() { m_windows.customerDialog->showChanging(); }
 
-void MainWindow::SpeedButton4Click()
+void MainWindow::deleteCustomer()
 {
     if (confirm(QStringLiteral("Wollen Sie diesen Eintrag wirklich löschen?")))
         customers().Delete();
 }
 
-void MainWindow::SpeedButton5Click()
+void MainWindow::showLastNumber()
 {
     RecordSet &q = lastInvoiceNumber();
     q.setActive(false);

@@ -56,54 +56,54 @@ public:
     RecordSet &lastInvoiceNumber() { return m_data->lastInvoiceNumber; }
 
     // Controls, by their names.
-    QTabWidget *PageControl1 = nullptr;
-    QTabWidget *PageControl2 = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QGroupBox *GroupBox3 = nullptr;
-    QGroupBox *GroupBox4 = nullptr;
-    DBEdit *DBEdit1 = nullptr;
-    DBEdit *DBEdit2 = nullptr;
-    DBEdit *DBEdit3 = nullptr;
-    DBEdit *DBEdit4 = nullptr;
-    DBMemo *DBMemo1 = nullptr;
-    DBNavigator *DBNavigator1 = nullptr;
-    FlatButton *SpeedButton1 = nullptr;
-    FlatButton *SpeedButton2 = nullptr;
-    FlatButton *SpeedButton3 = nullptr;
-    FlatButton *SpeedButton4 = nullptr;
-    QLabel *Label11 = nullptr;
-    DBNavigator *DBNavigator3 = nullptr;
-    QLabel *Label3 = nullptr;
-    DBText *DBText1 = nullptr;
-    FlatButton *SpeedButton5 = nullptr;
-    QLabel *Label12 = nullptr;
-    DBText *DBText6 = nullptr;
-    DBGrid *DBGrid4 = nullptr;
-    QAction *Beenden1 = nullptr;
-    QAction *N20041 = nullptr;
-    QAction *N20031 = nullptr;
-    QAction *N20021 = nullptr;
+    QTabWidget *customerTabs = nullptr;
+    QTabWidget *invoiceTabs = nullptr;
+    QGroupBox *customerPanel = nullptr;
+    QGroupBox *customerActions = nullptr;
+    QGroupBox *searchBox = nullptr;
+    DBEdit *customerName = nullptr;
+    DBEdit *salutation = nullptr;
+    DBEdit *ownerName = nullptr;
+    DBEdit *vatNumber = nullptr;
+    DBMemo *address = nullptr;
+    DBNavigator *customerNavigator = nullptr;
+    FlatButton *addCustomerButton = nullptr;
+    FlatButton *searchButton = nullptr;
+    FlatButton *changeCustomerButton = nullptr;
+    FlatButton *deleteCustomerButton = nullptr;
+    QLabel *invoiceHint = nullptr;
+    DBNavigator *invoiceNavigator = nullptr;
+    QLabel *lastNumberLabel = nullptr;
+    DBText *lastNumber = nullptr;
+    FlatButton *lastNumberButton = nullptr;
+    QLabel *chosenInvoiceLabel = nullptr;
+    DBText *chosenInvoice = nullptr;
+    DBGrid *invoiceList = nullptr;
+    QAction *quitAction = nullptr;
+    QAction *year2004Action = nullptr;
+    QAction *year2003Action = nullptr;
+    QAction *year2002Action = nullptr;
     QAction *newYearAction = nullptr; // "&Neues Jahr anlegen ..."
-    // The menu item of a year (the classic ones are also N20041, N20031, N20021).
+    // The menu item of a year (the classic ones are also year2004Action, year2003Action, year2002Action).
     QAction *yearAction(int year) const;
-    QAction *EditRechnung1 = nullptr;
-    QAction *Drucken1 = nullptr;
-    QAction *Hilfe1 = nullptr;
-    QAction *About1 = nullptr;
+    QAction *editInvoiceAction = nullptr;
+    QAction *printAction = nullptr;
+    QAction *helpAction = nullptr;
+    QAction *aboutAction = nullptr;
 
     // Handlers.
-    void Beenden1Click();
-    void EditRechnung1Click();
-    void Drucken1Click();
-    void Hilfe1Click();
-    void About1Click();
-    void DBNavigator1Click();
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void SpeedButton4Click();
-    void SpeedButton5Click();
-    void DBGrid4DblClick();
+    void quit();
+    void openEditorFromMenu();
+    void printInvoice();
+    void showHelp();
+    void showAbout();
+    void customerMoved();
+    void addCustomer();
+    void searchCustomers();
+    void changeCustomer();
+    void deleteCustomer();
+    void showLastNumber();
+    void openEditorFromList();
     // Asks for a year, makes its tables and changes to it.
     void addYear();
 

@@ -84,7 +84,7 @@ void BM_RunIntoDisplayLists(benchmark::State &state)
     Invoice inv;
     size_t pages = 0;
     for (auto _ : state) {
-        const rpt::RunResult r = inv.druck->QR.run();
+        const rpt::RunResult r = inv.druck->layout.run();
         if (r.end != rpt::RunEnd::Completed) {
             state.SkipWithError("run did not complete");
             return;
@@ -99,7 +99,7 @@ BENCHMARK(BM_RunIntoDisplayLists)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 void BM_WritePdf(benchmark::State &state)
 {
     Invoice inv;
-    const rpt::RunResult r = inv.druck->QR.run();
+    const rpt::RunResult r = inv.druck->layout.run();
     const QString file = g_dir->filePath(QStringLiteral("rechnung.pdf"));
     qint64 bytes = 0;
     for (auto _ : state) {
@@ -124,7 +124,7 @@ void BM_PreviewFirstPage(benchmark::State &state)
     for (auto _ : state) {
         QElapsedTimer clock;
         double first = -1, done = -1;
-        auto c = QObject::connect(&inv.druck->QR, &rpt::Report::previewOpened, [&](QWidget *w) {
+        auto c = QObject::connect(&inv.druck->layout, &rpt::Report::previewOpened, [&](QWidget *w) {
             auto *window = qobject_cast<rpt::PreviewWindow *>(w);
             QObject::connect(window, &rpt::PreviewWindow::pageAdded, window, [&](int n) {
                 if (n == 1)

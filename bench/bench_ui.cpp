@@ -85,8 +85,8 @@ void searchKeystrokes(benchmark::State &state, const std::string &database, cons
     dialog->show(); // shown without its own event loop, so the benchmark drives it
     dialog->activateWindow();
     settle();
-    dialog->search->setFocus();
-    DBGrid *grid = dialog->DBGrid2;
+    dialog->searchText->setFocus();
+    DBGrid *grid = dialog->resultList;
     // Typing and taking back a letter: every key re-runs the search.
     const Qt::Key keys[] = {Qt::Key_G, Qt::Key_A, Qt::Key_R, Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Backspace};
     size_t k = 0;
@@ -94,7 +94,7 @@ void searchKeystrokes(benchmark::State &state, const std::string &database, cons
     if (ready)
         ready();
     for (auto _ : state) {
-        QTest::keyClick(dialog->search, keys[k++ % std::size(keys)]);
+        QTest::keyClick(dialog->searchText, keys[k++ % std::size(keys)]);
         grid->viewport()->repaint();
         rows += grid->model()->rowCount();
     }

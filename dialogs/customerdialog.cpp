@@ -25,14 +25,14 @@ CustomerDialog::CustomerDialog(InvoiceData &data, QWidget *parent) : QDialog(par
     setPalette(p);
     setAutoFillBackground(true);
 
-    Label18 = silverHeading(this, "Label18", QStringLiteral("Neuen Kunden einfügen"), QRect(16, 13, 362, 32));
+    heading = silverHeading(this, "Label18", QStringLiteral("Neuen Kunden einfügen"), QRect(16, 13, 362, 32));
 
     struct Row { QGroupBox **box; const char *boxName; const char *caption; QRect boxRect; DBEdit **edit; const char *editName; QRect editRect; const char *field; };
     const Row rows[] = {
-        {&GroupBox1, "GroupBox1", "   Anrede   ", {40, 64, 289, 49}, &DBEdit2, "DBEdit2", {8, 20, 65, 21}, "ansprache"},
-        {&GroupBox2, "GroupBox2", "   Name (Name vom Betrieb)   ", {40, 120, 289, 49}, &DBEdit5, "DBEdit5", {8, 20, 273, 21}, "name"},
-        {&GroupBox3, "GroupBox3", "   Vor und Nachname (der Name des Eigentümer)   ", {40, 176, 289, 49}, &DBEdit6, "DBEdit6", {8, 20, 273, 21}, "name2"},
-        {&GroupBox4, "GroupBox4", "   P.IVA oder auch MWST genannt ;)   ", {40, 232, 289, 49}, &DBEdit7, "DBEdit7", {8, 20, 273, 21}, "piva"},
+        {&salutationBox, "GroupBox1", "   Anrede   ", {40, 64, 289, 49}, &salutation, "DBEdit2", {8, 20, 65, 21}, "ansprache"},
+        {&nameBox, "GroupBox2", "   Name (Name vom Betrieb)   ", {40, 120, 289, 49}, &customerName, "DBEdit5", {8, 20, 273, 21}, "name"},
+        {&ownerBox, "GroupBox3", "   Vor und Nachname (der Name des Eigentümer)   ", {40, 176, 289, 49}, &ownerName, "DBEdit6", {8, 20, 273, 21}, "name2"},
+        {&vatBox, "GroupBox4", "   P.IVA oder auch MWST genannt ;)   ", {40, 232, 289, 49}, &vatNumber, "DBEdit7", {8, 20, 273, 21}, "piva"},
     };
     QWidget *previous = nullptr;
     for (const Row &s : rows) {
@@ -49,52 +49,52 @@ CustomerDialog::CustomerDialog(InvoiceData &data, QWidget *parent) : QDialog(par
         previous = e;
         *s.edit = e;
     }
-    GroupBox5 = placedGroupBox(this, "GroupBox5", QStringLiteral("   Adresse   "), QRect(40, 288, 289, 97));
-    DBMemo1 = new DBMemo(GroupBox5);
-    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    DBMemo1->setGeometry(8, 16, 273, 73);
-    DBMemo1->setDataSource(&m_data.customerSource);
-    DBMemo1->setDataField(QStringLiteral("adresse"));
-    DBMemo1->setAccessibleName(QStringLiteral("Adresse"));
-    paintAsField(DBMemo1);
-    setTabOrder(previous, DBMemo1);
+    addressBox = placedGroupBox(this, "GroupBox5", QStringLiteral("   Adresse   "), QRect(40, 288, 289, 97));
+    address = new DBMemo(addressBox);
+    address->setObjectName(QStringLiteral("DBMemo1"));
+    address->setGeometry(8, 16, 273, 73);
+    address->setDataSource(&m_data.customerSource);
+    address->setDataField(QStringLiteral("adresse"));
+    address->setAccessibleName(QStringLiteral("Adresse"));
+    paintAsField(address);
+    setTabOrder(previous, address);
 
-    SpeedButton1 = placedFlatButton(this, "SpeedButton1", QStringLiteral("[ Speichern ]"), QRect(41, 400, 129, 22));
-    SpeedButton2 = placedFlatButton(this, "SpeedButton2", QStringLiteral("[ Schliessen ]"), QRect(180, 400, 128, 22));
-    connect(SpeedButton1, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton1Click(); }); });
-    connect(SpeedButton2, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton2Click(); }); });
+    saveButton = placedFlatButton(this, "SpeedButton1", QStringLiteral("[ Speichern ]"), QRect(41, 400, 129, 22));
+    closeButton = placedFlatButton(this, "SpeedButton2", QStringLiteral("[ Schliessen ]"), QRect(180, 400, 128, 22));
+    connect(saveButton, &FlatButton::clicked, this, [this] { guarded([&] { save(); }); });
+    connect(closeButton, &FlatButton::clicked, this, [this] { guarded([&] { closeDialog(); }); });
 }
 
 void CustomerDialog::showAdding()
 {
-    Label18->setText(QStringLiteral("Neuen Kunden einfügen"));
-    SpeedButton1->setCaption(QStringLiteral("[ Einfügen ]"));
-    DBEdit2->setFocus();
+    heading->setText(QStringLiteral("Neuen Kunden einfügen"));
+    saveButton->setCaption(QStringLiteral("[ Einfügen ]"));
+    salutation->setFocus();
     exec();
 }
 
 void CustomerDialog::showChanging()
 {
-    Label18->setText(QStringLiteral("Kundendaten Ändern"));
-    SpeedButton1->setCaption(QStringLiteral("[ Ändern ]"));
-    DBEdit2->setFocus();
+    heading->setText(QStringLiteral("Kundendaten Ändern"));
+    saveButton->setCaption(QStringLiteral("[ Ändern ]"));
+    salutation->setFocus();
     exec();
 }
 
-void CustomerDialog::SpeedButton1Click()
+void CustomerDialog::save()
 {
     // Post takes the typed text into the row first; a failure keeps the dialog open.
     m_data.customers.Post();
     accept();
 }
 
-void CustomerDialog::SpeedButton2Click() { reject(); }
+void CustomerDialog::closeDialog() { reject(); }
 
 void CustomerDialog::done(int result)
 {
     // What was typed belongs to the pending row, which the main window shows.
     guarded([&] {
-        for (FieldEditor *f : std::initializer_list<FieldEditor *>{DBEdit2, DBEdit5, DBEdit6, DBEdit7, DBMemo1})
+        for (FieldEditor *f : std::initializer_list<FieldEditor *>{salutation, customerName, ownerName, vatNumber, address})
             f->handOverText();
     });
     QDialog::done(result);

@@ -22,22 +22,22 @@ public:
     void showAdding();
     void showChanging();
 
-    void SpeedButton1Click();
-    void SpeedButton2Click();
+    void save();
+    void closeDialog();
 
-    QLabel *Label18 = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QGroupBox *GroupBox2 = nullptr;
-    QGroupBox *GroupBox3 = nullptr;
-    QGroupBox *GroupBox4 = nullptr;
-    QGroupBox *GroupBox5 = nullptr;
-    DBEdit *DBEdit2 = nullptr;
-    DBEdit *DBEdit5 = nullptr;
-    DBEdit *DBEdit6 = nullptr;
-    DBEdit *DBEdit7 = nullptr;
-    DBMemo *DBMemo1 = nullptr;
-    FlatButton *SpeedButton1 = nullptr;
-    FlatButton *SpeedButton2 = nullptr;
+    QLabel *heading = nullptr;
+    QGroupBox *salutationBox = nullptr;
+    QGroupBox *nameBox = nullptr;
+    QGroupBox *ownerBox = nullptr;
+    QGroupBox *vatBox = nullptr;
+    QGroupBox *addressBox = nullptr;
+    DBEdit *salutation = nullptr;
+    DBEdit *customerName = nullptr;
+    DBEdit *ownerName = nullptr;
+    DBEdit *vatNumber = nullptr;
+    DBMemo *address = nullptr;
+    FlatButton *saveButton = nullptr;
+    FlatButton *closeButton = nullptr;
 
     void done(int result) override;
 

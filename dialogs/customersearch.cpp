@@ -20,43 +20,43 @@ CustomerSearch::CustomerSearch(InvoiceData &data, QWidget *parent) : QDialog(par
     setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8));
     resize(680, 448);
 
-    DBGrid2 = new DBGrid(this);
-    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    DBGrid2->setAccessibleName(QStringLiteral("Gefundene Kunden"));
-    DBGrid2->setGridReadOnly(true);
-    DBGrid2->setRowSelect(true);
-    DBGrid2->horizontalHeader()->hide();
-    DBGrid2->verticalHeader()->hide();
-    DBGrid2->setColumns({{QStringLiteral("name"), QStringLiteral("name"), 170, {}},
+    resultList = new DBGrid(this);
+    resultList->setObjectName(QStringLiteral("DBGrid2"));
+    resultList->setAccessibleName(QStringLiteral("Gefundene Kunden"));
+    resultList->setGridReadOnly(true);
+    resultList->setRowSelect(true);
+    resultList->horizontalHeader()->hide();
+    resultList->verticalHeader()->hide();
+    resultList->setColumns({{QStringLiteral("name"), QStringLiteral("name"), 170, {}},
                          {QStringLiteral("name2"), QStringLiteral("name2"), 150, {}}});
-    // The chosen row stays marked when the search field has the focus.
-    QPalette p = DBGrid2->palette();
+    // The chosen row stays marked when the searchText field has the focus.
+    QPalette p = resultList->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
-    DBGrid2->setPalette(p);
-    DBGrid2->setDataSource(&m_data.customerSource);
-    DBGrid2->setOnDoubleClick([this] { DBGrid2DblClick(); });
+    resultList->setPalette(p);
+    resultList->setDataSource(&m_data.customerSource);
+    resultList->setOnDoubleClick([this] { chooseFromList(); });
 
-    Label18 = silverHeading(this, "Label18", QStringLiteral("Suchfenster"), QRect(400, 13, 180, 32));
-    GroupBox1 = placedGroupBox(this, "GroupBox1", QStringLiteral("   Suchfeld   "), QRect(384, 64, 257, 89));
-    search = new QLineEdit(GroupBox1);
-    search->setObjectName(QStringLiteral("search"));
-    search->setGeometry(16, 20, 225, 21);
-    search->setAccessibleName(QStringLiteral("Suchfeld"));
-    connect(search, &QLineEdit::textChanged, this, [this] { guarded([&] { searchChange(); }); });
-    Button1 = new QPushButton(QStringLiteral("[ OK ]"), GroupBox1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(166, 48, 75, 25);
-    Button1->setAutoDefault(false);
-    Button1->setDefault(false);
-    connect(Button1, &QPushButton::clicked, this, [this] { guarded([&] { Button1Click(); }); });
-    setTabOrder(search, Button1);
+    heading = silverHeading(this, "Label18", QStringLiteral("Suchfenster"), QRect(400, 13, 180, 32));
+    searchBox = placedGroupBox(this, "GroupBox1", QStringLiteral("   Suchfeld   "), QRect(384, 64, 257, 89));
+    searchText = new QLineEdit(searchBox);
+    searchText->setObjectName(QStringLiteral("search"));
+    searchText->setGeometry(16, 20, 225, 21);
+    searchText->setAccessibleName(QStringLiteral("Suchfeld"));
+    connect(searchText, &QLineEdit::textChanged, this, [this] { guarded([&] { runSearch(); }); });
+    okButton = new QPushButton(QStringLiteral("[ OK ]"), searchBox);
+    okButton->setObjectName(QStringLiteral("Button1"));
+    okButton->setGeometry(166, 48, 75, 25);
+    okButton->setAutoDefault(false);
+    okButton->setDefault(false);
+    connect(okButton, &QPushButton::clicked, this, [this] { guarded([&] { chooseCustomer(); }); });
+    setTabOrder(searchText, okButton);
 }
 
 void CustomerSearch::showSearch()
 {
-    search->setText(QString());
-    search->setFocus();
+    searchText->setText(QString());
+    searchText->setFocus();
     exec();
 }
 
@@ -66,15 +66,15 @@ void CustomerSearch::settleCustomers()
         m_data.customers.Settle();
 }
 
-void CustomerSearch::searchChange()
+void CustomerSearch::runSearch()
 {
     settleCustomers();
     RecordSet &customers = m_data.customers;
-    customers.setSQL(InvoiceData::customerSearchSql(search->text()));
+    customers.setSQL(InvoiceData::customerSearchSql(searchText->text()));
     customers.setActive(true);
 }
 
-void CustomerSearch::Button1Click()
+void CustomerSearch::chooseCustomer()
 {
     RecordSet &customers = m_data.customers;
     // Stored first, so a customer that was pending has its id when it is chosen.
@@ -88,13 +88,13 @@ void CustomerSearch::Button1Click()
     accept();
 }
 
-void CustomerSearch::DBGrid2DblClick() { Button1Click(); }
+void CustomerSearch::chooseFromList() { chooseCustomer(); }
 
 void CustomerSearch::resizeEvent(QResizeEvent *e)
 {
     QDialog::resizeEvent(e);
     // Docked to the left edge: the list keeps its width and follows the height.
-    DBGrid2->setGeometry(0, 0, 375, height());
+    resultList->setGeometry(0, 0, 375, height());
 }
 
 void CustomerSearch::showEvent(QShowEvent *e)

@@ -9,7 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The customer search: narrows the shared customer set by part of the name
+// The customer searchText: narrows the shared customer set by part of the name
 // and makes the chosen customer current in the whole list.
 class CustomerSearch : public QDialog
 {
@@ -17,19 +17,19 @@ class CustomerSearch : public QDialog
 public:
     explicit CustomerSearch(InvoiceData &data, QWidget *parent = nullptr);
 
-    // The opener: an earlier search text is cleared (which re-runs the
-    // search), then the dialog is shown modally.
+    // The opener: an earlier searchText text is cleared (which re-runs the
+    // searchText), then the dialog is shown modally.
     void showSearch();
 
-    void searchChange();
-    void Button1Click();
-    void DBGrid2DblClick();
+    void runSearch();
+    void chooseCustomer();
+    void chooseFromList();
 
-    DBGrid *DBGrid2 = nullptr;
-    QLabel *Label18 = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QLineEdit *search = nullptr;
-    QPushButton *Button1 = nullptr;
+    DBGrid *resultList = nullptr;
+    QLabel *heading = nullptr;
+    QGroupBox *searchBox = nullptr;
+    QLineEdit *searchText = nullptr;
+    QPushButton *okButton = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent *e) override;

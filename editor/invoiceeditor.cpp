@@ -72,55 +72,55 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(paren
     setPalette(p);
     setAutoFillBackground(true);
 
-    GroupBox3 = placedGroupBox(this, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(8, 8, 657, 41));
-    placedLabel(GroupBox3, "Label1", QStringLiteral("Name:"), QRect(16, 19, 0, 13));
-    DBText1 = boldText(GroupBox3, "DBText1", &m_data.customerSource, "name", QRect(57, 19, 320, 17), QStringLiteral("Name"));
+    customerBox = placedGroupBox(this, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(8, 8, 657, 41));
+    placedLabel(customerBox, "Label1", QStringLiteral("Name:"), QRect(16, 19, 0, 13));
+    customerName = boldText(customerBox, "DBText1", &m_data.customerSource, "name", QRect(57, 19, 320, 17), QStringLiteral("Name"));
 
-    GroupBox2 = placedGroupBox(this, "GroupBox2", QStringLiteral("   Rechnungsdaten   "), QRect(8, 55, 657, 73));
-    placedLabel(GroupBox2, "Label7", QStringLiteral("Rechnungsnummer:"), QRect(8, 24, 0, 13));
-    DBText2 = boldText(GroupBox2, "DBText2", &m_data.headerSource, "nr", QRect(105, 24, 65, 17), QStringLiteral("Rechnungsnummer"));
-    placedLabel(GroupBox2, "Label8", QStringLiteral("Datum:"), QRect(67, 50, 0, 13));
-    DBText3 = boldText(GroupBox2, "DBText3", &m_data.headerSource, "datum", QRect(105, 50, 88, 17), QStringLiteral("Datum"));
-    placedLabel(GroupBox2, "Label9", QStringLiteral("Bezahlung:"), QRect(312, 24, 0, 13));
-    DBText4 = boldText(GroupBox2, "DBText4", &m_data.headerSource, "bezahlung", QRect(369, 24, 120, 17), QStringLiteral("Bezahlung"));
-    placedLabel(GroupBox2, "Label10", QStringLiteral("Bestimmungsort:"), QRect(288, 50, 0, 13));
-    DBText5 = boldText(GroupBox2, "DBText5", &m_data.headerSource, "bestimmungsort", QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
-    SpeedButton1 = placedFlatButton(GroupBox2, "SpeedButton1", QStringLiteral("[ Vorschau ]"), QRect(504, 14, 145, 22));
+    invoiceBox = placedGroupBox(this, "GroupBox2", QStringLiteral("   Rechnungsdaten   "), QRect(8, 55, 657, 73));
+    placedLabel(invoiceBox, "Label7", QStringLiteral("Rechnungsnummer:"), QRect(8, 24, 0, 13));
+    invoiceNumber = boldText(invoiceBox, "DBText2", &m_data.headerSource, "nr", QRect(105, 24, 65, 17), QStringLiteral("Rechnungsnummer"));
+    placedLabel(invoiceBox, "Label8", QStringLiteral("Datum:"), QRect(67, 50, 0, 13));
+    invoiceDate = boldText(invoiceBox, "DBText3", &m_data.headerSource, "datum", QRect(105, 50, 88, 17), QStringLiteral("Datum"));
+    placedLabel(invoiceBox, "Label9", QStringLiteral("Bezahlung:"), QRect(312, 24, 0, 13));
+    paymentTerms = boldText(invoiceBox, "DBText4", &m_data.headerSource, "bezahlung", QRect(369, 24, 120, 17), QStringLiteral("Bezahlung"));
+    placedLabel(invoiceBox, "Label10", QStringLiteral("Bestimmungsort:"), QRect(288, 50, 0, 13));
+    destination = boldText(invoiceBox, "DBText5", &m_data.headerSource, "bestimmungsort", QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
+    previewButton = placedFlatButton(invoiceBox, "SpeedButton1", QStringLiteral("[ Vorschau ]"), QRect(504, 14, 145, 22));
 
-    DBNavigator2 = new DBNavigator(this);
-    DBNavigator2->setObjectName(QStringLiteral("DBNavigator2"));
-    DBNavigator2->setGeometry(5, 139, 664, 18);
-    DBNavigator2->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbInsert, DBNavigator::nbDelete,
+    lineNavigator = new DBNavigator(this);
+    lineNavigator->setObjectName(QStringLiteral("DBNavigator2"));
+    lineNavigator->setGeometry(5, 139, 664, 18);
+    lineNavigator->setVisibleButtons({DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbInsert, DBNavigator::nbDelete,
                                      DBNavigator::nbEdit, DBNavigator::nbPost, DBNavigator::nbCancel, DBNavigator::nbRefresh});
-    DBNavigator2->setDataSource(&m_data.lineSource);
-    DBNavigator2->setAccessibleName(QStringLiteral("Positionen bearbeiten"));
+    lineNavigator->setDataSource(&m_data.lineSource);
+    lineNavigator->setAccessibleName(QStringLiteral("Positionen bearbeiten"));
 
-    DBGrid2 = new DBGrid(this);
-    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    DBGrid2->setGeometry(5, 158, 665, 241);
-    DBGrid2->setAccessibleName(QStringLiteral("Positionen"));
+    lineGrid = new DBGrid(this);
+    lineGrid->setObjectName(QStringLiteral("DBGrid2"));
+    lineGrid->setGeometry(5, 158, 665, 241);
+    lineGrid->setAccessibleName(QStringLiteral("Positionen"));
     const Qt::Alignment centred = Qt::AlignCenter;
-    DBGrid2->setColumns({{QStringLiteral("beschreibung"), QStringLiteral("beschreibung"), 382, {}},
+    lineGrid->setColumns({{QStringLiteral("beschreibung"), QStringLiteral("beschreibung"), 382, {}},
                          {QStringLiteral("anzahl"), QStringLiteral("anzahl"), 76, {}, centred},
                          {QStringLiteral("einzelpreis"), QStringLiteral("einzelpreis"), 91, {}, centred}});
-    DBGrid2->setTitleColor(QColor(255, 251, 240));
-    DBGrid2->setDataSource(&m_data.lineSource);
+    lineGrid->setTitleColor(QColor(255, 251, 240));
+    lineGrid->setDataSource(&m_data.lineSource);
 
-    GroupBox1 = placedGroupBox(this, "GroupBox1", QStringLiteral("  Hier kannst du die 10% abziehen  "), QRect(8, 416, 185, 89));
-    zahl = plainField(GroupBox1, "zahl", QRect(8, 27, 161, 19), QString(), QStringLiteral("Bruttobetrag"));
-    SpeedButton3 = placedFlatButton(GroupBox1, "SpeedButton3", QStringLiteral("[ Einfügen ]"), QRect(8, 54, 161, 22));
+    deductionBox = placedGroupBox(this, "GroupBox1", QStringLiteral("  Hier kannst du die 10% abziehen  "), QRect(8, 416, 185, 89));
+    grossAmount = plainField(deductionBox, "zahl", QRect(8, 27, 161, 19), QString(), QStringLiteral("Bruttobetrag"));
+    insertDeductionButton = placedFlatButton(deductionBox, "SpeedButton3", QStringLiteral("[ Einfügen ]"), QRect(8, 54, 161, 22));
 
-    Button2 = pushButton(this, "Button2", QStringLiteral("[ Berechnen ]"), QRect(407, 422, 75, 25));
-    GroupBox4 = placedGroupBox(this, "GroupBox4", QStringLiteral("   Berechnen   "), QRect(488, 416, 177, 89));
-    summeohne = plainField(GroupBox4, "summeohne", QRect(19, 18, 150, 19), ClickToCompute, QStringLiteral("Nettosumme"));
-    mwst = plainField(GroupBox4, "mwst", QRect(19, 42, 150, 19), ClickToCompute, QStringLiteral("Mehrwertsteuer"));
-    gesamt = plainField(GroupBox4, "gesamt", QRect(19, 66, 150, 19), ClickToCompute, QStringLiteral("Gesamtbetrag"));
-    Button1 = pushButton(this, "Button1", QStringLiteral("[ Beenden ]"), QRect(5, 512, 665, 25));
+    computeButton = pushButton(this, "Button2", QStringLiteral("[ Berechnen ]"), QRect(407, 422, 75, 25));
+    totalsBox = placedGroupBox(this, "GroupBox4", QStringLiteral("   Berechnen   "), QRect(488, 416, 177, 89));
+    netTotal = plainField(totalsBox, "summeohne", QRect(19, 18, 150, 19), ClickToCompute, QStringLiteral("Nettosumme"));
+    taxTotal = plainField(totalsBox, "mwst", QRect(19, 42, 150, 19), ClickToCompute, QStringLiteral("Mehrwertsteuer"));
+    grossTotal = plainField(totalsBox, "gesamt", QRect(19, 66, 150, 19), ClickToCompute, QStringLiteral("Gesamtbetrag"));
+    closeButton = pushButton(this, "Button1", QStringLiteral("[ Beenden ]"), QRect(5, 512, 665, 25));
 
-    connect(Button1, &QPushButton::clicked, this, [this] { guarded([&] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { guarded([&] { Button2Click(); }); });
-    connect(SpeedButton1, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton1Click(); }); });
-    connect(SpeedButton3, &FlatButton::clicked, this, [this] { guarded([&] { SpeedButton3Click(); }); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { guarded([&] { closeEditor(); }); });
+    connect(computeButton, &QPushButton::clicked, this, [this] { guarded([&] { computeTotals(); }); });
+    connect(previewButton, &FlatButton::clicked, this, [this] { guarded([&] { showPreview(); }); });
+    connect(insertDeductionButton, &FlatButton::clicked, this, [this] { guarded([&] { insertDeductionLine(); }); });
 }
 
 void InvoiceEditor::placeOver(QWidget *mainWindow)
@@ -138,7 +138,7 @@ void InvoiceEditor::openFromList(QWidget *mainWindow)
     RecordSet &headers = m_data.invoiceHeaders;
     if (!headers.Active() || headers.FieldByName(QStringLiteral("nr"))->AsString().isEmpty())
         return;
-    for (QLineEdit *e : {summeohne, mwst, gesamt})
+    for (QLineEdit *e : {netTotal, taxTotal, grossTotal})
         e->setText(ClickToCompute);
     placeOver(mainWindow);
     exec();
@@ -150,7 +150,7 @@ void InvoiceEditor::openFromMenu(QWidget *mainWindow)
     exec();
 }
 
-void InvoiceEditor::Button1Click() { reject(); }
+void InvoiceEditor::closeEditor() { reject(); }
 
 void InvoiceEditor::done(int result)
 {
@@ -163,7 +163,7 @@ void InvoiceEditor::done(int result)
     QDialog::done(result);
 }
 
-void InvoiceEditor::Button2Click()
+void InvoiceEditor::computeTotals()
 {
     RecordSet &lines = m_data.invoiceLines;
     double net = 0;
@@ -178,25 +178,25 @@ void InvoiceEditor::Button2Click()
     m_net = net;
     m_tax = tax;
     m_gross = gross;
-    summeohne->setText(formatAmount(net));
-    mwst->setText(formatAmount(tax));
-    gesamt->setText(formatAmount(gross));
+    netTotal->setText(formatAmount(net));
+    taxTotal->setText(formatAmount(tax));
+    grossTotal->setText(formatAmount(gross));
 }
 
-void InvoiceEditor::SpeedButton1Click()
+void InvoiceEditor::showPreview()
 {
     if (m_preview)
         m_preview();
 }
 
-void InvoiceEditor::SpeedButton3Click()
+void InvoiceEditor::insertDeductionLine()
 {
     RecordSet &lines = m_data.invoiceLines;
     lines.Append();
     // The tax comes out of the gross amount in extended precision, without a stop at double.
-    const long double net = textToFloat(zahl->text()) / 1.1L;
+    const long double net = textToFloat(grossAmount->text()) / 1.1L;
     if (!isValidAmount(net))
-        throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(zahl->text()));
+        throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(grossAmount->text()));
     lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(unitPriceText(net));
     lines.Post();
 }

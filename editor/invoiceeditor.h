@@ -31,35 +31,35 @@ public:
     // Lies over the main window: inset by 4 at the sides, from 55 below its top to 3 above its bottom.
     void placeOver(QWidget *mainWindow);
 
-    void Button1Click();
-    void Button2Click();
-    void SpeedButton1Click();
-    void SpeedButton3Click();
+    void closeEditor();
+    void computeTotals();
+    void showPreview();
+    void insertDeductionLine();
 
     // The last computed totals; only "[ Berechnen ]" reads or writes them.
     double summe() const { return m_net; }
     double steuer() const { return m_tax; }
     double brutto() const { return m_gross; }
 
-    QGroupBox *GroupBox3 = nullptr;
-    QGroupBox *GroupBox2 = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QGroupBox *GroupBox4 = nullptr;
-    DBText *DBText1 = nullptr;
-    DBText *DBText2 = nullptr;
-    DBText *DBText3 = nullptr;
-    DBText *DBText4 = nullptr;
-    DBText *DBText5 = nullptr;
-    FlatButton *SpeedButton1 = nullptr;
-    FlatButton *SpeedButton3 = nullptr;
-    DBNavigator *DBNavigator2 = nullptr;
-    DBGrid *DBGrid2 = nullptr;
-    QLineEdit *zahl = nullptr;
-    QPushButton *Button2 = nullptr;
-    QLineEdit *summeohne = nullptr;
-    QLineEdit *mwst = nullptr;
-    QLineEdit *gesamt = nullptr;
-    QPushButton *Button1 = nullptr;
+    QGroupBox *customerBox = nullptr;
+    QGroupBox *invoiceBox = nullptr;
+    QGroupBox *deductionBox = nullptr;
+    QGroupBox *totalsBox = nullptr;
+    DBText *customerName = nullptr;
+    DBText *invoiceNumber = nullptr;
+    DBText *invoiceDate = nullptr;
+    DBText *paymentTerms = nullptr;
+    DBText *destination = nullptr;
+    FlatButton *previewButton = nullptr;
+    FlatButton *insertDeductionButton = nullptr;
+    DBNavigator *lineNavigator = nullptr;
+    DBGrid *lineGrid = nullptr;
+    QLineEdit *grossAmount = nullptr;
+    QPushButton *computeButton = nullptr;
+    QLineEdit *netTotal = nullptr;
+    QLineEdit *taxTotal = nullptr;
+    QLineEdit *grossTotal = nullptr;
+    QPushButton *closeButton = nullptr;
 
     void done(int result) override;
 

@@ -39,7 +39,7 @@ FontSpec verdana(int points, bool bold = false)
 
 FontSpec arial(int points) { return FontSpec{QStringLiteral("Arial"), windowsPixelSize(points), false}; }
 
-QImage logo()
+QImage letterheadPicture()
 {
     return QImage(QStringLiteral(":/druck/logo.bmp"));
 }
@@ -51,10 +51,10 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     setObjectName(QStringLiteral("FRMDruck"));
     setAccessibleName(QStringLiteral("Rechnungsdruck"));
 
-    QR.setObjectName(QStringLiteral("QR"));
-    QR.dataSet = &m_data.invoiceLines;
-    QR.printIfEmpty = true;
-    QR.BeforePrint = [this](Report &r, bool &go) { QRBeforePrint(r, go); };
+    layout.setObjectName(QStringLiteral("QR"));
+    layout.dataSet = &m_data.invoiceLines;
+    layout.printIfEmpty = true;
+    layout.BeforePrint = [this](Report &r, bool &go) { startRun(r, go); };
 
     const double width = mm(184.68);
     RecordSet *customer = &m_data.customers;
@@ -66,126 +66,126 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     const auto Solid = PenStyle::Solid, Dotted = PenStyle::Dotted;
 
     // ---- title band, in drawing order
-    Band *t = TitleBand1 = QR.addBand(BandType::Title, QStringLiteral("TitleBand1"), mm(107.42), width);
-    QRShape13 = t->add<RoundedRectangle>(QStringLiteral("QRShape13"), box(0.00, 80.43, 184.68, 14.29), 0.02, true);
-    lblRechnung = t->add<FixedText>(QStringLiteral("lblRechnung"), box(1.32, 82.02, 34.40, 5.29), verdana(9), Center, Fixed,
+    Band *t = titleBand = layout.addBand(BandType::Title, QStringLiteral("TitleBand1"), mm(107.42), width);
+    t->add<RoundedRectangle>(QStringLiteral("QRShape13"), box(0.00, 80.43, 184.68, 14.29), 0.02, true);
+    t->add<FixedText>(QStringLiteral("lblRechnung"), box(1.32, 82.02, 34.40, 5.29), verdana(9), Center, Fixed,
                                     QStringLiteral("Rechnung / Fattura"));
-    QRLabel3 = t->add<FixedText>(QStringLiteral("QRLabel3"), box(9.53, 88.37, 5.56, 5.29), verdana(9, true), Left, Auto,
+    t->add<FixedText>(QStringLiteral("QRLabel3"), box(9.53, 88.37, 5.56, 5.29), verdana(9, true), Left, Auto,
                                  QStringLiteral("Nr."));
-    QRDBText3 = t->add<DataText>(QStringLiteral("QRDBText3"), box(17.99, 88.37, 3.97, 5.29), verdana(9, true), Left, Auto,
+    t->add<DataText>(QStringLiteral("QRDBText3"), box(17.99, 88.37, 3.97, 5.29), verdana(9, true), Left, Auto,
                                  header, QStringLiteral("nr"));
-    QRDBText5 = t->add<DataText>(QStringLiteral("QRDBText5"), box(36.51, 88.37, 29.10, 5.29), verdana(9, true), Center, Fixed,
+    t->add<DataText>(QStringLiteral("QRDBText5"), box(36.51, 88.37, 29.10, 5.29), verdana(9, true), Center, Fixed,
                                  header, QStringLiteral("datum"));
-    QRLabel1 = t->add<FixedText>(QStringLiteral("QRLabel1"), box(36.51, 82.02, 29.10, 5.29), verdana(9), Center, Fixed,
+    t->add<FixedText>(QStringLiteral("QRLabel1"), box(36.51, 82.02, 29.10, 5.29), verdana(9), Center, Fixed,
                                  QStringLiteral("Datum / Data"));
-    QRDBText1 = t->add<DataText>(QStringLiteral("QRDBText1"), box(66.94, 88.37, 42.33, 5.29), verdana(9, true), Center, Fixed,
+    t->add<DataText>(QStringLiteral("QRDBText1"), box(66.94, 88.37, 42.33, 5.29), verdana(9, true), Center, Fixed,
                                  header, QStringLiteral("bezahlung"));
-    QRLabel4 = t->add<FixedText>(QStringLiteral("QRLabel4"), box(66.94, 82.02, 42.33, 5.29), verdana(9), Center, Fixed,
+    t->add<FixedText>(QStringLiteral("QRLabel4"), box(66.94, 82.02, 42.33, 5.29), verdana(9), Center, Fixed,
                                  QStringLiteral("Bezahlung / Pagamento"));
-    QRDBText7 = t->add<DataText>(QStringLiteral("QRDBText7"), box(115.89, 73.55, 9.26, 5.29), verdana(12), Left, Auto,
+    t->add<DataText>(QStringLiteral("QRDBText7"), box(115.89, 73.55, 9.26, 5.29), verdana(12), Left, Auto,
                                  customer, QStringLiteral("piva"));
-    QRLabel7 = t->add<FixedText>(QStringLiteral("QRLabel7"), box(103.19, 73.55, 12.17, 5.29), verdana(12), Left, Auto,
+    t->add<FixedText>(QStringLiteral("QRLabel7"), box(103.19, 73.55, 12.17, 5.29), verdana(12), Left, Auto,
                                  QStringLiteral("P.IVA"));
-    QRImage1 = t->add<Picture>(QStringLiteral("QRImage1"), box(0.00, 6.35, 59.53, 29.90), logo());
-    QRLabel9 = t->add<FixedText>(QStringLiteral("QRLabel9"), box(0.00, 44.45, 33.87, 5.03), verdana(11, true), Left, Auto,
+    logo = t->add<Picture>(QStringLiteral("QRImage1"), box(0.00, 6.35, 59.53, 29.90), letterheadPicture());
+    letterheadOwner = t->add<FixedText>(QStringLiteral("QRLabel9"), box(0.00, 44.45, 33.87, 5.03), verdana(11, true), Left, Auto,
                                  texts::LetterheadOwner);
-    QRLabel10 = t->add<FixedText>(QStringLiteral("QRLabel10"), box(0.00, 49.74, 49.21, 5.03), verdana(11), Left, Auto,
+    letterheadStreet = t->add<FixedText>(QStringLiteral("QRLabel10"), box(0.00, 49.74, 49.21, 5.03), verdana(11), Left, Auto,
                                   texts::LetterheadStreet);
-    QRLabel11 = t->add<FixedText>(QStringLiteral("QRLabel11"), box(0.00, 55.03, 38.89, 5.03), verdana(11), Left, Auto,
+    letterheadPhone = t->add<FixedText>(QStringLiteral("QRLabel11"), box(0.00, 55.03, 38.89, 5.03), verdana(11), Left, Auto,
                                   texts::LetterheadPhone);
-    QRLabel12 = t->add<FixedText>(QStringLiteral("QRLabel12"), box(0.00, 60.33, 57.15, 5.03), verdana(11), Left, Auto,
+    letterheadTown = t->add<FixedText>(QStringLiteral("QRLabel12"), box(0.00, 60.33, 57.15, 5.03), verdana(11), Left, Auto,
                                   texts::LetterheadTown);
-    QRLabel15 = t->add<FixedText>(QStringLiteral("QRLabel15"), box(0.00, 65.62, 41.01, 5.03), verdana(11), Left, Auto,
+    letterheadVat = t->add<FixedText>(QStringLiteral("QRLabel15"), box(0.00, 65.62, 41.01, 5.03), verdana(11), Left, Auto,
                                   texts::LetterheadVat);
-    QRLabel16 = t->add<FixedText>(QStringLiteral("QRLabel16"), box(111.12, 82.02, 72.76, 5.03), verdana(9), Left, Fixed,
+    t->add<FixedText>(QStringLiteral("QRLabel16"), box(111.12, 82.02, 72.76, 5.03), verdana(9), Left, Fixed,
                                   QStringLiteral("Bestimmungsort / Luogo di destinazione"));
-    QRLabel20 = t->add<FixedText>(QStringLiteral("QRLabel20"), box(0.00, 100.28, 47.89, 5.29), verdana(9, true), Left, Auto,
+    t->add<FixedText>(QStringLiteral("QRLabel20"), box(0.00, 100.28, 47.89, 5.29), verdana(9, true), Left, Auto,
                                   QStringLiteral("Beschreibung - Descrizione"));
-    QRShape7 = t->add<LineShape>(QStringLiteral("QRShape7"), box(0.00, 105.83, 184.41, 0.26), Across, Solid);
-    QRLabel22 = t->add<FixedText>(QStringLiteral("QRLabel22"), box(73.55, 97.10, 17.20, 5.29), verdana(9, true), Center, Fixed,
+    t->add<LineShape>(QStringLiteral("QRShape7"), box(0.00, 105.83, 184.41, 0.26), Across, Solid);
+    t->add<FixedText>(QStringLiteral("QRLabel22"), box(73.55, 97.10, 17.20, 5.29), verdana(9, true), Center, Fixed,
                                   QStringLiteral("Menge"));
-    QRLabel23 = t->add<FixedText>(QStringLiteral("QRLabel23"), box(99.48, 100.28, 24.87, 5.29), verdana(9, true), Left, Auto,
+    t->add<FixedText>(QStringLiteral("QRLabel23"), box(99.48, 100.28, 24.87, 5.29), verdana(9, true), Left, Auto,
                                   QStringLiteral("Preis - Prezzo"));
-    QRLabel24 = t->add<FixedText>(QStringLiteral("QRLabel24"), box(151.61, 100.28, 29.63, 5.29), verdana(9, true), Left, Auto,
+    t->add<FixedText>(QStringLiteral("QRLabel24"), box(151.61, 100.28, 29.63, 5.29), verdana(9, true), Left, Auto,
                                   QStringLiteral("Betrag - Importo"));
-    QRDBText10 = t->add<DataText>(QStringLiteral("QRDBText10"), box(111.12, 88.37, 72.76, 5.29), verdana(9, true), Left, Fixed,
+    t->add<DataText>(QStringLiteral("QRDBText10"), box(111.12, 88.37, 72.76, 5.29), verdana(9, true), Left, Fixed,
                                   header, QStringLiteral("bestimmungsort"));
-    QRShape8 = t->add<LineShape>(QStringLiteral("QRShape8"), box(0.53, 87.31, 183.89, 0.26), Across, Dotted);
-    QRShape9 = t->add<LineShape>(QStringLiteral("QRShape9"), box(109.27, 80.96, 0.26, 13.76), Down, Dotted);
-    QRShape10 = t->add<LineShape>(QStringLiteral("QRShape10"), box(66.15, 80.96, 0.26, 13.76), Down, Dotted);
-    QRShape11 = t->add<LineShape>(QStringLiteral("QRShape11"), box(35.98, 80.96, 0.26, 13.76), Down, Dotted);
-    QRShape12 = t->add<RoundedRectangle>(QStringLiteral("QRShape12"), box(91.28, 40.22, 91.02, 31.22), 0.1, false, true);
-    QRDBText6 = t->add<DataText>(QStringLiteral("QRDBText6"), box(98.95, 58.21, 17.20, 11.38), verdana(12), Left, Auto,
+    t->add<LineShape>(QStringLiteral("QRShape8"), box(0.53, 87.31, 183.89, 0.26), Across, Dotted);
+    t->add<LineShape>(QStringLiteral("QRShape9"), box(109.27, 80.96, 0.26, 13.76), Down, Dotted);
+    t->add<LineShape>(QStringLiteral("QRShape10"), box(66.15, 80.96, 0.26, 13.76), Down, Dotted);
+    t->add<LineShape>(QStringLiteral("QRShape11"), box(35.98, 80.96, 0.26, 13.76), Down, Dotted);
+    t->add<RoundedRectangle>(QStringLiteral("QRShape12"), box(91.28, 40.22, 91.02, 31.22), 0.1, false, true);
+    t->add<DataText>(QStringLiteral("QRDBText6"), box(98.95, 58.21, 17.20, 11.38), verdana(12), Left, Auto,
                                  customer, QStringLiteral("adresse"));
-    QRDBText4 = t->add<DataText>(QStringLiteral("QRDBText4"), box(98.95, 47.62, 13.23, 5.29), verdana(12, true), Left, Auto,
+    t->add<DataText>(QStringLiteral("QRDBText4"), box(98.95, 47.62, 13.23, 5.29), verdana(12, true), Left, Auto,
                                  customer, QStringLiteral("name"));
-    QRLabel5 = t->add<FixedText>(QStringLiteral("QRLabel5"), box(98.95, 42.33, 5.82, 5.29), verdana(12), Left, Auto,
+    t->add<FixedText>(QStringLiteral("QRLabel5"), box(98.95, 42.33, 5.82, 5.29), verdana(12), Left, Auto,
                                  QStringLiteral("An"));
-    QRDBText2 = t->add<DataText>(QStringLiteral("QRDBText2"), box(105.04, 42.33, 22.23, 5.29), verdana(12), Left, Auto,
+    t->add<DataText>(QStringLiteral("QRDBText2"), box(105.04, 42.33, 22.23, 5.29), verdana(12), Left, Auto,
                                  customer, QStringLiteral("ansprache"));
-    QRShape14 = t->add<LineShape>(QStringLiteral("QRShape14"), box(0.00, 96.57, 184.41, 0.26), Across, Solid);
-    QRShape15 = t->add<LineShape>(QStringLiteral("QRShape15"), box(70.91, 96.84, 3.44, 9.26), Down, Solid);
-    QRShape16 = t->add<LineShape>(QStringLiteral("QRShape16"), box(89.96, 96.84, 3.44, 9.26), Down, Solid);
-    QRShape17 = t->add<LineShape>(QStringLiteral("QRShape17"), box(125.94, 96.84, 3.44, 9.26), Down, Solid);
-    QRLabel19 = t->add<FixedText>(QStringLiteral("QRLabel19"), box(73.55, 100.81, 17.20, 3.97), verdana(9, true), Center, Fixed,
+    t->add<LineShape>(QStringLiteral("QRShape14"), box(0.00, 96.57, 184.41, 0.26), Across, Solid);
+    t->add<LineShape>(QStringLiteral("QRShape15"), box(70.91, 96.84, 3.44, 9.26), Down, Solid);
+    t->add<LineShape>(QStringLiteral("QRShape16"), box(89.96, 96.84, 3.44, 9.26), Down, Solid);
+    t->add<LineShape>(QStringLiteral("QRShape17"), box(125.94, 96.84, 3.44, 9.26), Down, Solid);
+    t->add<FixedText>(QStringLiteral("QRLabel19"), box(73.55, 100.81, 17.20, 3.97), verdana(9, true), Center, Fixed,
                                   QStringLiteral("Quantità"));
-    QRDBText13 = t->add<DataText>(QStringLiteral("QRDBText13"), box(98.95, 52.92, 16.14, 5.29), verdana(12, true), Left, Auto,
+    t->add<DataText>(QStringLiteral("QRDBText13"), box(98.95, 52.92, 16.14, 5.29), verdana(12, true), Left, Auto,
                                   customer, QStringLiteral("name2"));
 
     // ---- detail band: one row of the table of lines
-    Band *d = DetailBand1 = QR.addBand(BandType::Detail, QStringLiteral("DetailBand1"), mm(5.03), width);
-    QRDBText11 = d->add<DataText>(QStringLiteral("QRDBText11"), box(0.00, 0.26, 72.23, 4.50), verdana(8), Left, Stretch,
+    Band *d = lineBand = layout.addBand(BandType::Detail, QStringLiteral("DetailBand1"), mm(5.03), width);
+    lineDescription = d->add<DataText>(QStringLiteral("QRDBText11"), box(0.00, 0.26, 72.23, 4.50), verdana(8), Left, Stretch,
                                   lines, QStringLiteral("beschreibung"));
-    QRDBText12 = d->add<DataText>(QStringLiteral("QRDBText12"), box(154.52, 0.26, 23.28, 4.50), verdana(8), Right, Fixed,
+    lineAmountText = d->add<DataText>(QStringLiteral("QRDBText12"), box(154.52, 0.26, 23.28, 4.50), verdana(8), Right, Fixed,
                                   lines, QStringLiteral("summerechn"));
-    Punktstrich = d->add<FixedText>(QStringLiteral("Punktstrich"), box(178.86, 0.53, 2.12, 3.97), arial(8), Left, Auto,
+    d->add<FixedText>(QStringLiteral("Punktstrich"), box(178.86, 0.53, 2.12, 3.97), arial(8), Left, Auto,
                                     QStringLiteral(".-"));
-    QRShape3 = d->add<LineShape>(QStringLiteral("QRShape3"), box(125.94, 0.00, 3.44, 4.50), Down, Dotted);
-    QRShape4 = d->add<LineShape>(QStringLiteral("QRShape4"), box(70.91, 0.00, 3.44, 4.50), Down, Dotted);
-    QRDBText8 = d->add<DataText>(QStringLiteral("QRDBText8"), box(75.41, 0.26, 11.64, 4.50), verdana(8), Center, Stretch,
+    d->add<LineShape>(QStringLiteral("QRShape3"), box(125.94, 0.00, 3.44, 4.50), Down, Dotted);
+    d->add<LineShape>(QStringLiteral("QRShape4"), box(70.91, 0.00, 3.44, 4.50), Down, Dotted);
+    d->add<DataText>(QStringLiteral("QRDBText8"), box(75.41, 0.26, 11.64, 4.50), verdana(8), Center, Stretch,
                                  lines, QStringLiteral("anzahl"));
-    QRDBText9 = d->add<DataText>(QStringLiteral("QRDBText9"), box(95.25, 0.26, 25.66, 4.50), verdana(8), Right, Stretch,
+    d->add<DataText>(QStringLiteral("QRDBText9"), box(95.25, 0.26, 25.66, 4.50), verdana(8), Right, Stretch,
                                  lines, QStringLiteral("einzelpreis"));
-    QRShape5 = d->add<LineShape>(QStringLiteral("QRShape5"), box(89.96, 0.00, 3.44, 4.50), Down, Dotted);
-    QRShape6 = d->add<LineShape>(QStringLiteral("QRShape6"), box(0.00, 4.50, 184.41, 0.26), Across, Dotted);
-    QRLabel26 = d->add<FixedText>(QStringLiteral("QRLabel26"), box(122.50, 0.53, 2.12, 3.97), arial(8), Left, Auto,
+    d->add<LineShape>(QStringLiteral("QRShape5"), box(89.96, 0.00, 3.44, 4.50), Down, Dotted);
+    d->add<LineShape>(QStringLiteral("QRShape6"), box(0.00, 4.50, 184.41, 0.26), Across, Dotted);
+    d->add<FixedText>(QStringLiteral("QRLabel26"), box(122.50, 0.53, 2.12, 3.97), arial(8), Left, Auto,
                                   QStringLiteral(".-"));
-    DetailBand1->AfterPrint = [this](Band &b, bool printed) { DetailBand1AfterPrint(b, printed); };
+    lineBand->AfterPrint = [this](Band &b, bool printed) { addLineToTotals(b, printed); };
 
     // ---- summary band
     const QString placeholder = QStringLiteral("EuroTotalesdf");
-    Band *s = SummaryBand1 = QR.addBand(BandType::Summary, QStringLiteral("SummaryBand1"), mm(38.63), width);
-    QRShape1 = s->add<LineShape>(QStringLiteral("QRShape1"), box(137.05, 4.23, 47.89, 5.56), Across, Solid, 2);
-    QRLabel2 = s->add<FixedText>(QStringLiteral("QRLabel2"), box(144.99, 13.23, 7.94, 5.29), verdana(10), Left, Auto,
+    Band *s = summaryBand = layout.addBand(BandType::Summary, QStringLiteral("SummaryBand1"), mm(38.63), width);
+    s->add<LineShape>(QStringLiteral("QRShape1"), box(137.05, 4.23, 47.89, 5.56), Across, Solid, 2);
+    s->add<FixedText>(QStringLiteral("QRLabel2"), box(144.99, 13.23, 7.94, 5.29), verdana(10), Left, Auto,
                                  QStringLiteral("Euro"));
-    lblIva = s->add<FixedText>(QStringLiteral("lblIva"), box(18.52, 18.52, 51.86, 5.29), verdana(10), Left, Auto,
+    s->add<FixedText>(QStringLiteral("lblIva"), box(18.52, 18.52, 51.86, 5.29), verdana(10), Left, Auto,
                                QStringLiteral("Mwst. - Betrag / Importo IVA"));
-    QRLabel6 = s->add<FixedText>(QStringLiteral("QRLabel6"), box(144.99, 18.52, 7.94, 5.29), verdana(10), Left, Auto,
+    s->add<FixedText>(QStringLiteral("QRLabel6"), box(144.99, 18.52, 7.94, 5.29), verdana(10), Left, Auto,
                                  QStringLiteral("Euro"));
-    QRLabel13 = s->add<FixedText>(QStringLiteral("QRLabel13"), box(178.86, 13.23, 2.38, 5.29), arial(10), Left, Auto,
+    s->add<FixedText>(QStringLiteral("QRLabel13"), box(178.86, 13.23, 2.38, 5.29), arial(10), Left, Auto,
                                   QStringLiteral(".-"));
-    QRLabel14 = s->add<FixedText>(QStringLiteral("QRLabel14"), box(178.86, 18.52, 2.38, 5.29), arial(10), Left, Auto,
+    s->add<FixedText>(QStringLiteral("QRLabel14"), box(178.86, 18.52, 2.38, 5.29), arial(10), Left, Auto,
                                   QStringLiteral(".-"));
-    QRShape2 = s->add<LineShape>(QStringLiteral("QRShape2"), box(137.05, 24.34, 47.89, 5.56), Across, Solid, 2);
-    lblTotale = s->add<FixedText>(QStringLiteral("lblTotale"), box(18.52, 31.75, 44.19, 5.29), verdana(10, true), Left, Auto,
+    s->add<LineShape>(QStringLiteral("QRShape2"), box(137.05, 24.34, 47.89, 5.56), Across, Solid, 2);
+    s->add<FixedText>(QStringLiteral("lblTotale"), box(18.52, 31.75, 44.19, 5.29), verdana(10, true), Left, Auto,
                                   QStringLiteral("Gesamtbetrag / Totale"));
-    QRLabel17 = s->add<FixedText>(QStringLiteral("QRLabel17"), box(178.86, 31.75, 2.38, 5.29), arial(10), Left, Auto,
+    s->add<FixedText>(QStringLiteral("QRLabel17"), box(178.86, 31.75, 2.38, 5.29), arial(10), Left, Auto,
                                   QStringLiteral(".-"));
-    QRLabel18 = s->add<FixedText>(QStringLiteral("QRLabel18"), box(144.99, 31.75, 9.00, 5.29), verdana(10, true), Left, Auto,
+    s->add<FixedText>(QStringLiteral("QRLabel18"), box(144.99, 31.75, 9.00, 5.29), verdana(10, true), Left, Auto,
                                   QStringLiteral("Euro"));
-    summeohne = s->add<FixedText>(QStringLiteral("summeohne"), box(154.52, 13.23, 23.28, 4.50), verdana(10, true), Right, Fixed,
+    netTotal = s->add<FixedText>(QStringLiteral("summeohne"), box(154.52, 13.23, 23.28, 4.50), verdana(10, true), Right, Fixed,
                                   placeholder);
-    mwst = s->add<FixedText>(QStringLiteral("mwst"), box(154.52, 18.52, 23.28, 4.50), verdana(10, true), Right, Fixed,
+    taxTotal = s->add<FixedText>(QStringLiteral("mwst"), box(154.52, 18.52, 23.28, 4.50), verdana(10, true), Right, Fixed,
                              placeholder);
-    gesamt = s->add<FixedText>(QStringLiteral("gesamt"), box(154.52, 31.75, 23.28, 4.50), verdana(10, true), Right, Fixed,
+    grossTotal = s->add<FixedText>(QStringLiteral("gesamt"), box(154.52, 31.75, 23.28, 4.50), verdana(10, true), Right, Fixed,
                                placeholder);
-    QRLabel25 = s->add<FixedText>(QStringLiteral("QRLabel25"), box(76.73, 18.52, 9.26, 5.29), verdana(10), Left, Auto,
+    s->add<FixedText>(QStringLiteral("QRLabel25"), box(76.73, 18.52, 9.26, 5.29), verdana(10), Left, Auto,
                                   QStringLiteral("10 %"));
-    SummaryBand1->BeforePrint = [this](Band &b, bool &go) { SummaryBand1BeforePrint(b, go); };
+    summaryBand->BeforePrint = [this](Band &b, bool &go) { showTotals(b, go); };
 
     // ---- page footer
-    Band *f = PageFooterBand1 = QR.addBand(BandType::PageFooter, QStringLiteral("PageFooterBand1"), mm(5.29), width);
-    QRLabel8 = f->add<FixedText>(QStringLiteral("QRLabel8"), box(27.52, 0.00, 133.35, 5.03), verdana(11, true), Left, Auto,
+    Band *f = pageFooter = layout.addBand(BandType::PageFooter, QStringLiteral("PageFooterBand1"), mm(5.29), width);
+    paymentLine = f->add<FixedText>(QStringLiteral("QRLabel8"), box(27.52, 0.00, 133.35, 5.03), verdana(11, true), Left, Auto,
                                  texts::PaymentLine);
 }
 
@@ -195,20 +195,20 @@ InvoiceReport::RunningValues InvoiceReport::runningValues() { return {RunningTot
 
 void InvoiceReport::showPreview()
 {
-    if (QR.busy())
+    if (layout.busy())
         return;
     RunningTotal = 0;
-    QR.preview();
+    layout.preview();
 }
 
-void InvoiceReport::print() { QR.print(); }
+void InvoiceReport::print() { layout.print(); }
 
-void InvoiceReport::QRBeforePrint(Report &, bool &)
+void InvoiceReport::startRun(Report &, bool &)
 {
     RunningTotal = 0;
 }
 
-void InvoiceReport::DetailBand1AfterPrint(Band &, bool)
+void InvoiceReport::addLineToTotals(Band &, bool)
 {
     // Added in extended precision and stored back as doubles after every
     // line, as the editor's totals are, so both show the same figures.
@@ -218,9 +218,9 @@ void InvoiceReport::DetailBand1AfterPrint(Band &, bool)
     RunningGross = double(static_cast<long double>(RunningTotal) + static_cast<long double>(RunningTax));
 }
 
-void InvoiceReport::SummaryBand1BeforePrint(Band &, bool &)
+void InvoiceReport::showTotals(Band &, bool &)
 {
-    summeohne->caption = formatAmount(RunningTotal);
-    mwst->caption = formatAmount(RunningTax);
-    gesamt->caption = formatAmount(RunningGross);
+    netTotal->caption = formatAmount(RunningTotal);
+    taxTotal->caption = formatAmount(RunningTax);
+    grossTotal->caption = formatAmount(RunningGross);
 }

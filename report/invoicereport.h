@@ -6,7 +6,7 @@
 
 class InvoiceData;
 
-// The window that holds the printed invoice's layout `QR`. It is never shown;
+// The window that holds the printed invoice's layout `layout`. It is never shown;
 // a run draws its bands into pages for the preview and the printer.
 class InvoiceReport : public QWidget
 {
@@ -31,88 +31,37 @@ public:
     };
     static RunningValues runningValues();
 
-    rpt::Report QR;
+    rpt::Report layout;
 
-    rpt::Band *TitleBand1;
-    rpt::Band *DetailBand1;
-    rpt::Band *SummaryBand1;
-    rpt::Band *PageFooterBand1;
+    rpt::Band *titleBand;
+    rpt::Band *lineBand;
+    rpt::Band *summaryBand;
+    rpt::Band *pageFooter;
 
-    // TitleBand1
-    rpt::RoundedRectangle *QRShape13;
-    rpt::FixedText *lblRechnung;
-    rpt::FixedText *QRLabel3;
-    rpt::DataText *QRDBText3;
-    rpt::DataText *QRDBText5;
-    rpt::FixedText *QRLabel1;
-    rpt::DataText *QRDBText1;
-    rpt::FixedText *QRLabel4;
-    rpt::DataText *QRDBText7;
-    rpt::FixedText *QRLabel7;
-    rpt::Picture *QRImage1;
-    rpt::FixedText *QRLabel9;
-    rpt::FixedText *QRLabel10;
-    rpt::FixedText *QRLabel11;
-    rpt::FixedText *QRLabel12;
-    rpt::FixedText *QRLabel15;
-    rpt::FixedText *QRLabel16;
-    rpt::FixedText *QRLabel20;
-    rpt::LineShape *QRShape7;
-    rpt::FixedText *QRLabel22;
-    rpt::FixedText *QRLabel23;
-    rpt::FixedText *QRLabel24;
-    rpt::DataText *QRDBText10;
-    rpt::LineShape *QRShape8;
-    rpt::LineShape *QRShape9;
-    rpt::LineShape *QRShape10;
-    rpt::LineShape *QRShape11;
-    rpt::RoundedRectangle *QRShape12;
-    rpt::DataText *QRDBText6;
-    rpt::DataText *QRDBText4;
-    rpt::FixedText *QRLabel5;
-    rpt::DataText *QRDBText2;
-    rpt::LineShape *QRShape14;
-    rpt::LineShape *QRShape15;
-    rpt::LineShape *QRShape16;
-    rpt::LineShape *QRShape17;
-    rpt::FixedText *QRLabel19;
-    rpt::DataText *QRDBText13;
+    // Title band: the letterhead and the picture
+    rpt::Picture *logo;
+    rpt::FixedText *letterheadOwner;
+    rpt::FixedText *letterheadStreet;
+    rpt::FixedText *letterheadPhone;
+    rpt::FixedText *letterheadTown;
+    rpt::FixedText *letterheadVat;
 
-    // DetailBand1
-    rpt::DataText *QRDBText11;
-    rpt::DataText *QRDBText12;
-    rpt::FixedText *Punktstrich;
-    rpt::LineShape *QRShape3;
-    rpt::LineShape *QRShape4;
-    rpt::DataText *QRDBText8;
-    rpt::DataText *QRDBText9;
-    rpt::LineShape *QRShape5;
-    rpt::LineShape *QRShape6;
-    rpt::FixedText *QRLabel26;
+    // One line of the invoice
+    rpt::DataText *lineDescription;
+    rpt::DataText *lineAmountText;
 
-    // SummaryBand1
-    rpt::LineShape *QRShape1;
-    rpt::FixedText *QRLabel2;
-    rpt::FixedText *lblIva;
-    rpt::FixedText *QRLabel6;
-    rpt::FixedText *QRLabel13;
-    rpt::FixedText *QRLabel14;
-    rpt::LineShape *QRShape2;
-    rpt::FixedText *lblTotale;
-    rpt::FixedText *QRLabel17;
-    rpt::FixedText *QRLabel18;
-    rpt::FixedText *summeohne;
-    rpt::FixedText *mwst;
-    rpt::FixedText *gesamt;
-    rpt::FixedText *QRLabel25;
+    // The totals
+    rpt::FixedText *netTotal;
+    rpt::FixedText *taxTotal;
+    rpt::FixedText *grossTotal;
 
-    // PageFooterBand1
-    rpt::FixedText *QRLabel8;
+    // Foot of every page
+    rpt::FixedText *paymentLine;
 
     // Hooks of the run.
-    void QRBeforePrint(rpt::Report &report, bool &goAhead);
-    void DetailBand1AfterPrint(rpt::Band &band, bool printed);
-    void SummaryBand1BeforePrint(rpt::Band &band, bool &printIt);
+    void startRun(rpt::Report &report, bool &goAhead);
+    void addLineToTotals(rpt::Band &band, bool printed);
+    void showTotals(rpt::Band &band, bool &printIt);
 
 private:
     InvoiceData &m_data;

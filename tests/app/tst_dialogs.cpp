@@ -46,11 +46,11 @@ struct Dialogs : Running
     // Opens the edit dialog from the panel: "[ Hizufügen ]" or "[ Ändern ]".
     uitest::ModalRun openEdit(bool adding, const std::function<void()> &inside)
     {
-        return whileModal(edit(), [&] { QTest::mouseClick(adding ? w().SpeedButton1 : w().SpeedButton3, Qt::LeftButton); }, inside);
+        return whileModal(edit(), [&] { QTest::mouseClick(adding ? w().addCustomerButton : w().changeCustomerButton, Qt::LeftButton); }, inside);
     }
     uitest::ModalRun openSearch(const std::function<void()> &inside)
     {
-        return whileModal(find(), [&] { QTest::mouseClick(w().SpeedButton2, Qt::LeftButton); }, inside);
+        return whileModal(find(), [&] { QTest::mouseClick(w().searchButton, Qt::LeftButton); }, inside);
     }
     // Types at the end of a field, as after clicking behind its text.
     void type(QWidget *field, const QString &t)
@@ -62,8 +62,8 @@ struct Dialogs : Running
     QStringList names()
     {
         QStringList out;
-        for (int r = 0; r < find()->DBGrid2->model()->rowCount(); ++r)
-            out << find()->DBGrid2->model()->index(r, 0).data().toString();
+        for (int r = 0; r < find()->resultList->model()->rowCount(); ++r)
+            out << find()->resultList->model()->index(r, 0).data().toString();
         return out;
     }
     bool active = false;
@@ -108,21 +108,21 @@ void TestDialogs::editDialogLooksAsItShould()
     QCOMPARE(e->size(), QSize(400, 444));
     QVERIFY(!(e->windowFlags() & Qt::WindowCloseButtonHint));
     QVERIFY(!(e->windowFlags() & Qt::WindowSystemMenuHint));
-    QCOMPARE(e->GroupBox3->title(), QStringLiteral("   Vor und Nachname (der Name des Eigentümer)   "));
-    QCOMPARE(e->GroupBox4->title(), QStringLiteral("   P.IVA oder auch MWST genannt ;)   "));
-    QCOMPARE(e->SpeedButton2->text(), QStringLiteral("[ Schliessen ]"));
-    QCOMPARE(e->SpeedButton1->geometry(), QRect(41, 400, 129, 22));
-    QCOMPARE(e->Label18->font().pixelSize(), 27);
-    QVERIFY(e->Label18->font().italic() && e->Label18->font().bold());
+    QCOMPARE(e->ownerBox->title(), QStringLiteral("   Vor und Nachname (der Name des Eigentümer)   "));
+    QCOMPARE(e->vatBox->title(), QStringLiteral("   P.IVA oder auch MWST genannt ;)   "));
+    QCOMPARE(e->closeButton->text(), QStringLiteral("[ Schliessen ]"));
+    QCOMPARE(e->saveButton->geometry(), QRect(41, 400, 129, 22));
+    QCOMPARE(e->heading->font().pixelSize(), 27);
+    QVERIFY(e->heading->font().italic() && e->heading->font().bold());
     QCOMPARE(e->palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(e->SpeedButton1->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(e->DBEdit6->accessibleName(), QStringLiteral("Vor und Nachname (der Name des Eigentümer)"));
+    QCOMPARE(e->saveButton->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(e->ownerName->accessibleName(), QStringLiteral("Vor und Nachname (der Name des Eigentümer)"));
     CustomerSearch *s = d.find();
     QCOMPARE(s->windowTitle(), QStringLiteral("SUCHE"));
-    QCOMPARE(s->Button1->text(), QStringLiteral("[ OK ]"));
-    QVERIFY(!s->Button1->isDefault() && !s->Button1->autoDefault());
-    QCOMPARE(s->DBGrid2->columnWidth(0), 170);
-    QVERIFY(s->DBGrid2->gridReadOnly());
+    QCOMPARE(s->okButton->text(), QStringLiteral("[ OK ]"));
+    QVERIFY(!s->okButton->isDefault() && !s->okButton->autoDefault());
+    QCOMPARE(s->resultList->columnWidth(0), 170);
+    QVERIFY(s->resultList->gridReadOnly());
 }
 
 void TestDialogs::waysOutOfTheEditDialog_data()
@@ -159,8 +159,8 @@ void TestDialogs::waysOutOfTheEditDialog()
     Boxes boxes;
     const auto run = d.openEdit(adding, [&] {
         if (!typed.isEmpty())
-            d.type(d.edit()->DBEdit5, typed);
-        QTest::mouseClick(save ? d.edit()->SpeedButton1 : d.edit()->SpeedButton2, Qt::LeftButton);
+            d.type(d.edit()->customerName, typed);
+        QTest::mouseClick(save ? d.edit()->saveButton : d.edit()->closeButton, Qt::LeftButton);
     });
     QVERIFY(run.wasModal);
     QCOMPARE(run.stayedOpen, stayedOpen);
@@ -172,11 +172,11 @@ void TestDialogs::waysOutOfTheEditDialog()
     if (adding && save) {
         // The new customer is current, with the id the database gave it.
         QCOMPARE(text(d.customers(), "id"), d.scalar(QStringLiteral("SELECT max(id) FROM kunde")));
-        QCOMPARE(d.w().DBEdit1->text(), typed);
+        QCOMPARE(d.w().customerName->text(), typed);
     }
     if (adding && !save) {
-        QCOMPARE(d.w().DBEdit1->text(), typed); // the panel shows the pending row
-        QCOMPARE(d.w().DBGrid4->model()->rowCount(), 0);
+        QCOMPARE(d.w().customerName->text(), typed); // the panel shows the pending row
+        QCOMPARE(d.w().invoiceList->model()->rowCount(), 0);
     }
 }
 
@@ -185,15 +185,15 @@ void TestDialogs::addedCustomerTypedThenClosedIsStoredByTheNextMove()
     Dialogs d;
     QVERIFY(d.active);
     d.openEdit(true, [&] {
-        d.type(d.edit()->DBEdit5, QStringLiteral("Spaeter gespeichert"));
-        QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton);
+        d.type(d.edit()->customerName, QStringLiteral("Spaeter gespeichert"));
+        QTest::mouseClick(d.edit()->closeButton, Qt::LeftButton);
     });
-    QTest::mouseClick(d.w().DBNavigator1->button(DBNavigator::nbPrior), Qt::LeftButton);
+    QTest::mouseClick(d.w().customerNavigator->button(DBNavigator::nbPrior), Qt::LeftButton);
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Spaeter gespeichert'")), QStringLiteral("1"));
 
     // Untouched, the same way drops the row.
-    d.openEdit(true, [&] { QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton); });
-    QTest::mouseClick(d.w().DBNavigator1->button(DBNavigator::nbPrior), Qt::LeftButton);
+    d.openEdit(true, [&] { QTest::mouseClick(d.edit()->closeButton, Qt::LeftButton); });
+    QTest::mouseClick(d.w().customerNavigator->button(DBNavigator::nbPrior), Qt::LeftButton);
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("7"));
 }
 
@@ -202,9 +202,9 @@ void TestDialogs::headingFollowsTheUse()
     Dialogs d;
     for (bool adding : {true, false, true}) {
         d.openEdit(adding, [&] {
-            QCOMPARE(d.edit()->Label18->text(), adding ? QStringLiteral("Neuen Kunden einfügen") : QStringLiteral("Kundendaten Ändern"));
-            QCOMPARE(d.edit()->SpeedButton1->text(), adding ? QStringLiteral("[ Einfügen ]") : QStringLiteral("[ Ändern ]"));
-            QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton);
+            QCOMPARE(d.edit()->heading->text(), adding ? QStringLiteral("Neuen Kunden einfügen") : QStringLiteral("Kundendaten Ändern"));
+            QCOMPARE(d.edit()->saveButton->text(), adding ? QStringLiteral("[ Einfügen ]") : QStringLiteral("[ Ändern ]"));
+            QTest::mouseClick(d.edit()->closeButton, Qt::LeftButton);
         });
         if (adding)
             d.customers().Cancel();
@@ -216,10 +216,10 @@ void TestDialogs::fieldsStopAtFiftyCharacters()
     Dialogs d;
     QVERIFY(d.active);
     d.openEdit(false, [&] {
-        d.edit()->DBEdit7->setFocus();
-        QTest::keyClicks(d.edit()->DBEdit7, QString(51, QLatin1Char('7')));
-        QCOMPARE(d.edit()->DBEdit7->text().size(), 50);
-        QTest::mouseClick(d.edit()->SpeedButton1, Qt::LeftButton);
+        d.edit()->vatNumber->setFocus();
+        QTest::keyClicks(d.edit()->vatNumber, QString(51, QLatin1Char('7')));
+        QCOMPARE(d.edit()->vatNumber->text().size(), 50);
+        QTest::mouseClick(d.edit()->saveButton, Qt::LeftButton);
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT length(piva) FROM kunde WHERE id = 1")), QStringLiteral("50"));
 }
@@ -229,11 +229,11 @@ void TestDialogs::enterAndEscapePressNoButton()
     Dialogs d;
     QVERIFY(d.active);
     const auto run = d.openEdit(false, [&] {
-        d.type(d.edit()->DBEdit5, QStringLiteral("abc"));
-        QTest::keyClick(d.edit()->DBEdit5, Qt::Key_Return);
-        QTest::keyClick(d.edit()->DBEdit5, Qt::Key_Escape); // undoes the typing only
+        d.type(d.edit()->customerName, QStringLiteral("abc"));
+        QTest::keyClick(d.edit()->customerName, Qt::Key_Return);
+        QTest::keyClick(d.edit()->customerName, Qt::Key_Escape); // undoes the typing only
         QVERIFY(d.edit()->isVisible());
-        QCOMPARE(d.edit()->DBEdit5->text(), QStringLiteral("Gärtnerei Arnold"));
+        QCOMPARE(d.edit()->customerName->text(), QStringLiteral("Gärtnerei Arnold"));
     });
     QVERIFY(run.stayedOpen);
 }
@@ -245,11 +245,11 @@ void TestDialogs::searchNarrowsWithEveryLetter()
     QList<int> counts;
     d.openSearch([&] {
         for (const char *letter : {"g", "a", "r", "n"}) {
-            QTest::keyClicks(d.find()->search, QString::fromLatin1(letter));
-            counts << d.find()->DBGrid2->model()->rowCount();
+            QTest::keyClicks(d.find()->searchText, QString::fromLatin1(letter));
+            counts << d.find()->resultList->model()->rowCount();
         }
         // The main window follows: its panel shows the first match.
-        QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Hotel Garni Rosa"));
+        QCOMPARE(d.w().customerName->text(), QStringLiteral("Hotel Garni Rosa"));
     });
     // "g" matches a g anywhere, in either case (the engine's pattern match); "ga" no longer "Gä".
     QCOMPARE(counts, (QList<int>{5, 3, 3, 1}));
@@ -277,8 +277,8 @@ void TestDialogs::searchPatterns()
     QVERIFY(d.active);
     Boxes boxes;
     d.openSearch([&] {
-        d.find()->search->setText(typed.isEmpty() ? QStringLiteral("x") : typed);
-        d.find()->search->setText(typed);
+        d.find()->searchText->setText(typed.isEmpty() ? QStringLiteral("x") : typed);
+        d.find()->searchText->setText(typed);
         QCOMPARE(d.names(), names);
     });
     QVERIFY(boxes.asked.isEmpty());
@@ -291,14 +291,14 @@ void TestDialogs::noMatchThenOkBringsBackAll()
     Dialogs d;
     QVERIFY(d.active);
     const auto run = d.openSearch([&] {
-        QTest::keyClicks(d.find()->search, QStringLiteral("qqq"));
-        QCOMPARE(d.find()->DBGrid2->model()->rowCount(), 0);
-        QCOMPARE(d.w().DBEdit1->text(), QString());
-        QTest::mouseClick(d.find()->Button1, Qt::LeftButton);
+        QTest::keyClicks(d.find()->searchText, QStringLiteral("qqq"));
+        QCOMPARE(d.find()->resultList->model()->rowCount(), 0);
+        QCOMPARE(d.w().customerName->text(), QString());
+        QTest::mouseClick(d.find()->okButton, Qt::LeftButton);
     });
     QVERIFY(!run.stayedOpen);
     QCOMPARE(d.customers().RecordCount(), 6);
-    QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Gärtnerei Arnold"));
+    QCOMPARE(d.w().customerName->text(), QStringLiteral("Gärtnerei Arnold"));
 }
 
 void TestDialogs::choosingInANarrowedList()
@@ -306,16 +306,16 @@ void TestDialogs::choosingInANarrowedList()
     Dialogs d;
     QVERIFY(d.active);
     d.openSearch([&] {
-        QTest::keyClicks(d.find()->search, QStringLiteral("gar"));
-        DBGrid *grid = d.find()->DBGrid2;
+        QTest::keyClicks(d.find()->searchText, QStringLiteral("gar"));
+        DBGrid *grid = d.find()->resultList;
         const QRect second = grid->visualRect(grid->model()->index(1, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
-        QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Hotel Garni Rosa"));
+        QCOMPARE(d.w().customerName->text(), QStringLiteral("Hotel Garni Rosa"));
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, second.center());
     });
     QCOMPARE(d.customers().RecordCount(), 6);
     QCOMPARE(text(d.customers(), "id"), QStringLiteral("3"));
-    QCOMPARE(d.w().DBGrid4->model()->index(0, 0).data().toString(), QStringLiteral("3"));
+    QCOMPARE(d.w().invoiceList->model()->index(0, 0).data().toString(), QStringLiteral("3"));
 }
 
 void TestDialogs::secondOpeningRerunsTheEmptyPattern()
@@ -324,19 +324,19 @@ void TestDialogs::secondOpeningRerunsTheEmptyPattern()
     QVERIFY(d.active);
     d.customers().Last(); // the customer without a name
     d.openSearch([&] {
-        QCOMPARE(d.find()->search->text(), QString()); // first opening: nothing re-run
-        QCOMPARE(d.find()->DBGrid2->model()->rowCount(), 6);
-        QTest::keyClicks(d.find()->search, QStringLiteral("Berg"));
-        QTest::mouseClick(d.find()->Button1, Qt::LeftButton);
+        QCOMPARE(d.find()->searchText->text(), QString()); // first opening: nothing re-run
+        QCOMPARE(d.find()->resultList->model()->rowCount(), 6);
+        QTest::keyClicks(d.find()->searchText, QStringLiteral("Berg"));
+        QTest::mouseClick(d.find()->okButton, Qt::LeftButton);
     });
-    QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Baumschule Berg"));
+    QCOMPARE(d.w().customerName->text(), QStringLiteral("Baumschule Berg"));
     d.openSearch([&] {
         // The leftover text was cleared and the empty pattern ran before showing.
-        QCOMPARE(d.find()->search->text(), QString());
-        QCOMPARE(d.find()->DBGrid2->model()->rowCount(), 5);
+        QCOMPARE(d.find()->searchText->text(), QString());
+        QCOMPARE(d.find()->resultList->model()->rowCount(), 5);
         d.find()->close();
     });
-    QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Gärtnerei Arnold"));
+    QCOMPARE(d.w().customerName->text(), QStringLiteral("Gärtnerei Arnold"));
 }
 
 void TestDialogs::closeBoxLeavesTheNarrowedList()
@@ -344,14 +344,14 @@ void TestDialogs::closeBoxLeavesTheNarrowedList()
     Dialogs d;
     QVERIFY(d.active);
     d.openSearch([&] {
-        QTest::keyClicks(d.find()->search, QStringLiteral("gar"));
+        QTest::keyClicks(d.find()->searchText, QStringLiteral("gar"));
         d.find()->close();
     });
     QCOMPARE(d.customers().RecordCount(), 3);
     QCOMPARE(d.customers().SQL(), QStringLiteral("SELECT * FROM kunde WHERE name LIKE '%gar%';"));
     for (int i = 0; i < 3; ++i)
-        QTest::mouseClick(d.w().DBNavigator1->button(DBNavigator::nbNext), Qt::LeftButton);
-    QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("O'Brian Gardens"));
+        QTest::mouseClick(d.w().customerNavigator->button(DBNavigator::nbNext), Qt::LeftButton);
+    QCOMPARE(d.w().customerName->text(), QStringLiteral("O'Brian Gardens"));
 }
 
 void TestDialogs::searchStoresAPendingCustomerFirst()
@@ -359,11 +359,11 @@ void TestDialogs::searchStoresAPendingCustomerFirst()
     Dialogs d;
     QVERIFY(d.active);
     d.openEdit(true, [&] {
-        d.type(d.edit()->DBEdit5, QStringLiteral("Gartencenter Neu"));
-        QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton);
+        d.type(d.edit()->customerName, QStringLiteral("Gartencenter Neu"));
+        QTest::mouseClick(d.edit()->closeButton, Qt::LeftButton);
     });
     d.openSearch([&] {
-        QTest::keyClicks(d.find()->search, QStringLiteral("Neu"));
+        QTest::keyClicks(d.find()->searchText, QStringLiteral("Neu"));
         QCOMPARE(d.names(), QStringList{QStringLiteral("Gartencenter Neu")});
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name = 'Gartencenter Neu'")), QStringLiteral("1"));
@@ -382,13 +382,13 @@ void TestDialogs::searchKeepsAPendingCustomerThatCannotBeStored()
     Dialogs d;
     QVERIFY(d.active);
     d.openEdit(false, [&] {
-        d.type(d.edit()->DBEdit6, QStringLiteral(" jun."));
-        QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton);
+        d.type(d.edit()->ownerName, QStringLiteral(" jun."));
+        QTest::mouseClick(d.edit()->closeButton, Qt::LeftButton);
     });
     d.db.exec(QStringLiteral("UPDATE kunde SET name2 = 'Anderer' WHERE id = 1"));
     Boxes boxes({discard});
     d.openSearch([&] {
-        QTest::keyClicks(d.find()->search, QStringLiteral("B"));
+        QTest::keyClicks(d.find()->searchText, QStringLiteral("B"));
         QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::ConflictQuestion});
         if (!discard) {
             // The search did not run: the customer set still holds the pending row.
@@ -399,7 +399,7 @@ void TestDialogs::searchKeepsAPendingCustomerThatCannotBeStored()
             QCOMPARE(d.customers().State(), DataSetState::Browse);
             QCOMPARE(text(d.customers(), "name2"), QStringLiteral("Anderer"));
             // The next key searches without asking again.
-            QTest::keyClicks(d.find()->search, QStringLiteral("r"));
+            QTest::keyClicks(d.find()->searchText, QStringLiteral("r"));
             QCOMPARE(boxes.asked.size(), 1);
             QVERIFY(d.customers().SQL().contains(QStringLiteral("'%Br%'")));
         }
@@ -412,24 +412,24 @@ void TestDialogs::addChangeFindAndTheFileHoldsIt()
     Dialogs d;
     QVERIFY(d.active);
     d.openEdit(true, [&] {
-        d.type(d.edit()->DBEdit2, QStringLiteral("Spett.le"));
-        d.type(d.edit()->DBEdit5, QStringLiteral("Fiori Zanetti"));
-        d.type(d.edit()->DBMemo1, QStringLiteral("Via Roma 1"));
-        QTest::keyClick(d.edit()->DBMemo1, Qt::Key_Return);
-        QTest::keyClicks(d.edit()->DBMemo1, QStringLiteral("39100 Bolzano"));
-        QTest::mouseClick(d.edit()->SpeedButton1, Qt::LeftButton);
+        d.type(d.edit()->salutation, QStringLiteral("Spett.le"));
+        d.type(d.edit()->customerName, QStringLiteral("Fiori Zanetti"));
+        d.type(d.edit()->address, QStringLiteral("Via Roma 1"));
+        QTest::keyClick(d.edit()->address, Qt::Key_Return);
+        QTest::keyClicks(d.edit()->address, QStringLiteral("39100 Bolzano"));
+        QTest::mouseClick(d.edit()->saveButton, Qt::LeftButton);
     });
     d.customers().First();
     d.openEdit(false, [&] {
-        d.edit()->DBEdit7->setFocus();
-        QTest::keyClicks(d.edit()->DBEdit7, QStringLiteral("00000000777"));
-        QTest::mouseClick(d.edit()->SpeedButton1, Qt::LeftButton);
+        d.edit()->vatNumber->setFocus();
+        QTest::keyClicks(d.edit()->vatNumber, QStringLiteral("00000000777"));
+        QTest::mouseClick(d.edit()->saveButton, Qt::LeftButton);
     });
     d.openSearch([&] {
-        QTest::keyClicks(d.find()->search, QStringLiteral("Zan"));
-        QTest::mouseClick(d.find()->Button1, Qt::LeftButton);
+        QTest::keyClicks(d.find()->searchText, QStringLiteral("Zan"));
+        QTest::mouseClick(d.find()->okButton, Qt::LeftButton);
     });
-    QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Fiori Zanetti"));
+    QCOMPARE(d.w().customerName->text(), QStringLiteral("Fiori Zanetti"));
     QCOMPARE(d.scalar(QStringLiteral("SELECT ansprache || '|' || name || '|' || adresse FROM kunde WHERE id = 7")),
              QStringLiteral("Spett.le|Fiori Zanetti|Via Roma 1\r\n39100 Bolzano"));
     QCOMPARE(d.scalar(QStringLiteral("SELECT piva FROM kunde WHERE id = 1")), QStringLiteral("00000000777"));
@@ -441,14 +441,14 @@ void TestDialogs::okChoosesAPendingNewCustomerOnceStored()
     Dialogs d;
     QVERIFY(d.active);
     d.openEdit(true, [&] {
-        d.type(d.edit()->DBEdit5, QStringLiteral("Neu GmbH"));
-        QTest::mouseClick(d.edit()->SpeedButton2, Qt::LeftButton);
+        d.type(d.edit()->customerName, QStringLiteral("Neu GmbH"));
+        QTest::mouseClick(d.edit()->closeButton, Qt::LeftButton);
     });
     // The search field is empty: nothing re-runs, the pending row is selected.
-    d.openSearch([&] { QTest::mouseClick(d.find()->Button1, Qt::LeftButton); });
+    d.openSearch([&] { QTest::mouseClick(d.find()->okButton, Qt::LeftButton); });
     QCOMPARE(d.scalar(QStringLiteral("SELECT id FROM kunde WHERE name = 'Neu GmbH'")), QStringLiteral("7"));
     QCOMPARE(text(d.customers(), "id"), QStringLiteral("7"));
-    QCOMPARE(d.w().DBEdit1->text(), QStringLiteral("Neu GmbH"));
+    QCOMPARE(d.w().customerName->text(), QStringLiteral("Neu GmbH"));
 }
 
 QTEST_MAIN(TestDialogs)

@@ -47,14 +47,14 @@ struct Editor : Running
     }
     InvoiceEditor *e() { return program.invoiceEditor.get(); }
     RecordSet &lines() { return w().invoiceLines(); }
-    uitest::ModalRun byMenu(const std::function<void()> &inside) { return whileModal(e(), [&] { w().EditRechnung1->trigger(); }, inside); }
+    uitest::ModalRun byMenu(const std::function<void()> &inside) { return whileModal(e(), [&] { w().editInvoiceAction->trigger(); }, inside); }
     uitest::ModalRun byDoubleClick(const std::function<void()> &inside)
     {
-        DBGrid *grid = w().DBGrid4;
+        DBGrid *grid = w().invoiceList;
         const QPoint cell = grid->visualRect(grid->model()->index(0, 0)).center();
         return whileModal(e(), [&] { QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell); }, inside);
     }
-    QStringList totals() { return {e()->summeohne->text(), e()->mwst->text(), e()->gesamt->text()}; }
+    QStringList totals() { return {e()->netTotal->text(), e()->taxTotal->text(), e()->grossTotal->text()}; }
     bool active = false;
 };
 
@@ -99,16 +99,16 @@ void TestEditor::looksAsItShould()
     QCOMPARE(e->windowTitle(), QStringLiteral("Rechnung Ändern"));
     QVERIFY(e->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(e->palette().color(QPalette::Window), QColor(192, 220, 192));
-    QCOMPARE(e->GroupBox1->title(), QStringLiteral("  Hier kannst du die 10% abziehen  "));
-    QCOMPARE(e->DBGrid2->columnWidth(0), 382);
-    QCOMPARE(e->DBGrid2->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("anzahl"));
-    QCOMPARE(e->DBGrid2->model()->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
-    QCOMPARE(e->summeohne->text(), QStringLiteral("auf berechnen klicken!"));
-    QCOMPARE(e->SpeedButton3->focusPolicy(), Qt::NoFocus);
-    QVERIFY(!e->Button1->isDefault() && !e->Button1->autoDefault());
-    QVERIFY(e->DBNavigator2->button(DBNavigator::nbRefresh)->isVisibleTo(e->DBNavigator2));
-    QVERIFY(!e->DBNavigator2->button(DBNavigator::nbFirst)->isVisibleTo(e->DBNavigator2));
-    QCOMPARE(e->DBText5->text(), QStringLiteral("Meran"));
+    QCOMPARE(e->deductionBox->title(), QStringLiteral("  Hier kannst du die 10% abziehen  "));
+    QCOMPARE(e->lineGrid->columnWidth(0), 382);
+    QCOMPARE(e->lineGrid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("anzahl"));
+    QCOMPARE(e->lineGrid->model()->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    QCOMPARE(e->netTotal->text(), QStringLiteral("auf berechnen klicken!"));
+    QCOMPARE(e->insertDeductionButton->focusPolicy(), Qt::NoFocus);
+    QVERIFY(!e->closeButton->isDefault() && !e->closeButton->autoDefault());
+    QVERIFY(e->lineNavigator->button(DBNavigator::nbRefresh)->isVisibleTo(e->lineNavigator));
+    QVERIFY(!e->lineNavigator->button(DBNavigator::nbFirst)->isVisibleTo(e->lineNavigator));
+    QCOMPARE(e->destination->text(), QStringLiteral("Meran"));
 }
 
 void TestEditor::placementFollowsTheMainWindow()
@@ -121,8 +121,8 @@ void TestEditor::placementFollowsTheMainWindow()
             // Never smaller than the controls (the offscreen main window has no frame to lend height).
             QCOMPARE(d.e()->frameGeometry(),
                      QRect(m.left() + 4, m.top() + 55, std::max(m.width() - 8, 675), std::max(m.height() - 58, 545)));
-            QVERIFY(d.e()->rect().contains(d.e()->Button1->geometry()));
-            QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+            QVERIFY(d.e()->rect().contains(d.e()->closeButton->geometry()));
+            QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
         });
         QVERIFY(run.wasModal);
         QVERIFY(!run.stayedOpen);
@@ -142,16 +142,16 @@ void TestEditor::doubleClickNeedsANumberAndResetsTheTotals()
 {
     Editor d;
     QVERIFY(d.active);
-    d.byDoubleClick([&] { QTest::mouseClick(d.e()->Button2, Qt::LeftButton); QTest::mouseClick(d.e()->Button1, Qt::LeftButton); });
+    d.byDoubleClick([&] { QTest::mouseClick(d.e()->computeButton, Qt::LeftButton); QTest::mouseClick(d.e()->closeButton, Qt::LeftButton); });
     QCOMPARE(d.totals(), (QStringList{QStringLiteral("100,00"), QStringLiteral("10,00"), QStringLiteral("110,00")}));
     // The menu leaves the last figures, the double-click resets them.
     d.byMenu([&] {
         QCOMPARE(d.totals().value(2), QStringLiteral("110,00"));
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     const auto run = d.byDoubleClick([&] {
         QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QVERIFY(run.wasModal);
     QCOMPARE(d.e()->brutto(), 110.0); // the values stay; only the texts were reset
@@ -163,8 +163,8 @@ void TestEditor::doubleClickNeedsANumberAndResetsTheTotals()
         opened = d.e()->isVisible();
         d.e()->reject();
     });
-    const QPoint cell = d.w().DBGrid4->visualRect(d.w().DBGrid4->model()->index(0, 0)).center();
-    QTest::mouseDClick(d.w().DBGrid4->viewport(), Qt::LeftButton, {}, cell);
+    const QPoint cell = d.w().invoiceList->visualRect(d.w().invoiceList->model()->index(0, 0)).center();
+    QTest::mouseDClick(d.w().invoiceList->viewport(), Qt::LeftButton, {}, cell);
     QCoreApplication::processEvents();
     QVERIFY(!opened);
 }
@@ -174,14 +174,14 @@ void TestEditor::menuOpensEvenWithoutInvoices()
     Editor d;
     d.w().customers().Locate(QStringLiteral("id"), 4);
     const auto run = d.byMenu([&] {
-        QCOMPARE(d.e()->DBText1->text(), QStringLiteral("Dora Dorn"));
-        QCOMPARE(d.e()->DBText2->text(), QString());
-        QCOMPARE(d.e()->DBGrid2->model()->rowCount(), 0);
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(d.e()->customerName->text(), QStringLiteral("Dora Dorn"));
+        QCOMPARE(d.e()->invoiceNumber->text(), QString());
+        QCOMPARE(d.e()->lineGrid->model()->rowCount(), 0);
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         QCOMPARE(d.totals(), (QStringList{QStringLiteral("0,00"), QStringLiteral("0,00"), QStringLiteral("0,00")}));
         // A deduction line without a header gets no invoice number.
-        d.e()->zahl->setText(QStringLiteral("11"));
-        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        d.e()->grossAmount->setText(QStringLiteral("11"));
+        QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton);
     });
     QVERIFY(run.wasModal);
     QCOMPARE(d.scalar(QStringLiteral("SELECT ifnull(rechnungsnummer, 'NULL') || '|' || einzelpreis FROM rechnung2004 ORDER BY id DESC LIMIT 1")),
@@ -206,12 +206,12 @@ void TestEditor::totals()
     Editor d;
     d.w().invoiceHeaders().Locate(QStringLiteral("id"), header);
     d.byMenu([&] {
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         QCOMPARE(d.totals(), figures);
         // The last line stays current, and the grid shows it so.
         QCOMPARE(text(d.lines(), "beschreibung"), current);
-        QCOMPARE(d.e()->DBGrid2->currentIndex().row(), d.lines().RecNo());
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QCOMPARE(d.e()->lineGrid->currentIndex().row(), d.lines().RecNo());
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
 }
 
@@ -220,14 +220,14 @@ void TestEditor::totalsStoreAChangedLineFirst()
     Editor d;
     QVERIFY(d.active);
     d.byMenu([&] {
-        DBGrid *grid = d.e()->DBGrid2;
+        DBGrid *grid = d.e()->lineGrid;
         grid->setFocus();
         grid->setCurrentColumn(1);
         QTest::keyClick(grid, Qt::Key_8); // Rosen: 8 x 2,5 = 20 instead of 10
         QCOMPARE(d.lines().State(), DataSetState::Edit);
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         QCOMPARE(d.totals().value(0), QStringLiteral("110,00"));
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT anzahl FROM rechnung2004 WHERE beschreibung = 'Rosen'")), QStringLiteral("8"));
 }
@@ -238,14 +238,14 @@ void TestEditor::unreadableLineKeepsTheTotals()
     d.w().customers().Locate(QStringLiteral("id"), 2);
     Boxes boxes;
     d.byMenu([&] {
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     // Bruno's second line is named, and the grid stands on it to be corrected.
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_editor|Zeile 2: '1.234,50' ist kein gültiger Gleitkommawert.")});
     QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
     QCOMPARE(text(d.lines(), "beschreibung"), QStringLiteral("Kaputt"));
-    QCOMPARE(d.e()->DBGrid2->currentIndex().row(), 1);
+    QCOMPARE(d.e()->lineGrid->currentIndex().row(), 1);
 }
 
 void TestEditor::badNumberTypedIntoTheGridIsNotStored()
@@ -254,7 +254,7 @@ void TestEditor::badNumberTypedIntoTheGridIsNotStored()
     QVERIFY(d.active);
     Boxes boxes;
     d.byMenu([&] {
-        DBGrid *grid = d.e()->DBGrid2;
+        DBGrid *grid = d.e()->lineGrid;
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Insert);
         auto typeCell = [&](int column, const QString &text) {
@@ -275,15 +275,15 @@ void TestEditor::badNumberTypedIntoTheGridIsNotStored()
         QCOMPARE(text(d.lines(), "anzahl"), QStringLiteral("NaN"));
         QCOMPARE(grid->model()->index(grid->currentIndex().row(), 1).data().toString(), QStringLiteral("NaN"));
         // The totals cannot pass it either.
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         QCOMPARE(boxes.asked.size(), 2);
         QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
         // Corrected, it is stored and counted.
         typeCell(1, QStringLiteral("3"));
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         QCOMPARE(boxes.asked.size(), 2);
         QCOMPARE(d.totals().value(0), QStringLiteral("106,00"));
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE anzahl = 'NaN'")), QStringLiteral("0"));
     QCOMPARE(d.scalar(QStringLiteral("SELECT anzahl || '|' || einzelpreis FROM rechnung2004 WHERE beschreibung = 'F'")),
@@ -306,10 +306,10 @@ void TestEditor::deductionRefusesAGrossAmountBeyondAnyAmount()
     Editor d;
     Boxes boxes;
     d.byMenu([&] {
-        d.e()->zahl->setText(gross);
-        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        d.e()->grossAmount->setText(gross);
+        QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton);
         QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_editor|") + message});
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
 }
@@ -353,13 +353,13 @@ void TestEditor::deduction()
     QFETCH(QString, price);
     Editor d;
     d.byMenu([&] {
-        d.e()->zahl->setText(gross);
-        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        d.e()->grossAmount->setText(gross);
+        QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton);
         QCOMPARE(d.lines().State(), DataSetState::Browse);
         QCOMPARE(text(d.lines(), "einzelpreis"), price); // the new line is current
-        QCOMPARE(d.e()->zahl->text(), gross);             // not cleared
+        QCOMPARE(d.e()->grossAmount->text(), gross);             // not cleared
         QCOMPARE(d.totals().value(0), QStringLiteral("auf berechnen klicken!"));
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || ifnull(beschreibung, 'NULL') || '|' || ifnull(anzahl, 'NULL') || '|' "
                                      "|| einzelpreis FROM rechnung2004 ORDER BY id DESC LIMIT 1")),
@@ -371,14 +371,14 @@ void TestEditor::emptyDeductionLeavesALineTheNextMoveDrops()
     Editor d;
     Boxes boxes;
     d.byMenu([&] {
-        d.e()->zahl->clear();
-        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
+        d.e()->grossAmount->clear();
+        QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton);
         QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_editor|'' ist kein gültiger Gleitkommawert."));
         QCOMPARE(d.lines().State(), DataSetState::Insert);
-        QCOMPARE(d.e()->DBGrid2->model()->rowCount(), 4);
-        QTest::mouseClick(d.e()->DBNavigator2->button(DBNavigator::nbPrior), Qt::LeftButton);
-        QCOMPARE(d.e()->DBGrid2->model()->rowCount(), 3);
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QCOMPARE(d.e()->lineGrid->model()->rowCount(), 4);
+        QTest::mouseClick(d.e()->lineNavigator->button(DBNavigator::nbPrior), Qt::LeftButton);
+        QCOMPARE(d.e()->lineGrid->model()->rowCount(), 3);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
 }
@@ -388,13 +388,13 @@ void TestEditor::halfTypedLineIsStoredWhenTheMainWindowMoves()
     Editor d;
     QVERIFY(d.active);
     d.byMenu([&] {
-        DBGrid *grid = d.e()->DBGrid2;
+        DBGrid *grid = d.e()->lineGrid;
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Insert);
         QTest::keyClick(grid, 'L');
         QVERIFY(grid->cellEditor());
         QTest::keyClicks(grid->cellEditor(), QStringLiteral("avendel"));
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(d.lines().State(), DataSetState::Insert); // still pending
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE beschreibung = 'Lavendel'")), QStringLiteral("0"));
@@ -407,8 +407,8 @@ void TestEditor::deleteAnsweredWithAbbrechenKeepsTheLine()
     Editor d;
     Boxes boxes({false});
     d.byMenu([&] {
-        QTest::mouseClick(d.e()->DBNavigator2->button(DBNavigator::nbDelete), Qt::LeftButton);
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->lineNavigator->button(DBNavigator::nbDelete), Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Datensatz löschen?")});
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("5"));
@@ -427,24 +427,24 @@ void TestEditor::laterYearIsEditedAndPrinted()
     QCOMPARE(d.w().invoiceLines().TableName(), QStringLiteral("rechnung2026"));
     InvoiceReport *druck = d.program.invoiceReport.get();
     d.byDoubleClick([&] {
-        QCOMPARE(d.e()->DBText2->text(), QStringLiteral("2026-1"));
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        QCOMPARE(d.e()->invoiceNumber->text(), QStringLiteral("2026-1"));
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         QCOMPARE(d.totals(), (QStringList{QStringLiteral("15,00"), QStringLiteral("1,50"), QStringLiteral("16,50")}));
-        d.e()->zahl->setText(QStringLiteral("11"));
-        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton); // stored in this year's lines
-        auto opened = QObject::connect(&druck->QR, &rpt::Report::previewOpened, [&](QWidget *window) {
+        d.e()->grossAmount->setText(QStringLiteral("11"));
+        QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton); // stored in this year's lines
+        auto opened = QObject::connect(&druck->layout, &rpt::Report::previewOpened, [&](QWidget *window) {
             auto *poll = new QTimer(window);
             QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
-                if (druck->QR.busy())
+                if (druck->layout.busy())
                     return;
                 poll->stop();
                 window->close();
             });
             poll->start(5);
         });
-        QTest::mouseClick(d.e()->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->previewButton, Qt::LeftButton);
         QObject::disconnect(opened);
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(InvoiceReport::runningValues().total, 15.0);
     QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || einzelpreis FROM rechnung2026 ORDER BY id DESC LIMIT 1")),
@@ -457,31 +457,31 @@ void TestEditor::editorTotalsEqualThePrintedTotals()
     InvoiceReport *druck = d.program.invoiceReport.get();
     bool previewed = false;
     d.byMenu([&] {
-        d.e()->zahl->setText(QStringLiteral("12,34")); // a line with a price but no quantity, too
-        QTest::mouseClick(d.e()->SpeedButton3, Qt::LeftButton);
-        QTest::mouseClick(d.e()->Button2, Qt::LeftButton);
+        d.e()->grossAmount->setText(QStringLiteral("12,34")); // a line with a price but no quantity, too
+        QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton);
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         // "[ Vorschau ]" runs the invoice; the preview closes once the run has ended.
-        auto opened = QObject::connect(&druck->QR, &rpt::Report::previewOpened, [&](QWidget *window) {
+        auto opened = QObject::connect(&druck->layout, &rpt::Report::previewOpened, [&](QWidget *window) {
             previewed = true;
             auto *poll = new QTimer(window);
             QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
-                if (druck->QR.busy())
+                if (druck->layout.busy())
                     return;
                 poll->stop();
                 window->close();
             });
             poll->start(5);
         });
-        QTest::mouseClick(d.e()->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->previewButton, Qt::LeftButton);
         QObject::disconnect(opened);
-        QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QVERIFY(previewed);
     const InvoiceReport::RunningValues printed = InvoiceReport::runningValues();
     QCOMPARE(printed.total, d.e()->summe());
     QCOMPARE(printed.tax, d.e()->steuer());
     QCOMPARE(printed.gross, d.e()->brutto());
-    QCOMPARE(d.e()->gesamt->text(), QStringLiteral("110,00"));
+    QCOMPARE(d.e()->grossTotal->text(), QStringLiteral("110,00"));
 }
 
 void TestEditor::leavingTheEditorClosesItsPreview()
@@ -500,20 +500,20 @@ void TestEditor::leavingTheEditorClosesItsPreview()
     });
     rescue.start(5000);
     const auto run = d.byMenu([&] {
-        auto opened = QObject::connect(&druck->QR, &rpt::Report::previewOpened, [&](QWidget *window) {
+        auto opened = QObject::connect(&druck->layout, &rpt::Report::previewOpened, [&](QWidget *window) {
             preview = window;
             // "[ Beenden ]" while the preview is still open over the editor,
             // once the run is over (during it, older windows take no input).
             auto *poll = new QTimer(window);
             QObject::connect(poll, &QTimer::timeout, window, [&, poll] {
-                if (druck->QR.busy())
+                if (druck->layout.busy())
                     return;
                 poll->stop();
-                QTest::mouseClick(d.e()->Button1, Qt::LeftButton);
+                QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
             });
             poll->start(5);
         });
-        QTest::mouseClick(d.e()->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(d.e()->previewButton, Qt::LeftButton);
         QObject::disconnect(opened);
     });
     rescue.stop();
@@ -521,9 +521,9 @@ void TestEditor::leavingTheEditorClosesItsPreview()
     QVERIFY(run.wasModal);
     QVERIFY(!run.stayedOpen);
     QVERIFY(!preview || !preview->isVisible());
-    QVERIFY(!druck->QR.busy());
+    QVERIFY(!druck->layout.busy());
     // The editor opens again as usual.
-    const auto again = d.byMenu([&] { QTest::mouseClick(d.e()->Button1, Qt::LeftButton); });
+    const auto again = d.byMenu([&] { QTest::mouseClick(d.e()->closeButton, Qt::LeftButton); });
     QVERIFY(again.wasModal);
 }
 

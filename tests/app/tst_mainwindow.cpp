@@ -91,28 +91,28 @@ void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
     QCOMPARE(w.windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
     QCOMPARE(w.centralWidget()->size(), QSize(691, 551));
     QCOMPARE(w.minimumSize(), w.maximumSize()); // the border cannot be dragged
-    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("Kunde") + QString(28, QLatin1Char(' ')));
-    QCOMPARE(w.PageControl2->tabText(0), QStringLiteral("Liste") + QString(28, QLatin1Char(' ')));
-    QCOMPARE(w.PageControl1->geometry(), QRect(5, 8, 676, 241));
-    QCOMPARE(w.PageControl2->geometry(), QRect(5, 263, 676, 281));
-    QCOMPARE(w.DBEdit1->text(), QStringLiteral("Anna Blumen"));
-    QCOMPARE(w.DBEdit2->text(), QStringLiteral("Frau"));
-    QCOMPARE(w.DBEdit3->text(), QStringLiteral("Anna Berger"));
-    QCOMPARE(w.DBEdit4->text(), QStringLiteral("IT 1"));
-    QCOMPARE(w.DBMemo1->toPlainText(), QStringLiteral("Weg 1\n39000 Ort"));
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 2);
-    QCOMPARE(w.DBGrid4->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("bezahlung"));
-    QCOMPARE(w.DBGrid4->columnWidth(3), 228);
-    QCOMPARE(w.DBText6->text(), QStringLiteral("5"));
-    QCOMPARE(w.DBText1->text(), QString()); // the last-number query stays closed
+    QCOMPARE(w.customerTabs->tabText(0), QStringLiteral("Kunde") + QString(28, QLatin1Char(' ')));
+    QCOMPARE(w.invoiceTabs->tabText(0), QStringLiteral("Liste") + QString(28, QLatin1Char(' ')));
+    QCOMPARE(w.customerTabs->geometry(), QRect(5, 8, 676, 241));
+    QCOMPARE(w.invoiceTabs->geometry(), QRect(5, 263, 676, 281));
+    QCOMPARE(w.customerName->text(), QStringLiteral("Anna Blumen"));
+    QCOMPARE(w.salutation->text(), QStringLiteral("Frau"));
+    QCOMPARE(w.ownerName->text(), QStringLiteral("Anna Berger"));
+    QCOMPARE(w.vatNumber->text(), QStringLiteral("IT 1"));
+    QCOMPARE(w.address->toPlainText(), QStringLiteral("Weg 1\n39000 Ort"));
+    QCOMPARE(w.invoiceList->model()->rowCount(), 2);
+    QCOMPARE(w.invoiceList->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("bezahlung"));
+    QCOMPARE(w.invoiceList->columnWidth(3), 228);
+    QCOMPARE(w.chosenInvoice->text(), QStringLiteral("5"));
+    QCOMPARE(w.lastNumber->text(), QString()); // the last-number query stays closed
     QVERIFY(!w.lastInvoiceNumber().Active());
     QCOMPARE(text(w.invoiceLines(), "beschreibung"), QStringLiteral("Rosen"));
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text();
     QCOMPARE(menus, (QStringList{QStringLiteral("&Datei"), QStringLiteral("&Jahr"), QStringLiteral("&Rechnung"), QStringLiteral("&Info")}));
-    QCOMPARE(w.N20031->text(), QStringLiteral("200&3"));
-    QCOMPARE(w.EditRechnung1->text(), QStringLiteral("&Ändern"));
+    QCOMPARE(w.year2003Action->text(), QStringLiteral("200&3"));
+    QCOMPARE(w.editInvoiceAction->text(), QStringLiteral("&Ändern"));
     // The other windows exist, hidden.
     QVERIFY(r.program.about && !r.program.about->isVisible());
     QVERIFY(r.program.customerSearch && r.program.customerDialog && r.program.invoiceEditor && r.program.invoiceReport);
@@ -129,11 +129,11 @@ void TestMainWindow::everyControlHasItsNameAndAnAccessibleName()
         QVERIFY2(c, qPrintable(n));
         QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(n));
     }
-    QCOMPARE(r.w().DBEdit1->accessibleName(), QStringLiteral("Name"));
-    QCOMPARE(r.w().SpeedButton4->accessibleName(), QStringLiteral("[ Löschen ]"));
-    QCOMPARE(r.w().SpeedButton4->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(r.w().GroupBox3->title(), QStringLiteral("   Kundendaten   "));
-    QVERIFY(!r.w().SpeedButton5->icon().isNull());
+    QCOMPARE(r.w().customerName->accessibleName(), QStringLiteral("Name"));
+    QCOMPARE(r.w().deleteCustomerButton->accessibleName(), QStringLiteral("[ Löschen ]"));
+    QCOMPARE(r.w().deleteCustomerButton->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(r.w().customerActions->title(), QStringLiteral("   Kundendaten   "));
+    QVERIFY(!r.w().lastNumberButton->icon().isNull());
 }
 
 void TestMainWindow::startupWithoutDatabaseEndsWithStatusOne()
@@ -157,14 +157,14 @@ void TestMainWindow::emptyCustomerTable()
 {
     Running r(QStringLiteral("SELECT 1;"));
     MainWindow &w = r.w();
-    QCOMPARE(w.DBEdit1->text(), QString());
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
-    QVERIFY(!w.DBNavigator1->button(DBNavigator::nbPrior)->isEnabled());
-    QVERIFY(!w.DBNavigator1->button(DBNavigator::nbNext)->isEnabled());
+    QCOMPARE(w.customerName->text(), QString());
+    QCOMPARE(w.invoiceList->model()->rowCount(), 0);
+    QVERIFY(!w.customerNavigator->button(DBNavigator::nbPrior)->isEnabled());
+    QVERIFY(!w.customerNavigator->button(DBNavigator::nbNext)->isEnabled());
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.DBEdit1->setFocus();
-    QTest::keyClicks(w.DBEdit1, QStringLiteral("Erster Kunde"));
+    w.customerName->setFocus();
+    QTest::keyClicks(w.customerName, QStringLiteral("Erster Kunde"));
     QCOMPARE(w.customers().State(), DataSetState::Insert);
 }
 
@@ -172,17 +172,17 @@ void TestMainWindow::customerNavigatorAtBothEnds()
 {
     Running r(QString::fromUtf8(Data));
     MainWindow &w = r.w();
-    QToolButton *prior = w.DBNavigator1->button(DBNavigator::nbPrior);
-    QToolButton *next = w.DBNavigator1->button(DBNavigator::nbNext);
+    QToolButton *prior = w.customerNavigator->button(DBNavigator::nbPrior);
+    QToolButton *next = w.customerNavigator->button(DBNavigator::nbNext);
     QVERIFY(!prior->isEnabled());
     QVERIFY(next->isEnabled());
     for (int i = 0; i < 3; ++i)
         QTest::mouseClick(next, Qt::LeftButton);
-    QCOMPARE(w.DBEdit1->text(), QStringLiteral("Carla Kraut"));
+    QCOMPARE(w.customerName->text(), QStringLiteral("Carla Kraut"));
     QVERIFY(!next->isEnabled());
     QVERIFY(prior->isEnabled());
-    QCOMPARE(w.PageControl2->currentIndex(), 0);
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 0); // Carla has no invoices
+    QCOMPARE(w.invoiceTabs->currentIndex(), 0);
+    QCOMPARE(w.invoiceList->model()->rowCount(), 0); // Carla has no invoices
 }
 
 void TestMainWindow::deletingACustomer_data()
@@ -208,7 +208,7 @@ void TestMainWindow::deletingACustomer()
     QFETCH(QString, headers);
     Running r(sql);
     Boxes boxes({answer});
-    QTest::mouseClick(r.w().SpeedButton4, Qt::LeftButton);
+    QTest::mouseClick(r.w().deleteCustomerButton, Qt::LeftButton);
     QCOMPARE(boxes.asked.value(0), QStringLiteral("Bestätigung|Wollen Sie diesen Eintrag wirklich löschen?"));
     QCOMPARE(boxes.asked.value(1).replace(QStringLiteral("tst_mainwindow"), QStringLiteral("Rechnung")), error);
     QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde")), customers);
@@ -220,15 +220,15 @@ void TestMainWindow::addingStartsABlankCustomer()
     Running r(QString::fromUtf8(Data));
     MainWindow &w = r.w();
     CustomerDialog *dialog = r.program.customerDialog.get();
-    uitest::whileModal(dialog, [&] { QTest::mouseClick(w.SpeedButton1, Qt::LeftButton); }, [&] {
+    uitest::whileModal(dialog, [&] { QTest::mouseClick(w.addCustomerButton, Qt::LeftButton); }, [&] {
         QCOMPARE(w.customers().State(), DataSetState::Insert);
-        QCOMPARE(w.DBEdit1->text(), QString());
-        QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
-        QTest::mouseClick(dialog->SpeedButton2, Qt::LeftButton);
+        QCOMPARE(w.customerName->text(), QString());
+        QCOMPARE(w.invoiceList->model()->rowCount(), 0);
+        QTest::mouseClick(dialog->closeButton, Qt::LeftButton);
     });
     QCOMPARE(w.customers().State(), DataSetState::Insert);
     // Untouched, the next step drops it.
-    QTest::mouseClick(w.DBNavigator1->button(DBNavigator::nbPrior), Qt::LeftButton);
+    QTest::mouseClick(w.customerNavigator->button(DBNavigator::nbPrior), Qt::LeftButton);
     QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("3"));
 }
 
@@ -236,17 +236,17 @@ void TestMainWindow::yearsSwitchTheInvoiceTables()
 {
     Running r(QString::fromUtf8(Data));
     MainWindow &w = r.w();
-    w.N20031->trigger();
+    w.year2003Action->trigger();
     QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2003"));
     QCOMPARE(w.invoiceLines().TableName(), QStringLiteral("rechnung2003"));
-    QCOMPARE(w.DBEdit1->text(), QStringLiteral("Anna Blumen")); // the customer stays
-    QCOMPARE(w.DBText6->text(), QStringLiteral("2003-9"));
+    QCOMPARE(w.customerName->text(), QStringLiteral("Anna Blumen")); // the customer stays
+    QCOMPARE(w.chosenInvoice->text(), QStringLiteral("2003-9"));
     QCOMPARE(text(w.invoiceLines(), "beschreibung"), QStringLiteral("Alt"));
-    w.N20021->trigger();
+    w.year2002Action->trigger();
     QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten"));
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
-    w.N20041->trigger();
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 2);
+    QCOMPARE(w.invoiceList->model()->rowCount(), 0);
+    w.year2004Action->trigger();
+    QCOMPARE(w.invoiceList->model()->rowCount(), 2);
 }
 
 void TestMainWindow::missingYearTablesLeaveTheListEmpty()
@@ -254,16 +254,16 @@ void TestMainWindow::missingYearTablesLeaveTheListEmpty()
     Running r(QString::fromUtf8(Data) + QStringLiteral("DROP TABLE rechnungsdaten2003;"));
     MainWindow &w = r.w();
     Boxes boxes;
-    w.N20031->trigger();
+    w.year2003Action->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
     QVERIFY2(boxes.asked.value(0).contains(QStringLiteral("rechnungsdaten2003")), qPrintable(boxes.asked.value(0)));
     QVERIFY(!w.invoiceHeaders().Active());
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 0);
-    QCOMPARE(w.DBText6->text(), QString());
+    QCOMPARE(w.invoiceList->model()->rowCount(), 0);
+    QCOMPARE(w.chosenInvoice->text(), QString());
     for (auto b : {DBNavigator::nbInsert, DBNavigator::nbDelete, DBNavigator::nbPost})
-        QVERIFY(!w.DBNavigator3->button(b)->isEnabled());
-    w.N20041->trigger();
-    QCOMPARE(w.DBGrid4->model()->rowCount(), 2);
+        QVERIFY(!w.invoiceNavigator->button(b)->isEnabled());
+    w.year2004Action->trigger();
+    QCOMPARE(w.invoiceList->model()->rowCount(), 2);
 }
 
 void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear_data()
@@ -280,24 +280,24 @@ void TestMainWindow::yearChangeStoresThePendingHeaderOrKeepsTheYear()
     MainWindow &w = r.w();
     w.invoiceHeaders().Edit();
     w.invoiceHeaders().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("02.02.2004"));
-    w.N20031->trigger();
+    w.year2003Action->trigger();
     QCOMPARE(r.scalar(QStringLiteral("SELECT datum FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("02.02.2004"));
 
     // Another program changed the header meanwhile: the reason shows, the year stays.
-    w.N20041->trigger();
+    w.year2004Action->trigger();
     w.invoiceHeaders().Edit();
     w.invoiceHeaders().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("03.03.2004"));
     r.db.exec(QStringLiteral("UPDATE rechnungsdaten2004 SET datum = 'fremd' WHERE id = 1"));
     Boxes boxes({discard});
-    w.N20031->trigger();
+    w.year2003Action->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::ConflictQuestion});
     QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|Der Datensatz wurde inzwischen von einem anderen Programm geändert. Ihre Änderungen verwerfen und den gespeicherten Stand laden?").arg(QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert. Ihre Änderungen verwerfen und den gespeicherten Stand laden?")));
     QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2004"));
     QCOMPARE(w.invoiceHeaders().State(), discard ? DataSetState::Browse : DataSetState::Edit);
-    QCOMPARE(w.DBGrid4->model()->index(0, 1).data().toString(), discard ? QStringLiteral("fremd") : QStringLiteral("03.03.2004"));
+    QCOMPARE(w.invoiceList->model()->index(0, 1).data().toString(), discard ? QStringLiteral("fremd") : QStringLiteral("03.03.2004"));
     // Once the row is settled one way or the other, the year can be changed.
     if (discard) {
-        w.N20031->trigger();
+        w.year2003Action->trigger();
         QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2003"));
         QCOMPARE(boxes.asked.size(), 1);
     }
@@ -327,12 +327,12 @@ void TestMainWindow::conflictInThePanelCanBeLeft()
     MainWindow &w = r.w();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.DBEdit3->setFocus();
-    w.DBEdit3->selectAll();
-    QTest::keyClicks(w.DBEdit3, QStringLiteral("Anna Maria"));
+    w.ownerName->setFocus();
+    w.ownerName->selectAll();
+    QTest::keyClicks(w.ownerName, QStringLiteral("Anna Maria"));
     r.db.exec(otherProgram);
     Boxes boxes({discard});
-    QTest::mouseClick(w.DBNavigator1->button(DBNavigator::nbNext), Qt::LeftButton);
+    QTest::mouseClick(w.customerNavigator->button(DBNavigator::nbNext), Qt::LeftButton);
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::ConflictQuestion});
     QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|") + question);
     QCOMPARE(w.customers().State(), discard ? DataSetState::Browse : DataSetState::Edit);
@@ -340,13 +340,13 @@ void TestMainWindow::conflictInThePanelCanBeLeft()
         // The stored state is shown, or the next customer where the row is gone;
         // the panel moves freely again.
         if (shownAfter.isEmpty())
-            QCOMPARE(w.DBEdit1->text(), QStringLiteral("Bruno Baum"));
+            QCOMPARE(w.customerName->text(), QStringLiteral("Bruno Baum"));
         else
-            QCOMPARE(w.DBEdit3->text(), shownAfter);
-        QTest::mouseClick(w.DBNavigator1->button(DBNavigator::nbNext), Qt::LeftButton);
+            QCOMPARE(w.ownerName->text(), shownAfter);
+        QTest::mouseClick(w.customerNavigator->button(DBNavigator::nbNext), Qt::LeftButton);
         QCOMPARE(boxes.asked.size(), 1);
     } else {
-        QCOMPARE(w.DBEdit3->text(), shownAfter);
+        QCOMPARE(w.ownerName->text(), shownAfter);
     }
     QCOMPARE(r.scalar(QStringLiteral("SELECT count(*) FROM kunde WHERE name2 = 'Anna Maria'")), QStringLiteral("0"));
 }
@@ -355,15 +355,15 @@ void TestMainWindow::lastNumberButton()
 {
     Running r(QString::fromUtf8(Data));
     MainWindow &w = r.w();
-    QCOMPARE(w.DBText1->text(), QString());
-    w.N20031->trigger();
-    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
-    QCOMPARE(w.DBText1->text(), QStringLiteral("7")); // always the 2004 table
+    QCOMPARE(w.lastNumber->text(), QString());
+    w.year2003Action->trigger();
+    QTest::mouseClick(w.lastNumberButton, Qt::LeftButton);
+    QCOMPARE(w.lastNumber->text(), QStringLiteral("7")); // always the 2004 table
     // A snapshot: a header added later shows only after the next press.
     r.db.exec(QStringLiteral("INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('8', '3')"));
-    QCOMPARE(w.DBText1->text(), QStringLiteral("7"));
-    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
-    QCOMPARE(w.DBText1->text(), QStringLiteral("8"));
+    QCOMPARE(w.lastNumber->text(), QStringLiteral("7"));
+    QTest::mouseClick(w.lastNumberButton, Qt::LeftButton);
+    QCOMPARE(w.lastNumber->text(), QStringLiteral("8"));
 }
 
 namespace {
@@ -382,7 +382,7 @@ const QString Years2025And2026 = QStringLiteral(
 QStringList yearMenu(MainWindow &w)
 {
     QStringList items;
-    for (QAction *a : w.N20041->parentWidget() ? w.findChild<QMenu *>(QStringLiteral("Jahr1"))->actions() : QList<QAction *>())
+    for (QAction *a : w.year2004Action->parentWidget() ? w.findChild<QMenu *>(QStringLiteral("Jahr1"))->actions() : QList<QAction *>())
         items << (a->isSeparator() ? QStringLiteral("-") : (a->isChecked() ? QStringLiteral("*") : QString()) + a->text());
     return items;
 }
@@ -426,24 +426,24 @@ void TestMainWindow::yearMenuListsTheYearsFound()
     Running r(QString::fromUtf8(Data) + sql);
     MainWindow &w = r.w();
     QCOMPARE(yearMenu(w), menu);
-    QCOMPARE(w.N20041->objectName(), QStringLiteral("N20041"));
+    QCOMPARE(w.year2004Action->objectName(), QStringLiteral("N20041"));
     QCOMPARE(w.invoiceHeaders().TableName(), tablesOfYear(menu.first().remove(QLatin1Char('*')).remove(QLatin1Char('&')).toInt()).headerTable);
-    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
-    QCOMPARE(w.DBText1->text(), lastNumber);
+    QTest::mouseClick(w.lastNumberButton, Qt::LeftButton);
+    QCOMPARE(w.lastNumber->text(), lastNumber);
     // One check mark, on the year chosen.
-    w.N20031->trigger();
-    QVERIFY(w.N20031->isChecked());
+    w.year2003Action->trigger();
+    QVERIFY(w.year2003Action->isChecked());
     QCOMPARE(yearMenu(w).filter(QStringLiteral("*")), QStringList{QStringLiteral("*200&3")});
     QCOMPARE(w.invoiceHeaders().TableName(), QStringLiteral("rechnungsdaten2003"));
     if (QAction *y2026 = w.yearAction(2026)) {
         QCOMPARE(y2026->objectName(), QStringLiteral("N20261"));
         y2026->trigger();
-        QCOMPARE(w.DBGrid4->model()->index(0, 0).data().toString(), QStringLiteral("2026-1"));
+        QCOMPARE(w.invoiceList->model()->index(0, 0).data().toString(), QStringLiteral("2026-1"));
         QCOMPARE(text(w.invoiceLines(), "beschreibung"), QStringLiteral("Tulpen"));
     }
     // The last number still comes from the newest year, whichever is chosen.
-    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
-    QCOMPARE(w.DBText1->text(), lastNumber);
+    QTest::mouseClick(w.lastNumberButton, Qt::LeftButton);
+    QCOMPARE(w.lastNumber->text(), lastNumber);
 }
 
 void TestMainWindow::newYearFromTheMenu_data()
@@ -504,8 +504,8 @@ void TestMainWindow::newYearFromTheMenu()
     w.invoiceHeaders().Post();
     QCOMPARE(r.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten%1 WHERE nr = 'N-1'").arg(year)), QStringLiteral("1"));
     // And it is the newest now: the last number comes from it.
-    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
-    QCOMPARE(w.DBText1->text(), QStringLiteral("N-1"));
+    QTest::mouseClick(w.lastNumberButton, Qt::LeftButton);
+    QCOMPARE(w.lastNumber->text(), QStringLiteral("N-1"));
 }
 
 void TestMainWindow::quitAsksFirst_data()
@@ -520,7 +520,7 @@ void TestMainWindow::quitAsksFirst()
     QFETCH(bool, answer);
     Running r(QString::fromUtf8(Data));
     Boxes boxes({answer});
-    r.w().Beenden1->trigger();
+    r.w().quitAction->trigger();
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Wilsch wirklich ausser ?")});
     QCOMPARE(r.w().isVisible(), !answer);
 }
@@ -531,9 +531,9 @@ void TestMainWindow::closingStoresTypedChanges()
     MainWindow &w = r.w();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.DBEdit3->setFocus();
-    w.DBEdit3->selectAll();
-    QTest::keyClicks(w.DBEdit3, QStringLiteral("Anna Maria Berger"));
+    w.ownerName->setFocus();
+    w.ownerName->selectAll();
+    QTest::keyClicks(w.ownerName, QStringLiteral("Anna Maria Berger"));
     Boxes boxes;
     QVERIFY(w.close()); // the title bar's close box: no question
     QVERIFY(boxes.asked.isEmpty());
@@ -586,7 +586,7 @@ void TestMainWindow::helpAndAbout()
 {
     Running r(QString::fromUtf8(Data));
     Boxes boxes;
-    r.w().Hilfe1->trigger();
+    r.w().helpAction->trigger();
     QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Plain});
     QCOMPARE(boxes.asked.value(0), QStringLiteral("tst_mainwindow|meine handynummer: ") + texts::HelpPhone);
 
@@ -598,14 +598,14 @@ void TestMainWindow::helpAndAbout()
             seen = about->isVisible() && QApplication::activeModalWidget() == about;
             about->close();
         });
-        r.w().About1->trigger();
+        r.w().aboutAction->trigger();
         QVERIFY(seen);
     }
     QCOMPARE(about->windowTitle(), QStringLiteral("about"));
     QCOMPARE(about->size(), QSize(259, 197));
-    QCOMPARE(about->bildabout->pixmap().size(), QSize(225, 113));
-    QCOMPARE(about->Label2->text(), QStringLiteral("V. 1.5"));
-    QCOMPARE(about->Label2->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+    QCOMPARE(about->logo->pixmap().size(), QSize(225, 113));
+    QCOMPARE(about->versionLabel->text(), QStringLiteral("V. 1.5"));
+    QCOMPARE(about->versionLabel->palette().color(QPalette::WindowText), QColor(128, 0, 0));
 }
 
 void TestMainWindow::badLineAtStartupStaysInView()
@@ -619,7 +619,7 @@ void TestMainWindow::badLineAtStartupStaysInView()
     QCOMPARE(r.w().invoiceLines().RecordCount(), 1);
     QCOMPARE(text(r.w().invoiceLines(), "einzelpreis"), QStringLiteral("1.234,50"));
     QCOMPARE(r.w().invoiceLines().FieldByName(QStringLiteral("summerechn"))->DisplayText(), QString());
-    QCOMPARE(r.w().DBEdit1->text(), QStringLiteral("Anna Blumen"));
+    QCOMPARE(r.w().customerName->text(), QStringLiteral("Anna Blumen"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -84,7 +84,7 @@ struct Invoice
         data.open(db.file());
         druck = std::make_unique<InvoiceReport>(data);
     }
-    RunResult run() { return druck->QR.run(); }
+    RunResult run() { return druck->layout.run(); }
 
     testdb::Fixture db;
     InvoiceData data;
@@ -156,13 +156,13 @@ void previewThen(InvoiceReport &druck, const std::function<void(PreviewWindow &)
                  const std::function<void(PreviewWindow &, int)> &onPage = {})
 {
     QPointer<PreviewWindow> window;
-    auto opened = QObject::connect(&druck.QR, &Report::previewOpened, [&](QWidget *w) {
+    auto opened = QObject::connect(&druck.layout, &Report::previewOpened, [&](QWidget *w) {
         window = qobject_cast<PreviewWindow *>(w);
         if (onPage)
             QObject::connect(window, &PreviewWindow::pageAdded, window, [&, w = window.data()](int n) { onPage(*w, n); });
         auto *poll = new QTimer(window);
         QObject::connect(poll, &QTimer::timeout, window, [&, poll] {
-            if (!window || window->running() || druck.QR.busy())
+            if (!window || window->running() || druck.layout.busy())
                 return;
             poll->stop();
             whenFinished(*window);
@@ -256,7 +256,7 @@ private Q_SLOTS:
     void logoAtItsNaturalSize()
     {
         Invoice inv(numbered(1));
-        inv.druck->QR.pixelDensity = 96;
+        inv.druck->layout.pixelDensity = 96;
         const RunResult r = inv.run();
         const ImageRun *logo = nullptr;
         for (const DrawOp &op : r.pages.front()->ops)
@@ -356,8 +356,8 @@ private Q_SLOTS:
         QCOMPARE(firstLine(textAt(page, Margin + 154.52, top + 13.23)), net);
         QCOMPARE(firstLine(textAt(page, Margin + 154.52, top + 18.52)), tax);
         QCOMPARE(firstLine(textAt(page, Margin + 154.52, top + 31.75)), gross);
-        QCOMPARE(inv.druck->summeohne->caption, net);
-        QCOMPARE(inv.druck->gesamt->caption, gross);
+        QCOMPARE(inv.druck->netTotal->caption, net);
+        QCOMPARE(inv.druck->grossTotal->caption, gross);
         const TextRun *total = findText(page, QStringLiteral("Gesamtbetrag / Totale"));
         QVERIFY(total && total->font.bold);
     }
@@ -452,7 +452,7 @@ private Q_SLOTS:
         QVERIFY(d);
         // "Stützen" would fit the column without the blank after it.
         TextMeasure m;
-        const double column = inv.druck->QRDBText11->box.width();
+        const double column = inv.druck->lineDescription->box.width();
         QVERIFY(m.width(d->font, QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen")) <= column);
         QVERIFY(m.width(d->font, QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen ")) > column);
         QCOMPARE(d->lines, (QStringList{"Zitronenbäumchen im Terrakottatopf mit", "Stützen und"}));
@@ -501,10 +501,10 @@ private Q_SLOTS:
         };
         QList<Expected> amounts;
         for (int i = 0; i < rows; ++i)
-            amounts.append({formatAmount(lineAmount), rowTop(i) + 0.26, inv.druck->QRDBText12->box.width()});
-        amounts.append({formatAmount(total), summaryTop + 13.23, inv.druck->summeohne->box.width()});
-        amounts.append({formatAmount(tax), summaryTop + 18.52, inv.druck->mwst->box.width()});
-        amounts.append({formatAmount(gross), summaryTop + 31.75, inv.druck->gesamt->box.width()});
+            amounts.append({formatAmount(lineAmount), rowTop(i) + 0.26, inv.druck->lineAmountText->box.width()});
+        amounts.append({formatAmount(total), summaryTop + 13.23, inv.druck->netTotal->box.width()});
+        amounts.append({formatAmount(tax), summaryTop + 18.52, inv.druck->taxTotal->box.width()});
+        amounts.append({formatAmount(gross), summaryTop + 31.75, inv.druck->grossTotal->box.width()});
 
         TextMeasure m;
         bool anyWider = false;
@@ -591,7 +591,7 @@ private Q_SLOTS:
         QVERIFY(!findText(page, QStringLiteral("Erde")));
         QVERIFY(!findText(page, QStringLiteral("Gesamtbetrag / Totale")));
         QVERIFY(!findText(page, texts::PaymentLine));
-        QVERIFY(!inv.druck->QR.busy());
+        QVERIFY(!inv.druck->layout.busy());
         // The preview shows the error and the pages it has.
         Boxes boxes;
         int shown = -1;
@@ -650,14 +650,14 @@ private Q_SLOTS:
             }
         } sink;
         sink.druck = inv.druck.get();
-        auto c = QObject::connect(&inv.druck->QR, &Report::previewOpened, [&](QWidget *) { ++sink.opened; });
-        const RunResult r = inv.druck->QR.run(&sink);
+        auto c = QObject::connect(&inv.druck->layout, &Report::previewOpened, [&](QWidget *) { ++sink.opened; });
+        const RunResult r = inv.druck->layout.run(&sink);
         QObject::disconnect(c);
         QCOMPARE(r.end, RunEnd::Completed);
         QCOMPARE(sink.opened, 0);
         QVERIFY(sink.before && *sink.before > 0);
         QCOMPARE(*sink.after, *sink.before);
-        QCOMPARE(inv.druck->summeohne->caption, QStringLiteral("12,50"));
+        QCOMPARE(inv.druck->netTotal->caption, QStringLiteral("12,50"));
     }
 
     void previewShowsPageOneBeforeTheRunEnds()
@@ -679,7 +679,7 @@ private Q_SLOTS:
             },
             [&](PreviewWindow &w, int n) {
                 if (n == 1) {
-                    busyAtFirstPage = inv.druck->QR.busy();
+                    busyAtFirstPage = inv.druck->layout.busy();
                     statusAtFirstPage = w.pageText();
                 }
             });
@@ -689,20 +689,20 @@ private Q_SLOTS:
         QCOMPARE(status, QStringLiteral("Page 1 of 2"));
         QVERIFY(setupEnabled);
         QCOMPARE(title, QStringLiteral("Print Preview"));
-        QVERIFY(!inv.druck->QR.busy());
-        QCOMPARE(inv.druck->gesamt->caption, QStringLiteral("110,00"));
+        QVERIFY(!inv.druck->layout.busy());
+        QCOMPARE(inv.druck->grossTotal->caption, QStringLiteral("110,00"));
     }
 
     void closingThePreviewStopsTheRun()
     {
         Invoice inv(numbered(150));
         int printedRows = 0;
-        inv.druck->DetailBand1->AfterPrint = [&, old = inv.druck->DetailBand1->AfterPrint](Band &b, bool p) {
+        inv.druck->lineBand->AfterPrint = [&, old = inv.druck->lineBand->AfterPrint](Band &b, bool p) {
             ++printedRows;
             old(b, p);
         };
         QPointer<PreviewWindow> window;
-        auto c = QObject::connect(&inv.druck->QR, &Report::previewOpened, [&](QWidget *w) {
+        auto c = QObject::connect(&inv.druck->layout, &Report::previewOpened, [&](QWidget *w) {
             window = qobject_cast<PreviewWindow *>(w);
             QObject::connect(window, &PreviewWindow::pageAdded, window, [&](int n) {
                 if (n == 1)
@@ -712,7 +712,7 @@ private Q_SLOTS:
         inv.druck->showPreview(); // returns: the caller resumes
         QObject::disconnect(c);
         QVERIFY(!window); // the preview is gone
-        QVERIFY(!inv.druck->QR.busy());
+        QVERIFY(!inv.druck->layout.busy());
         QVERIFY(printedRows >= 31 && printedRows < 150);
         QVERIFY(!inv.data.invoiceLines.Eof());
     }
@@ -752,7 +752,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
         const QString previewed = dir.filePath(QStringLiteral("vorschau.pdf"));
-        QPrinter &printer = inv.druck->QR.printerSettings().printer();
+        QPrinter &printer = inv.druck->layout.printerSettings().printer();
         printer.setOutputFileName(printed);
         if (from > 0) {
             printer.setPrintRange(QPrinter::PageRange);
@@ -792,10 +792,10 @@ private Q_SLOTS:
         Invoice inv(numbered(40));
         QTemporaryDir dir;
         const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
-        inv.druck->QR.printerSettings().printer().setOutputFileName(printed);
+        inv.druck->layout.printerSettings().printer().setOutputFileName(printed);
         int row = 0;
         QString progressTitle;
-        inv.druck->DetailBand1->AfterPrint = [&, old = inv.druck->DetailBand1->AfterPrint](Band &b, bool p) {
+        inv.druck->lineBand->AfterPrint = [&, old = inv.druck->lineBand->AfterPrint](Band &b, bool p) {
             old(b, p);
             auto *progress = qobject_cast<ProgressWindow *>(QApplication::activeModalWidget());
             if (progress)
@@ -805,7 +805,7 @@ private Q_SLOTS:
         };
         inv.druck->print();
         QCOMPARE(progressTitle, QStringLiteral("Printing progress"));
-        QVERIFY(!inv.druck->QR.busy());
+        QVERIFY(!inv.druck->layout.busy());
         const QString text = pdfText(printed);
         QCOMPARE(text.count(QLatin1Char('\f')), pages);
         QCOMPARE(text.count(texts::PaymentLine), pages);
@@ -853,7 +853,7 @@ private Q_SLOTS:
     void landscapeMakesLaterRunsLandscape()
     {
         Invoice inv(numbered(20));
-        inv.druck->QR.printerSettings().setOrientation(QPageLayout::Landscape);
+        inv.druck->layout.printerSettings().setOrientation(QPageLayout::Landscape);
         const RunResult r = inv.run();
         QCOMPARE(r.pages.front()->paper, QSizeF(297, 210));
         // 2100 long: 719 of room after the title, 14 rows on page 1.
@@ -861,18 +861,18 @@ private Q_SLOTS:
         const TextRun *footer = findText(*r.pages.front(), texts::PaymentLine);
         QVERIFY(footer);
         QCOMPARE(footer->box.top(), 192.0);
-        inv.druck->QR.printerSettings().setOrientation(QPageLayout::Portrait);
+        inv.druck->layout.printerSettings().setOrientation(QPageLayout::Portrait);
     }
 
     void captionsBeforeTheFirstRun()
     {
         Invoice inv({});
-        QCOMPARE(inv.druck->summeohne->caption, QStringLiteral("EuroTotalesdf"));
-        QCOMPARE(inv.druck->mwst->caption, QStringLiteral("EuroTotalesdf"));
-        QCOMPARE(inv.druck->gesamt->caption, QStringLiteral("EuroTotalesdf"));
-        QCOMPARE(inv.druck->QR.band(BandType::Detail)->elements().size(), size_t(10));
-        QCOMPARE(inv.druck->QR.band(BandType::Title)->elements().size(), size_t(38));
-        QCOMPARE(inv.druck->QR.band(BandType::Summary)->elements().size(), size_t(14));
+        QCOMPARE(inv.druck->netTotal->caption, QStringLiteral("EuroTotalesdf"));
+        QCOMPARE(inv.druck->taxTotal->caption, QStringLiteral("EuroTotalesdf"));
+        QCOMPARE(inv.druck->grossTotal->caption, QStringLiteral("EuroTotalesdf"));
+        QCOMPARE(inv.druck->layout.band(BandType::Detail)->elements().size(), size_t(10));
+        QCOMPARE(inv.druck->layout.band(BandType::Title)->elements().size(), size_t(38));
+        QCOMPARE(inv.druck->layout.band(BandType::Summary)->elements().size(), size_t(14));
     }
 };
 
