@@ -1,11 +1,16 @@
 // The Italian electronic invoice: the checks on the business's and the
-// customer's data, and the customer pre-fill.
+// customer's data, the customer pre-fill, and the validation against the
+// published schema.
 
 #include "data/amount.h"
 #include "data/errors.h"
 #include "einvoice/checks.h"
 #include "einvoice/prefill.h"
+#include "einvoice/validation.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <functional>
@@ -13,6 +18,10 @@
 using namespace einvoice;
 
 namespace {
+
+const QString ReferenceDir = QStringLiteral(FATTURAPA_REFERENCE_DIR);
+
+QString referenceSchema() { return schemaFileIn(ReferenceDir); }
 
 Separators german() { return {QLatin1Char(','), QLatin1Char('.')}; }
 
@@ -36,6 +45,10 @@ class TestEInvoice : public QObject
 private Q_SLOTS:
     void init() { Separators::setCurrent(german()); }
 
+    void referenceInvoicesPassTheValidator();
+    void bundledSchemaIsThePublishedOne();
+    void taxRegimesAreTheSchemas();
+
     void prefill_data();
     void prefill();
     void settingsChecks_data();
@@ -43,6 +56,50 @@ private Q_SLOTS:
     void followingTransmissionNumber_data();
     void followingTransmissionNumber();
 };
+
+void TestEInvoice::referenceInvoicesPassTheValidator()
+{
+    const QDir examples(ReferenceDir + QStringLiteral("/examples"));
+    const QStringList files = examples.entryList({QStringLiteral("*.xml")});
+    QVERIFY2(files.size() == 3, qPrintable(QStringLiteral("reference invoices missing in ") + examples.path()));
+    for (const QString &name : files) {
+        QFile f(examples.filePath(name));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray xml = f.readAll();
+        QCOMPARE(errorOf([&] { validateFatturaPA(xml, referenceSchema()); }), QString());
+        QCOMPARE(errorOf([&] { validateFatturaPA(xml, bundledSchemaFile()); }), QString());
+    }
+}
+
+void TestEInvoice::bundledSchemaIsThePublishedOne()
+{
+    for (const QString &name : {QStringLiteral("Schema_del_file_xml_FatturaPA_v1.2.2.xsd"), QStringLiteral("xmldsig-stub.xsd")}) {
+        QFile published(QDir(ReferenceDir).filePath(name));
+        QFile bundled(QFileInfo(bundledSchemaFile()).dir().filePath(name));
+        QVERIFY2(published.open(QIODevice::ReadOnly), qPrintable(published.fileName()));
+        QVERIFY2(bundled.open(QIODevice::ReadOnly), qPrintable(bundled.fileName()));
+        QVERIFY2(published.readAll() == bundled.readAll(), qPrintable(name));
+    }
+}
+
+void TestEInvoice::taxRegimesAreTheSchemas()
+{
+    // A regime the schema does not list would make every file invalid.
+    QFile f(referenceSchema());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString schema = QString::fromUtf8(f.readAll());
+    QStringList inSchema;
+    const QRegularExpression enumeration(QStringLiteral("<xs:enumeration value=\"(RF[0-9]{2})\""));
+    for (auto it = enumeration.globalMatch(schema); it.hasNext();)
+        inSchema << it.next().captured(1);
+    inSchema.sort();
+    QStringList ours;
+    for (const TaxRegime &r : taxRegimes()) {
+        ours << r.code;
+        QVERIFY2(!r.description.isEmpty(), qPrintable(r.code));
+    }
+    QCOMPARE(ours, inSchema);
+}
 
 void TestEInvoice::prefill_data()
 {
