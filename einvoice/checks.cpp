@@ -1,0 +1,246 @@
+#include "einvoice/checks.h"
+
+#include "data/errors.h"
+#include "einvoice/refusal.h"
+#include "einvoice/text.h"
+
+#include <QRegularExpression>
+
+namespace einvoice {
+
+namespace {
+
+[[noreturn]] void refuse(const QString &label, const QString &value, const QString &rule)
+{
+    throw ConversionError(QStringLiteral("Das Feld „%1“ %2, nicht '%3'.").arg(label, rule, value));
+}
+
+bool matches(const QString &pattern, const QString &value)
+{
+    const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
+    return re.match(value).hasMatch();
+}
+
+} // namespace
+
+const QList<TaxRegime> &taxRegimes()
+{
+    static const QList<TaxRegime> regimes = {
+        {QStringLiteral("RF01"), QStringLiteral("Regime ordinario")},
+        {QStringLiteral("RF02"), QStringLiteral("Regime dei contribuenti minimi (art. 1, c.96-117, L. 244/2007)")},
+        {QStringLiteral("RF04"), QStringLiteral("Agricoltura e attività connesse e pesca (artt. 34 e 34-bis, D.P.R. 633/1972)")},
+        {QStringLiteral("RF05"), QStringLiteral("Vendita sali e tabacchi (art. 74, c.1, D.P.R. 633/1972)")},
+        {QStringLiteral("RF06"), QStringLiteral("Commercio dei fiammiferi (art. 74, c.1, D.P.R. 633/1972)")},
+        {QStringLiteral("RF07"), QStringLiteral("Editoria (art. 74, c.1, D.P.R. 633/1972)")},
+        {QStringLiteral("RF08"), QStringLiteral("Gestione di servizi di telefonia pubblica (art. 74, c.1, D.P.R. 633/1972)")},
+        {QStringLiteral("RF09"), QStringLiteral("Rivendita di documenti di trasporto pubblico e di sosta (art. 74, c.1, D.P.R. 633/1972)")},
+        {QStringLiteral("RF10"), QStringLiteral("Intrattenimenti, giochi e altre attività di cui alla tariffa allegata al D.P.R. 640/72 (art. 74, c.6, D.P.R. 633/1972)")},
+        {QStringLiteral("RF11"), QStringLiteral("Agenzie di viaggi e turismo (art. 74-ter, D.P.R. 633/1972)")},
+        {QStringLiteral("RF12"), QStringLiteral("Agriturismo (art. 5, c.2, L. 413/1991)")},
+        {QStringLiteral("RF13"), QStringLiteral("Vendite a domicilio (art. 25-bis, c.6, D.P.R. 600/1973)")},
+        {QStringLiteral("RF14"), QStringLiteral("Rivendita di beni usati, di oggetti d'arte, d'antiquariato o da collezione (art. 36, D.L. 41/1995)")},
+        {QStringLiteral("RF15"), QStringLiteral("Agenzie di vendite all'asta di oggetti d'arte, antiquariato o da collezione (art. 40-bis, D.L. 41/1995)")},
+        {QStringLiteral("RF16"), QStringLiteral("IVA per cassa P.A. (art. 6, c.5, D.P.R. 633/1972)")},
+        {QStringLiteral("RF17"), QStringLiteral("IVA per cassa (art. 32-bis, D.L. 83/2012)")},
+        {QStringLiteral("RF18"), QStringLiteral("Altro")},
+        {QStringLiteral("RF19"), QStringLiteral("Regime forfettario (art. 1, c.54-89, L. 190/2014)")},
+    };
+    return regimes;
+}
+
+void checkVatNumber(const QString &label, const QString &country, const QString &number)
+{
+    if (country == QLatin1String("IT")) {
+        if (!matches(QStringLiteral("[0-9]{11}"), number))
+            refuse(label, number, QStringLiteral("muss für Italien aus 11 Ziffern bestehen"));
+    } else if (!matches(QStringLiteral("[0-9A-Za-z]{1,28}"), number)) {
+        refuse(label, number, QStringLiteral("darf nur aus Buchstaben und Ziffern bestehen (höchstens 28)"));
+    }
+}
+
+void checkFiscalCode(const QString &label, const QString &code)
+{
+    if (!matches(QStringLiteral("[0-9]{11}|[0-9A-Z]{16}"), code))
+        refuse(label, code, QStringLiteral("muss aus 11 Ziffern oder 16 Großbuchstaben und Ziffern bestehen"));
+}
+
+void checkCap(const QString &label, const QString &cap)
+{
+    if (!matches(QStringLiteral("[0-9]{5}"), cap))
+        refuse(label, cap, QStringLiteral("muss aus 5 Ziffern bestehen"));
+}
+
+void checkProvince(const QString &label, const QString &province)
+{
+    if (!matches(QStringLiteral("[A-Z]{2}"), province))
+        refuse(label, province, QStringLiteral("muss aus zwei Großbuchstaben bestehen (z. B. BZ)"));
+}
+
+void checkCountry(const QString &label, const QString &country)
+{
+    if (!matches(QStringLiteral("[A-Z]{2}"), country))
+        refuse(label, country, QStringLiteral("muss ein Ländercode aus zwei Großbuchstaben sein (z. B. IT)"));
+}
+
+QString compactIban(const QString &iban)
+{
+    QString out = iban;
+    out.remove(QLatin1Char(' '));
+    return out.toUpper();
+}
+
+void checkIban(const QString &label, const QString &iban)
+{
+    const QString compact = compactIban(iban);
+    // The schema's own bounds: country, check digits, 11 to 30 characters.
+    if (!matches(QStringLiteral("[A-Z]{2}[0-9]{2}[A-Z0-9]{11,30}"), compact))
+        refuse(label, iban, QStringLiteral("ist keine IBAN (Ländercode, 2 Prüfziffern, 11 bis 30 Buchstaben und Ziffern)"));
+    // The country and check digits go to the end; letters count 10 to 35;
+    // the whole number must leave 1 when divided by 97.
+    const QString rearranged = compact.mid(4) + compact.left(4);
+    int remainder = 0;
+    for (const QChar c : rearranged) {
+        const int value = c.isDigit() ? c.digitValue() : c.unicode() - 'A' + 10;
+        remainder = (remainder * (value < 10 ? 10 : 100) + value) % 97;
+    }
+    if (remainder != 1)
+        refuse(label, iban, QStringLiteral("ist keine gültige IBAN: die Prüfziffern stimmen nicht"));
+}
+
+void checkBic(const QString &label, const QString &bic)
+{
+    if (!matches(QStringLiteral("[A-Z]{6}[A-Z2-9][A-NP-Z0-9]([A-Z0-9]{3})?"), bic))
+        refuse(label, bic, QStringLiteral("ist kein BIC (8 oder 11 Großbuchstaben und Ziffern)"));
+}
+
+void checkEmail(const QString &label, const QString &email)
+{
+    if (!matches(QStringLiteral("[^\\s@]+@[^\\s@.]+(\\.[^\\s@.]+)+"), email))
+        refuse(label, email, QStringLiteral("ist keine E-Mail-Adresse (name@beispiel.it)"));
+}
+
+void checkTransmissionNumber(const QString &label, const QString &number)
+{
+    if (!matches(QStringLiteral("[0-9A-Za-z]{1,5}"), number))
+        refuse(label, number, QStringLiteral("muss aus 1 bis 5 Ziffern oder Buchstaben bestehen"));
+}
+
+void checkTaxRegime(const QString &label, const QString &code)
+{
+    for (const TaxRegime &r : taxRegimes())
+        if (r.code == code)
+            return;
+    refuse(label, code, QStringLiteral("muss ein Code von RF01 bis RF19 sein (RF03 gibt es nicht mehr)"));
+}
+
+void checkRecipientCode(const QString &label, const QString &code)
+{
+    if (!matches(QStringLiteral("[A-Z0-9]{7}"), code))
+        refuse(label, code, QStringLiteral("muss aus 7 Großbuchstaben oder Ziffern bestehen (0000000 ohne eigenen Code)"));
+}
+
+void checkSeller(const Seller &s)
+{
+    inContext(QStringLiteral("Firmendaten"), [&] {
+        requireFilled(field::BusinessName, s.businessName);
+        elementText(field::BusinessName, s.businessName, 80);
+        requireFilled(field::StreetAndNumber, s.street);
+        elementText(field::StreetAndNumber, s.street, 60);
+        checkCap(field::Cap, s.cap);
+        requireFilled(field::Town, s.town);
+        elementText(field::Town, s.town, 60);
+        // Optional in the format, but an Italian business always has one.
+        if (!s.province.isEmpty() || s.country == QLatin1String("IT"))
+            checkProvince(field::Province, s.province);
+        checkCountry(field::Country, s.country);
+        if (s.vatNumber.trimmed().isEmpty())
+            throw ConversionError(QStringLiteral("Die MwSt.-Nummer (Partita IVA) fehlt: bitte eintragen, "
+                                                 "ohne sie gibt es keine elektronische Rechnung."));
+        checkCountry(field::VatCountry, s.vatCountry);
+        checkVatNumber(field::VatNumber, s.vatCountry, s.vatNumber);
+        if (!s.fiscalCode.isEmpty())
+            checkFiscalCode(field::FiscalCode, s.fiscalCode);
+        checkTaxRegime(field::TaxRegime, s.taxRegime);
+        if (!s.email.isEmpty())
+            checkEmail(field::Email, s.email);
+        if (!s.bankName.isEmpty())
+            elementText(field::BankName, s.bankName, 80);
+        if (!s.iban.isEmpty())
+            checkIban(field::Iban, s.iban);
+        if (!s.bic.isEmpty())
+            checkBic(field::Bic, s.bic);
+        checkTransmissionNumber(field::TransmissionNumber, s.nextTransmissionNumber);
+    });
+}
+
+void checkBuyer(const Buyer &b)
+{
+    inContext(QStringLiteral("Kunde"), [&] {
+        if (b.isPerson) {
+            requireFilled(field::FirstName, b.firstName);
+            elementText(field::FirstName, b.firstName, 60);
+            requireFilled(field::LastName, b.lastName);
+            elementText(field::LastName, b.lastName, 60);
+        } else {
+            requireFilled(field::Name, b.name);
+            elementText(field::Name, b.name, 80);
+        }
+        if (b.vatNumber.trimmed().isEmpty() && b.fiscalCode.trimmed().isEmpty())
+            throw ConversionError(QStringLiteral("Weder MwSt.-Nummer (Partita IVA) noch Steuernummer (Codice "
+                                                 "fiscale) angegeben: bitte eine von beiden eintragen."));
+        if (!b.vatNumber.isEmpty()) {
+            checkCountry(field::VatCountry, b.vatCountry);
+            checkVatNumber(field::VatNumber, b.vatCountry, b.vatNumber);
+        }
+        if (!b.fiscalCode.isEmpty())
+            checkFiscalCode(field::FiscalCode, b.fiscalCode);
+        checkRecipientCode(field::RecipientCode, b.recipientCode);
+        if (!b.pec.isEmpty()) {
+            checkEmail(field::Pec, b.pec);
+            // The exchange system sends to the PEC address only when no code is given.
+            if (b.recipientCode != QLatin1String("0000000"))
+                throw ConversionError(QStringLiteral("Mit einer PEC-Adresse muss das Feld „%1“ 0000000 sein: "
+                                                     "bitte den Code oder die PEC-Adresse leeren.")
+                                          .arg(field::RecipientCode));
+        }
+        requireFilled(field::Street, b.street);
+        elementText(field::Street, b.street, 60);
+        if (!b.houseNumber.isEmpty())
+            elementText(field::HouseNumber, b.houseNumber, 8, Charset::BasicLatin);
+        checkCap(field::Cap, b.cap);
+        requireFilled(field::Town, b.town);
+        elementText(field::Town, b.town, 60);
+        if (!b.province.isEmpty())
+            checkProvince(field::Province, b.province);
+        checkCountry(field::Country, b.country);
+    });
+}
+
+QString followingTransmissionNumber(const QString &number)
+{
+    checkTransmissionNumber(field::TransmissionNumber, number);
+    QString next = number;
+    for (qsizetype i = next.size() - 1; i >= 0; --i) {
+        const QChar c = next.at(i);
+        if (c == QLatin1Char('9')) {
+            next[i] = QLatin1Char('0');
+        } else if (c == QLatin1Char('Z')) {
+            next[i] = QLatin1Char('A');
+        } else if (c == QLatin1Char('z')) {
+            next[i] = QLatin1Char('a');
+        } else {
+            next[i] = QChar(c.unicode() + 1);
+            return next;
+        }
+    }
+    // Every place ran over: one more place in front, as a counter does.
+    const QChar first = next.at(0);
+    next.prepend(first == QLatin1Char('0') ? QLatin1Char('1') : first);
+    if (next.size() > 5)
+        throw ConversionError(QStringLiteral("Die Übertragungsnummer '%1' lässt sich nicht weiterzählen: bitte in "
+                                             "den Firmendaten eine neue eintragen, die noch nicht verwendet wurde.")
+                                  .arg(number));
+    return next;
+}
+
+} // namespace einvoice

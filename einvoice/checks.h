@@ -1,0 +1,89 @@
+#pragma once
+
+#include "einvoice/invoicedata.h"
+
+#include <QList>
+#include <QString>
+
+// The checks on the business's and the customer's e-invoice data. Each throws
+// ConversionError with a German message that names the field, so a dialog can
+// show it as it is and store nothing.
+namespace einvoice {
+
+// The field names the messages use; a dialog labels its fields the same way.
+namespace field {
+inline const QString BusinessName = QStringLiteral("Firmenname");
+inline const QString Owner = QStringLiteral("Inhaber");
+inline const QString StreetAndNumber = QStringLiteral("Straße und Hausnummer");
+inline const QString Street = QStringLiteral("Straße");
+inline const QString HouseNumber = QStringLiteral("Hausnummer");
+inline const QString Cap = QStringLiteral("PLZ (CAP)");
+inline const QString Town = QStringLiteral("Ort (Comune)");
+inline const QString Province = QStringLiteral("Provinz");
+inline const QString Country = QStringLiteral("Land");
+inline const QString VatCountry = QStringLiteral("Land der MwSt.-Nummer");
+inline const QString VatNumber = QStringLiteral("MwSt.-Nummer (Partita IVA)");
+inline const QString FiscalCode = QStringLiteral("Steuernummer (Codice fiscale)");
+inline const QString TaxRegime = QStringLiteral("Steuerregime");
+inline const QString Telephone = QStringLiteral("Telefon");
+inline const QString Email = QStringLiteral("E-Mail");
+inline const QString BankName = QStringLiteral("Bank");
+inline const QString Iban = QStringLiteral("IBAN");
+inline const QString Bic = QStringLiteral("BIC");
+inline const QString PaymentLine = QStringLiteral("Zahlungszeile");
+inline const QString TransmissionNumber = QStringLiteral("Übertragungsnummer");
+inline const QString Name = QStringLiteral("Name");
+inline const QString FirstName = QStringLiteral("Vorname");
+inline const QString LastName = QStringLiteral("Nachname");
+inline const QString RecipientCode = QStringLiteral("Empfängercode (Codice destinatario)");
+inline const QString Pec = QStringLiteral("PEC-Adresse");
+inline const QString Nr = QStringLiteral("Nr");
+inline const QString Datum = QStringLiteral("Datum");
+inline const QString Beschreibung = QStringLiteral("Beschreibung");
+inline const QString Anzahl = QStringLiteral("Anzahl");
+inline const QString Einzelpreis = QStringLiteral("Einzelpreis");
+} // namespace field
+
+// The tax regimes the schema knows, in the order of their codes. RF03 was
+// withdrawn and is missing from the schema, so it is missing here too.
+struct TaxRegime
+{
+    QString code;
+    QString description;      // Italian, as the revenue agency words it
+};
+const QList<TaxRegime> &taxRegimes();
+
+// A VAT number without its country code: 11 digits for IT; elsewhere 1 to 28
+// letters and digits.
+void checkVatNumber(const QString &label, const QString &country, const QString &number);
+// 11 digits (a business) or 16 capital letters and digits (a person).
+void checkFiscalCode(const QString &label, const QString &code);
+void checkCap(const QString &label, const QString &cap);
+void checkProvince(const QString &label, const QString &province);
+// Two capital letters, for the address and the VAT number alike.
+void checkCountry(const QString &label, const QString &country);
+// The check digits by ISO 13616 (mod 97); blanks between groups are allowed.
+void checkIban(const QString &label, const QString &iban);
+void checkBic(const QString &label, const QString &bic);
+void checkEmail(const QString &label, const QString &email);
+// 1 to 5 characters [0-9A-Za-z], as the file name allows.
+void checkTransmissionNumber(const QString &label, const QString &number);
+void checkTaxRegime(const QString &label, const QString &code);
+// 7 capital letters or digits.
+void checkRecipientCode(const QString &label, const QString &code);
+
+// Every check on the business's data, in the order of the fields; the message
+// starts with "Firmendaten: ". What the e-invoice needs must be filled in.
+void checkSeller(const Seller &seller);
+// Every check on the customer's data; the message starts with "Kunde: ".
+void checkBuyer(const Buyer &buyer);
+
+// The IBAN as the e-invoice writes it: no blanks, capital letters.
+QString compactIban(const QString &iban);
+
+// The transmission number for the file after this one: each run of digits and
+// of letters counts on like an odometer ("00009" -> "00010", "A00Z9" ->
+// "A01A0"). Throws when five characters are not enough any more.
+QString followingTransmissionNumber(const QString &number);
+
+} // namespace einvoice

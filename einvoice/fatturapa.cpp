@@ -1,0 +1,425 @@
+#include "einvoice/fatturapa.h"
+
+#include "data/amount.h"
+#include "data/errors.h"
+#include "data/lineamount.h"
+#include "einvoice/checks.h"
+#include "einvoice/refusal.h"
+#include "einvoice/text.h"
+#include "einvoice/validation.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QXmlStreamWriter>
+
+#include <optional>
+
+namespace einvoice {
+
+namespace {
+
+const QString Namespace = QStringLiteral("http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2");
+const QString SignatureNamespace = QStringLiteral("http://www.w3.org/2000/09/xmldsig#");
+const QString Rate = QStringLiteral("10.00");
+constexpr int MaxLines = 9999;        // NumeroLinea has four digits
+
+// The format writes numbers with a dot, whatever the user's regional
+// settings; the amount formatting (18 significant digits, decimal half-up
+// rounding) is the printed invoice's own, so both show the same cents.
+class DotSeparators
+{
+public:
+    DotSeparators() : m_saved(Separators::current()) { Separators::setCurrent({QLatin1Char('.'), QLatin1Char(',')}); }
+    ~DotSeparators() { Separators::setCurrent(m_saved); }
+    DotSeparators(const DotSeparators &) = delete;
+    DotSeparators &operator=(const DotSeparators &) = delete;
+
+private:
+    Separators m_saved;
+};
+
+QString twoDecimals(long double value) { return formatFloat(QStringLiteral("0.00"), value); }
+QString upToEightDecimals(long double value) { return formatFloat(QStringLiteral("0.00######"), value); }
+
+// The schema's number forms: 11 places before the point for amounts, 12 for
+// quantities; 2 decimals for totals, 2 to 8 in the lines.
+bool fits(const QString &text, const char *pattern)
+{
+    return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(pattern))).match(text).hasMatch();
+}
+const char *const Amount2 = "-?[0-9]{1,11}\\.[0-9]{2}";
+const char *const Amount8 = "-?[0-9]{1,11}\\.[0-9]{2,8}";
+const char *const Quantity8 = "[0-9]{1,12}\\.[0-9]{2,8}";
+
+// A number the format wrote, as an integer of 10^-scale units: exact, where
+// the checks below must not be off by a binary rounding.
+__int128 scaled(const QString &text, int scale)
+{
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    const QString whole = text.mid(negative ? 1 : 0, point - (negative ? 1 : 0));
+    const QString fraction = text.mid(point + 1).leftJustified(scale, QLatin1Char('0'));
+    __int128 v = 0;
+    for (const QChar c : whole + fraction)
+        v = v * 10 + c.digitValue();
+    return negative ? -v : v;
+}
+
+__int128 magnitude(__int128 v) { return v < 0 ? -v : v; }
+
+QString centsText(__int128 cents)
+{
+    const __int128 m = magnitude(cents);
+    const QString text = QStringLiteral("%1.%2").arg(qint64(m / 100)).arg(qint64(m % 100), 2, 10, QLatin1Char('0'));
+    return cents < 0 ? QLatin1Char('-') + text : text;
+}
+
+[[noreturn]] void tooLarge(const QString &what)
+{
+    throw ConversionError(QStringLiteral("Der Betrag '%1' ist für die elektronische Rechnung zu groß: sie erlaubt "
+                                         "höchstens 11 Stellen vor dem Komma.")
+                              .arg(what));
+}
+
+struct LineFigures
+{
+    QString description;
+    std::optional<QString> quantity;
+    QString unitPrice;
+    QString total;
+};
+
+struct Figures
+{
+    QList<LineFigures> lines;
+    QString net;
+    QString tax;
+    QString gross;
+    std::optional<QString> rounding;   // Arrotondamento
+};
+
+// Reads the lines with the user's separators and sums them as the printed
+// invoice does: each line's amount from lineAmount (empty price or quantity
+// counts 0), the net added in extended precision and stored back as a double
+// after every line, the tax a tenth of it, the gross their sum.
+Figures computeFigures(const QList<InvoiceLine> &lines)
+{
+    if (lines.isEmpty())
+        throw ConversionError(QStringLiteral("Die Rechnung hat keine Zeilen: bitte mindestens eine Zeile mit "
+                                             "Beschreibung eintragen."));
+    if (lines.size() > MaxLines)
+        throw ConversionError(QStringLiteral("Die Rechnung hat %1 Zeilen, die elektronische Rechnung erlaubt "
+                                             "höchstens %2.")
+                                  .arg(QString::number(lines.size()), QString::number(MaxLines)));
+
+    struct Read
+    {
+        QString description;
+        bool hasQuantity = false;
+        long double quantity = 0;
+        double unitPrice = 0;
+        double amount = 0;
+    };
+    QList<Read> read;
+    double net = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const InvoiceLine &line = lines.at(i);
+        Read r;
+        inContext(QStringLiteral("Zeile %1").arg(i + 1), [&] {
+            r.description = elementText(field::Beschreibung, line.beschreibung, 1000);
+            if (r.description.isEmpty())
+                throw ConversionError(QStringLiteral("Die Beschreibung fehlt: bitte eine eintragen oder die Zeile "
+                                                     "löschen."));
+            r.hasQuantity = !line.anzahl.isEmpty();
+            // Without both a price and a quantity the line counts 0, and its
+            // prices are written as 0: where it has no quantity, the format
+            // wants the unit price to equal the total.
+            if (const std::optional<double> amount = lineAmount(line.einzelpreis, line.anzahl)) {
+                r.amount = *amount;
+                r.unitPrice = double(textToFloat(line.einzelpreis));
+                r.quantity = textToFloat(line.anzahl);
+            } else if (r.hasQuantity) {
+                r.quantity = textToFloat(line.anzahl);
+            }
+            // The format has no negative quantity: the price takes the sign.
+            if (r.quantity < 0) {
+                r.quantity = -r.quantity;
+                r.unitPrice = -r.unitPrice;
+            }
+        });
+        net = double(static_cast<long double>(net) + r.amount);
+        read.append(r);
+    }
+    const double tax = double(static_cast<long double>(net) / 10);
+    const double gross = double(static_cast<long double>(net) + tax);
+
+    Figures f;
+    const DotSeparators dot;
+    __int128 sumOfLines = 0;
+    for (qsizetype i = 0; i < read.size(); ++i) {
+        const Read &r = read.at(i);
+        LineFigures l;
+        l.description = r.description;
+        inContext(QStringLiteral("Zeile %1").arg(i + 1), [&] {
+            if (r.hasQuantity) {
+                l.quantity = upToEightDecimals(r.quantity);
+                if (!fits(*l.quantity, Quantity8))
+                    throw ConversionError(QStringLiteral("Die Anzahl '%1' ist für die elektronische Rechnung zu "
+                                                         "groß: sie erlaubt höchstens 12 Stellen vor dem Komma.")
+                                              .arg(lines.at(i).anzahl));
+            }
+            l.unitPrice = upToEightDecimals(r.unitPrice);
+            if (!fits(l.unitPrice, Amount8))
+                tooLarge(lines.at(i).einzelpreis);
+            l.total = twoDecimals(r.amount);
+            if (!fits(l.total, Amount2))
+                tooLarge(l.total);
+            // The exchange system's check 00421, held to 0.01: the unit price
+            // and quantity cut to 8 decimals must still give the total.
+            const __int128 quantity = l.quantity ? scaled(*l.quantity, 8) : __int128(100000000);
+            __int128 product = 0;
+            const bool overflow = __builtin_mul_overflow(scaled(l.unitPrice, 8), quantity, &product);
+            if (overflow || magnitude(scaled(l.total, 16) - product) > __int128(100000000000000))
+                throw ConversionError(QStringLiteral("Einzelpreis × Anzahl ergibt mit den 8 Nachkommastellen der "
+                                                     "elektronischen Rechnung (%1 × %2) nicht den Betrag %3: bitte "
+                                                     "Einzelpreis oder Anzahl mit weniger Nachkommastellen eintragen.")
+                                          .arg(l.unitPrice, l.quantity.value_or(QStringLiteral("1")), l.total));
+        });
+        sumOfLines += scaled(l.total, 2);
+        f.lines.append(l);
+    }
+
+    f.net = twoDecimals(net);
+    f.tax = twoDecimals(tax);
+    f.gross = twoDecimals(gross);
+    for (const QString &total : {f.net, f.tax, f.gross})
+        if (!fits(total, Amount2))
+            tooLarge(total);
+    // Check 00422: the net is the lines' sum plus the rounding, which takes
+    // what rounding every line to cents left over.
+    const __int128 net100 = scaled(f.net, 2);
+    if (net100 != sumOfLines)
+        f.rounding = centsText(net100 - sumOfLines);
+    // Check 00423: the tax is 10 % of the net, rounded half-up, within 0.01.
+    const __int128 expectedTax = (magnitude(net100) + 5) / 10 * (net100 < 0 ? -1 : 1);
+    if (magnitude(scaled(f.tax, 2) - expectedTax) > 1)
+        throw ConversionError(QStringLiteral("Die Mehrwertsteuer %1 ist nicht 10 % von %2: die elektronische "
+                                             "Rechnung ließe sich so nicht zustellen.")
+                                  .arg(f.tax, f.net));
+    return f;
+}
+
+QDate invoiceDate(const QString &datum)
+{
+    const QDate date = QDate::fromString(datum.trimmed(), QStringLiteral("dd.MM.yyyy"));
+    // The schema's earliest invoice date.
+    if (!date.isValid() || date < QDate(1970, 1, 1))
+        throw ConversionError(QStringLiteral("Rechnung: Das Feld „%1“ muss ein Datum der Form TT.MM.JJJJ ab 1970 "
+                                             "sein, nicht '%2'.")
+                                  .arg(field::Datum, datum));
+    return date;
+}
+
+class Writer
+{
+public:
+    explicit Writer(QByteArray *out) : m_xml(out)
+    {
+        m_xml.setAutoFormatting(true);
+        m_xml.setAutoFormattingIndent(2);
+    }
+    QXmlStreamWriter &xml() { return m_xml; }
+    void start(const QString &name) { m_xml.writeStartElement(name); }
+    void end() { m_xml.writeEndElement(); }
+    void text(const QString &name, const QString &value) { m_xml.writeTextElement(name, value); }
+
+    void idFiscale(const QString &name, const QString &country, const QString &code)
+    {
+        start(name);
+        text(QStringLiteral("IdPaese"), country);
+        text(QStringLiteral("IdCodice"), code);
+        end();
+    }
+
+    void address(const QString &context, const QString &streetLabel, const QString &street, const QString &houseNumber,
+                 const QString &cap, const QString &town, const QString &province, const QString &country)
+    {
+        inContext(context, [&] {
+            start(QStringLiteral("Sede"));
+            text(QStringLiteral("Indirizzo"), elementText(streetLabel, street, 60));
+            if (!houseNumber.trimmed().isEmpty())
+                text(QStringLiteral("NumeroCivico"), elementText(field::HouseNumber, houseNumber, 8, Charset::BasicLatin));
+            text(QStringLiteral("CAP"), cap);
+            text(QStringLiteral("Comune"), elementText(field::Town, town, 60));
+            if (!province.isEmpty())
+                text(QStringLiteral("Provincia"), province);
+            text(QStringLiteral("Nazione"), country);
+            end();
+        });
+    }
+
+private:
+    QXmlStreamWriter m_xml;
+};
+
+} // namespace
+
+FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
+                         const QList<InvoiceLine> &lines, const QString &transmissionNumber)
+{
+    checkSeller(seller);
+    checkBuyer(buyer);
+    inContext(QStringLiteral("Firmendaten"),
+              [&] { checkTransmissionNumber(field::TransmissionNumber, transmissionNumber); });
+    QString number;
+    inContext(QStringLiteral("Rechnung"), [&] {
+        requireFilled(field::Nr, header.nr);
+        number = elementText(field::Nr, header.nr, 20, Charset::BasicLatin);
+    });
+    const QDate date = invoiceDate(header.datum);
+    const Figures figures = computeFigures(lines);
+
+    FatturaPA result;
+    result.fileName = QStringLiteral("%1%2_%3.xml").arg(seller.vatCountry, seller.vatNumber, transmissionNumber);
+    result.net = figures.net;
+    result.tax = figures.tax;
+    result.gross = figures.gross;
+
+    Writer w(&result.xml);
+    QXmlStreamWriter &xml = w.xml();
+    xml.writeStartDocument();
+    xml.writeNamespace(Namespace, QStringLiteral("p"));
+    xml.writeNamespace(SignatureNamespace, QStringLiteral("ds"));
+    xml.writeStartElement(Namespace, QStringLiteral("FatturaElettronica"));
+    xml.writeAttribute(QStringLiteral("versione"), QStringLiteral("FPR12"));
+
+    w.start(QStringLiteral("FatturaElettronicaHeader"));
+
+    w.start(QStringLiteral("DatiTrasmissione"));
+    w.idFiscale(QStringLiteral("IdTrasmittente"), seller.vatCountry, seller.vatNumber);
+    w.text(QStringLiteral("ProgressivoInvio"), transmissionNumber);
+    w.text(QStringLiteral("FormatoTrasmissione"), QStringLiteral("FPR12"));
+    w.text(QStringLiteral("CodiceDestinatario"), buyer.recipientCode);
+    if (!buyer.pec.isEmpty())
+        w.text(QStringLiteral("PECDestinatario"), buyer.pec);
+    w.end();
+
+    w.start(QStringLiteral("CedentePrestatore"));
+    w.start(QStringLiteral("DatiAnagrafici"));
+    w.idFiscale(QStringLiteral("IdFiscaleIVA"), seller.vatCountry, seller.vatNumber);
+    if (!seller.fiscalCode.isEmpty())
+        w.text(QStringLiteral("CodiceFiscale"), seller.fiscalCode);
+    w.start(QStringLiteral("Anagrafica"));
+    w.text(QStringLiteral("Denominazione"), elementText(field::BusinessName, seller.businessName, 80));
+    w.end();
+    w.text(QStringLiteral("RegimeFiscale"), seller.taxRegime);
+    w.end();
+    w.address(QStringLiteral("Firmendaten"), field::StreetAndNumber, seller.street, QString(), seller.cap, seller.town, seller.province,
+              seller.country);
+    w.end();
+
+    w.start(QStringLiteral("CessionarioCommittente"));
+    w.start(QStringLiteral("DatiAnagrafici"));
+    if (!buyer.vatNumber.isEmpty())
+        w.idFiscale(QStringLiteral("IdFiscaleIVA"), buyer.vatCountry, buyer.vatNumber);
+    if (!buyer.fiscalCode.isEmpty())
+        w.text(QStringLiteral("CodiceFiscale"), buyer.fiscalCode);
+    w.start(QStringLiteral("Anagrafica"));
+    if (buyer.isPerson) {
+        w.text(QStringLiteral("Nome"), elementText(field::FirstName, buyer.firstName, 60));
+        w.text(QStringLiteral("Cognome"), elementText(field::LastName, buyer.lastName, 60));
+    } else {
+        w.text(QStringLiteral("Denominazione"), elementText(field::Name, buyer.name, 80));
+    }
+    w.end();
+    w.end();
+    w.address(QStringLiteral("Kunde"), field::Street, buyer.street, buyer.houseNumber, buyer.cap, buyer.town, buyer.province,
+              buyer.country);
+    w.end();
+
+    w.end(); // FatturaElettronicaHeader
+
+    w.start(QStringLiteral("FatturaElettronicaBody"));
+    w.start(QStringLiteral("DatiGenerali"));
+    w.start(QStringLiteral("DatiGeneraliDocumento"));
+    w.text(QStringLiteral("TipoDocumento"), QStringLiteral("TD01"));
+    w.text(QStringLiteral("Divisa"), QStringLiteral("EUR"));
+    w.text(QStringLiteral("Data"), date.toString(Qt::ISODate));
+    w.text(QStringLiteral("Numero"), number);
+    w.text(QStringLiteral("ImportoTotaleDocumento"), figures.gross);
+    w.end();
+    w.end();
+
+    w.start(QStringLiteral("DatiBeniServizi"));
+    for (qsizetype i = 0; i < figures.lines.size(); ++i) {
+        const LineFigures &l = figures.lines.at(i);
+        w.start(QStringLiteral("DettaglioLinee"));
+        w.text(QStringLiteral("NumeroLinea"), QString::number(i + 1));
+        w.text(QStringLiteral("Descrizione"), l.description);
+        if (l.quantity)
+            w.text(QStringLiteral("Quantita"), *l.quantity);
+        w.text(QStringLiteral("PrezzoUnitario"), l.unitPrice);
+        w.text(QStringLiteral("PrezzoTotale"), l.total);
+        w.text(QStringLiteral("AliquotaIVA"), Rate);
+        w.end();
+    }
+    w.start(QStringLiteral("DatiRiepilogo"));
+    w.text(QStringLiteral("AliquotaIVA"), Rate);
+    if (figures.rounding)
+        w.text(QStringLiteral("Arrotondamento"), *figures.rounding);
+    w.text(QStringLiteral("ImponibileImporto"), figures.net);
+    w.text(QStringLiteral("Imposta"), figures.tax);
+    w.text(QStringLiteral("EsigibilitaIVA"), QStringLiteral("I"));
+    w.end();
+    w.end(); // DatiBeniServizi
+
+    if (!seller.iban.isEmpty()) {
+        w.start(QStringLiteral("DatiPagamento"));
+        w.text(QStringLiteral("CondizioniPagamento"), QStringLiteral("TP02"));   // paid in full at once
+        w.start(QStringLiteral("DettaglioPagamento"));
+        w.text(QStringLiteral("ModalitaPagamento"), QStringLiteral("MP05"));     // bank transfer
+        w.text(QStringLiteral("ImportoPagamento"), figures.gross);
+        if (!seller.bankName.trimmed().isEmpty())
+            w.text(QStringLiteral("IstitutoFinanziario"), elementText(field::BankName, seller.bankName, 80));
+        w.text(QStringLiteral("IBAN"), compactIban(seller.iban));
+        if (!seller.bic.isEmpty())
+            w.text(QStringLiteral("BIC"), seller.bic);
+        w.end();
+        w.end();
+    }
+
+    w.end(); // FatturaElettronicaBody
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return result;
+}
+
+FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
+                        const QList<InvoiceLine> &lines, const QString &transmissionNumber,
+                        const QString &schemaFile)
+{
+    FatturaPA invoice = buildFatturaPA(seller, buyer, header, lines, transmissionNumber);
+    validateFatturaPA(invoice.xml, schemaFile);
+    return invoice;
+}
+
+QString saveFatturaPA(const FatturaPA &invoice, const QString &folder)
+{
+    const QString path = QDir(folder).filePath(invoice.fileName);
+    const QString shown = QDir::toNativeSeparators(path);
+    if (QFileInfo::exists(path))
+        throw ConversionError(QStringLiteral("Die Datei '%1' gibt es schon: ihre Übertragungsnummer ist vergeben. "
+                                             "Bitte in den Firmendaten eine neue Übertragungsnummer eintragen.")
+                                  .arg(shown));
+    // Written beside and renamed when complete: a file that breaks off
+    // half-way is never there to be sent.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(invoice.xml) != invoice.xml.size() || !file.commit())
+        throw ConversionError(QStringLiteral("Die Datei '%1' ließ sich nicht schreiben: %2").arg(shown, file.errorString()));
+    return path;
+}
+
+} // namespace einvoice

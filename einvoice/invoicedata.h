@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// What an Italian electronic invoice (FatturaPA) is made from: the business's
+// own data, the customer's, and the invoice as the program stores it. Plain
+// values; where they are kept is the caller's business.
+namespace einvoice {
+
+// The business that issues the invoice (the "cedente/prestatore").
+struct Seller
+{
+    QString businessName;
+    QString owner;
+    QString street;           // street and house number, one line
+    QString cap;              // postcode, 5 digits
+    QString town;             // Comune
+    QString province;         // 2 capital letters
+    QString country = QStringLiteral("IT");
+    QString vatCountry = QStringLiteral("IT");
+    QString vatNumber;        // without the country code
+    QString fiscalCode;
+    QString taxRegime = QStringLiteral("RF01");
+    QString telephone;
+    QString email;
+    QString bankName;
+    QString iban;             // spaces between the groups allowed
+    QString bic;
+    QString paymentLine;
+    QString nextTransmissionNumber = QStringLiteral("00001");
+};
+
+// The customer as the e-invoice needs it (the "cessionario/committente").
+struct Buyer
+{
+    QString name;
+    QString owner;
+    // A consumer is named by first and last name instead of the business name.
+    bool isPerson = false;
+    QString firstName;
+    QString lastName;
+    QString vatCountry = QStringLiteral("IT");
+    QString vatNumber;
+    QString fiscalCode;
+    // "0000000" reaches the customer through the PEC address or the revenue
+    // agency's own mailbox, which is also what a consumer gets.
+    QString recipientCode = QStringLiteral("0000000");
+    QString pec;
+    QString street;
+    QString houseNumber;
+    QString cap;
+    QString town;
+    QString province;
+    QString country = QStringLiteral("IT");
+};
+
+// The invoice header's texts as stored.
+struct InvoiceHeader
+{
+    QString nr;
+    QString datum;            // dd.mm.yyyy
+};
+
+// One invoice line's texts as stored; numbers with the user's decimal separator.
+struct InvoiceLine
+{
+    QString beschreibung;
+    QString anzahl;
+    QString einzelpreis;
+};
+
+} // namespace einvoice

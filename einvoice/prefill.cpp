@@ -1,0 +1,104 @@
+#include "einvoice/prefill.h"
+
+#include <QRegularExpression>
+
+namespace einvoice {
+
+namespace {
+
+void splitVatNumber(const QString &piva, Buyer &b)
+{
+    QString text = piva;
+    text.remove(QLatin1Char(' '));
+    if (text.isEmpty())
+        return;
+    // A consumer's "P.IVA" is often the personal fiscal code.
+    static const QRegularExpression personalCode(QStringLiteral(
+        "^[A-Z]{6}[0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{3}[A-Z]$"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    static const QRegularExpression withCountry(QStringLiteral("^([A-Za-z]{2})([0-9A-Za-z]+)$"));
+    if (personalCode.match(text).hasMatch()) {
+        b.fiscalCode = text.toUpper();
+    } else if (digits.match(text).hasMatch()) {
+        b.vatCountry = QStringLiteral("IT");
+        b.vatNumber = text;
+    } else if (const QRegularExpressionMatch m = withCountry.match(text); m.hasMatch()) {
+        b.vatCountry = m.captured(1).toUpper();
+        b.vatNumber = m.captured(2);
+    } else {
+        b.vatNumber = piva.trimmed();
+    }
+}
+
+const QRegularExpression &townLine()
+{
+    static const QRegularExpression re(QStringLiteral("^([0-9]{5})\\s+(\\S.*?)(?:\\s*\\(([A-Za-z]{2})\\))?$"));
+    return re;
+}
+
+void takeTownLine(const QString &line, Buyer &b)
+{
+    const QRegularExpressionMatch m = townLine().match(line);
+    b.cap = m.captured(1);
+    b.town = m.captured(2);
+    b.province = m.captured(3).toUpper();
+}
+
+bool endsWithHouseNumber(const QString &line)
+{
+    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return words.size() >= 2 && words.last().at(0).isDigit();
+}
+
+void takeStreetLine(const QString &line, Buyer &b)
+{
+    QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (endsWithHouseNumber(line))
+        b.houseNumber = words.takeLast();
+    QString street = words.join(QLatin1Char(' '));
+    if (street.endsWith(QLatin1Char(',')))
+        street.chop(1);
+    b.street = street;
+}
+
+} // namespace
+
+Buyer buyerFromCustomer(const QString &name, const QString &name2, const QString &piva, const QString &adresse)
+{
+    Buyer b;
+    b.name = name.trimmed();
+    b.owner = name2.trimmed();
+    // First word and the rest: a surname of several words ("De Luca",
+    // "von Berg") is more common here than a second first name.
+    const qsizetype blank = b.owner.indexOf(QLatin1Char(' '));
+    b.firstName = blank < 0 ? b.owner : b.owner.left(blank);
+    b.lastName = blank < 0 ? QString() : b.owner.mid(blank + 1).trimmed();
+    splitVatNumber(piva, b);
+
+    QStringList lines;
+    for (const QString &line : adresse.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();   // also takes the CR of a CR LF
+        if (!trimmed.isEmpty())
+            lines << trimmed;
+    }
+    // The town is the last line of its shape: a country may follow it.
+    qsizetype town = lines.size() - 1;
+    while (town >= 0 && !townLine().match(lines.at(town)).hasMatch())
+        --town;
+    if (town >= 0)
+        takeTownLine(lines.at(town), b);
+    // The street is the first line; but where a line such as "z. Hd. ..."
+    // comes before it, the first line that ends with a house number.
+    const qsizetype before = town >= 0 ? town : lines.size();
+    qsizetype street = 0;
+    while (street < before && !endsWithHouseNumber(lines.at(street)))
+        ++street;
+    if (street == before)
+        street = 0;
+    if (street < before)
+        takeStreetLine(lines.at(street), b);
+    return b;
+}
+
+} // namespace einvoice
