@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev
   libbenchmark-dev
-  fonts-dejavu-core fonts-liberation2
+  fonts-wine fonts-dejavu-core fonts-liberation2
   poppler-utils
 )
 
