@@ -108,6 +108,8 @@ void Tkundenedit::keyPressEvent(QKeyEvent *e)
 
 void Tkundenedit::showEvent(QShowEvent *e)
 {
-    centreOnScreen(this);
+    // Centred when opened, not when brought back from being minimised.
+    if (!e->spontaneous())
+        centreOnScreen(this);
     QDialog::showEvent(e);
 }

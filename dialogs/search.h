@@ -32,6 +32,7 @@ public:
     QPushButton *Button1 = nullptr;
 
 protected:
+    void keyPressEvent(QKeyEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
 
