@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+#include <QShowEvent>
 
 namespace {
 
@@ -59,8 +60,10 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
 
 void AboutBox::showEvent(QShowEvent *e)
 {
-    // Centred on the screen, not on the window that opened it.
-    centreOnScreen(this);
+    // Centred on the screen, not on the window that opened it; and only when
+    // opened, not when brought back from being minimised.
+    if (!e->spontaneous())
+        centreOnScreen(this);
     QDialog::showEvent(e);
 }
 

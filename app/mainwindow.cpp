@@ -23,7 +23,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -32,6 +31,7 @@ namespace {
 
 const QString TabPadding = QString(28, QLatin1Char(' '));
 const QColor MoneyGreen(192, 220, 192);
+constexpr int BeyondAnyScreen = 16384;
 
 } // namespace
 
@@ -84,9 +84,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_data(std::make_
     setTabOrder(ownerName, vatNumber);
     setTabOrder(vatNumber, address);
 
-    setFixedSize(sizeHint());
-    if (const QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    // One size only, and still a maximise box: the window manager may grow
+    // the window only in steps larger than any screen, so maximising leaves
+    // it, and every control in it, as it is, and dragging the border does
+    // nothing.
+    // Qt hands the steps on to the window manager only once the native
+    // window exists.
+    const QSize own = sizeHint();
+    resize(own);
+    setMinimumSize(own);
+    winId();
+    setBaseSize(own);
+    setSizeIncrement(BeyondAnyScreen, BeyondAnyScreen);
+    centreOnScreen(this);
 }
 
 MainWindow::~MainWindow()

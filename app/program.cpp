@@ -8,6 +8,7 @@
 #include "editor/invoiceeditor.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
+#include "framework/widgets.h"
 #include "report/invoicereport.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ void prepareApplication(QApplication &app)
     registerFontSubstitutes();
     Separators::reloadFromSystem();
     app.installEventFilter(new LocaleWatcher(&app));
+    keepModalWindowsOnScreen(app);
     QIcon icon;
     icon.addFile(QStringLiteral(":/icon16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icon32.png"), QSize(32, 32));

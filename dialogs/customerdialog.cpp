@@ -108,6 +108,8 @@ void CustomerDialog::keyPressEvent(QKeyEvent *e)
 
 void CustomerDialog::showEvent(QShowEvent *e)
 {
-    centreOnScreen(this);
+    // Centred when opened, not when brought back from being minimised.
+    if (!e->spontaneous())
+        centreOnScreen(this);
     QDialog::showEvent(e);
 }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 CustomerSearch::CustomerSearch(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
 {
@@ -18,7 +19,7 @@ CustomerSearch::CustomerSearch(InvoiceData &data, QWidget *parent) : QDialog(par
     setWindowTitle(QStringLiteral("SUCHE"));
     setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8));
-    resize(680, 448);
+    setOuterSize(this, QSize(680, 448));
 
     resultList = new DBGrid(this);
     resultList->setObjectName(QStringLiteral("DBGrid2"));
@@ -97,8 +98,17 @@ void CustomerSearch::resizeEvent(QResizeEvent *e)
     resultList->setGeometry(0, 0, 375, height());
 }
 
+void CustomerSearch::keyPressEvent(QKeyEvent *e)
+{
+    // It closes only by its close box or the system menu.
+    if (!swallowDialogKey(e))
+        QDialog::keyPressEvent(e);
+}
+
 void CustomerSearch::showEvent(QShowEvent *e)
 {
-    centreOnScreen(this);
+    // Centred when opened, not when brought back from being minimised.
+    if (!e->spontaneous())
+        centreOnScreen(this);
     QDialog::showEvent(e);
 }

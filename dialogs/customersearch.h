@@ -32,6 +32,7 @@ public:
     QPushButton *okButton = nullptr;
 
 protected:
+    void keyPressEvent(QKeyEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
 

@@ -7,7 +7,10 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 QLabel *placedLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry, Qt::Alignment align)
 {
@@ -78,8 +81,138 @@ bool swallowDialogKey(QKeyEvent *e)
     return true;
 }
 
+namespace {
+
+// What one window's manager has told about its frame, and what is to be
+// done again once the frame is there. A window that is already on the
+// screen has its frame; one that is about to show gets it before it is
+// first exposed.
+class WindowFrame : public QObject
+{
+public:
+    static WindowFrame *of(QWidget *w)
+    {
+        if (auto *f = w->findChild<QObject *>(Name, Qt::FindDirectChildrenOnly))
+            return static_cast<WindowFrame *>(f);
+        return new WindowFrame(w);
+    }
+
+    void centreNowAndWhenFramed()
+    {
+        m_centre = true;
+        watchNativeWindow();
+        place(m_window->size());
+        if (m_watched && m_watched->isExposed())
+            framed();
+    }
+
+    void sizeWhenFramed(const QSize &outer)
+    {
+        m_outer = outer;
+        m_window->resize(outer.shrunkBy(m_margins));
+        watchNativeWindow();
+        if (m_watched && m_watched->isExposed())
+            framed();
+    }
+
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (o == m_window && e->type() == QEvent::Show)
+            watchNativeWindow();
+        else if (o == m_watched && e->type() == QEvent::Expose && m_watched->isExposed())
+            framed();
+        return false;
+    }
+
+private:
+    static constexpr const char *Name = "windowFrame";
+
+    explicit WindowFrame(QWidget *w) : QObject(w), m_window(w)
+    {
+        setObjectName(QString::fromLatin1(Name));
+        w->installEventFilter(this);
+    }
+
+    // The native window exists from the first showing on.
+    void watchNativeWindow()
+    {
+        QWindow *native = m_window->windowHandle();
+        if (native && native != m_watched) {
+            native->installEventFilter(this);
+            m_watched = native;
+        }
+    }
+
+    void framed()
+    {
+        m_margins = m_watched->frameMargins();
+        QSize size = m_window->size();
+        if (m_outer.isValid()) {
+            size = m_outer.shrunkBy(m_margins);
+            m_outer = QSize();
+        }
+        if (m_centre) {
+            m_centre = false;
+            place(size);
+        } else if (size != m_window->size()) {
+            m_window->resize(size);
+        }
+    }
+
+    // Size and place in one go, by the window itself: how a position of
+    // the frame turns into one of the window depends on what the window
+    // system has been told about the frame so far.
+    void place(const QSize &size)
+    {
+        const QScreen *s = m_window->screen();
+        if (!s)
+            return;
+        const QSize outer = size.grownBy(m_margins);
+        const QPoint frame = s->availableGeometry().center() - QPoint(outer.width() / 2, outer.height() / 2);
+        m_window->setGeometry(QRect(frame + QPoint(m_margins.left(), m_margins.top()), size));
+    }
+
+    QWidget *m_window;
+    QPointer<QWindow> m_watched;
+    QMargins m_margins;
+    QSize m_outer;
+    bool m_centre = false;
+};
+
+class ModalWindowsOnScreen : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() != QEvent::WindowStateChange || !o->isWidgetType())
+            return false;
+        auto *w = static_cast<QWidget *>(o);
+        if (w->isWindow() && w->isMinimized() && QApplication::activeModalWidget()) {
+            // Not from inside the window manager's own change.
+            QTimer::singleShot(0, w, [w] {
+                if (w->isMinimized())
+                    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+            });
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 void centreOnScreen(QWidget *w)
 {
-    if (const QScreen *s = w->screen())
-        w->move(s->availableGeometry().center() - QPoint(w->frameGeometry().width() / 2, w->frameGeometry().height() / 2));
+    WindowFrame::of(w)->centreNowAndWhenFramed();
+}
+
+void setOuterSize(QWidget *w, const QSize &outer)
+{
+    WindowFrame::of(w)->sizeWhenFramed(outer);
+}
+
+void keepModalWindowsOnScreen(QApplication &app)
+{
+    app.installEventFilter(new ModalWindowsOnScreen(&app));
 }

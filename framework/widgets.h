@@ -4,9 +4,11 @@
 // group boxes, buttons, field colours and headings look alike everywhere.
 
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 class FlatButton;
+class QApplication;
 class QKeyEvent;
 class QGroupBox;
 class QLabel;
@@ -32,5 +34,17 @@ QLabel *silverHeading(QWidget *parent, const char *name, const QString &text, co
 // Escape press nothing. True when the key was one of them and is taken.
 bool swallowDialogKey(QKeyEvent *e);
 
-// Centres a window on its screen (not on its parent) before it shows.
+// Centres a window on its screen (not on its parent), frame included. Until
+// the window manager has put its frame round the window nobody knows how
+// large that is: the window is centred once more as soon as it has it.
 void centreOnScreen(QWidget *w);
+
+// The size of a window with its frame. The window gets it when its window
+// manager first frames it; until then, and where there is no frame, the
+// whole size goes to the window itself.
+void setOuterSize(QWidget *w, const QSize &outer);
+
+// While a modal window is open, no window of the program stays minimised.
+// Some window managers minimise the window below a modal window with it, and
+// without a task bar nothing would be left on the screen to bring them back.
+void keepModalWindowsOnScreen(QApplication &app);

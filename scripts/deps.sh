@@ -9,8 +9,9 @@ packages=(
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev
   libbenchmark-dev
-  fonts-dejavu-core fonts-liberation2
+  fonts-wine fonts-dejavu-core fonts-liberation2
   poppler-utils
+  xvfb openbox x11-utils libxcb1-dev libxcb-xtest0-dev
 )
 
 missing=()
