@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libgl-dev libvulkan-dev
+  qt6-base-dev qt6-base-private-dev libgl-dev libvulkan-dev
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev
+  libxml2-dev libxml2-utils
   libbenchmark-dev
   fonts-wine fonts-dejavu-core fonts-liberation2
   poppler-utils
