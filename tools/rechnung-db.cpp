@@ -6,6 +6,8 @@
 #include "data/engine.h"
 #include "data/errors.h"
 #include "data/years.h"
+#include "einvoice/prefill.h"
+#include "einvoice/store.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -310,15 +312,17 @@ public:
         m_created = true;
         rememberPartialFile(info.absoluteFilePath(), !m_journalWasThere);
 
-        // The file exists now, so SQLite is not allowed to create one itself.
-        // An absolute path: SQLite would take a name like "file:x.db" as a
-        // URI and write into x.db instead.
-        const QByteArray name = QFile::encodeName(info.absoluteFilePath());
-        if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        // The file exists now, and the program's connection never creates
+        // one; it also opens by the absolute path, so that SQLite cannot take
+        // a name like "file:x.db" as a URI and write into x.db instead. The
+        // e-invoice data of the demo is stored through it, in the same
+        // transaction as everything else.
+        try {
+            m_connection.open(info.absoluteFilePath());
+        } catch (const EngineError &e) {
             // A throwing constructor gets no destructor call: clean up here.
-            const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("kein Speicher");
             discard();
-            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(msg))};
+            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(e.message()))};
         }
     }
 
@@ -331,13 +335,14 @@ public:
     NewDatabase(const NewDatabase &) = delete;
     NewDatabase &operator=(const NewDatabase &) = delete;
 
-    sqlite3 *handle() const { return m_db; }
+    sqlite3 *handle() const { return m_connection.handle(); }
+    Connection &connection() { return m_connection; }
 
     void exec(const char *sql)
     {
         char *err = nullptr;
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-            const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
+        if (sqlite3_exec(handle(), sql, nullptr, nullptr, &err) != SQLITE_OK) {
+            const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(handle()));
             sqlite3_free(err);
             throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
         }
@@ -345,17 +350,14 @@ public:
 
     [[noreturn]] void fail() const
     {
-        const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("kein Speicher");
+        const QString msg = handle() ? QString::fromUtf8(sqlite3_errmsg(handle())) : QStringLiteral("kein Speicher");
         throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
     }
 
     void finish()
     {
         exec("COMMIT");
-        const int rc = sqlite3_close(m_db);
-        if (rc != SQLITE_OK)
-            fail();
-        m_db = nullptr;
+        m_connection.close();
         m_finished = true;
         rememberPartialFile(QString(), false);
     }
@@ -363,10 +365,7 @@ public:
 private:
     void discard()
     {
-        if (m_db) {
-            sqlite3_close_v2(m_db);
-            m_db = nullptr;
-        }
+        m_connection.close();
         if (m_created) {
             QFile::remove(m_file);
             if (!m_journalWasThere)
@@ -377,7 +376,7 @@ private:
     }
 
     QString m_file;
-    sqlite3 *m_db = nullptr;
+    Connection m_connection;
     bool m_created = false;
     bool m_finished = false;
     bool m_journalWasThere = false;
@@ -457,6 +456,17 @@ const YearInserts tables2002{
 // ---------------------------------------------------------------------------
 // Demo data. Every name, address, telephone and VAT number is made up.
 
+// What the e-invoice needs beyond what the customer's row tells
+// (buyerFromCustomer): the recipient code or the PEC address, the fiscal code,
+// and the province, which no demo address names.
+struct DemoEInvoice
+{
+    const char *recipientCode;
+    const char *pec;
+    const char *fiscalCode;
+    const char *province;
+};
+
 struct DemoCustomer
 {
     const char *name;
@@ -466,28 +476,72 @@ struct DemoCustomer
     const char *ansprache;
     const char *kundennr;
     const char *name2;
+    DemoEInvoice einvoice;
 };
 
+// A company's fiscal code is its VAT number; a sole trader's is the owner's
+// personal one. Recipient codes starting with DEMO belong to no intermediary.
 const DemoCustomer demoCustomers[] = {
     {"Gärtnerei Müller & Söhne", "Lindenstraße 12\r\n39990 Blumenau", "0000 100101", "00000000101",
-     "Sehr geehrter Herr", "1001", "Jürgen Müller"},
+     "Sehr geehrter Herr", "1001", "Jürgen Müller", {"DEMO001", "", "00000000101", "XY"}},
     {"Vivai Bernardi S.n.c.", "Via delle Camelie 7\r\n39991 Borgo Fiorito", "0000 100202", "00000000202",
-     "Spett.le Ditta", "1002", "Marco Bernardi"},
+     "Spett.le Ditta", "1002", "Marco Bernardi", {"DEMO002", "", "00000000202", "XY"}},
     {"Hotel Alpenrose", "z. Hd. Frau Käthe Öhlinger\r\nPromenade 3\r\n39992 Grünwiesen", "0000 100303",
-     "00000000303", "Sehr geehrte Frau", "1003", "Käthe Öhlinger"},
+     "00000000303", "Sehr geehrte Frau", "1003", "Käthe Öhlinger", {"DEMO003", "", "00000000303", "XY"}},
     {"Floricoltura Fioravanti & Figli", "Vicolo dei Gelsomini 21\r\n39993 Valfiorita", "0000 100404",
-     "00000000404", "Spett.le Ditta", "1004", "Lucia Fioravanti"},
+     "00000000404", "Spett.le Ditta", "1004", "Lucia Fioravanti", {"DEMO004", "", "00000000404", "XY"}},
     // Deliberately without any invoice, and not the last one, so that lists of
     // customers and their invoices meet an empty case in the middle.
     {"Weinhof Bärenbichl", "Bärenbichl 4\r\nOrtsteil Oberrain\r\n39994 Sonnfeld im Tal", "0000 100505",
-     "00000000505", "Sehr geehrter Herr", "1005", "Anton Grießmair"},
+     "00000000505", "Sehr geehrter Herr", "1005", "Anton Grießmair", {"DEMO005", "", "GRSNTN61M12X999T", "XY"}},
     {"Blumenhaus Schönblick", "Marktplatz 9\r\n39995 Rosenbühel", "0000 100606", "00000000606",
-     "Sehr geehrte Frau", "1006", "Renate Schönherr"},
+     "Sehr geehrte Frau", "1006", "Renate Schönherr", {"DEMO006", "", "SCHRNT68D52X999K", "XY"}},
+    // Reached through its certified e-mail address instead of a code.
     {"Agriturismo Il Girasole", "Località Prato Verde 15\r\nFrazione San Fiorino\r\n39996 Collealto",
-     "0000 100707", "00000000707", "Spett.le Azienda", "1007", "Giulia Castagnoli"},
+     "0000 100707", "00000000707", "Spett.le Azienda", "1007", "Giulia Castagnoli",
+     {"0000000", "girasole@pec.collealto.example", "00000000707", "XY"}},
     {"Stadtgärtnerei Grünwiesen", "Gemeinde Grünwiesen\r\nBauhof, Gartenweg 1\r\n39992 Grünwiesen",
-     "0000 100808", "00000000808", "Sehr geehrte Damen und Herren", "1008", "Herbert Lindenmaier"},
+     "0000 100808", "00000000808", "Sehr geehrte Damen und Herren", "1008", "Herbert Lindenmaier",
+     {"DEMO008", "", "00000000808", "XY"}},
 };
+
+// The business of the demo: its letterhead and payment line are the ones the
+// printed invoice has always shown (data/businesstexts.h). The IBAN is made
+// up, with correct check digits.
+einvoice::Seller demoSeller()
+{
+    einvoice::Seller s;
+    s.businessName = QStringLiteral("Gärtnerei Trovanek");
+    s.owner = QStringLiteral("Martin Trovanek");
+    s.street = QStringLiteral("Am Rosenhang 14");
+    s.cap = QStringLiteral("39999");
+    s.town = QStringLiteral("Blumental");
+    s.province = QStringLiteral("XY");
+    s.country = QStringLiteral("IT");
+    s.vatCountry = QStringLiteral("IT");
+    s.vatNumber = QStringLiteral("00000000190");
+    s.fiscalCode = QStringLiteral("TRVMTN64C18X999W");
+    s.taxRegime = QStringLiteral("RF01");
+    s.telephone = QStringLiteral("0000 555 0190");
+    s.email = QStringLiteral("info@trovanek.example");
+    s.bankName = QStringLiteral("Sparkasse Blumental");
+    s.iban = QStringLiteral("IT74 X055 5511 9000 0005 5501 900");
+    s.bic = QStringLiteral("SPBLIT2BXXX");
+    s.paymentLine = QStringLiteral("Bank: Sparkasse Blumental, Kto. 000-555019-00");
+    s.nextTransmissionNumber = QStringLiteral("00001");
+    return s;
+}
+
+einvoice::Buyer demoBuyer(const DemoCustomer &c)
+{
+    const auto text = [](const char *t) { return QString::fromUtf8(t); };
+    einvoice::Buyer b = einvoice::buyerFromCustomer(text(c.name), text(c.name2), text(c.piva), text(c.adresse));
+    b.recipientCode = text(c.einvoice.recipientCode);
+    b.pec = text(c.einvoice.pec);
+    b.fiscalCode = text(c.einvoice.fiscalCode);
+    b.province = text(c.einvoice.province);
+    return b;
+}
 
 struct DemoLine
 {
@@ -728,6 +782,16 @@ Counts fillDemo(NewDatabase &db)
             line.run();
             ++counts.lines;
         }
+    }
+
+    // Through the program's own store, with its checks: demo data it would
+    // refuse must not be made.
+    try {
+        einvoice::saveSeller(db.connection(), demoSeller());
+        for (std::size_t i = 0; i < std::size(demoCustomers); ++i)
+            einvoice::saveBuyer(db.connection(), customerIds.at(i).toLongLong(), demoBuyer(demoCustomers[i]));
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
     }
     return counts;
 }

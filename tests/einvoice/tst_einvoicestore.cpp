@@ -7,6 +7,7 @@
 #include "data/amount.h"
 #include "data/engine.h"
 #include "data/errors.h"
+#include "data/years.h"
 #include "einvoice/checks.h"
 #include "einvoice/store.h"
 
@@ -564,6 +565,46 @@ private Q_SLOTS:
         QCOMPARE(storedNumber(db), QStringLiteral("00041"));
     }
 
+    void everyDemoInvoiceExports()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("rechungen.mdb"));
+        QProcess tool;
+        tool.start(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("demo"), file});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        const QString out = dir.filePath(QStringLiteral("fatturapa"));
+        QVERIFY(QDir().mkdir(out));
+        Connection c;
+        c.open(file);
+        const Seller seller = loadSeller(c).value();
+        int exported = 0;
+        for (const YearTables &year : findYears(c.handle())) {
+            const QString numbers = testdb::scalar(
+                file, QStringLiteral("SELECT group_concat(nr, '|') FROM (SELECT nr FROM %1 ORDER BY id)").arg(year.headerTable));
+            QVERIFY(!numbers.isEmpty());
+            for (const QString &nr : numbers.split(QLatin1Char('|'))) {
+                const QString context = QStringLiteral("%1 Nr. %2").arg(year.year).arg(nr);
+                QString path;
+                const QString error = errorOf([&] {
+                    const StoredInvoice invoice = loadInvoice(c, year.year, nr);
+                    // Every customer with an invoice has stored data, complete.
+                    const Buyer buyer = loadBuyer(c, invoice.customerId).value();
+                    path = exportInvoice(c, seller, buyer, invoice.header, invoice.lines, out);
+                });
+                QVERIFY2(error.isEmpty(), qPrintable(context + QStringLiteral(": ") + error));
+                QCOMPARE(xmllintError(path), QString());
+                ++exported;
+            }
+        }
+        const long long headers = testdb::scalar(file, QStringLiteral(
+            "SELECT (SELECT count(*) FROM rechnungsdaten) + (SELECT count(*) FROM rechnungsdaten2003) + "
+            "(SELECT count(*) FROM rechnungsdaten2004)")).toLongLong();
+        QVERIFY(exported >= headers);
+        QCOMPARE(filesIn(out).size(), exported);
+        QCOMPARE(testdb::scalar(file, QStringLiteral("SELECT naechste_uebertragung FROM firma")),
+                 QStringLiteral("%1").arg(exported + 1, 5, 10, QLatin1Char('0')));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEInvoiceStore)

@@ -3,6 +3,12 @@
 
 #include "testdb.h"
 
+#include "data/businesstexts.h"
+#include "data/engine.h"
+#include "data/errors.h"
+#include "einvoice/checks.h"
+#include "einvoice/store.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -489,6 +495,61 @@ private Q_SLOTS:
     {
         QCOMPARE(count(m_demo, QStringLiteral("SELECT count(DISTINCT nr) FROM rechnungsdaten2004")),
                  count(m_demo, QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")));
+    }
+
+    void demoBusinessIsTheLetterhead()
+    {
+        Connection c;
+        c.open(m_demo);
+        const einvoice::Seller seller = einvoice::loadSeller(c).value();
+        QString error;
+        try {
+            einvoice::checkSeller(seller);
+        } catch (const AppError &e) {
+            error = e.message();
+        }
+        QCOMPARE(error, QString());
+        // What the printed invoice has always shown, from the stored data.
+        QCOMPARE(seller.owner, texts::LetterheadOwner);
+        QCOMPARE(seller.street, texts::LetterheadStreet);
+        QCOMPARE(QStringLiteral("Tel. ") + seller.telephone, texts::LetterheadPhone);
+        QCOMPARE(QStringLiteral("%1 %2 (%3)").arg(seller.cap, seller.town, seller.province), texts::LetterheadTown);
+        QCOMPARE(QStringLiteral("P.IVA ") + seller.vatNumber, texts::LetterheadVat);
+        QCOMPARE(seller.paymentLine, texts::PaymentLine);
+        QCOMPARE(seller.businessName, QStringLiteral("Gärtnerei Trovanek"));
+        QCOMPARE(seller.vatCountry, QStringLiteral("IT"));
+        QCOMPARE(seller.taxRegime, QStringLiteral("RF01"));
+        QCOMPARE(seller.nextTransmissionNumber, QStringLiteral("00001"));
+        // checkSeller leaves these optional; the demo has them all.
+        for (const QString &value : {seller.fiscalCode, seller.email, seller.bankName, seller.iban, seller.bic})
+            QVERIFY(!value.isEmpty());
+    }
+
+    void demoCustomersHaveTheirEInvoiceData()
+    {
+        Connection c;
+        c.open(m_demo);
+        const QString ids = testdb::scalar(m_demo, QStringLiteral("SELECT group_concat(id) FROM kunde"));
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde_efattura")),
+                 count(m_demo, QStringLiteral("SELECT count(*) FROM kunde")));
+        for (const QString &id : ids.split(QLatin1Char(','))) {
+            const std::optional<einvoice::Buyer> buyer = einvoice::loadBuyer(c, id.toLongLong());
+            QVERIFY2(buyer.has_value(), qPrintable(id));
+            QString error;
+            try {
+                einvoice::checkBuyer(*buyer);
+            } catch (const AppError &e) {
+                error = e.message();
+            }
+            QVERIFY2(error.isEmpty(), qPrintable(id + QStringLiteral(": ") + error));
+            // Complete: nothing the format knows is left out.
+            for (const QString &value : {buyer->fiscalCode, buyer->houseNumber, buyer->province})
+                QVERIFY2(!value.isEmpty(), qPrintable(id));
+        }
+        // A customer reached by PEC instead of a code.
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde_efattura WHERE empfaengercode = '0000000' "
+                                              "AND pec <> ''")),
+                 1LL);
     }
 
     // ---- generated data -------------------------------------------------
