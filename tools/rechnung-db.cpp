@@ -1,8 +1,11 @@
 // rechnung-db: makes new invoicing databases, either empty, filled with a small
 // demo data set that shows the program off, or filled with large generated
 // data for measurements; these never touch a file that already exists. It
-// also adds a year's tables to an existing database.
+// also adds a year's tables to an existing database, and writes an invoice of
+// an existing database as an Italian electronic invoice, the way the program
+// does, for an accountant's batch.
 
+#include "data/amount.h"
 #include "data/engine.h"
 #include "data/errors.h"
 #include "data/years.h"
@@ -37,7 +40,8 @@ namespace {
 const char *const usageText =
     "Aufruf: rechnung-db create DATEI | rechnung-db demo DATEI | "
     "rechnung-db generate DATEI --customers N --headers N --lines N | "
-    "rechnung-db add-year DATEI JAHR";
+    "rechnung-db add-year DATEI JAHR | "
+    "rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER]";
 
 // Large enough for any benchmark, small enough that no index arithmetic below
 // can overflow.
@@ -85,13 +89,15 @@ void printError(const QString &message)
 // ---------------------------------------------------------------------------
 // Command line
 
-enum class Command { Help, Create, Demo, Generate, AddYear };
+enum class Command { Help, Create, Demo, Generate, AddYear, FatturaPA };
 
 struct Options
 {
     Command command = Command::Help;
     QString file;
-    QString year; // add-year: as typed, checked when it runs
+    QString year; // add-year, fatturapa: as typed, checked when it runs
+    QString nr;
+    QString out;
     long long customers = 0;
     long long headers = 0;
     long long lines = 0;
@@ -136,10 +142,12 @@ Options parseArguments(const QStringList &args)
         o.command = Command::Generate;
     else if (name == QLatin1String("add-year"))
         o.command = Command::AddYear;
+    else if (name == QLatin1String("fatturapa"))
+        o.command = Command::FatturaPA;
     else
         throw UsageError{QStringLiteral("Unbekannter Befehl '%1'").arg(shown(name))};
 
-    std::optional<QString> file, year;
+    std::optional<QString> file, year, nr, out;
     std::optional<long long> customers, headers, lines;
     for (qsizetype i = 1; i < args.size(); ++i) {
         QString arg = args.at(i);
@@ -152,7 +160,7 @@ Options parseArguments(const QStringList &args)
                 throw UsageError{QStringLiteral("Überzähliges Argument '%1'").arg(shown(arg))};
             continue;
         }
-        if (o.command != Command::Generate)
+        if (o.command != Command::Generate && o.command != Command::FatturaPA)
             throw UsageError{QStringLiteral("Unbekannte Option '%1' für %2").arg(shown(arg), name)};
         QString value;
         bool haveValue = false;
@@ -161,6 +169,26 @@ Options parseArguments(const QStringList &args)
             value = arg.mid(eq + 1);
             arg.truncate(eq);
             haveValue = true;
+        }
+        if (o.command == Command::FatturaPA) {
+            std::optional<QString> *target = nullptr;
+            if (arg == QLatin1String("--year"))
+                target = &year;
+            else if (arg == QLatin1String("--nr"))
+                target = &nr;
+            else if (arg == QLatin1String("--out"))
+                target = &out;
+            else
+                throw UsageError{QStringLiteral("Unbekannte Option '%1'").arg(shown(arg))};
+            if (*target)
+                throw UsageError{QStringLiteral("Die Option %1 ist doppelt angegeben").arg(arg)};
+            if (!haveValue) {
+                if (i + 1 >= args.size())
+                    throw UsageError{QStringLiteral("Bei %1 fehlt der Wert").arg(arg)};
+                value = args.at(++i);
+            }
+            *target = value;
+            continue;
         }
         std::optional<long long> *target = nullptr;
         if (arg == QLatin1String("--customers"))
@@ -190,6 +218,23 @@ Options parseArguments(const QStringList &args)
         if (!year)
             throw UsageError{QStringLiteral("Beim Befehl add-year fehlt das Jahr")};
         o.year = *year;
+    }
+    if (o.command == Command::FatturaPA) {
+        QStringList missing;
+        if (!year)
+            missing << QStringLiteral("--year");
+        if (!nr)
+            missing << QStringLiteral("--nr");
+        if (!missing.isEmpty())
+            throw UsageError{QStringLiteral("Beim Befehl fatturapa fehlt %1").arg(missing.join(QStringLiteral(", ")))};
+        if (nr->isEmpty())
+            throw UsageError{QStringLiteral("Die Rechnungsnummer bei --nr ist leer")};
+        if (out && out->isEmpty())
+            throw UsageError{QStringLiteral("Der Ordner bei --out ist leer")};
+        o.year = *year;
+        o.nr = *nr;
+        // Where the accountant runs it, unless told otherwise.
+        o.out = out.value_or(QStringLiteral("."));
     }
 
     if (o.command == Command::Generate) {
@@ -1035,11 +1080,41 @@ int addYear(const Options &o)
     return ExitOk;
 }
 
+// The export as the program makes it: the business's data, the customer's
+// stored e-invoice data (or what the customer's row tells), the same checks
+// and the same transmission number.
+int exportFatturaPA(const Options &o)
+{
+    try {
+        const int year = parseYear(o.year);
+        if (!QFileInfo(o.out).isDir())
+            throw Failure{QStringLiteral("Der Ordner '%1' existiert nicht").arg(shown(o.out))};
+        // The numbers in the lines were typed with the separators of the
+        // user's regional settings, and the program reads them with those.
+        Separators::reloadFromSystem();
+        Connection connection;
+        connection.open(o.file);
+        const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
+        if (!seller)
+            throw Failure{einvoice::NoBusinessData};
+        const einvoice::StoredInvoice invoice = einvoice::loadInvoice(connection, year, o.nr);
+        const einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, invoice.customerId);
+        const QString path =
+            einvoice::exportInvoice(connection, *seller, buyer, invoice.header, invoice.lines, o.out);
+        printLine(stdout, shown(QFileInfo(path).absoluteFilePath()));
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
+    }
+    return ExitOk;
+}
+
 int run(const Options &o, const char *argv0)
 {
-    // The one command that changes an existing file; everything else makes a new one.
+    // The commands that use an existing file; everything else makes a new one.
     if (o.command == Command::AddYear)
         return addYear(o);
+    if (o.command == Command::FatturaPA)
+        return exportFatturaPA(o);
     const QByteArray schema = readSchema(argv0);
     NewDatabase db(o.file);
     if (o.command == Command::Generate) {
@@ -1075,6 +1150,7 @@ int run(const Options &o, const char *argv0)
     }
     case Command::Help:
     case Command::AddYear:
+    case Command::FatturaPA:
         break;
     }
     return ExitOk;
