@@ -184,6 +184,8 @@ private:
 const QString ReadBusinessData = QStringLiteral("Die Firmendaten können nicht gelesen werden");
 const QString StoreBusinessData = QStringLiteral("Die Firmendaten können nicht gespeichert werden");
 const QString ReadCustomerData = QStringLiteral("Die Daten des Kunden für die elektronische Rechnung können nicht gelesen werden");
+const QString CountNumberUp =
+    QStringLiteral("Die Übertragungsnummer der elektronischen Rechnung kann nicht weitergezählt werden");
 const QString StoreCustomerData =
     QStringLiteral("Die Daten des Kunden für die elektronische Rechnung können nicht gespeichert werden");
 
@@ -348,7 +350,7 @@ QString exportInvoice(Connection &connection, const Seller &seller, const Buyer 
                       const QList<InvoiceLine> &lines, const QString &folder)
 {
     requireTable(connection, "firma");
-    Transaction transaction(connection, true, StoreBusinessData);
+    Transaction transaction(connection, true, CountNumberUp);
     QString number;
     {
         sqlite3_stmt *st = connection.prepare(QByteArray("SELECT naechste_uebertragung FROM firma WHERE id = ") +
@@ -370,7 +372,7 @@ QString exportInvoice(Connection &connection, const Seller &seller, const Buyer 
                                               FirstBusinessRow);
         const StatementReset reset(st);
         bindText(connection, st, 1, following);
-        nextRow(connection, st, StoreBusinessData);
+        nextRow(connection, st, CountNumberUp);
         transaction.commit();
     } catch (...) {
         // The number was not counted up, so the next export would use it

@@ -499,7 +499,8 @@ private Q_SLOTS:
             << field::TransmissionNumber;
         QTest::newRow("counting up fails after the file")
             << QStringLiteral("CREATE TRIGGER no_count BEFORE UPDATE ON firma BEGIN SELECT RAISE(ABORT, 'gesperrt'); END")
-            << QString() << QStringLiteral("Rosen") << QStringLiteral("Die Firmendaten können nicht gespeichert werden");
+            << QString() << QStringLiteral("Rosen")
+            << QStringLiteral("Die Übertragungsnummer der elektronischen Rechnung kann nicht weitergezählt werden");
         QTest::newRow("no business row") << QStringLiteral("DELETE FROM firma") << QString() << QStringLiteral("Rosen")
                                          << NoBusinessData;
         QTest::newRow("no firma table") << QStringLiteral("DROP TABLE firma") << QString() << QStringLiteral("Rosen")
@@ -560,7 +561,10 @@ private Q_SLOTS:
         });
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(other);
-        QVERIFY2(message.contains(QLatin1String("gesperrt")), qPrintable(message));
+        QVERIFY2(message.startsWith(QStringLiteral("Die Übertragungsnummer der elektronischen Rechnung kann nicht "
+                                                   "weitergezählt werden: "))
+                     && message.contains(QLatin1String("gesperrt")),
+                 qPrintable(message));
         QCOMPARE(filesIn(out.path()), QStringList());
         QCOMPARE(storedNumber(db), QStringLiteral("00041"));
     }
