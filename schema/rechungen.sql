@@ -66,3 +66,54 @@ CREATE TABLE rechnung (
     einzelpreis     VARCHAR(50),
     summe           VARCHAR(50)
 );
+
+-- The business's own data and each customer's data for the Italian electronic
+-- invoice. The program also runs everything from here to the end on a file
+-- made before these tables were known, hence "IF NOT EXISTS" and the guarded
+-- insert. Text sizes are what the e-invoice lets each field hold; the owner,
+-- telephone and payment line, which only the printed invoice shows, get room
+-- for a line of the letterhead.
+
+-- One row: the letterhead, the payment line, the e-invoice's seller.
+CREATE TABLE IF NOT EXISTS firma (
+    id                    INTEGER PRIMARY KEY,
+    name                  VARCHAR(80),
+    inhaber               VARCHAR(80),
+    strasse               VARCHAR(60),
+    cap                   VARCHAR(5),
+    ort                   VARCHAR(60),
+    provinz               VARCHAR(2),
+    land                  VARCHAR(2) DEFAULT 'IT',
+    ust_land              VARCHAR(2) DEFAULT 'IT',
+    ust_nr                VARCHAR(28),
+    steuernummer          VARCHAR(16),
+    steuerregime          VARCHAR(4) DEFAULT 'RF01',
+    telefon               VARCHAR(50),
+    email                 VARCHAR(256),
+    bank                  VARCHAR(80),
+    iban                  VARCHAR(42),
+    bic                   VARCHAR(11),
+    zahlungszeile         VARCHAR(100),
+    naechste_uebertragung VARCHAR(5) DEFAULT '00001'
+);
+
+INSERT INTO firma (id) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM firma);
+
+-- Keyed by kunde.id; the name and owner stay in kunde.
+CREATE TABLE IF NOT EXISTS kunde_efattura (
+    kunde_id       INTEGER PRIMARY KEY,
+    person         INTEGER DEFAULT 0,
+    vorname        VARCHAR(60),
+    nachname       VARCHAR(60),
+    ust_land       VARCHAR(2) DEFAULT 'IT',
+    ust_nr         VARCHAR(28),
+    steuernummer   VARCHAR(16),
+    empfaengercode VARCHAR(7) DEFAULT '0000000',
+    pec            VARCHAR(256),
+    strasse        VARCHAR(60),
+    hausnummer     VARCHAR(8),
+    cap            VARCHAR(5),
+    ort            VARCHAR(60),
+    provinz        VARCHAR(2),
+    land           VARCHAR(2) DEFAULT 'IT'
+);

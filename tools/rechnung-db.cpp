@@ -1,11 +1,16 @@
 // rechnung-db: makes new invoicing databases, either empty, filled with a small
 // demo data set that shows the program off, or filled with large generated
 // data for measurements; these never touch a file that already exists. It
-// also adds a year's tables to an existing database.
+// also adds a year's tables to an existing database, and writes an invoice of
+// an existing database as an Italian electronic invoice, the way the program
+// does, for an accountant's batch.
 
+#include "data/amount.h"
 #include "data/engine.h"
 #include "data/errors.h"
 #include "data/years.h"
+#include "einvoice/prefill.h"
+#include "einvoice/store.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -35,7 +40,8 @@ namespace {
 const char *const usageText =
     "Aufruf: rechnung-db create DATEI | rechnung-db demo DATEI | "
     "rechnung-db generate DATEI --customers N --headers N --lines N | "
-    "rechnung-db add-year DATEI JAHR";
+    "rechnung-db add-year DATEI JAHR | "
+    "rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER]";
 
 // Large enough for any benchmark, small enough that no index arithmetic below
 // can overflow.
@@ -83,13 +89,15 @@ void printError(const QString &message)
 // ---------------------------------------------------------------------------
 // Command line
 
-enum class Command { Help, Create, Demo, Generate, AddYear };
+enum class Command { Help, Create, Demo, Generate, AddYear, FatturaPA };
 
 struct Options
 {
     Command command = Command::Help;
     QString file;
-    QString year; // add-year: as typed, checked when it runs
+    QString year; // add-year, fatturapa: as typed, checked when it runs
+    QString nr;
+    QString out;
     long long customers = 0;
     long long headers = 0;
     long long lines = 0;
@@ -134,10 +142,12 @@ Options parseArguments(const QStringList &args)
         o.command = Command::Generate;
     else if (name == QLatin1String("add-year"))
         o.command = Command::AddYear;
+    else if (name == QLatin1String("fatturapa"))
+        o.command = Command::FatturaPA;
     else
         throw UsageError{QStringLiteral("Unbekannter Befehl '%1'").arg(shown(name))};
 
-    std::optional<QString> file, year;
+    std::optional<QString> file, year, nr, out;
     std::optional<long long> customers, headers, lines;
     for (qsizetype i = 1; i < args.size(); ++i) {
         QString arg = args.at(i);
@@ -150,7 +160,7 @@ Options parseArguments(const QStringList &args)
                 throw UsageError{QStringLiteral("Überzähliges Argument '%1'").arg(shown(arg))};
             continue;
         }
-        if (o.command != Command::Generate)
+        if (o.command != Command::Generate && o.command != Command::FatturaPA)
             throw UsageError{QStringLiteral("Unbekannte Option '%1' für %2").arg(shown(arg), name)};
         QString value;
         bool haveValue = false;
@@ -159,6 +169,26 @@ Options parseArguments(const QStringList &args)
             value = arg.mid(eq + 1);
             arg.truncate(eq);
             haveValue = true;
+        }
+        if (o.command == Command::FatturaPA) {
+            std::optional<QString> *target = nullptr;
+            if (arg == QLatin1String("--year"))
+                target = &year;
+            else if (arg == QLatin1String("--nr"))
+                target = &nr;
+            else if (arg == QLatin1String("--out"))
+                target = &out;
+            else
+                throw UsageError{QStringLiteral("Unbekannte Option '%1'").arg(shown(arg))};
+            if (*target)
+                throw UsageError{QStringLiteral("Die Option %1 ist doppelt angegeben").arg(arg)};
+            if (!haveValue) {
+                if (i + 1 >= args.size())
+                    throw UsageError{QStringLiteral("Bei %1 fehlt der Wert").arg(arg)};
+                value = args.at(++i);
+            }
+            *target = value;
+            continue;
         }
         std::optional<long long> *target = nullptr;
         if (arg == QLatin1String("--customers"))
@@ -188,6 +218,23 @@ Options parseArguments(const QStringList &args)
         if (!year)
             throw UsageError{QStringLiteral("Beim Befehl add-year fehlt das Jahr")};
         o.year = *year;
+    }
+    if (o.command == Command::FatturaPA) {
+        QStringList missing;
+        if (!year)
+            missing << QStringLiteral("--year");
+        if (!nr)
+            missing << QStringLiteral("--nr");
+        if (!missing.isEmpty())
+            throw UsageError{QStringLiteral("Beim Befehl fatturapa fehlt %1").arg(missing.join(QStringLiteral(", ")))};
+        if (nr->isEmpty())
+            throw UsageError{QStringLiteral("Die Rechnungsnummer bei --nr ist leer")};
+        if (out && out->isEmpty())
+            throw UsageError{QStringLiteral("Der Ordner bei --out ist leer")};
+        o.year = *year;
+        o.nr = *nr;
+        // Where the accountant runs it, unless told otherwise.
+        o.out = out.value_or(QStringLiteral("."));
     }
 
     if (o.command == Command::Generate) {
@@ -310,15 +357,17 @@ public:
         m_created = true;
         rememberPartialFile(info.absoluteFilePath(), !m_journalWasThere);
 
-        // The file exists now, so SQLite is not allowed to create one itself.
-        // An absolute path: SQLite would take a name like "file:x.db" as a
-        // URI and write into x.db instead.
-        const QByteArray name = QFile::encodeName(info.absoluteFilePath());
-        if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        // The file exists now, and the program's connection never creates
+        // one; it also opens by the absolute path, so that SQLite cannot take
+        // a name like "file:x.db" as a URI and write into x.db instead. The
+        // e-invoice data of the demo is stored through it, in the same
+        // transaction as everything else.
+        try {
+            m_connection.open(info.absoluteFilePath());
+        } catch (const EngineError &e) {
             // A throwing constructor gets no destructor call: clean up here.
-            const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("kein Speicher");
             discard();
-            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(msg))};
+            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(e.message()))};
         }
     }
 
@@ -331,13 +380,14 @@ public:
     NewDatabase(const NewDatabase &) = delete;
     NewDatabase &operator=(const NewDatabase &) = delete;
 
-    sqlite3 *handle() const { return m_db; }
+    sqlite3 *handle() const { return m_connection.handle(); }
+    Connection &connection() { return m_connection; }
 
     void exec(const char *sql)
     {
         char *err = nullptr;
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-            const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
+        if (sqlite3_exec(handle(), sql, nullptr, nullptr, &err) != SQLITE_OK) {
+            const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(handle()));
             sqlite3_free(err);
             throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
         }
@@ -345,17 +395,14 @@ public:
 
     [[noreturn]] void fail() const
     {
-        const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("kein Speicher");
+        const QString msg = handle() ? QString::fromUtf8(sqlite3_errmsg(handle())) : QStringLiteral("kein Speicher");
         throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
     }
 
     void finish()
     {
         exec("COMMIT");
-        const int rc = sqlite3_close(m_db);
-        if (rc != SQLITE_OK)
-            fail();
-        m_db = nullptr;
+        m_connection.close();
         m_finished = true;
         rememberPartialFile(QString(), false);
     }
@@ -363,10 +410,7 @@ public:
 private:
     void discard()
     {
-        if (m_db) {
-            sqlite3_close_v2(m_db);
-            m_db = nullptr;
-        }
+        m_connection.close();
         if (m_created) {
             QFile::remove(m_file);
             if (!m_journalWasThere)
@@ -377,7 +421,7 @@ private:
     }
 
     QString m_file;
-    sqlite3 *m_db = nullptr;
+    Connection m_connection;
     bool m_created = false;
     bool m_finished = false;
     bool m_journalWasThere = false;
@@ -457,6 +501,17 @@ const YearInserts tables2002{
 // ---------------------------------------------------------------------------
 // Demo data. Every name, address, telephone and VAT number is made up.
 
+// What the e-invoice needs beyond what the customer's row tells
+// (buyerFromCustomer): the recipient code or the PEC address, the fiscal code,
+// and the province, which no demo address names.
+struct DemoEInvoice
+{
+    const char *recipientCode;
+    const char *pec;
+    const char *fiscalCode;
+    const char *province;
+};
+
 struct DemoCustomer
 {
     const char *name;
@@ -466,28 +521,72 @@ struct DemoCustomer
     const char *ansprache;
     const char *kundennr;
     const char *name2;
+    DemoEInvoice einvoice;
 };
 
+// A company's fiscal code is its VAT number; a sole trader's is the owner's
+// personal one. Recipient codes starting with DEMO belong to no intermediary.
 const DemoCustomer demoCustomers[] = {
     {"Gärtnerei Müller & Söhne", "Lindenstraße 12\r\n39990 Blumenau", "0000 100101", "00000000101",
-     "Sehr geehrter Herr", "1001", "Jürgen Müller"},
+     "Sehr geehrter Herr", "1001", "Jürgen Müller", {"DEMO001", "", "00000000101", "XY"}},
     {"Vivai Bernardi S.n.c.", "Via delle Camelie 7\r\n39991 Borgo Fiorito", "0000 100202", "00000000202",
-     "Spett.le Ditta", "1002", "Marco Bernardi"},
+     "Spett.le Ditta", "1002", "Marco Bernardi", {"DEMO002", "", "00000000202", "XY"}},
     {"Hotel Alpenrose", "z. Hd. Frau Käthe Öhlinger\r\nPromenade 3\r\n39992 Grünwiesen", "0000 100303",
-     "00000000303", "Sehr geehrte Frau", "1003", "Käthe Öhlinger"},
+     "00000000303", "Sehr geehrte Frau", "1003", "Käthe Öhlinger", {"DEMO003", "", "00000000303", "XY"}},
     {"Floricoltura Fioravanti & Figli", "Vicolo dei Gelsomini 21\r\n39993 Valfiorita", "0000 100404",
-     "00000000404", "Spett.le Ditta", "1004", "Lucia Fioravanti"},
+     "00000000404", "Spett.le Ditta", "1004", "Lucia Fioravanti", {"DEMO004", "", "00000000404", "XY"}},
     // Deliberately without any invoice, and not the last one, so that lists of
     // customers and their invoices meet an empty case in the middle.
     {"Weinhof Bärenbichl", "Bärenbichl 4\r\nOrtsteil Oberrain\r\n39994 Sonnfeld im Tal", "0000 100505",
-     "00000000505", "Sehr geehrter Herr", "1005", "Anton Grießmair"},
+     "00000000505", "Sehr geehrter Herr", "1005", "Anton Grießmair", {"DEMO005", "", "GRSNTN61M12X999T", "XY"}},
     {"Blumenhaus Schönblick", "Marktplatz 9\r\n39995 Rosenbühel", "0000 100606", "00000000606",
-     "Sehr geehrte Frau", "1006", "Renate Schönherr"},
+     "Sehr geehrte Frau", "1006", "Renate Schönherr", {"DEMO006", "", "SCHRNT68D52X999K", "XY"}},
+    // Reached through its certified e-mail address instead of a code.
     {"Agriturismo Il Girasole", "Località Prato Verde 15\r\nFrazione San Fiorino\r\n39996 Collealto",
-     "0000 100707", "00000000707", "Spett.le Azienda", "1007", "Giulia Castagnoli"},
+     "0000 100707", "00000000707", "Spett.le Azienda", "1007", "Giulia Castagnoli",
+     {"0000000", "girasole@pec.collealto.example", "00000000707", "XY"}},
     {"Stadtgärtnerei Grünwiesen", "Gemeinde Grünwiesen\r\nBauhof, Gartenweg 1\r\n39992 Grünwiesen",
-     "0000 100808", "00000000808", "Sehr geehrte Damen und Herren", "1008", "Herbert Lindenmaier"},
+     "0000 100808", "00000000808", "Sehr geehrte Damen und Herren", "1008", "Herbert Lindenmaier",
+     {"DEMO008", "", "00000000808", "XY"}},
 };
+
+// The business of the demo: its letterhead and payment line are the ones the
+// printed invoice has always shown (data/businesstexts.h). The IBAN is made
+// up, with correct check digits.
+einvoice::Seller demoSeller()
+{
+    einvoice::Seller s;
+    s.businessName = QStringLiteral("Gärtnerei Trovanek");
+    s.owner = QStringLiteral("Martin Trovanek");
+    s.street = QStringLiteral("Am Rosenhang 14");
+    s.cap = QStringLiteral("39999");
+    s.town = QStringLiteral("Blumental");
+    s.province = QStringLiteral("XY");
+    s.country = QStringLiteral("IT");
+    s.vatCountry = QStringLiteral("IT");
+    s.vatNumber = QStringLiteral("00000000190");
+    s.fiscalCode = QStringLiteral("TRVMTN64C18X999W");
+    s.taxRegime = QStringLiteral("RF01");
+    s.telephone = QStringLiteral("0000 555 0190");
+    s.email = QStringLiteral("info@trovanek.example");
+    s.bankName = QStringLiteral("Sparkasse Blumental");
+    s.iban = QStringLiteral("IT74 X055 5511 9000 0005 5501 900");
+    s.bic = QStringLiteral("SPBLIT2BXXX");
+    s.paymentLine = QStringLiteral("Bank: Sparkasse Blumental, Kto. 000-555019-00");
+    s.nextTransmissionNumber = QStringLiteral("00001");
+    return s;
+}
+
+einvoice::Buyer demoBuyer(const DemoCustomer &c)
+{
+    const auto text = [](const char *t) { return QString::fromUtf8(t); };
+    einvoice::Buyer b = einvoice::buyerFromCustomer(text(c.name), text(c.name2), text(c.piva), text(c.adresse));
+    b.recipientCode = text(c.einvoice.recipientCode);
+    b.pec = text(c.einvoice.pec);
+    b.fiscalCode = text(c.einvoice.fiscalCode);
+    b.province = text(c.einvoice.province);
+    return b;
+}
 
 struct DemoLine
 {
@@ -728,6 +827,16 @@ Counts fillDemo(NewDatabase &db)
             line.run();
             ++counts.lines;
         }
+    }
+
+    // Through the program's own store, with its checks: demo data it would
+    // refuse must not be made.
+    try {
+        einvoice::saveSeller(db.connection(), demoSeller());
+        for (std::size_t i = 0; i < std::size(demoCustomers); ++i)
+            einvoice::saveBuyer(db.connection(), customerIds.at(i).toLongLong(), demoBuyer(demoCustomers[i]));
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
     }
     return counts;
 }
@@ -971,11 +1080,41 @@ int addYear(const Options &o)
     return ExitOk;
 }
 
+// The export as the program makes it: the business's data, the customer's
+// stored e-invoice data (or what the customer's row tells), the same checks
+// and the same transmission number.
+int exportFatturaPA(const Options &o)
+{
+    try {
+        const int year = parseYear(o.year);
+        if (!QFileInfo(o.out).isDir())
+            throw Failure{QStringLiteral("Der Ordner '%1' existiert nicht").arg(shown(o.out))};
+        // The numbers in the lines were typed with the separators of the
+        // user's regional settings, and the program reads them with those.
+        Separators::reloadFromSystem();
+        Connection connection;
+        connection.open(o.file);
+        const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
+        if (!seller)
+            throw Failure{einvoice::NoBusinessData};
+        const einvoice::StoredInvoice invoice = einvoice::loadInvoice(connection, year, o.nr);
+        const einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, invoice.customerId);
+        const QString path =
+            einvoice::exportInvoice(connection, *seller, buyer, invoice.header, invoice.lines, o.out);
+        printLine(stdout, shown(QFileInfo(path).absoluteFilePath()));
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
+    }
+    return ExitOk;
+}
+
 int run(const Options &o, const char *argv0)
 {
-    // The one command that changes an existing file; everything else makes a new one.
+    // The commands that use an existing file; everything else makes a new one.
     if (o.command == Command::AddYear)
         return addYear(o);
+    if (o.command == Command::FatturaPA)
+        return exportFatturaPA(o);
     const QByteArray schema = readSchema(argv0);
     NewDatabase db(o.file);
     if (o.command == Command::Generate) {
@@ -1011,6 +1150,7 @@ int run(const Options &o, const char *argv0)
     }
     case Command::Help:
     case Command::AddYear:
+    case Command::FatturaPA:
         break;
     }
     return ExitOk;

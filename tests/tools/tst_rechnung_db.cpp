@@ -3,12 +3,21 @@
 
 #include "testdb.h"
 
+#include "data/amount.h"
+#include "data/businesstexts.h"
+#include "data/engine.h"
+#include "data/errors.h"
+#include "data/lineamount.h"
+#include "einvoice/checks.h"
+#include "einvoice/store.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <unistd.h>
 
@@ -21,14 +30,20 @@ struct Result
     QString err;
 };
 
+// `locale`: the regional settings the tool runs under (LC_ALL), when given.
 Result runTool(const QStringList &args, const QString &workDir = QString(),
-               const QString &program = QStringLiteral(RECHNUNG_DB_TOOL))
+               const QString &program = QStringLiteral(RECHNUNG_DB_TOOL), const QString &locale = QString())
 {
     QProcess p;
     p.setProgram(program);
     p.setArguments(args);
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
+    if (!locale.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), locale);
+        p.setProcessEnvironment(environment);
+    }
     p.start();
     Result r;
     if (!p.waitForStarted() || !p.waitForFinished(180000) || p.exitStatus() != QProcess::NormalExit) {
@@ -97,12 +112,81 @@ bool thisYearIsClassic() { return QDate::currentDate().year() >= 2002 && QDate::
 const char *const allTables[] = {"kunde", "rechnungsdaten2004", "rechnung2004", "rechnungsdaten2003",
                                  "rechnung2003", "rechnungsdaten", "rechnung"};
 
+const char *const firmaColumns =
+    "id INTEGER pk, name VARCHAR(80), inhaber VARCHAR(80), strasse VARCHAR(60), cap VARCHAR(5), ort VARCHAR(60), "
+    "provinz VARCHAR(2), land VARCHAR(2), ust_land VARCHAR(2), ust_nr VARCHAR(28), steuernummer VARCHAR(16), "
+    "steuerregime VARCHAR(4), telefon VARCHAR(50), email VARCHAR(256), bank VARCHAR(80), iban VARCHAR(42), "
+    "bic VARCHAR(11), zahlungszeile VARCHAR(100), naechste_uebertragung VARCHAR(5)";
+const char *const kundeEFatturaColumns =
+    "kunde_id INTEGER pk, person INTEGER, vorname VARCHAR(60), nachname VARCHAR(60), ust_land VARCHAR(2), "
+    "ust_nr VARCHAR(28), steuernummer VARCHAR(16), empfaengercode VARCHAR(7), pec VARCHAR(256), "
+    "strasse VARCHAR(60), hausnummer VARCHAR(8), cap VARCHAR(5), ort VARCHAR(60), provinz VARCHAR(2), "
+    "land VARCHAR(2)";
+
 const char *const headerColumns =
     "id INTEGER pk, nr VARCHAR(50), datum VARCHAR(50), bezahlung VARCHAR(50), "
     "kundennummer VARCHAR(50), bestimmungsort VARCHAR(50)";
 const char *const lineColumns =
     "id INTEGER pk, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), anzahl VARCHAR(50), "
     "einzelpreis VARCHAR(50), summe VARCHAR(50)";
+
+// The regional settings of a user of the demo: decimal comma.
+const QString GermanLocale = QStringLiteral("de_DE.UTF-8");
+
+QString storedNumber(const QString &file)
+{
+    return testdb::scalar(file, QStringLiteral("SELECT naechste_uebertragung FROM firma"));
+}
+
+// The texts of the elements of that name, in document order.
+QStringList elementTexts(const QString &file, const QString &name)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {QStringLiteral("not readable: ") + file};
+    QXmlStreamReader r(&f);
+    QStringList out;
+    while (!r.atEnd()) {
+        if (r.readNext() == QXmlStreamReader::StartElement && r.name() == name)
+            out << r.readElementText();
+    }
+    return out;
+}
+
+// The printed invoice's three totals of a stored invoice, as its report sums
+// them, with the dot the e-invoice writes.
+QStringList printedTotals(const QString &file, const QString &lineTable, const QString &nr)
+{
+    const Separators saved = Separators::current();
+    Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')});
+    const QString rows = testdb::scalar(file, QStringLiteral("SELECT group_concat(coalesce(einzelpreis, '') || '|' || "
+                                                             "coalesce(anzahl, ''), char(10)) FROM (SELECT * FROM %1 "
+                                                             "WHERE rechnungsnummer = '%2' ORDER BY id)")
+                                                  .arg(lineTable, nr));
+    double net = 0;
+    for (const QString &row : rows.split(QLatin1Char('\n')))
+        net = double(static_cast<long double>(net)
+                     + lineAmount(row.section(QLatin1Char('|'), 0, 0), row.section(QLatin1Char('|'), 1)).value_or(0));
+    const double tax = double(static_cast<long double>(net) / 10);
+    const double gross = double(static_cast<long double>(net) + tax);
+    QStringList out;
+    for (const double value : {net, tax, gross})
+        out << formatAmount(value).remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.'));
+    Separators::setCurrent(saved);
+    return out;
+}
+
+// The published schema, read by a validator of its own.
+QString xmllintError(const QString &file)
+{
+    QProcess p;
+    p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--schema"),
+                                        QStringLiteral(FATTURAPA_REFERENCE_DIR "/Schema_del_file_xml_FatturaPA_v1.2.2.xsd"),
+                                        file});
+    if (!p.waitForStarted() || !p.waitForFinished(60000))
+        return QStringLiteral("xmllint did not run (package libxml2-utils)");
+    return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardError());
+}
 
 // Rows whose unit price is not digits with at most one decimal comma and
 // at most two decimals after it.
@@ -213,6 +297,9 @@ private Q_SLOTS:
                 QTest::addRow("%s %s", names[which], y.lines)
                     << which << QString::fromLatin1(y.lines) << QString::fromLatin1(lineColumns);
             }
+            QTest::addRow("%s firma", names[which]) << which << QStringLiteral("firma") << QString::fromLatin1(firmaColumns);
+            QTest::addRow("%s kunde_efattura", names[which])
+                << which << QStringLiteral("kunde_efattura") << QString::fromLatin1(kundeEFatturaColumns);
         }
     }
 
@@ -229,14 +316,15 @@ private Q_SLOTS:
         QCOMPARE(actual, columns);
     }
 
-    void onlyTheSevenTables_data() { eachMadeFile(); }
+    void onlyTheSchemasTables_data() { eachMadeFile(); }
 
-    void onlyTheSevenTables()
+    void onlyTheSchemasTables()
     {
         QFETCH(int, which);
         const QString &f = made(which);
-        // The demo adds this year's pair; create and generate make the classic tables only.
-        const long long expected = which == 1 && !thisYearIsClassic() ? 9 : 7;
+        // The classic tables and the two of the e-invoice; the demo adds this
+        // year's pair.
+        const long long expected = which == 1 && !thisYearIsClassic() ? 11 : 9;
         QCOMPARE(count(f, QStringLiteral("SELECT count(*) FROM sqlite_master "
                                          "WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")),
                  expected);
@@ -246,6 +334,13 @@ private Q_SLOTS:
     {
         for (const char *table : allTables)
             QCOMPARE(count(m_created, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(table))), 0LL);
+        QCOMPARE(count(m_created, QStringLiteral("SELECT count(*) FROM kunde_efattura")), 0LL);
+        // The business row is there, empty, for the program to fill in.
+        QCOMPARE(count(m_created, QStringLiteral("SELECT count(*) FROM firma")), 1LL);
+        QCOMPARE(count(m_created, QStringLiteral("SELECT count(*) FROM firma WHERE name IS NULL AND ust_nr IS NULL "
+                                                 "AND land = 'IT' AND steuerregime = 'RF01' "
+                                                 "AND naechste_uebertragung = '00001'")),
+                 1LL);
     }
 
     // ---- demo data ------------------------------------------------------
@@ -469,6 +564,219 @@ private Q_SLOTS:
                  count(m_demo, QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")));
     }
 
+    void demoBusinessIsTheLetterhead()
+    {
+        Connection c;
+        c.open(m_demo);
+        const einvoice::Seller seller = einvoice::loadSeller(c).value();
+        QString error;
+        try {
+            einvoice::checkSeller(seller);
+        } catch (const AppError &e) {
+            error = e.message();
+        }
+        QCOMPARE(error, QString());
+        // What the printed invoice has always shown, from the stored data.
+        QCOMPARE(seller.owner, texts::LetterheadOwner);
+        QCOMPARE(seller.street, texts::LetterheadStreet);
+        QCOMPARE(QStringLiteral("Tel. ") + seller.telephone, texts::LetterheadPhone);
+        QCOMPARE(QStringLiteral("%1 %2 (%3)").arg(seller.cap, seller.town, seller.province), texts::LetterheadTown);
+        QCOMPARE(QStringLiteral("P.IVA ") + seller.vatNumber, texts::LetterheadVat);
+        QCOMPARE(seller.paymentLine, texts::PaymentLine);
+        QCOMPARE(seller.businessName, QStringLiteral("Gärtnerei Trovanek"));
+        QCOMPARE(seller.vatCountry, QStringLiteral("IT"));
+        QCOMPARE(seller.taxRegime, QStringLiteral("RF01"));
+        QCOMPARE(seller.nextTransmissionNumber, QStringLiteral("00001"));
+        // checkSeller leaves these optional; the demo has them all.
+        for (const QString &value : {seller.fiscalCode, seller.email, seller.bankName, seller.iban, seller.bic})
+            QVERIFY(!value.isEmpty());
+    }
+
+    void demoCustomersHaveTheirEInvoiceData()
+    {
+        Connection c;
+        c.open(m_demo);
+        const QString ids = testdb::scalar(m_demo, QStringLiteral("SELECT group_concat(id) FROM kunde"));
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde_efattura")),
+                 count(m_demo, QStringLiteral("SELECT count(*) FROM kunde")));
+        for (const QString &id : ids.split(QLatin1Char(','))) {
+            const std::optional<einvoice::Buyer> buyer = einvoice::loadBuyer(c, id.toLongLong());
+            QVERIFY2(buyer.has_value(), qPrintable(id));
+            QString error;
+            try {
+                einvoice::checkBuyer(*buyer);
+            } catch (const AppError &e) {
+                error = e.message();
+            }
+            QVERIFY2(error.isEmpty(), qPrintable(id + QStringLiteral(": ") + error));
+            // Complete: nothing the format knows is left out.
+            for (const QString &value : {buyer->fiscalCode, buyer->houseNumber, buyer->province})
+                QVERIFY2(!value.isEmpty(), qPrintable(id));
+        }
+        // A customer reached by PEC instead of a code.
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde_efattura WHERE empfaengercode = '0000000' "
+                                              "AND pec <> ''")),
+                 1LL);
+    }
+
+    // ---- the electronic invoice -----------------------------------------
+
+    void fatturapaWritesTheProgramsFile_data()
+    {
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<QString>("nr");
+        QTest::addColumn<QString>("lineTable");
+        QTest::newRow("2004 with 34 lines") << QStringLiteral("2004") << QStringLiteral("3") << QStringLiteral("rechnung2004");
+        QTest::newRow("2004 with a flat fee without quantity")
+            << QStringLiteral("2004") << QStringLiteral("4") << QStringLiteral("rechnung2004");
+        QTest::newRow("2003 with an empty quantity")
+            << QStringLiteral("2003") << QStringLiteral("2") << QStringLiteral("rechnung2003");
+        QTest::newRow("2002, the year without its number in the names")
+            << QStringLiteral("2002") << QStringLiteral("3") << QStringLiteral("rechnung");
+        if (!thisYearIsClassic())
+            QTest::newRow("this year") << thisYear() << thisYear() + QStringLiteral("-1")
+                                       << QStringLiteral("rechnung") + thisYear();
+    }
+
+    void fatturapaWritesTheProgramsFile()
+    {
+        QFETCH(QString, year);
+        QFETCH(QString, nr);
+        QFETCH(QString, lineTable);
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
+        QVERIFY(QFile::copy(m_demo, f));
+        const QString out = dir.filePath(QStringLiteral("an den Vermittler"));
+        QVERIFY(QDir().mkdir(out));
+
+        const Result r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), year, QStringLiteral("--nr"),
+                                  nr, QStringLiteral("--out"), out},
+                                 QString(), QStringLiteral(RECHNUNG_DB_TOOL), GermanLocale);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        const QString written = QDir(out).filePath(QStringLiteral("IT00000000190_00001.xml"));
+        QCOMPARE(r.out, written + QLatin1Char('\n'));
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("IT00000000190_00001.xml")});
+        QCOMPARE(xmllintError(written), QString());
+        QCOMPARE(storedNumber(f), QStringLiteral("00002"));
+
+        QCOMPARE(elementTexts(written, QStringLiteral("Numero")), QStringList{nr});
+        const QStringList totals = printedTotals(f, lineTable, nr);
+        QCOMPARE(elementTexts(written, QStringLiteral("ImponibileImporto")), QStringList{totals.at(0)});
+        QCOMPARE(elementTexts(written, QStringLiteral("Imposta")), QStringList{totals.at(1)});
+        QCOMPARE(elementTexts(written, QStringLiteral("ImportoTotaleDocumento")), QStringList{totals.at(2)});
+        QCOMPARE(elementTexts(written, QStringLiteral("NumeroLinea")).size(),
+                 count(f, QStringLiteral("SELECT count(*) FROM %1 WHERE rechnungsnummer = '%2'").arg(lineTable, nr)));
+    }
+
+    void fatturapaCountsTheNumberUp()
+    {
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
+        QVERIFY(QFile::copy(m_demo, f));
+        // Without --out into the folder it runs in; the same invoice again is
+        // a new file with the next number, as a correction would be.
+        QStringList written;
+        for (const char *nr : {"1", "2", "1"}) {
+            const Result r = runTool({QStringLiteral("fatturapa"), QStringLiteral("rechungen.mdb"), QStringLiteral("--year=2004"),
+                                      QStringLiteral("--nr=") + QLatin1String(nr)},
+                                     dir.path(), QStringLiteral(RECHNUNG_DB_TOOL), GermanLocale);
+            QCOMPARE(r.exitCode, 0);
+            QVERIFY2(isOneLine(r.out), qPrintable(r.out));
+            written << QFileInfo(r.out.trimmed()).fileName();
+            QCOMPARE(QFileInfo(r.out.trimmed()).absolutePath(), QFileInfo(dir.path()).canonicalFilePath());
+        }
+        QCOMPARE(written, (QStringList{QStringLiteral("IT00000000190_00001.xml"), QStringLiteral("IT00000000190_00002.xml"),
+                                       QStringLiteral("IT00000000190_00003.xml")}));
+        QCOMPARE(storedNumber(f), QStringLiteral("00004"));
+        for (const QString &name : written)
+            QCOMPARE(xmllintError(dir.filePath(name)), QString());
+    }
+
+    void fatturapaRefuses_data()
+    {
+        QTest::addColumn<QString>("setUp");   // SQL on the copy of the demo
+        QTest::addColumn<QStringList>("args"); // after "fatturapa FILE"
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("err");
+        const QStringList invoice1{QStringLiteral("--year"), QStringLiteral("2004"), QStringLiteral("--nr"), QStringLiteral("1")};
+        QTest::newRow("number not in the year")
+            << QString() << QStringList{"--year", "2004", "--nr", "99"} << GermanLocale
+            << QStringLiteral("rechnung-db: Die Rechnung Nr. 99 gibt es im Jahr 2004 nicht.\n");
+        QTest::newRow("year without tables")
+            << QString() << QStringList{"--year", "1999", "--nr", "1"} << GermanLocale
+            << QStringLiteral("rechnung-db: Für das Jahr 1999 gibt es keine Rechnungen in der Datenbank.\n");
+        QTest::newRow("not a year") << QString() << QStringList{"--year", "04", "--nr", "1"} << GermanLocale
+                                    << QStringLiteral("rechnung-db: '04' ist keine Jahreszahl zwischen 1900 und 2999.\n");
+        QTest::newRow("line without description")
+            << QStringLiteral("UPDATE rechnung2004 SET beschreibung = '' WHERE id = (SELECT min(id) FROM rechnung2004)")
+            << invoice1 << GermanLocale << QStringLiteral("Zeile 1: Die Beschreibung fehlt");
+        QTest::newRow("business without VAT number") << QStringLiteral("UPDATE firma SET ust_nr = ''") << invoice1
+                                                     << GermanLocale << QStringLiteral("Die MwSt.-Nummer (Partita IVA) fehlt");
+        QTest::newRow("file without business data") << QStringLiteral("DROP TABLE firma") << invoice1 << GermanLocale
+                                                    << einvoice::NoBusinessData;
+        QTest::newRow("customer without VAT number and fiscal code")
+            << QStringLiteral("UPDATE kunde_efattura SET ust_nr = '', steuernummer = ''") << invoice1 << GermanLocale
+            << QStringLiteral("Kunde: Weder MwSt.-Nummer");
+        QTest::newRow("customer's row alone without VAT number")
+            << QStringLiteral("DELETE FROM kunde_efattura; UPDATE kunde SET piva = ''") << invoice1 << GermanLocale
+            << QStringLiteral("Kunde: Weder MwSt.-Nummer");
+        QTest::newRow("customer deleted")
+            << QStringLiteral("DELETE FROM kunde_efattura; DELETE FROM kunde") << invoice1 << GermanLocale
+            << QStringLiteral("gibt es in der Datenbank nicht");
+        // The numbers were typed with a decimal comma; the program, too,
+        // reads them with the regional settings' separator.
+        QTest::newRow("settings with a decimal point") << QString() << invoice1 << QStringLiteral("C.UTF-8")
+                                                       << QStringLiteral("'3,80' ist kein gültiger Gleitkommawert");
+        QTest::newRow("folder missing") << QString() << invoice1 + QStringList{"--out", "fehlt"} << GermanLocale
+                                        << QStringLiteral("Der Ordner 'fehlt' existiert nicht.");
+        QTest::newRow("file of that number there")
+            << QStringLiteral("UPDATE firma SET naechste_uebertragung = '00042'") << invoice1 << GermanLocale
+            << QStringLiteral("ihre Übertragungsnummer ist vergeben");
+    }
+
+    void fatturapaRefuses()
+    {
+        QFETCH(QString, setUp);
+        QFETCH(QStringList, args);
+        QFETCH(QString, locale);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
+        QVERIFY(QFile::copy(m_demo, f));
+        if (!setUp.isEmpty())
+            testdb::exec(f, setUp);
+        // Sent before: its number must not be used again.
+        QFile sent(dir.filePath(QStringLiteral("IT00000000190_00042.xml")));
+        QVERIFY(sent.open(QIODevice::WriteOnly));
+        sent.close();
+        const QStringList entriesBefore = entries(dir.path());
+        const QString numberBefore = setUp.startsWith(QLatin1String("DROP")) ? QString() : storedNumber(f);
+
+        const Result r = runTool(QStringList{QStringLiteral("fatturapa"), f} + args, dir.path(),
+                                 QStringLiteral(RECHNUNG_DB_TOOL), locale);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(isOneLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(err), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(entries(dir.path()), entriesBefore);
+        if (!numberBefore.isEmpty())
+            QCOMPARE(storedNumber(f), numberBefore);
+    }
+
+    void fatturapaNeverMakesTheFile()
+    {
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
+        const Result r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), QStringLiteral("2004"),
+                                  QStringLiteral("--nr"), QStringLiteral("1")},
+                                 dir.path(), QStringLiteral(RECHNUNG_DB_TOOL), GermanLocale);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("wurde nicht gefunden")), qPrintable(r.err));
+        QCOMPARE(entries(dir.path()), QStringList());
+    }
+
     // ---- generated data -------------------------------------------------
 
     void generate_data()
@@ -653,6 +961,16 @@ private Q_SLOTS:
         QTest::newRow("option given twice") << QStringList{"generate", "neu.mdb", "--customers", "1", "--customers", "2", "--headers", "1", "--lines", "1"};
         QTest::newRow("headers without customers") << QStringList{"generate", "neu.mdb", "--customers", "0", "--headers", "3", "--lines", "0"};
         QTest::newRow("lines without headers") << QStringList{"generate", "neu.mdb", "--customers", "2", "--headers", "0", "--lines", "4"};
+        QTest::newRow("fatturapa without file") << QStringList{"fatturapa", "--year", "2004", "--nr", "1"};
+        QTest::newRow("fatturapa without --year") << QStringList{"fatturapa", "r.mdb", "--nr", "1"};
+        QTest::newRow("fatturapa without --nr") << QStringList{"fatturapa", "r.mdb", "--year", "2004"};
+        QTest::newRow("fatturapa with empty --nr") << QStringList{"fatturapa", "r.mdb", "--year", "2004", "--nr="};
+        QTest::newRow("fatturapa with empty --out") << QStringList{"fatturapa", "r.mdb", "--year", "2004", "--nr", "1", "--out", ""};
+        QTest::newRow("fatturapa --nr without value") << QStringList{"fatturapa", "r.mdb", "--year", "2004", "--nr"};
+        QTest::newRow("fatturapa --year twice") << QStringList{"fatturapa", "r.mdb", "--year", "2004", "--year", "2003", "--nr", "1"};
+        QTest::newRow("fatturapa with a generate option") << QStringList{"fatturapa", "r.mdb", "--year", "2004", "--nr", "1", "--lines", "3"};
+        QTest::newRow("fatturapa with two files") << QStringList{"fatturapa", "r.mdb", "s.mdb", "--year", "2004", "--nr", "1"};
+        QTest::newRow("generate with a fatturapa option") << QStringList{"generate", "neu.mdb", "--customers", "1", "--headers", "1", "--lines", "1", "--year", "2004"};
     }
 
     void usageErrors()
@@ -674,6 +992,7 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(isOneLine(r.out));
         QVERIFY(r.out.contains(QLatin1String("generate DATEI --customers N --headers N --lines N")));
+        QVERIFY(r.out.contains(QLatin1String("fatturapa DATEI --year JAHR --nr NR [--out ORDNER]")));
         QCOMPARE(r.err, QString());
     }
 
