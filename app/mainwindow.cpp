@@ -3,7 +3,9 @@
 #include "app/aboutbox.h"
 #include "data/businesstexts.h"
 #include "dialogs/customerdialog.h"
+#include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
+#include "einvoice/store.h"
 #include "editor/invoiceeditor.h"
 #include "report/invoicereport.h"
 #include "data/errors.h"
@@ -20,6 +22,9 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDir>
+#include <QSettings>
+#include <optional>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -52,6 +57,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_data(std::make_
     }
 
     buildMenu();
+    businessDialog = new BusinessDialog(this);
+    buyerDialog = new BuyerDialog(this);
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(691, 551);
@@ -115,6 +122,8 @@ void MainWindow::buildMenu()
     };
     QMenu *datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));
+    businessDataAction = add(datei, "Firmendaten1", QStringLiteral("&Firmendaten ..."), &MainWindow::editBusinessData);
+    datei->addSeparator();
     quitAction = add(datei, "Beenden1", QStringLiteral("&Beenden"), &MainWindow::quit);
     m_yearMenu = menuBar()->addMenu(QStringLiteral("&Jahr"));
     m_yearMenu->setObjectName(QStringLiteral("Jahr1"));
@@ -125,6 +134,7 @@ void MainWindow::buildMenu()
     rechnung->setObjectName(QStringLiteral("Rechnung1"));
     editInvoiceAction = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &MainWindow::openEditorFromMenu);
     printAction = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &MainWindow::printInvoice);
+    eInvoiceAction = add(rechnung, "Fatturapa1", QStringLiteral("&Elektronische Rechnung (FatturaPA) ..."), &MainWindow::exportEInvoice);
     QMenu *info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
     helpAction = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::showHelp);
@@ -378,8 +388,13 @@ void MainWindow::changeCustomer() { m_windows.customerDialog->showChanging(); }
 
 void MainWindow::deleteCustomer()
 {
-    if (confirm(QStringLiteral("Wollen Sie diesen Eintrag wirklich löschen?")))
-        customers().Delete();
+    if (!confirm(QStringLiteral("Wollen Sie diesen Eintrag wirklich löschen?")))
+        return;
+    const qint64 id = customers().IsEmpty() ? 0 : customers().FieldByName(QStringLiteral("id"))->AsInteger();
+    customers().Delete();
+    // The customer's e-invoice data goes with the customer.
+    if (id && einvoice::hasBusinessTables(m_data->connection))
+        einvoice::forgetBuyer(m_data->connection, id);
 }
 
 void MainWindow::showLastNumber()
@@ -388,4 +403,72 @@ void MainWindow::showLastNumber()
     q.setActive(false);
     q.setSQL(m_data->lastNumberStatement());
     q.setActive(true);
+}
+
+void MainWindow::applyLetterhead()
+{
+    if (!m_windows.invoiceReport)
+        return;
+    const std::optional<einvoice::Seller> seller =
+        einvoice::hasBusinessTables(m_data->connection) ? einvoice::loadSeller(m_data->connection) : std::nullopt;
+    m_windows.invoiceReport->setLetterhead(seller ? Letterhead::of(*seller) : Letterhead::sample());
+}
+
+void MainWindow::offerBusinessData()
+{
+    if (einvoice::hasBusinessTables(m_data->connection))
+        return;
+    if (!confirm(QStringLiteral("Die Datenbank hat noch keine Firmendaten. Jetzt anlegen?")))
+        return;
+    einvoice::createBusinessTables(m_data->connection);
+    editBusinessData();
+}
+
+void MainWindow::editBusinessData()
+{
+    Connection &connection = m_data->connection;
+    if (!einvoice::hasBusinessTables(connection))
+        einvoice::createBusinessTables(connection);
+    const einvoice::Seller stored = einvoice::loadSeller(connection).value_or(einvoice::Seller());
+    if (businessDialog->edit(stored, [&](const einvoice::Seller &s) { einvoice::saveSeller(connection, s); }))
+        applyLetterhead();
+}
+
+void MainWindow::exportEInvoice()
+{
+    InvoiceData &d = *m_data;
+    Connection &connection = d.connection;
+    // What is pending is stored first, as "[ Berechnen ]" does: the file shows what the file holds.
+    d.settleAll();
+    if (!d.invoiceHeaders.Active() || d.invoiceHeaders.IsEmpty() || !d.customers.Active() || d.customers.IsEmpty())
+        throw ConversionError(QStringLiteral("Es ist keine Rechnung gewählt"));
+    const std::optional<einvoice::Seller> seller =
+        einvoice::hasBusinessTables(connection) ? einvoice::loadSeller(connection) : std::nullopt;
+    if (!seller || seller->vatNumber.isEmpty())
+        throw ConversionError(einvoice::NoBusinessData);
+
+    auto text = [](RecordSet &rs, const char *field) { return rs.FieldByName(QString::fromLatin1(field))->AsString(); };
+    const qint64 customerId = d.customers.FieldByName(QStringLiteral("id"))->AsInteger();
+    einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, customerId);
+    if (!buyerDialog->edit(buyer, [&](const einvoice::Buyer &b) {
+            einvoice::saveBuyer(connection, customerId, b);
+            buyer = b;
+        }))
+        return;
+
+    const einvoice::InvoiceHeader header{text(d.invoiceHeaders, "nr"), text(d.invoiceHeaders, "datum")};
+    QList<einvoice::InvoiceLine> lines;
+    for (int pos = 0; pos < d.invoiceLines.RecordCount(); ++pos)
+        d.invoiceLines.readRowAt(pos, [&] {
+            lines.append({text(d.invoiceLines, "beschreibung"), text(d.invoiceLines, "anzahl"), text(d.invoiceLines, "einzelpreis")});
+        });
+
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Rechnung"), QStringLiteral("Rechnung"));
+    const QString lastFolder = settings.value(QStringLiteral("fatturapa/ordner"), QDir::homePath()).toString();
+    const std::optional<QString> folder = askFolder(QStringLiteral("Ordner für die elektronische Rechnung"), lastFolder);
+    if (!folder)
+        return;
+    settings.setValue(QStringLiteral("fatturapa/ordner"), *folder);
+    const QString path = einvoice::exportInvoice(connection, *seller, buyer, header, lines, *folder);
+    showMessage(QStringLiteral("Die elektronische Rechnung wurde geschrieben:\n") + QDir::toNativeSeparators(path));
 }

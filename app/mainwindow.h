@@ -19,6 +19,8 @@ class QLabel;
 class QTabWidget;
 
 class AboutBox;
+class BusinessDialog;
+class BuyerDialog;
 class InvoiceReport;
 class InvoiceEditor;
 class CustomerDialog;
@@ -106,6 +108,21 @@ public:
     void openEditorFromList();
     // Asks for a year, makes its tables and changes to it.
     void addYear();
+    // "&Datei" -> "&Firmendaten ...": edits and stores the business's data;
+    // the letterhead follows at once.
+    void editBusinessData();
+    // "&Rechnung" -> "&Elektronische Rechnung (FatturaPA) ...": the current
+    // invoice as a FatturaPA file in a folder the user picks.
+    void exportEInvoice();
+    // Prints with the business's stored letterhead (or the sample when the file holds none).
+    void applyLetterhead();
+    // A file without the business's tables is offered them once it is shown.
+    void offerBusinessData();
+
+    QAction *businessDataAction = nullptr;
+    QAction *eInvoiceAction = nullptr;
+    BusinessDialog *businessDialog = nullptr;
+    BuyerDialog *buyerDialog = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *e) override;

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 Program::Program() = default;
 
@@ -36,7 +37,11 @@ void Program::create()
     customerDialog = std::make_unique<CustomerDialog>(data, mainWindow.get());
     customerSearch = std::make_unique<CustomerSearch>(data, mainWindow.get());
     invoiceEditor->setOnPreview([report = invoiceReport.get()] { report->showPreview(); });
+    invoiceEditor->setOnEInvoice([window = mainWindow.get()] { window->exportEInvoice(); });
     mainWindow->setWindows({about.get(), invoiceReport.get(), invoiceEditor.get(), customerDialog.get(), customerSearch.get()});
+    mainWindow->applyLetterhead();
+    // Asked once the main window is up, so the question has a window to belong to.
+    QTimer::singleShot(0, mainWindow.get(), [window = mainWindow.get()] { guarded([&] { window->offerBusinessData(); }); });
 }
 
 void prepareApplication(QApplication &app)

@@ -117,6 +117,9 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(paren
     grossTotal = plainField(totalsBox, "gesamt", QRect(19, 66, 150, 19), ClickToCompute, QStringLiteral("Gesamtbetrag"));
     closeButton = pushButton(this, "Button1", QStringLiteral("[ Beenden ]"), QRect(5, 512, 665, 25));
 
+    // Beside "[ Berechnen ]", in the room the layout leaves free.
+    eInvoiceButton = pushButton(this, "eInvoiceButton", QStringLiteral("[ Elektronische Rechnung ]"), QRect(200, 422, 200, 25));
+    connect(eInvoiceButton, &QPushButton::clicked, this, [this] { guarded([&] { if (m_eInvoice) m_eInvoice(); }); });
     connect(closeButton, &QPushButton::clicked, this, [this] { guarded([&] { closeEditor(); }); });
     connect(computeButton, &QPushButton::clicked, this, [this] { guarded([&] { computeTotals(); }); });
     connect(previewButton, &FlatButton::clicked, this, [this] { guarded([&] { showPreview(); }); });

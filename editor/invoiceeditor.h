@@ -23,6 +23,8 @@ public:
     explicit InvoiceEditor(InvoiceData &data, QWidget *parent = nullptr);
     // What "[ Vorschau ]" opens: the print preview of the current invoice.
     void setOnPreview(std::function<void()> preview) { m_preview = std::move(preview); }
+    // What the e-invoice button runs: the current invoice as a FatturaPA file.
+    void setOnEInvoice(std::function<void()> exportFile) { m_eInvoice = std::move(exportFile); }
 
     // The two openers of the invoice list. The double-click does nothing for
     // an invoice without a number and resets the totals texts; the menu does neither.
@@ -60,6 +62,7 @@ public:
     QLineEdit *taxTotal = nullptr;
     QLineEdit *grossTotal = nullptr;
     QPushButton *closeButton = nullptr;
+    QPushButton *eInvoiceButton = nullptr;
 
     void done(int result) override;
 
@@ -69,6 +72,7 @@ protected:
 private:
     InvoiceData &m_data;
     std::function<void()> m_preview;
+    std::function<void()> m_eInvoice;
     double m_net = 0;
     double m_tax = 0;
     double m_gross = 0;

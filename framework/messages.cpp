@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -154,6 +155,31 @@ TextHook &textHook()
 void setTextHook(TextHook hook)
 {
     textHook() = std::move(hook);
+}
+
+namespace {
+FolderHook &folderHook()
+{
+    static FolderHook hook;
+    return hook;
+}
+} // namespace
+
+void setFolderHook(FolderHook hook)
+{
+    folderHook() = std::move(hook);
+}
+
+std::optional<QString> askFolder(const QString &title, const QString &start)
+{
+    if (const FolderHook &hook = folderHook())
+        return hook(start);
+    if (!haveWidgets())
+        return std::nullopt;
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, start);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
 }
 
 std::optional<QString> askText(const QString &title, const QString &label, const QString &proposal)

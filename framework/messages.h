@@ -42,6 +42,11 @@ std::optional<QString> askText(const QString &title, const QString &label, const
 using TextHook = std::function<std::optional<QString>(const QString &label, const QString &proposal)>;
 void setTextHook(TextHook hook);
 
+// A folder from the user, starting at `start`; nothing on "Abbrechen".
+std::optional<QString> askFolder(const QString &title, const QString &start);
+using FolderHook = std::function<std::optional<QString>(const QString &start)>;
+void setFolderHook(FolderHook hook);
+
 // "Bestätigung", question icon, "OK" (default) and "Abbrechen" (Escape, close box).
 bool confirmOkCancel(const QString &text);
 

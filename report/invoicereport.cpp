@@ -4,6 +4,7 @@
 #include "data/amount.h"
 #include "data/database.h"
 #include "data/lineamount.h"
+#include "einvoice/invoicedata.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
 
@@ -190,6 +191,47 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
 }
 
 InvoiceReport::~InvoiceReport() = default;
+
+Letterhead Letterhead::sample()
+{
+    return {texts::LetterheadOwner, texts::LetterheadStreet, texts::LetterheadPhone,
+            texts::LetterheadTown,  texts::LetterheadVat,    texts::PaymentLine};
+}
+
+Letterhead Letterhead::of(const einvoice::Seller &s)
+{
+    const QString own = s.businessName + s.owner + s.street + s.cap + s.town + s.telephone + s.vatNumber + s.paymentLine;
+    if (own.trimmed().isEmpty())
+        return sample();
+    Letterhead l;
+    l.owner = s.owner.isEmpty() ? s.businessName : s.owner;
+    l.street = s.street;
+    l.phone = s.telephone.isEmpty() ? QString() : QStringLiteral("Tel. ") + s.telephone;
+    l.town = (s.cap + QLatin1Char(' ') + s.town).trimmed();
+    if (!s.province.isEmpty())
+        l.town += QStringLiteral(" (") + s.province + QLatin1Char(')');
+    // An Italian number is printed as the invoice has always printed it, without the country.
+    const QString vat = s.vatCountry == QLatin1String("IT") ? s.vatNumber : s.vatCountry + s.vatNumber;
+    l.vat = s.vatNumber.isEmpty() ? QString() : QStringLiteral("P.IVA ") + vat;
+    l.paymentLine = s.paymentLine;
+    return l;
+}
+
+void InvoiceReport::setLetterhead(const Letterhead &l)
+{
+    letterheadOwner->caption = l.owner;
+    letterheadStreet->caption = l.street;
+    letterheadPhone->caption = l.phone;
+    letterheadTown->caption = l.town;
+    letterheadVat->caption = l.vat;
+    paymentLine->caption = l.paymentLine;
+}
+
+Letterhead InvoiceReport::letterhead() const
+{
+    return {letterheadOwner->caption, letterheadStreet->caption, letterheadPhone->caption,
+            letterheadTown->caption,  letterheadVat->caption,    paymentLine->caption};
+}
 
 InvoiceReport::RunningValues InvoiceReport::runningValues() { return {RunningTotal, RunningTax, RunningGross}; }
 

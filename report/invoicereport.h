@@ -5,6 +5,27 @@
 #include <QWidget>
 
 class InvoiceData;
+namespace einvoice {
+struct Seller;
+}
+
+// What the letterhead and the foot of every page say, one text a line.
+struct Letterhead
+{
+    QString owner;
+    QString street;
+    QString phone;
+    QString town;
+    QString vat;
+    QString paymentLine;
+
+    // The program's own sample, for a file that holds no business data yet.
+    static Letterhead sample();
+    // The lines the business's stored data gives: "Tel. ...", "CAP Town (PR)",
+    // "P.IVA ...". A business without any data of its own gives the sample.
+    static Letterhead of(const einvoice::Seller &seller);
+    bool operator==(const Letterhead &) const = default;
+};
 
 // The window that holds the printed invoice's layout `layout`. It is never shown;
 // a run draws its bands into pages for the preview and the printer.
@@ -21,6 +42,10 @@ public:
     void showPreview();
     // The invoice straight to the printer, with the progress window.
     void print();
+
+    // The business's letterhead and payment line, for every run from now on.
+    void setLetterhead(const Letterhead &letterhead);
+    Letterhead letterhead() const;
 
     // The running values of the runs, kept between runs.
     struct RunningValues

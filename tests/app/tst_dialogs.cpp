@@ -6,7 +6,11 @@
 #include "controls/dbedit.h"
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
+#include "dialogs/businessdialogs.h"
 #include "dialogs/customerdialog.h"
+#include "einvoice/store.h"
+#include "einvoice/validation.h"
+#include "report/invoicereport.h"
 #include "dialogs/customersearch.h"
 #include "framework/flatbutton.h"
 #include "running.h"
@@ -18,6 +22,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+#include <QTemporaryDir>
+#include <optional>
 
 using uitest::Boxes;
 using uitest::whileModal;
@@ -80,6 +86,9 @@ private Q_SLOTS:
     void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
 
     void editDialogLooksAsItShould();
+    void businessDataIsCheckedStoredAndPrinted();
+    void fileWithoutBusinessDataIsOfferedIt();
+    void eInvoiceOfTheCurrentInvoice();
     void waysOutOfTheEditDialog_data();
     void waysOutOfTheEditDialog();
     void addedCustomerTypedThenClosedIsStoredByTheNextMove();
@@ -449,6 +458,116 @@ void TestDialogs::okChoosesAPendingNewCustomerOnceStored()
     QCOMPARE(d.scalar(QStringLiteral("SELECT id FROM kunde WHERE name = 'Neu GmbH'")), QStringLiteral("7"));
     QCOMPARE(text(d.customers(), "id"), QStringLiteral("7"));
     QCOMPARE(d.w().customerName->text(), QStringLiteral("Neu GmbH"));
+}
+
+namespace {
+// A complete, made-up business.
+einvoice::Seller madeUpBusiness()
+{
+    einvoice::Seller s;
+    s.businessName = QStringLiteral("Gärtnerei Beispiel");
+    s.owner = QStringLiteral("Maria Beispiel");
+    s.street = QStringLiteral("Gartenweg 3");
+    s.cap = QStringLiteral("39100");
+    s.town = QStringLiteral("Bozen");
+    s.province = QStringLiteral("BZ");
+    s.vatNumber = QStringLiteral("01234567890");
+    s.telephone = QStringLiteral("0000 111 222");
+    s.iban = QStringLiteral("IT60X0542811101000000123456");
+    s.paymentLine = QStringLiteral("Zahlbar binnen 30 Tagen");
+    return s;
+}
+
+struct Folder
+{
+    explicit Folder(std::optional<QString> answer)
+    {
+        setFolderHook([this, answer](const QString &) {
+            ++asked;
+            return answer;
+        });
+    }
+    ~Folder() { setFolderHook({}); }
+    int asked = 0;
+};
+} // namespace
+
+void TestDialogs::businessDataIsCheckedStoredAndPrinted()
+{
+    Dialogs d;
+    QVERIFY(d.active);
+    BusinessDialog *dialog = d.w().businessDialog;
+    Boxes boxes;
+    const auto run = whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        dialog->setValue(madeUpBusiness());
+        // A wrong check digit: the field is named, the dialog stays, nothing is stored.
+        dialog->field("iban")->setText(QStringLiteral("IT61X0542811101000000123456"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
+        QVERIFY2(boxes.asked.value(0).contains(QStringLiteral("IBAN")), qPrintable(boxes.asked.value(0)));
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!einvoice::loadSeller(d.w().data().connection).value_or(einvoice::Seller()).vatNumber.size());
+        dialog->field("iban")->setText(QStringLiteral("IT60 X054 2811 1010 0000 0123 456"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+    });
+    QVERIFY(run.wasModal);
+    QCOMPARE(boxes.asked.size(), 1);
+    const einvoice::Seller stored = einvoice::loadSeller(d.w().data().connection).value();
+    QCOMPARE(stored.vatNumber, QStringLiteral("01234567890"));
+    // The next printed invoice carries it.
+    const Letterhead printed = d.program.invoiceReport->letterhead();
+    QCOMPARE(printed.owner, QStringLiteral("Maria Beispiel"));
+    QCOMPARE(printed.town, QStringLiteral("39100 Bozen (BZ)"));
+    QCOMPARE(printed.phone, QStringLiteral("Tel. 0000 111 222"));
+    QCOMPARE(printed.vat, QStringLiteral("P.IVA 01234567890"));
+    QCOMPARE(printed.paymentLine, QStringLiteral("Zahlbar binnen 30 Tagen"));
+}
+
+void TestDialogs::fileWithoutBusinessDataIsOfferedIt()
+{
+    Boxes boxes({false});
+    Dialogs d(QString::fromUtf8(Data) + QStringLiteral("DROP TABLE firma; DROP TABLE kunde_efattura;"));
+    QTRY_COMPARE(boxes.asked, QStringList{QStringLiteral("Bestätigung|Die Datenbank hat noch keine Firmendaten. Jetzt anlegen?")});
+    // "&Nein": nothing is made, and the sample letterhead prints.
+    QVERIFY(!einvoice::hasBusinessTables(d.w().data().connection));
+    QCOMPARE(d.program.invoiceReport->letterhead(), Letterhead::sample());
+}
+
+void TestDialogs::eInvoiceOfTheCurrentInvoice()
+{
+    Dialogs d(QString::fromUtf8(Data) + QStringLiteral(
+        "UPDATE kunde SET piva = 'IT09876543210', adresse = 'Lindenweg 7' || char(13, 10) || '39012 Meran (BZ)' WHERE id = 1;"
+        "UPDATE rechnungsdaten2004 SET datum = '05.02.2004' WHERE nr = '1';"
+        "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('1', 'Rosen', '4', '2,5'), ('1', 'Erde', '', '3');"));
+    QVERIFY(d.active);
+    einvoice::saveSeller(d.w().data().connection, madeUpBusiness());
+    QTemporaryDir out;
+    Folder folder(out.path());
+    Boxes boxes;
+    BuyerDialog *buyer = d.w().buyerDialog;
+    whileModal(buyer, [&] { d.w().eInvoiceAction->trigger(); }, [&] {
+        // Pre-filled from the customer's record.
+        QCOMPARE(buyer->field("vatNumber")->text(), QStringLiteral("09876543210"));
+        QCOMPARE(buyer->field("town")->text(), QStringLiteral("Meran"));
+        QCOMPARE(buyer->field("province")->text(), QStringLiteral("BZ"));
+        QTest::mouseClick(buyer->okButton(), Qt::LeftButton);
+    });
+    QCOMPARE(folder.asked, 1);
+    const QString file = out.filePath(QStringLiteral("IT01234567890_00001.xml"));
+    QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_dialogs|Die elektronische Rechnung wurde geschrieben:\n")
+                                      + QDir::toNativeSeparators(file)});
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray xml = f.readAll();
+    einvoice::validateFatturaPA(xml, einvoice::bundledSchemaFile());
+    // The totals the printed invoice shows: 10,00 net, 1,00 tax, 11,00 gross.
+    QVERIFY(xml.contains("<ImponibileImporto>10.00</ImponibileImporto>"));
+    QVERIFY(xml.contains("<Imposta>1.00</Imposta>"));
+    QVERIFY(xml.contains("<ImportoTotaleDocumento>11.00</ImportoTotaleDocumento>"));
+    // The next file gets the next number; the customer's data is kept for it.
+    QCOMPARE(einvoice::loadSeller(d.w().data().connection)->nextTransmissionNumber, QStringLiteral("00002"));
+    QCOMPARE(einvoice::loadBuyer(d.w().data().connection, 1)->vatNumber, QStringLiteral("09876543210"));
 }
 
 QTEST_MAIN(TestDialogs)

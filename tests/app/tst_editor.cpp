@@ -12,6 +12,7 @@
 #include "running.h"
 #include "uitest.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +38,26 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VA
 )";
 
 QString text(RecordSet &rs, const char *f) { return rs.FieldByName(QString::fromLatin1(f))->AsString(); }
+
+// Presses "[ Vorschau ]" and closes the preview once the run has ended; true when a preview opened.
+bool previewUntilTheRunEnds(InvoiceReport &report, QAbstractButton *previewButton)
+{
+    bool previewed = false;
+    auto opened = QObject::connect(&report.layout, &rpt::Report::previewOpened, [&](QWidget *window) {
+        previewed = true;
+        auto *poll = new QTimer(window);
+        QObject::connect(poll, &QTimer::timeout, window, [&report, window, poll] {
+            if (report.layout.busy())
+                return;
+            poll->stop();
+            window->close();
+        });
+        poll->start(5);
+    });
+    QTest::mouseClick(previewButton, Qt::LeftButton);
+    QObject::disconnect(opened);
+    return previewed;
+}
 
 struct Editor : Running
 {
@@ -432,18 +453,7 @@ void TestEditor::laterYearIsEditedAndPrinted()
         QCOMPARE(d.totals(), (QStringList{QStringLiteral("15,00"), QStringLiteral("1,50"), QStringLiteral("16,50")}));
         d.e()->grossAmount->setText(QStringLiteral("11"));
         QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton); // stored in this year's lines
-        auto opened = QObject::connect(&druck->layout, &rpt::Report::previewOpened, [&](QWidget *window) {
-            auto *poll = new QTimer(window);
-            QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
-                if (druck->layout.busy())
-                    return;
-                poll->stop();
-                window->close();
-            });
-            poll->start(5);
-        });
-        QTest::mouseClick(d.e()->previewButton, Qt::LeftButton);
-        QObject::disconnect(opened);
+        previewUntilTheRunEnds(*druck, d.e()->previewButton);
         QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QCOMPARE(InvoiceReport::runningValues().total, 15.0);
@@ -461,19 +471,7 @@ void TestEditor::editorTotalsEqualThePrintedTotals()
         QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton);
         QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
         // "[ Vorschau ]" runs the invoice; the preview closes once the run has ended.
-        auto opened = QObject::connect(&druck->layout, &rpt::Report::previewOpened, [&](QWidget *window) {
-            previewed = true;
-            auto *poll = new QTimer(window);
-            QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
-                if (druck->layout.busy())
-                    return;
-                poll->stop();
-                window->close();
-            });
-            poll->start(5);
-        });
-        QTest::mouseClick(d.e()->previewButton, Qt::LeftButton);
-        QObject::disconnect(opened);
+        previewed = previewUntilTheRunEnds(*druck, d.e()->previewButton);
         QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QVERIFY(previewed);

@@ -2,6 +2,7 @@
 // pages, its running totals, the preview, printing and the PDF.
 
 #include "report/invoicereport.h"
+#include "einvoice/store.h"
 
 #include "data/businesstexts.h"
 #include "data/amount.h"
@@ -219,6 +220,41 @@ private Q_SLOTS:
         QTest::newRow("QRLabel19") << "Quantità" << 73.55 << 100.81 << 12 << true << C;
         QTest::newRow("QRDBText13 name2") << "Anna Berger" << 98.95 << 52.92 << 16 << true << L;
     }
+    void demoBusinessPrintsTheSameInvoice()
+    {
+        // The demo's stored business data gives today's letterhead, element for element.
+        QTemporaryDir dir;
+        const QString demo = dir.filePath(QStringLiteral("demo.mdb"));
+        QProcess tool;
+        tool.start(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("demo"), demo});
+        QVERIFY(tool.waitForFinished(60000) && tool.exitCode() == 0);
+        Connection connection;
+        connection.open(demo);
+        const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
+        QVERIFY(seller);
+        Invoice inv(numbered(3));
+        const RunResult sample = inv.run();
+        inv.druck->setLetterhead(Letterhead::of(*seller));
+        const RunResult stored = inv.run();
+        QCOMPARE(stored.end, RunEnd::Completed);
+        QVERIFY(samePages(sample.pages, stored.pages));
+
+        // Other data, another letterhead: each line where the sample's stood.
+        einvoice::Seller other = *seller;
+        other.owner = QStringLiteral("Maria Beispiel");
+        other.cap = QStringLiteral("39100");
+        other.town = QStringLiteral("Bozen");
+        other.province = QStringLiteral("BZ");
+        inv.druck->setLetterhead(Letterhead::of(other));
+        const RunResult changed = inv.run();
+        const TextRun *owner = findText(*changed.pages.front(), QStringLiteral("Maria Beispiel"));
+        const TextRun *town = findText(*changed.pages.front(), QStringLiteral("39100 Bozen (BZ)"));
+        QVERIFY(owner && town);
+        QVERIFY(std::abs(owner->box.top() - (Margin + 44.45)) < Near);
+        QVERIFY(std::abs(town->box.top() - (Margin + 60.33)) < Near);
+        QVERIFY(!findText(*changed.pages.front(), texts::LetterheadOwner));
+    }
+
     void titleBandTextsAtTheirPlaces()
     {
         QFETCH(QString, text);

@@ -1,0 +1,86 @@
+#include "businessdialogs.h"
+
+#include "einvoice/checks.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+
+using namespace einvoice;
+
+BusinessDialog::BusinessDialog(QWidget *parent)
+    : FieldForm(QStringLiteral("firmendaten"), QStringLiteral("Firmendaten"), parent)
+{
+    addField("businessName", field::BusinessName, &Seller::businessName, 80);
+    addField("owner", field::Owner, &Seller::owner, 80);
+    addField("street", field::StreetAndNumber, &Seller::street, 60);
+    addField("cap", field::Cap, &Seller::cap, 5);
+    addField("town", field::Town, &Seller::town, 60);
+    addField("province", field::Province, &Seller::province, 2);
+    addField("country", field::Country, &Seller::country, 2);
+    addField("vatCountry", field::VatCountry, &Seller::vatCountry, 2);
+    addField("vatNumber", field::VatNumber, &Seller::vatNumber, 28);
+    addField("fiscalCode", field::FiscalCode, &Seller::fiscalCode, 16);
+    taxRegime = new QComboBox(this);
+    taxRegime->setObjectName(QStringLiteral("taxRegime"));
+    taxRegime->setAccessibleName(field::TaxRegime);
+    for (const TaxRegime &r : taxRegimes())
+        taxRegime->addItem(r.code + QStringLiteral(" – ") + r.description, r.code);
+    addRow(field::TaxRegime + QLatin1Char(':'), taxRegime);
+    addField("telephone", field::Telephone, &Seller::telephone, 40);
+    addField("email", field::Email, &Seller::email, 80);
+    addField("bankName", field::BankName, &Seller::bankName, 80);
+    addField("iban", field::Iban, &Seller::iban, 42);
+    addField("bic", field::Bic, &Seller::bic, 11);
+    addField("paymentLine", field::PaymentLine, &Seller::paymentLine, 100);
+    addField("transmissionNumber", field::TransmissionNumber, &Seller::nextTransmissionNumber, 5);
+    finish();
+}
+
+void BusinessDialog::setValue(const Seller &s)
+{
+    FieldForm::setValue(s);
+    taxRegime->setCurrentIndex(std::max(0, taxRegime->findData(s.taxRegime)));
+}
+
+Seller BusinessDialog::value() const
+{
+    Seller s = FieldForm::value();
+    s.taxRegime = taxRegime->currentData().toString();
+    return s;
+}
+
+BuyerDialog::BuyerDialog(QWidget *parent)
+    : FieldForm(QStringLiteral("efatturakunde"), QStringLiteral("Kundendaten für die elektronische Rechnung"), parent)
+{
+    addField("name", field::Name, &Buyer::name, 80);
+    isPerson = new QCheckBox(QStringLiteral("Privatperson (mit Vor- und Nachname)"), this);
+    isPerson->setObjectName(QStringLiteral("isPerson"));
+    addRow(QString(), isPerson);
+    addField("firstName", field::FirstName, &Buyer::firstName, 60);
+    addField("lastName", field::LastName, &Buyer::lastName, 60);
+    addField("vatCountry", field::VatCountry, &Buyer::vatCountry, 2);
+    addField("vatNumber", field::VatNumber, &Buyer::vatNumber, 28);
+    addField("fiscalCode", field::FiscalCode, &Buyer::fiscalCode, 16);
+    addField("recipientCode", field::RecipientCode, &Buyer::recipientCode, 7);
+    addField("pec", field::Pec, &Buyer::pec, 256);
+    addField("street", field::Street, &Buyer::street, 60);
+    addField("houseNumber", field::HouseNumber, &Buyer::houseNumber, 8);
+    addField("cap", field::Cap, &Buyer::cap, 5);
+    addField("town", field::Town, &Buyer::town, 60);
+    addField("province", field::Province, &Buyer::province, 2);
+    addField("country", field::Country, &Buyer::country, 2);
+    finish();
+}
+
+void BuyerDialog::setValue(const Buyer &b)
+{
+    FieldForm::setValue(b);
+    isPerson->setChecked(b.isPerson);
+}
+
+Buyer BuyerDialog::value() const
+{
+    Buyer b = FieldForm::value();
+    b.isPerson = isPerson->isChecked();
+    return b;
+}
