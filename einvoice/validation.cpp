@@ -78,6 +78,11 @@ QString schemaFileIn(const QString &folder)
 
 QString bundledSchemaFile()
 {
+    // Installed, the copy lies in the program's share folder; in the build, in the source tree.
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString installed = QDir::cleanPath(QFileInfo(program).absolutePath() + QStringLiteral("/../share/rechnung/fatturapa"));
+    if (!program.isEmpty() && QFileInfo::exists(installed))
+        return schemaFileIn(installed);
     return schemaFileIn(QStringLiteral(EINVOICE_SCHEMA_DIR));
 }
 
