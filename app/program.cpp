@@ -6,6 +6,7 @@
 #include "dialogs/customerdialog.h"
 #include "dialogs/customersearch.h"
 #include "editor/invoiceeditor.h"
+#include "framework/busycursor.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
 #include "framework/widgets.h"
@@ -49,6 +50,7 @@ void prepareApplication(QApplication &app)
     // The pictures live in this static library: their registration must be pulled in by hand.
     Q_INIT_RESOURCE(resources);
     registerFontSubstitutes();
+    installBusyCursor();
     Separators::reloadFromSystem();
     app.installEventFilter(new LocaleWatcher(&app));
     keepModalWindowsOnScreen(app);

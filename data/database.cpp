@@ -50,9 +50,9 @@ void InvoiceData::findYears()
     std::sort(m_years.begin(), m_years.end(), [](const YearTables &a, const YearTables &b) { return a.year > b.year; });
 }
 
-void InvoiceData::open(const QString &fileName)
+void InvoiceData::open(const QString &fileName, int busyTimeoutMs)
 {
-    connection.open(fileName);
+    connection.open(fileName, busyTimeoutMs);
     findYears();
     m_year = m_newestYear;
     invoiceHeaders.setTableName(tablesOfYear(m_year).headerTable);
@@ -93,12 +93,21 @@ void InvoiceData::addYear(int year)
         if (rs->Active())
             rs->Settle();
     createYearTables(connection.handle(), year);
-    findYears();
+    // The tables are stored from here on: reading the list back could fail
+    // and make the new year look missing, so it is added as it was made.
+    if (std::none_of(m_years.begin(), m_years.end(), [&](const YearTables &y) { return y.year == year; }))
+        m_years.push_back(tablesOfYear(year));
+    std::sort(m_years.begin(), m_years.end(), [](const YearTables &a, const YearTables &b) { return a.year > b.year; });
+    m_newestYear = std::max(m_newestYear, year);
     setYear(year);
 }
 
 QString InvoiceData::customerSearchSql(const QString &text)
 {
+    // Only pasted text carries one; no name in the file can hold it.
+    if (text.contains(QChar(0)))
+        throw EngineError(QStringLiteral("Der Suchtext enthält ein Nullzeichen (Zeichencode 0); danach kann nicht gesucht werden. "
+                                         "Bitte den Suchtext neu eingeben"));
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QStringLiteral("SELECT * FROM kunde WHERE name LIKE '%") + quoted + QStringLiteral("%';");

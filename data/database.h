@@ -46,7 +46,8 @@ public:
     Link lineLink{&headerSource, QStringLiteral("nr"), &invoiceLines, QStringLiteral("rechnungsnummer")};
 
     // Opens the connection and then the sets in start-up order; nrquery stays closed.
-    void open(const QString &fileName = DatabaseFileName);
+    // busyTimeoutMs: how long a store waits for another program's lock.
+    void open(const QString &fileName = DatabaseFileName, int busyTimeoutMs = 3000);
 
     // Stores or drops every pending row as a move would: line, then header,
     // then customer. Throws when a row cannot be stored; it stays pending.
@@ -70,6 +71,7 @@ public:
     void addYear(int year);
 
     // The customer search statement: apostrophes doubled, % and _ kept as wildcards.
+    // A text holding a NUL character is refused (EngineError).
     static QString customerSearchSql(const QString &text);
 
 private:

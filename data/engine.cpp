@@ -1,9 +1,50 @@
 #include "engine.h"
 #include "errors.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+Connection::BusyHook &busyHook()
+{
+    static Connection::BusyHook hook;
+    return hook;
+}
+
+// The operating system's reason, in the user's words; empty when it says
+// nothing a user could act on or may not belong to the failure.
+QString systemReason(int err)
+{
+    switch (err) {
+    case 0:
+        return QString();
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Das Programm hat keine Berechtigung dafür (Zugriff verweigert)");
+    case EROFS:
+        return QStringLiteral("Der Datenträger ist nur zum Lesen eingebunden");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei");
+    case EIO:
+        return QStringLiteral("Der Datenträger meldet einen Lese- oder Schreibfehler");
+    default:
+        // Anything else may be left over from an earlier call (SQLite probes
+        // for journals that are not there): better no reason than a wrong one.
+        return QString();
+    }
+}
+
+} // namespace
+
+void Connection::setBusyHook(BusyHook hook) { busyHook() = std::move(hook); }
 
 StatementReset::~StatementReset()
 {
@@ -17,9 +58,17 @@ void StatementFinalizer::operator()(sqlite3_stmt *st) const { sqlite3_finalize(s
 
 Connection::~Connection() { close(); }
 
-QString Connection::describe(int rc, const QString &sqliteText)
+QString Connection::describe(int rc, const QString &sqliteText, int systemErrno)
 {
     QString text;
+    // The file's inode is gone from its folder: SQLite refuses to write into
+    // what would be a lost copy, but nothing is wrong with permissions.
+    if (rc == SQLITE_READONLY_DBMOVED) {
+        text = QStringLiteral("Die Datenbankdatei wurde verschoben, gelöscht oder durch eine andere ersetzt, während das Programm "
+                              "lief; es wird nichts mehr in sie gespeichert. Bitte das Programm beenden und neu starten");
+        return text;
+    }
+    const QString reason = systemReason(systemErrno);
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -35,13 +84,18 @@ QString Connection::describe(int rc, const QString &sqliteText)
         text = QStringLiteral("Die Datenbankdatei ist beschädigt");
         break;
     case SQLITE_CANTOPEN:
-        text = QStringLiteral("Die Datenbankdatei kann nicht geöffnet werden");
+        // Mostly the journal beside the file, which a write needs first.
+        text = reason.isEmpty() ? QStringLiteral("Die Datenbankdatei oder ihre Journaldatei kann nicht geöffnet werden")
+                                : QStringLiteral("Die Datenbankdatei oder ihre Journaldatei im selben Ordner kann nicht geöffnet werden: ")
+                                      + reason;
         break;
     case SQLITE_FULL:
         text = QStringLiteral("Der Datenträger ist voll; es konnte nicht gespeichert werden");
         break;
     case SQLITE_IOERR:
         text = QStringLiteral("Beim Lesen oder Schreiben der Datenbankdatei ist ein Fehler aufgetreten");
+        if (!reason.isEmpty())
+            text += QStringLiteral(": ") + reason;
         break;
     case SQLITE_CONSTRAINT:
         text = QStringLiteral("Die Datenbank hat den Wert abgelehnt");
@@ -68,7 +122,15 @@ QString Connection::describe(int rc, const QString &sqliteText)
 void Connection::fail(int rc, const QString &what) const
 {
     QString sqliteText = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    QString msg = describe(rc, sqliteText);
+    // Extended codes are off for the callers; the connection still knows the
+    // finer one, and the system's reason for an I/O failure.
+    int code = rc;
+    int systemErrno = 0;
+    if (m_db && (sqlite3_extended_errcode(m_db) & 0xff) == (rc & 0xff)) {
+        code = sqlite3_extended_errcode(m_db);
+        systemErrno = sqlite3_system_errno(m_db);
+    }
+    QString msg = describe(code, sqliteText, systemErrno);
     if (!what.isEmpty())
         msg = what + QStringLiteral(": ") + msg;
     throw EngineError(msg);
@@ -83,6 +145,17 @@ void Connection::open(const QString &fileName, int busyTimeoutMs)
     if (info.isDir())
         throw EngineError(QStringLiteral("'%1' ist ein Ordner und keine Datenbankdatei").arg(info.absoluteFilePath()));
 
+    // SQLite would only say "unable to open"; the reason is known here.
+    if (!info.isReadable())
+        throw EngineError(QStringLiteral("Die Datenbankdatei '%1' kann nicht gelesen werden: dem Benutzer fehlt die Leseberechtigung für sie")
+                              .arg(info.absoluteFilePath()));
+    // Every write first puts a journal beside the file; without it nothing
+    // could be stored, which the user would only learn at the first store.
+    if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0)
+        throw EngineError(QStringLiteral("Der Ordner '%1' der Datenbankdatei ist schreibgeschützt; das Programm braucht dort "
+                                         "Schreibzugriff, um sicher speichern zu können")
+                              .arg(QDir::toNativeSeparators(info.absolutePath())));
+
     sqlite3 *db = nullptr;
     // No SQLITE_OPEN_CREATE: a missing file must stay missing.
     // An absolute path, so that SQLite never reads a name as a "file:" URI.
@@ -90,12 +163,17 @@ void Connection::open(const QString &fileName, int busyTimeoutMs)
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         QString sqliteText = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
+        const int systemErrno = db ? sqlite3_system_errno(db) : 0;
         sqlite3_close(db);
-        throw EngineError(QStringLiteral("Die Datenbankdatei '%1' kann nicht geöffnet werden: ").arg(info.absoluteFilePath())
-                          + describe(rc, sqliteText));
+        QString reason = rc == SQLITE_CANTOPEN && systemErrno ? systemReason(systemErrno) : describe(rc, sqliteText, systemErrno);
+        throw EngineError(QStringLiteral("Die Datenbankdatei '%1' kann nicht geöffnet werden: ").arg(info.absoluteFilePath()) + reason);
     }
     sqlite3_extended_result_codes(db, 0);
-    sqlite3_busy_timeout(db, busyTimeoutMs);
+    m_busyTimeoutMs = busyTimeoutMs;
+    m_waiting = false;
+    sqlite3_busy_handler(db, &Connection::busyHandler, this);
+    // A statement's end is where a wait for the lock is over at the latest.
+    sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, &Connection::traceHandler, this);
     m_db = db;
     m_fileName = fileName;
 
@@ -122,8 +200,48 @@ void Connection::open(const QString &fileName, int busyTimeoutMs)
     }
 }
 
+int Connection::busyHandler(void *self, int count)
+{
+    auto *c = static_cast<Connection *>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) {
+        c->m_waitStart = now;
+        if (!c->m_waiting) {
+            c->m_waiting = true;
+            if (busyHook())
+                busyHook()(true);
+        }
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - c->m_waitStart).count();
+    if (waited >= c->m_busyTimeoutMs) {
+        c->endWait();
+        return 0;
+    }
+    // Short sleeps first: most locks are a moment's write of another program.
+    static constexpr int steps[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50};
+    const int step = count < int(std::size(steps)) ? steps[count] : 100;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(step, c->m_busyTimeoutMs - waited)));
+    return 1;
+}
+
+int Connection::traceHandler(unsigned, void *self, void *, void *)
+{
+    static_cast<Connection *>(self)->endWait();
+    return 0;
+}
+
+void Connection::endWait()
+{
+    if (!m_waiting)
+        return;
+    m_waiting = false;
+    if (busyHook())
+        busyHook()(false);
+}
+
 void Connection::close()
 {
+    endWait();
     for (auto &entry : m_cache)
         sqlite3_finalize(entry.second);
     m_cache.clear();
@@ -147,6 +265,9 @@ sqlite3_stmt *Connection::prepareUncached(const QByteArray &sql)
 {
     if (!m_db)
         throw EngineError(QStringLiteral("Keine Verbindung zur Datenbank"));
+    // SQLite would end the text there and report a syntax error somewhere else.
+    if (sql.contains('\0'))
+        throw EngineError(QStringLiteral("Die Abfrage enthält ein Nullzeichen (Zeichencode 0) und wird nicht ausgeführt"));
     sqlite3_stmt *st = nullptr;
     const char *tail = nullptr;
     int rc = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &st, &tail);

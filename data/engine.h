@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <string>
@@ -36,14 +38,29 @@ public:
 
     // Builds the German error for a failed call, with SQLite's text appended.
     [[noreturn]] void fail(int rc, const QString &what = QString()) const;
-    static QString describe(int rc, const QString &sqliteText);
+    // rc may be an extended code; systemErrno is the operating system's
+    // reason for an I/O failure (0 when unknown).
+    static QString describe(int rc, const QString &sqliteText, int systemErrno = 0);
+
+    // Told when a statement starts waiting for another program's lock (true)
+    // and when that wait is over (false), whether it got the lock or gave up.
+    // One hook for the whole program; the window layer shows a wait cursor.
+    using BusyHook = std::function<void(bool waiting)>;
+    static void setBusyHook(BusyHook hook);
 
     // Declared types and auto-increment flag of a table column, from the schema.
     struct ColumnInfo { QByteArray declType; bool autoIncrement = false; bool primaryKey = false; bool found = false; };
     ColumnInfo columnInfo(const QByteArray &table, const QByteArray &column) const;
 
 private:
+    static int busyHandler(void *self, int count);
+    static int traceHandler(unsigned type, void *self, void *, void *);
+    void endWait();
+
     sqlite3 *m_db = nullptr;
+    int m_busyTimeoutMs = 3000;
+    bool m_waiting = false;
+    std::chrono::steady_clock::time_point m_waitStart;
     QString m_fileName;
     std::unordered_map<std::string, sqlite3_stmt *> m_cache;
 };
