@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "data/backup.h"
 #include "data/businesstexts.h"
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
@@ -23,6 +24,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <optional>
 #include <QGroupBox>
@@ -123,6 +125,7 @@ void MainWindow::buildMenu()
     QMenu *datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));
     businessDataAction = add(datei, "Firmendaten1", QStringLiteral("&Firmendaten ..."), &MainWindow::editBusinessData);
+    saveBackupAction = add(datei, "Sicherung1", QStringLiteral("&Sicherung speichern ..."), &MainWindow::saveBackup);
     datei->addSeparator();
     quitAction = add(datei, "Beenden1", QStringLiteral("&Beenden"), &MainWindow::quit);
     m_yearMenu = menuBar()->addMenu(QStringLiteral("&Jahr"));
@@ -263,6 +266,32 @@ void MainWindow::quit()
 {
     if (confirm(QStringLiteral("Wilsch wirklich ausser ?")))
         close();
+}
+
+void MainWindow::saveBackup()
+{
+    InvoiceData &d = *m_data;
+    // What is pending is stored first, as "[ Berechnen ]" does: the copy holds what the window shows.
+    d.settleAll();
+    const QFileInfo database(d.connection.fileName());
+    const QString proposal = database.absoluteDir().filePath(
+        QStringLiteral("rechungen-Sicherung-%1.mdb").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    const std::optional<QString> target = askSaveFile(QStringLiteral("Sicherung speichern"), proposal,
+                                                      QStringLiteral("Datenbank (*.mdb);;Alle Dateien (*)"));
+    if (!target)
+        return;
+    if (QFileInfo(*target).absoluteFilePath() == database.absoluteFilePath())
+        throw ConversionError(QStringLiteral("Die Sicherung kann nicht in die Datenbank selbst geschrieben werden; "
+                                             "bitte eine andere Datei wählen"));
+    // The dialog has asked before replacing an existing file.
+    backup::copyDatabase(d.connection.handle(), *target, true);
+    showMessage(QStringLiteral("Die Sicherung wurde in '%1' gespeichert und geprüft.").arg(QDir::toNativeSeparators(*target)));
+}
+
+void MainWindow::makeDailyBackup(const QDate &today)
+{
+    // Never in the way of the work: whatever goes wrong is said once.
+    guarded([&] { backup::makeDailyCopy(m_data->connection.handle(), m_data->connection.fileName(), today); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *e)

@@ -2,6 +2,7 @@
 
 #include "data/database.h"
 
+#include <QDate>
 #include <QMainWindow>
 #include <memory>
 
@@ -119,6 +120,14 @@ public:
     // A file without the business's tables is offered them once it is shown.
     void offerBusinessData();
 
+    // "&Datei" -> "&Sicherung speichern ...": a checked copy of the database
+    // in a file the user chooses.
+    void saveBackup();
+    // The first start of a day copies the database into "Sicherungen"
+    // beside it; a failure is one message and work goes on.
+    void makeDailyBackup(const QDate &today);
+
+    QAction *saveBackupAction = nullptr;
     QAction *businessDataAction = nullptr;
     QAction *eInvoiceAction = nullptr;
     BusinessDialog *businessDialog = nullptr;

@@ -13,6 +13,7 @@
 #include "report/invoicereport.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QIcon>
 #include <QTimer>
 
@@ -41,6 +42,9 @@ void Program::create()
     invoiceEditor->setOnEInvoice([window = mainWindow.get()] { window->exportEInvoice(); });
     mainWindow->setWindows({about.get(), invoiceReport.get(), invoiceEditor.get(), customerDialog.get(), customerSearch.get()});
     mainWindow->applyLetterhead();
+    // Once the main window is up, so that a failure's message has a window to
+    // belong to; before the question below, so the copy is the file as it was found.
+    QTimer::singleShot(0, mainWindow.get(), [window = mainWindow.get()] { window->makeDailyBackup(QDate::currentDate()); });
     // Asked once the main window is up, so the question has a window to belong to.
     QTimer::singleShot(0, mainWindow.get(), [window = mainWindow.get()] { guarded([&] { window->offerBusinessData(); }); });
 }

@@ -182,6 +182,31 @@ std::optional<QString> askFolder(const QString &title, const QString &start)
     return folder;
 }
 
+namespace {
+SaveFileHook &saveFileHook()
+{
+    static SaveFileHook hook;
+    return hook;
+}
+} // namespace
+
+void setSaveFileHook(SaveFileHook hook)
+{
+    saveFileHook() = std::move(hook);
+}
+
+std::optional<QString> askSaveFile(const QString &title, const QString &proposal, const QString &filter)
+{
+    if (const SaveFileHook &hook = saveFileHook())
+        return hook(proposal);
+    if (!haveWidgets())
+        return std::nullopt;
+    const QString file = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, proposal, filter);
+    if (file.isEmpty())
+        return std::nullopt;
+    return file;
+}
+
 std::optional<QString> askText(const QString &title, const QString &label, const QString &proposal)
 {
     if (const TextHook &hook = textHook())

@@ -47,6 +47,13 @@ std::optional<QString> askFolder(const QString &title, const QString &start);
 using FolderHook = std::function<std::optional<QString>(const QString &start)>;
 void setFolderHook(FolderHook hook);
 
+// A file to write, proposed as `proposal` (a full path), of the kind `filter`
+// describes; nothing on "Abbrechen". The dialog itself asks before an
+// existing file is replaced.
+std::optional<QString> askSaveFile(const QString &title, const QString &proposal, const QString &filter);
+using SaveFileHook = std::function<std::optional<QString>(const QString &proposal)>;
+void setSaveFileHook(SaveFileHook hook);
+
 // "Bestätigung", question icon, "OK" (default) and "Abbrechen" (Escape, close box).
 bool confirmOkCancel(const QString &text);
 

@@ -3,9 +3,11 @@
 // data for measurements; these never touch a file that already exists. It
 // also adds a year's tables to an existing database, and writes an invoice of
 // an existing database as an Italian electronic invoice, the way the program
-// does, for an accountant's batch.
+// does, for an accountant's batch, and copies and checks database files
+// from a terminal.
 
 #include "data/amount.h"
+#include "data/backup.h"
 #include "data/engine.h"
 #include "data/errors.h"
 #include "data/years.h"
@@ -20,8 +22,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstring>
 
 #include <csignal>
@@ -29,6 +35,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -41,7 +48,8 @@ const char *const usageText =
     "Aufruf: rechnung-db create DATEI | rechnung-db demo DATEI | "
     "rechnung-db generate DATEI --customers N --headers N --lines N | "
     "rechnung-db add-year DATEI JAHR | "
-    "rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER]";
+    "rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER] | "
+    "rechnung-db backup QUELLE ZIEL | rechnung-db check DATEI";
 
 // Large enough for any benchmark, small enough that no index arithmetic below
 // can overflow.
@@ -89,7 +97,7 @@ void printError(const QString &message)
 // ---------------------------------------------------------------------------
 // Command line
 
-enum class Command { Help, Create, Demo, Generate, AddYear, FatturaPA };
+enum class Command { Help, Create, Demo, Generate, AddYear, FatturaPA, Backup, Check };
 
 struct Options
 {
@@ -98,6 +106,7 @@ struct Options
     QString year; // add-year, fatturapa: as typed, checked when it runs
     QString nr;
     QString out;
+    QString target; // backup
     long long customers = 0;
     long long headers = 0;
     long long lines = 0;
@@ -144,10 +153,14 @@ Options parseArguments(const QStringList &args)
         o.command = Command::AddYear;
     else if (name == QLatin1String("fatturapa"))
         o.command = Command::FatturaPA;
+    else if (name == QLatin1String("backup"))
+        o.command = Command::Backup;
+    else if (name == QLatin1String("check"))
+        o.command = Command::Check;
     else
         throw UsageError{QStringLiteral("Unbekannter Befehl '%1'").arg(shown(name))};
 
-    std::optional<QString> file, year, nr, out;
+    std::optional<QString> file, year, nr, out, target;
     std::optional<long long> customers, headers, lines;
     for (qsizetype i = 1; i < args.size(); ++i) {
         QString arg = args.at(i);
@@ -156,6 +169,8 @@ Options parseArguments(const QStringList &args)
                 file = arg;
             else if (o.command == Command::AddYear && !year)
                 year = arg;
+            else if (o.command == Command::Backup && !target)
+                target = arg;
             else
                 throw UsageError{QStringLiteral("Überzähliges Argument '%1'").arg(shown(arg))};
             continue;
@@ -214,6 +229,13 @@ Options parseArguments(const QStringList &args)
     if (file->isEmpty())
         throw UsageError{QStringLiteral("Der Dateiname ist leer")};
     o.file = *file;
+    if (o.command == Command::Backup) {
+        if (!target)
+            throw UsageError{QStringLiteral("Beim Befehl backup fehlt die Zieldatei")};
+        if (target->isEmpty())
+            throw UsageError{QStringLiteral("Der Name der Zieldatei ist leer")};
+        o.target = *target;
+    }
     if (o.command == Command::AddYear) {
         if (!year)
             throw UsageError{QStringLiteral("Beim Befehl add-year fehlt das Jahr")};
@@ -300,18 +322,21 @@ Failure alreadyThere(const QString &file)
     return Failure{QStringLiteral("Die Datei '%1' existiert bereits; sie wird nicht überschrieben.").arg(shown(file))};
 }
 
-// Owns a database file that did not exist before; unless finish() succeeds,
-// the file is removed again so that a failure leaves nothing half made.
-// An interrupted run (Ctrl+C, kill, a closed terminal) must not leave a
-// half-made file that the next run then refuses to overwrite. The names are
-// kept in plain buffers because a signal handler may only call unlink().
+// A new database is built under a name of its own beside the target and
+// renamed into place only when it is complete: an interrupted run (Ctrl+C, a
+// kill, a closed terminal, a power cut) never leaves a file under the
+// target's name that looks finished, nor one that the next run refuses to
+// overwrite. The half-made file itself is removed as well: by the signal
+// handler below, and for SIGKILL, which no handler sees, by a small watcher
+// process that outlives us. The names are kept in plain buffers because a
+// signal handler and the forked watcher may only call unlink().
 char g_partialFile[4096];
 char g_partialJournal[4096];
 
-void rememberPartialFile(const QString &absolutePath, bool withJournal)
+void rememberPartialFile(const QString &absolutePath)
 {
     const QByteArray file = QFile::encodeName(absolutePath);
-    const QByteArray journal = withJournal && !file.isEmpty() ? file + "-journal" : QByteArray();
+    const QByteArray journal = file.isEmpty() ? QByteArray() : file + "-journal";
     g_partialFile[0] = g_partialJournal[0] = '\0';
     if (size_t(file.size()) < sizeof g_partialFile && size_t(journal.size()) < sizeof g_partialJournal) {
         std::memcpy(g_partialJournal, journal.constData(), size_t(journal.size()) + 1);
@@ -319,14 +344,106 @@ void rememberPartialFile(const QString &absolutePath, bool withJournal)
     }
 }
 
-extern "C" void removePartialFileAndDie(int sig)
+void removePartialFile()
 {
     if (g_partialFile[0])
         ::unlink(g_partialFile);
     if (g_partialJournal[0])
         ::unlink(g_partialJournal);
+}
+
+extern "C" void removePartialFileAndDie(int sig)
+{
+    removePartialFile();
     std::signal(sig, SIG_DFL);
     std::raise(sig);
+}
+
+// The watcher waits on a pipe whose other end only we hold. The end of file
+// comes when we die, however we die; a byte comes when the file is in place.
+class PartialFileWatcher
+{
+public:
+    PartialFileWatcher()
+    {
+        int fds[2];
+        // Without the pipe or the process the signal handler still covers
+        // everything but SIGKILL.
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[1]);
+            // A Ctrl+C reaches the whole process group; the watcher must
+            // outlive the tool to clean up after it.
+            for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+                std::signal(sig, SIG_IGN);
+            // Whoever reads the tool's output must not wait for the watcher.
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                for (int fd = 0; fd <= 2; ++fd)
+                    ::dup2(null, fd);
+            }
+            char c = 0;
+            ssize_t n;
+            while ((n = ::read(fds[0], &c, 1)) < 0 && errno == EINTR) {
+            }
+            if (n <= 0)
+                removePartialFile();
+            ::_exit(0);
+        }
+        ::close(fds[0]);
+        if (pid < 0) {
+            ::close(fds[1]);
+            return;
+        }
+        m_pipe = fds[1];
+        m_pid = pid;
+    }
+
+    ~PartialFileWatcher() { release(false); }
+    PartialFileWatcher(const PartialFileWatcher &) = delete;
+    PartialFileWatcher &operator=(const PartialFileWatcher &) = delete;
+
+    // The file has its final name (or has been removed by us): nothing left to watch.
+    void release(bool placed)
+    {
+        if (m_pipe < 0)
+            return;
+        if (placed)
+            (void)!::write(m_pipe, "x", 1);
+        ::close(m_pipe);
+        m_pipe = -1;
+        while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    int m_pipe = -1;
+    pid_t m_pid = -1;
+};
+
+// A file size limit (ulimit -f) makes a write fail with EFBIG, which SQLite
+// reports as a plain I/O error rather than as a full disk.
+bool atFileSizeLimit(const QString &partial)
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return false;
+    const qint64 size = qMax(QFileInfo(partial).size(), QFileInfo(partial + QStringLiteral("-journal")).size());
+    // Within the largest page SQLite writes.
+    return size + 65536 >= qint64(limit.rlim_cur);
+}
+
+// A full disk gets a sentence of its own instead of SQLite's English one.
+Failure sqliteFailure(const QString &file, const QString &partial, sqlite3 *db, const QString &sqliteText)
+{
+    const int rc = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
+    if (backup::outOfSpace(rc, db) || ((rc & 0xff) == SQLITE_IOERR && atFileSizeLimit(partial)))
+        return Failure{QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei (oder die erlaubte Dateigröße ist "
+                                      "erreicht); die Datei '%1' wurde nicht angelegt.")
+                           .arg(shown(file))};
+    return Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(sqliteText))};
 }
 
 class NewDatabase
@@ -337,25 +454,23 @@ public:
         const QFileInfo info(file);
         if (info.exists() || info.isSymLink())
             throw alreadyThere(file);
-        const QString journal = file + QStringLiteral("-journal");
-        m_journalWasThere = QFileInfo::exists(journal) || QFileInfo(journal).isSymLink();
+        const QString dir = info.absolutePath();
+        if (!QFileInfo(dir).isDir())
+            throw Failure{QStringLiteral("Die Datei '%1' kann nicht angelegt werden: Der Ordner '%2' existiert nicht.")
+                              .arg(shown(file), shown(dir))};
+        m_target = info.absoluteFilePath();
+        m_partial = backup::partialFileName(m_target);
+        // A leftover of an earlier process that had our number.
+        QFile::remove(m_partial);
+        QFile::remove(m_partial + QStringLiteral("-journal"));
 
-        // O_EXCL closes the gap between the check above and the creation: if
-        // someone else made the file meanwhile, this fails instead of sharing it.
-        QFile f(file);
-        if (!f.open(QIODevice::NewOnly)) {
-            const QFileInfo again(file);
-            if (again.exists() || again.isSymLink())
-                throw alreadyThere(file);
-            const QString dir = info.absolutePath();
-            if (!QFileInfo(dir).isDir())
-                throw Failure{QStringLiteral("Die Datei '%1' kann nicht angelegt werden: Der Ordner '%2' existiert nicht.")
-                                  .arg(shown(file), shown(dir))};
+        QFile f(m_partial);
+        if (!f.open(QIODevice::NewOnly))
             throw Failure{QStringLiteral("Die Datei '%1' kann nicht angelegt werden: %2").arg(shown(file), f.errorString())};
-        }
         f.close();
         m_created = true;
-        rememberPartialFile(info.absoluteFilePath(), !m_journalWasThere);
+        rememberPartialFile(m_partial);
+        m_watcher = std::make_unique<PartialFileWatcher>();
 
         // The file exists now, and the program's connection never creates
         // one; it also opens by the absolute path, so that SQLite cannot take
@@ -363,7 +478,7 @@ public:
         // e-invoice data of the demo is stored through it, in the same
         // transaction as everything else.
         try {
-            m_connection.open(info.absoluteFilePath());
+            m_connection.open(m_partial);
         } catch (const EngineError &e) {
             // A throwing constructor gets no destructor call: clean up here.
             discard();
@@ -389,22 +504,29 @@ public:
         if (sqlite3_exec(handle(), sql, nullptr, nullptr, &err) != SQLITE_OK) {
             const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(handle()));
             sqlite3_free(err);
-            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
+            throw sqliteFailure(m_file, m_partial, handle(), msg);
         }
     }
 
     [[noreturn]] void fail() const
     {
         const QString msg = handle() ? QString::fromUtf8(sqlite3_errmsg(handle())) : QStringLiteral("kein Speicher");
-        throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(m_file), shown(msg))};
+        throw sqliteFailure(m_file, m_partial, handle(), msg);
     }
 
     void finish()
     {
         exec("COMMIT");
         m_connection.close();
+        try {
+            backup::moveIntoPlace(m_partial, m_target, false);
+        } catch (const AppError &e) {
+            // Someone made a file of that name meanwhile: theirs stays.
+            throw Failure{shown(e.message())};
+        }
         m_finished = true;
-        rememberPartialFile(QString(), false);
+        rememberPartialFile(QString());
+        m_watcher->release(true);
     }
 
 private:
@@ -412,19 +534,22 @@ private:
     {
         m_connection.close();
         if (m_created) {
-            QFile::remove(m_file);
-            if (!m_journalWasThere)
-                QFile::remove(m_file + QStringLiteral("-journal"));
+            QFile::remove(m_partial);
+            QFile::remove(m_partial + QStringLiteral("-journal"));
             m_created = false;
-            rememberPartialFile(QString(), false);
+            rememberPartialFile(QString());
         }
+        if (m_watcher)
+            m_watcher->release(false);
     }
 
     QString m_file;
+    QString m_target;
+    QString m_partial;
     Connection m_connection;
+    std::unique_ptr<PartialFileWatcher> m_watcher;
     bool m_created = false;
     bool m_finished = false;
-    bool m_journalWasThere = false;
 };
 
 class Statement
@@ -1108,6 +1233,48 @@ int exportFatturaPA(const Options &o)
     return ExitOk;
 }
 
+// A consistent, checked copy, even while the program writes to the source.
+int copyDatabase(const Options &o)
+{
+    const QFileInfo info(o.file);
+    if (!info.exists())
+        throw Failure{QStringLiteral("Die Datei '%1' wurde nicht gefunden").arg(shown(o.file))};
+    if (info.isDir())
+        throw Failure{QStringLiteral("'%1' ist ein Ordner und keine Datenbankdatei").arg(shown(o.file))};
+    // Read-only: a copy must never change its source, and a write-protected
+    // file can be copied as well.
+    sqlite3 *source = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &source,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    struct Closer
+    {
+        sqlite3 *db;
+        ~Closer() { sqlite3_close(db); }
+    } closer{source};
+    if (rc != SQLITE_OK)
+        throw Failure{QStringLiteral("Die Datei '%1' kann nicht geöffnet werden: %2")
+                          .arg(shown(o.file), shown(Connection::describe(rc, QString::fromUtf8(sqlite3_errmsg(source)))))};
+    sqlite3_busy_timeout(source, 3000);
+    try {
+        backup::copyDatabase(source, o.target, false);
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
+    }
+    printLine(stdout, QStringLiteral("Sicherung von %1 in %2 geschrieben und geprüft.").arg(shown(o.file), shown(o.target)));
+    return ExitOk;
+}
+
+int checkDatabase(const Options &o)
+{
+    const QString problem = backup::integrityProblem(o.file);
+    if (!problem.isEmpty()) {
+        printError(shown(problem));
+        return ExitFailure;
+    }
+    printLine(stdout, QStringLiteral("Die Datei %1 ist in Ordnung.").arg(shown(o.file)));
+    return ExitOk;
+}
+
 int run(const Options &o, const char *argv0)
 {
     // The commands that use an existing file; everything else makes a new one.
@@ -1115,6 +1282,10 @@ int run(const Options &o, const char *argv0)
         return addYear(o);
     if (o.command == Command::FatturaPA)
         return exportFatturaPA(o);
+    if (o.command == Command::Backup)
+        return copyDatabase(o);
+    if (o.command == Command::Check)
+        return checkDatabase(o);
     const QByteArray schema = readSchema(argv0);
     NewDatabase db(o.file);
     if (o.command == Command::Generate) {
@@ -1151,6 +1322,8 @@ int run(const Options &o, const char *argv0)
     case Command::Help:
     case Command::AddYear:
     case Command::FatturaPA:
+    case Command::Backup:
+    case Command::Check:
         break;
     }
     return ExitOk;

@@ -13,12 +13,16 @@
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <QRandomGenerator>
+
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -236,7 +240,9 @@ private Q_SLOTS:
                                                    QStringLiteral("--headers"), QStringLiteral("10000"), QStringLiteral("--lines"),
                                                    QStringLiteral("50000000")});
         QVERIFY(p.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(target), 10000); // the run is under way
+        // The run is under way: its file is being built under a name of its own.
+        QTRY_VERIFY_WITH_TIMEOUT(!entries(dir.path()).isEmpty(), 10000);
+        QVERIFY(!QFile::exists(target));
         QTest::qWait(300);
         QCOMPARE(p.state(), QProcess::Running);
         p.terminate(); // SIGTERM, as a kill or a closed terminal sends
@@ -244,6 +250,161 @@ private Q_SLOTS:
         QCOMPARE(entries(dir.path()), QStringList());
         // So the next run can make the file.
         QCOMPARE(runTool({QStringLiteral("create"), target}).exitCode, 0);
+    }
+
+    // SIGKILL reaches no handler. Whenever it comes, the folder ends up
+    // either empty or with the complete file, and a new run can make it.
+    void killedRunLeavesNothingBehind()
+    {
+        const QStringList size{QStringLiteral("--customers"), QStringLiteral("2000"), QStringLiteral("--headers"),
+                               QStringLiteral("20000"), QStringLiteral("--lines"), QStringLiteral("400000")};
+        // How long a whole run takes here, so that the kills fall inside it.
+        QTemporaryDir timing;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(runTool(QStringList{QStringLiteral("generate"), timing.filePath(QStringLiteral("t.mdb"))} + size).exitCode, 0);
+        const int runMs = int(qMax<qint64>(clock.elapsed(), 50));
+
+        const quint32 seed = QRandomGenerator::global()->generate();
+        qInfo("kill moments from seed %u over a run of %d ms", seed, runMs);
+        QRandomGenerator random(seed);
+        int completed = 0;
+        for (int round = 0; round < 10; ++round) {
+            QTemporaryDir dir;
+            const QString target = dir.filePath(QStringLiteral("gross.mdb"));
+            QProcess p;
+            p.start(QStringLiteral(RECHNUNG_DB_TOOL), QStringList{QStringLiteral("generate"), target} + size);
+            QVERIFY(p.waitForStarted());
+            QTest::qWait(int(random.bounded(runMs)));
+            // Only while it runs: the number of a finished process is 0,
+            // and kill(0) would hit this test's own process group.
+            if (p.state() == QProcess::Running && p.processId() > 0)
+                ::kill(pid_t(p.processId()), SIGKILL);
+            QVERIFY(p.waitForFinished(20000));
+            // The watcher that removes the half-made file outlives the tool
+            // by a moment.
+            QTRY_VERIFY_WITH_TIMEOUT(entries(dir.path()).isEmpty() || entries(dir.path()) == QStringList{QStringLiteral("gross.mdb")},
+                                     10000);
+            if (QFile::exists(target)) {
+                // Killed after the file was in place: it is whole.
+                ++completed;
+                QCOMPARE(testdb::scalar(target, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+                QCOMPARE(count(target, QStringLiteral("SELECT count(*) FROM rechnung2004")), 400000LL);
+                QVERIFY(QFile::remove(target));
+            }
+            const Result again = runTool({QStringLiteral("create"), target});
+            QCOMPARE(again.err, QString());
+            QCOMPARE(again.exitCode, 0);
+            QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("gross.mdb")});
+        }
+        qInfo("%d of 10 runs had finished when the kill came", completed);
+    }
+
+    void backupCopiesAndChecks()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("sicherung.mdb"));
+        const Result r = runTool({QStringLiteral("backup"), m_demo, target});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(isOneLine(r.out));
+        for (const char *table : allTables)
+            QCOMPARE(dump(target, QLatin1String(table)), dump(m_demo, QLatin1String(table)));
+        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("sicherung.mdb")});
+
+        const Result check = runTool({QStringLiteral("check"), target});
+        QCOMPARE(check.err, QString());
+        QCOMPARE(check.exitCode, 0);
+        QVERIFY(isOneLine(check.out));
+    }
+
+    void backupRefuses_data()
+    {
+        QTest::addColumn<QString>("source"); // "demo", "missing", "text"
+        QTest::addColumn<QString>("target"); // "new", "existing", "missing folder"
+        QTest::newRow("existing target") << QStringLiteral("demo") << QStringLiteral("existing");
+        QTest::newRow("target in a missing folder") << QStringLiteral("demo") << QStringLiteral("missing folder");
+        QTest::newRow("missing source") << QStringLiteral("missing") << QStringLiteral("new");
+        QTest::newRow("source not a database") << QStringLiteral("text") << QStringLiteral("new");
+    }
+
+    void backupRefuses()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        QTemporaryDir dir;
+        QString from = m_demo;
+        if (source == QLatin1String("missing")) {
+            from = dir.filePath(QStringLiteral("fehlt.mdb"));
+        } else if (source == QLatin1String("text")) {
+            from = dir.filePath(QStringLiteral("text.mdb"));
+            QFile f(from);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(2048, 'x'));
+        }
+        QString to = dir.filePath(QStringLiteral("sicherung.mdb"));
+        if (target == QLatin1String("missing folder")) {
+            to = dir.filePath(QStringLiteral("fehlt/sicherung.mdb"));
+        } else if (target == QLatin1String("existing")) {
+            QFile f(to);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("Wichtige Daten\n");
+        }
+        const QStringList before = entries(dir.path());
+        const Result r = runTool({QStringLiteral("backup"), from, to});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(isOneLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(entries(dir.path()), before);
+        if (target == QLatin1String("existing")) {
+            QFile f(to);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), QByteArray("Wichtige Daten\n"));
+        }
+    }
+
+    void checkFindsDamage_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("intact") << QStringLiteral("intact") << 0;
+        QTest::newRow("damaged") << QStringLiteral("damaged") << 1;
+        QTest::newRow("text file") << QStringLiteral("text") << 1;
+        QTest::newRow("missing") << QStringLiteral("missing") << 1;
+    }
+
+    void checkFindsDamage()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("pruefen.mdb"));
+        if (kind == QLatin1String("intact") || kind == QLatin1String("damaged")) {
+            QVERIFY(QFile::copy(m_demo, f));
+            if (kind == QLatin1String("damaged")) {
+                QFile file(f);
+                QVERIFY(file.open(QIODevice::ReadWrite));
+                // Past the file header, over the pages of the tables.
+                file.seek(4096);
+                file.write(QByteArray(int(file.size()) - 8192, '\x5a'));
+            }
+        } else if (kind == QLatin1String("text")) {
+            QFile file(f);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(2048, 'x'));
+        }
+        const Result r = runTool({QStringLiteral("check"), f});
+        QCOMPARE(r.exitCode, exitCode);
+        if (exitCode == 0) {
+            QCOMPARE(r.err, QString());
+            QVERIFY(isOneLine(r.out));
+        } else {
+            QCOMPARE(r.out, QString());
+            QVERIFY2(isOneLine(r.err), qPrintable(r.err));
+            QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+            QVERIFY2(r.err.contains(f), qPrintable(r.err));
+        }
     }
 
     void initTestCase()
@@ -970,6 +1131,12 @@ private Q_SLOTS:
         QTest::newRow("fatturapa --year twice") << QStringList{"fatturapa", "r.mdb", "--year", "2004", "--year", "2003", "--nr", "1"};
         QTest::newRow("fatturapa with a generate option") << QStringList{"fatturapa", "r.mdb", "--year", "2004", "--nr", "1", "--lines", "3"};
         QTest::newRow("fatturapa with two files") << QStringList{"fatturapa", "r.mdb", "s.mdb", "--year", "2004", "--nr", "1"};
+        QTest::newRow("backup without target") << QStringList{"backup", "r.mdb"};
+        QTest::newRow("backup with empty target") << QStringList{"backup", "r.mdb", ""};
+        QTest::newRow("backup with three files") << QStringList{"backup", "r.mdb", "s.mdb", "t.mdb"};
+        QTest::newRow("backup with an option") << QStringList{"backup", "r.mdb", "s.mdb", "--lines", "3"};
+        QTest::newRow("check without file") << QStringList{"check"};
+        QTest::newRow("check with two files") << QStringList{"check", "r.mdb", "s.mdb"};
         QTest::newRow("generate with a fatturapa option") << QStringList{"generate", "neu.mdb", "--customers", "1", "--headers", "1", "--lines", "1", "--year", "2004"};
     }
 
@@ -993,6 +1160,8 @@ private Q_SLOTS:
         QVERIFY(isOneLine(r.out));
         QVERIFY(r.out.contains(QLatin1String("generate DATEI --customers N --headers N --lines N")));
         QVERIFY(r.out.contains(QLatin1String("fatturapa DATEI --year JAHR --nr NR [--out ORDNER]")));
+        QVERIFY(r.out.contains(QLatin1String("backup QUELLE ZIEL")));
+        QVERIFY(r.out.contains(QLatin1String("check DATEI")));
         QCOMPARE(r.err, QString());
     }
 
@@ -1042,6 +1211,10 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(isOneLine(r.err), qPrintable(r.err));
         QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
+        // Said in German, not in SQLite's English.
+        QVERIFY2(r.err.contains(QStringLiteral("kein Platz mehr frei")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QLatin1String("rechungen.mdb")), qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QLatin1String("disk")), qPrintable(r.err));
         QCOMPARE(r.out, QString());
         QCOMPARE(entries(dir.path()), QStringList());
     }

@@ -1,0 +1,235 @@
+#include "backup.h"
+
+#include "engine.h"
+#include "errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace backup {
+
+namespace {
+
+QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// The half-made copy is removed whatever happens, unless it was given its
+// final name.
+class PartialFile
+{
+public:
+    explicit PartialFile(const QString &target)
+    {
+        m_path = partialFileName(target);
+        QFile::remove(m_path); // a leftover of an earlier process with the same number
+    }
+    ~PartialFile()
+    {
+        if (!m_path.isEmpty()) {
+            QFile::remove(m_path);
+            QFile::remove(m_path + QStringLiteral("-journal"));
+        }
+    }
+    PartialFile(const PartialFile &) = delete;
+    PartialFile &operator=(const PartialFile &) = delete;
+
+    const QString &path() const { return m_path; }
+    void placed() { m_path.clear(); }
+
+private:
+    QString m_path;
+};
+
+EngineError copyFailed(const QString &target, const QString &reason)
+{
+    return EngineError(QStringLiteral("Die Sicherung '%1' konnte nicht geschrieben werden: %2").arg(target, reason));
+}
+
+// SQLite's own text after the German one, as the engine's messages have it.
+QString reasonOf(int rc, sqlite3 *db)
+{
+    if (outOfSpace(rc, db))
+        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei");
+    return Connection::describe(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
+void writeCopy(sqlite3 *source, const QString &file, const QString &target)
+{
+    sqlite3 *copy = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &copy,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason = reasonOf(rc, copy);
+        sqlite3_close(copy);
+        throw copyFailed(target, reason);
+    }
+    sqlite3_extended_result_codes(copy, 1);
+    sqlite3_backup *b = sqlite3_backup_init(copy, "main", source, "main");
+    if (!b) {
+        const QString reason = reasonOf(sqlite3_errcode(copy), copy);
+        sqlite3_close(copy);
+        throw copyFailed(target, reason);
+    }
+    // All pages in one step: the source stays read-locked for the whole copy,
+    // so the copy is one consistent state even while another program writes.
+    // The source's busy timeout covers a writer that holds the file just now.
+    rc = sqlite3_backup_step(b, -1);
+    const int finishRc = sqlite3_backup_finish(b);
+    if (rc == SQLITE_DONE)
+        rc = finishRc;
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        // Errors of the source side are reported on the source connection.
+        const bool sourceSide = (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+        const QString reason = reasonOf(rc, sourceSide ? source : copy);
+        sqlite3_close(copy);
+        throw copyFailed(target, reason);
+    }
+    rc = sqlite3_close(copy);
+    if (rc != SQLITE_OK)
+        throw copyFailed(target, Connection::describe(rc, QString::fromUtf8(sqlite3_errstr(rc))));
+}
+
+} // namespace
+
+QString partialFileName(const QString &target)
+{
+    const QFileInfo info(target);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".entsteht-")
+           + QString::number(::getpid());
+}
+
+bool outOfSpace(int rc, sqlite3 *db)
+{
+    // SQLite calls only ENOSPC "full"; a quota or a size limit ends the same way.
+    const int systemError = db ? sqlite3_system_errno(db) : 0;
+    return (rc & 0xff) == SQLITE_FULL
+           || ((rc & 0xff) == SQLITE_IOERR && (systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG));
+}
+
+QString integrityProblem(const QString &file)
+{
+    const QFileInfo info(file);
+    if (!info.exists())
+        return QStringLiteral("Die Datei '%1' wurde nicht gefunden").arg(file);
+    if (info.isDir())
+        return QStringLiteral("'%1' ist ein Ordner und keine Datenbankdatei").arg(file);
+    sqlite3 *db = nullptr;
+    // Read-only and by absolute path: the check must never change the file,
+    // and a name like "file:x" is a file name, not a URI.
+    int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    QStringList problems;
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt *st = nullptr;
+        rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+                problems << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+            if (rc == SQLITE_DONE)
+                rc = SQLITE_OK;
+        }
+        sqlite3_finalize(st);
+    }
+    if (rc != SQLITE_OK) {
+        const QString reason = Connection::describe(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString());
+        sqlite3_close(db);
+        return QStringLiteral("Die Datei '%1' kann nicht geprüft werden: %2").arg(file, reason);
+    }
+    sqlite3_close(db);
+    if (problems == QStringList{QStringLiteral("ok")})
+        return QString();
+    // The first findings say enough; a badly damaged file has thousands.
+    const QStringList shown = problems.mid(0, 3);
+    return QStringLiteral("Die Datei '%1' ist beschädigt (%2)").arg(file, shown.join(QStringLiteral("; ")));
+}
+
+void moveIntoPlace(const QString &finished, const QString &target, bool replace)
+{
+    const QByteArray from = QFile::encodeName(finished);
+    const QByteArray to = QFile::encodeName(target);
+    if (replace) {
+        if (std::rename(from.constData(), to.constData()) != 0)
+            throw copyFailed(target, systemReason(errno));
+        return;
+    }
+    // Atomic "rename unless the name is taken"; where the file system cannot
+    // do that, a hard link gives the same guarantee.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return;
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS) {
+        if (::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return;
+        }
+        error = errno;
+    }
+    if (error == EEXIST)
+        throw EngineError(QStringLiteral("Die Datei '%1' existiert bereits; sie wird nicht überschrieben").arg(target));
+    throw copyFailed(target, systemReason(error));
+}
+
+void copyDatabase(sqlite3 *source, const QString &target, bool replace)
+{
+    const QFileInfo info(target);
+    if (info.isDir())
+        throw copyFailed(target, QStringLiteral("Unter diesem Namen gibt es einen Ordner"));
+    if (!replace && (info.exists() || info.isSymLink()))
+        throw EngineError(QStringLiteral("Die Datei '%1' existiert bereits; sie wird nicht überschrieben").arg(target));
+    if (!QFileInfo(info.absolutePath()).isDir())
+        throw copyFailed(target, QStringLiteral("Der Ordner '%1' existiert nicht").arg(info.absolutePath()));
+    PartialFile partial(target);
+    writeCopy(source, partial.path(), target);
+    const QString problem = integrityProblem(partial.path());
+    if (!problem.isEmpty())
+        throw copyFailed(target, QStringLiteral("Die Prüfung der Kopie ist fehlgeschlagen: ") + problem);
+    moveIntoPlace(partial.path(), target, replace);
+    partial.placed();
+}
+
+QString dailyFileName(const QDate &day)
+{
+    return QStringLiteral("rechungen-") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".mdb");
+}
+
+QString makeDailyCopy(sqlite3 *source, const QString &databaseFile, const QDate &today)
+{
+    const QDir folder(QFileInfo(databaseFile).absolutePath() + QLatin1Char('/') + FolderName);
+    const QString target = folder.filePath(dailyFileName(today));
+    if (QFileInfo::exists(target))
+        return QString();
+    try {
+        if (!folder.exists() && !QDir().mkpath(folder.path()))
+            throw EngineError(QStringLiteral("Der Ordner '%1' kann nicht angelegt werden").arg(folder.path()));
+        copyDatabase(source, target, false);
+    } catch (const AppError &e) {
+        throw EngineError(QStringLiteral("Die tägliche Sicherung der Datenbank ist fehlgeschlagen. %1. Es kann "
+                                         "normal weitergearbeitet werden; die Sicherung wird beim nächsten Start "
+                                         "wieder versucht")
+                              .arg(e.message()));
+    }
+
+    // Only the program's own daily copies take part; names sort by date.
+    static const QRegularExpression daily(QStringLiteral("^rechungen-\\d{4}-\\d{2}-\\d{2}\\.mdb$"));
+    QStringList copies;
+    for (const QString &name : folder.entryList(QDir::Files, QDir::Name)) {
+        if (daily.match(name).hasMatch())
+            copies << name;
+    }
+    // A copy that cannot be removed now is removed on a later day.
+    for (qsizetype i = 0; i + KeptDailyCopies < copies.size(); ++i)
+        QFile::remove(folder.filePath(copies.at(i)));
+    return target;
+}
+
+} // namespace backup

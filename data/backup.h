@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+struct sqlite3;
+
+// Copies of the database: the user's own ("Sicherung speichern ...", the
+// database tool) and the daily one in the folder "Sicherungen" beside the
+// database. A copy is made with SQLite's online backup, so it is consistent
+// even while another program writes, and it is checked before it counts.
+
+namespace backup {
+
+inline const QString FolderName = QStringLiteral("Sicherungen");
+// How many daily copies are kept; the oldest go first.
+constexpr int KeptDailyCopies = 14;
+
+// Copies the open database `source` into `target` and checks the copy. The
+// copy is built under a name of its own in the target's folder and takes the
+// target's name only once it is complete and intact, so an interrupted copy
+// never looks like a finished one. An existing target is replaced only when
+// `replace` is set. Throws EngineError with a German message.
+void copyDatabase(sqlite3 *source, const QString &target, bool replace);
+
+// Runs SQLite's integrity check on a file: an empty text when it is intact,
+// otherwise a German sentence saying what is wrong. Never changes the file.
+QString integrityProblem(const QString &file);
+
+// Gives a finished file its final name. Without `replace`, an existing file
+// of that name is never overwritten: EngineError instead.
+void moveIntoPlace(const QString &finished, const QString &target, bool replace);
+
+// The name a file is built under before moveIntoPlace() gives it `target`'s
+// name: hidden, in the same folder (so the move is a rename), and of this
+// process only.
+QString partialFileName(const QString &target);
+
+// Whether a failed SQLite call ran out of room: a full disk, a quota or a
+// file size limit.
+bool outOfSpace(int rc, sqlite3 *db);
+
+// "rechungen-YYYY-MM-DD.mdb"
+QString dailyFileName(const QDate &day);
+
+// The first start of a day copies the database into the folder "Sicherungen"
+// beside `databaseFile` and keeps the newest KeptDailyCopies copies; later
+// starts that day find the copy and do nothing. The path of the new copy, or
+// an empty text when today's copy was already there. Throws EngineError with
+// one German message; nothing is left that would stop the next start from
+// trying again.
+QString makeDailyCopy(sqlite3 *source, const QString &databaseFile, const QDate &today);
+
+} // namespace backup
