@@ -213,6 +213,9 @@ QString makeDailyCopy(sqlite3 *source, const QString &databaseFile, const QDate 
             throw EngineError(QStringLiteral("Der Ordner '%1' kann nicht angelegt werden").arg(folder.path()));
         copyDatabase(source, target, false);
     } catch (const AppError &e) {
+        // A second copy of the program, started at the same moment, was quicker.
+        if (QFileInfo::exists(target) && integrityProblem(target).isEmpty())
+            return QString();
         throw EngineError(QStringLiteral("Die tägliche Sicherung der Datenbank ist fehlgeschlagen. %1. Es kann "
                                          "normal weitergearbeitet werden; die Sicherung wird beim nächsten Start "
                                          "wieder versucht")
