@@ -12,7 +12,7 @@
 
 namespace {
 
-Connection::BusyHook &busyHook()
+Connection::BusyHook &installedBusyHook()
 {
     static Connection::BusyHook hook;
     return hook;
@@ -44,7 +44,8 @@ QString systemReason(int err)
 
 } // namespace
 
-void Connection::setBusyHook(BusyHook hook) { busyHook() = std::move(hook); }
+void Connection::setBusyHook(BusyHook hook) { installedBusyHook() = std::move(hook); }
+const Connection::BusyHook &Connection::busyHook() { return installedBusyHook(); }
 
 StatementReset::~StatementReset()
 {
@@ -208,8 +209,8 @@ int Connection::busyHandler(void *self, int count)
         c->m_waitStart = now;
         if (!c->m_waiting) {
             c->m_waiting = true;
-            if (busyHook())
-                busyHook()(true);
+            if (installedBusyHook())
+                installedBusyHook()(true);
         }
     }
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - c->m_waitStart).count();
@@ -235,8 +236,8 @@ void Connection::endWait()
     if (!m_waiting)
         return;
     m_waiting = false;
-    if (busyHook())
-        busyHook()(false);
+    if (installedBusyHook())
+        installedBusyHook()(false);
 }
 
 void Connection::close()

@@ -47,6 +47,7 @@ public:
     // One hook for the whole program; the window layer shows a wait cursor.
     using BusyHook = std::function<void(bool waiting)>;
     static void setBusyHook(BusyHook hook);
+    static const BusyHook &busyHook();
 
     // Declared types and auto-increment flag of a table column, from the schema.
     struct ColumnInfo { QByteArray declType; bool autoIncrement = false; bool primaryKey = false; bool found = false; };

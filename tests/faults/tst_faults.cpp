@@ -5,9 +5,12 @@
 #include "data/database.h"
 #include "data/errors.h"
 #include "einvoice/store.h"
+#include "framework/busycursor.h"
 #include "faultvfs.h"
 #include "testdb.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -202,6 +205,8 @@ private Q_SLOTS:
     void lockHeldByAnotherProgram_data();
     void lockHeldByAnotherProgram();
     void lockReleasedDuringTheWait();
+    void waitCursorDuringABusyWait_data();
+    void waitCursorDuringABusyWait();
     void diskFull();
     void fileMovedAwayWhileRunning_data();
     void fileMovedAwayWhileRunning();
@@ -500,6 +505,60 @@ void TestFaults::nulCharacterInASearch()
     }
 }
 
+// While a store waits for another program's lock the window cannot repaint:
+// the wait cursor shows that the program is alive, and goes when the wait ends.
+void TestFaults::waitCursorDuringABusyWait_data()
+{
+    QTest::addColumn<bool>("released");
+    QTest::newRow("lock kept: the store gives up") << false;
+    QTest::newRow("lock released during the wait") << true;
+}
+
+void TestFaults::waitCursorDuringABusyWait()
+{
+    QFETCH(bool, released);
+    testdb::Fixture db(QStringLiteral("INSERT INTO kunde (id, name) VALUES (1, 'Anna');"));
+    InvoiceData d;
+    d.open(db.file(), released ? 5000 : 150);
+    installBusyCursor();
+    // What the cursor was each time the engine spoke, seen after the installed hook ran.
+    std::vector<int> seen;
+    const Connection::BusyHook installed = Connection::busyHook();
+    QVERIFY(installed);
+    Connection::setBusyHook([&](bool waiting) {
+        installed(waiting);
+        seen.push_back(QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
+    });
+
+    sqlite3 *other = nullptr;
+    QCOMPARE(sqlite3_open_v2(db.file().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread release;
+    if (released)
+        release = std::thread([other] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        });
+    d.customers.Edit();
+    d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Anna Amort"));
+    bool stored = true;
+    try {
+        d.customers.Post();
+    } catch (const AppError &) {
+        stored = false;
+    }
+    if (release.joinable())
+        release.join();
+    else
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    Connection::setBusyHook(nullptr);
+
+    QCOMPARE(stored, released);
+    QCOMPARE(seen, (std::vector<int>{int(Qt::WaitCursor), -1}));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
 // Root may write any file, so these run in a child that has become nobody.
 void TestFaults::unprivilegedUser()
 {
@@ -609,5 +668,5 @@ void TestFaults::unprivilegedUser()
     ::chmod(QFile::encodeName(QFileInfo(turnsReadOnly).path()).constData(), 0755);
 }
 
-QTEST_GUILESS_MAIN(TestFaults)
+QTEST_MAIN(TestFaults)
 #include "tst_faults.moc"
