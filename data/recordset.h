@@ -256,6 +256,8 @@ private:
     void writeUpdate();
     // Reads the row's stored values again; false when it is gone from the table.
     bool rereadRow(uint32_t row, qint64 id);
+    void rereadStoredRow(uint32_t row, qint64 id); // after a write that went through
+
     void resolveWriteTarget();
     // The row with this id was changed or deleted by another program.
     [[noreturn]] void raiseConflict(qint64 id, bool whileDeleting);

@@ -91,6 +91,18 @@ bool RecordSet::rereadRow(uint32_t row, qint64 id)
     return true;
 }
 
+void RecordSet::rereadStoredRow(uint32_t row, qint64 id)
+{
+    // The row is in the file now: a read that fails afterwards (a lock, a
+    // read error) must not leave it pending, or the next try would store it
+    // a second time. The values written stand in for the stored ones; gone
+    // meanwhile, it keeps them too.
+    try {
+        rereadRow(row, id);
+    } catch (const AppError &) {
+    }
+}
+
 void RecordSet::writeInsert()
 {
     resolveWriteTarget();
@@ -122,7 +134,7 @@ void RecordSet::writeInsert()
     std::vector<Value> values = m_work;
     values[size_t(m_idColumn)] = Value::fromInteger(id);
     const uint32_t row = m_snapshot.append(values);
-    rereadRow(row, id); // gone meanwhile: keep what was written
+    rereadStoredRow(row, id);
     addToGroup(row);
     const int sp = std::clamp(m_pendingPos, 0, int(m_view.size()));
     m_view.insert(m_view.begin() + sp, row);
@@ -171,7 +183,7 @@ void RecordSet::writeUpdate()
     for (int c = 0; c < m_snapshot.columnCount(); ++c)
         values.push_back(m_assigned[size_t(c)] ? m_work[size_t(c)] : m_snapshot.value(row, c));
     m_snapshot.replace(row, values);
-    rereadRow(row, id); // gone meanwhile: keep what was written
+    rereadStoredRow(row, id);
     if (keyChanged)
         addToGroup(row);
 }

@@ -1,5 +1,6 @@
 #include "years.h"
 
+#include "engine.h"
 #include "errors.h"
 
 #include <QRegularExpression>
@@ -16,9 +17,17 @@ QString quoted(const QString &name)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
+// What went wrong in the words the engine uses everywhere (a lock, a full
+// disk, a read-only file), after what was being done.
+QString reasonOf(sqlite3 *db, int rc, const QString &sqliteText)
+{
+    return Connection::describe(sqlite3_extended_errcode(db) ? sqlite3_extended_errcode(db) : rc, sqliteText,
+                                sqlite3_system_errno(db));
+}
+
 [[noreturn]] void failWith(sqlite3 *db, const QString &what)
 {
-    throw EngineError(QStringLiteral("%1 (%2)").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
+    throw EngineError(what + QStringLiteral(": ") + reasonOf(db, sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
 QStringList tableNames(sqlite3 *db)
@@ -45,7 +54,8 @@ QStringList columnDefinitions(sqlite3 *db, const QString &table)
     if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
         failWith(db, QStringLiteral("Die Tabelle '%1' kann nicht gelesen werden").arg(table));
     QStringList columns;
-    while (sqlite3_step(st) == SQLITE_ROW) {
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         const QByteArray name = reinterpret_cast<const char *>(sqlite3_column_text(st, 1));
         const QByteArray type = reinterpret_cast<const char *>(sqlite3_column_text(st, 2));
         QString column = quoted(QString::fromUtf8(name));
@@ -58,6 +68,12 @@ QStringList columnDefinitions(sqlite3 *db, const QString &table)
             column += autoInc ? QStringLiteral(" PRIMARY KEY AUTOINCREMENT") : QStringLiteral(" PRIMARY KEY");
         }
         columns << column;
+    }
+    // A read cut short must not pass for a table without columns.
+    if (rc != SQLITE_DONE || columns.isEmpty()) {
+        const QString what = QStringLiteral("Die Tabelle '%1' kann nicht gelesen werden").arg(table);
+        sqlite3_finalize(st);
+        failWith(db, what);
     }
     sqlite3_finalize(st);
     return columns;
@@ -75,10 +91,11 @@ const QStringList StandardLineColumns{
 void exec(sqlite3 *db, const QString &sql, const QString &what)
 {
     char *error = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
         const QString text = QString::fromUtf8(error ? error : sqlite3_errmsg(db));
         sqlite3_free(error);
-        throw EngineError(QStringLiteral("%1 (%2)").arg(what, text));
+        throw EngineError(what + QStringLiteral(": ") + reasonOf(db, rc, text));
     }
 }
 

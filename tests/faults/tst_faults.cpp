@@ -329,15 +329,7 @@ void TestFaults::failingFileSystem()
         if (n == 100)
             QFAIL("more than a hundred calls");
     }
-    // Known, in code this test does not own: the year tables are made through
-    // a message of their own that carries only SQLite's English reason.
-    if (operation == QLatin1String("create year") && !wrongMessages.isEmpty())
-        QEXPECT_FAIL("", "years.cpp reports a failed write without the German reason", Continue);
     QVERIFY2(wrongMessages.isEmpty(), qPrintable(wrongMessages.join(QLatin1Char('\n'))));
-    // Known: a new row whose INSERT went through but whose re-read then
-    // failed stays pending, and the next try stores it a second time.
-    if (method == int(faultvfs::Method::Lock) && code != SQLITE_BUSY && !wrongStates.isEmpty())
-        QEXPECT_FAIL("", "RecordSet::writeInsert keeps a stored row pending when its re-read fails", Continue);
     QVERIFY2(wrongStates.isEmpty(), qPrintable(wrongStates.join(QLatin1Char('\n'))));
 }
 
@@ -372,8 +364,6 @@ void TestFaults::lockHeldByAnotherProgram()
     }
     QCOMPARE(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(other);
-    if (operation == QLatin1String("create year"))
-        QEXPECT_FAIL("", "years.cpp reports a failed read without the German reason", Continue);
     QVERIFY2(message.contains(QLatin1String("Die Datenbank wird gerade von einem anderen Programm benutzt und ist gesperrt")),
              qPrintable(message));
     QCOMPARE(op.pending(d), pendingBefore);
