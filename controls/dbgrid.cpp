@@ -131,6 +131,8 @@ void DBGridModel::fetch(int first, int last)
 DBGrid::DBGrid(QWidget *parent)
     : QTableView(parent), m_link([this](Notification n, Field *f) { dataEvent(n, f); }), m_model(new DBGridModel(this))
 {
+    // The model goes with the grid; the view never owns what it is given.
+    m_model->setParent(this);
     setModel(m_model);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
+  clang libclang-rt-14-dev  # libFuzzer and its runtime, for fuzz/
   qt6-base-dev qt6-base-private-dev libgl-dev libvulkan-dev
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev

@@ -24,6 +24,9 @@ constexpr quint32 MaxOps = 10000000;
 constexpr quint32 MaxLines = 100000;
 constexpr double MaxLength = 10000;                 // mm
 constexpr double MinPaper = 10, MaxPaper = 2000;    // mm, either side
+// Hundreds of pages of text and pictures stay below a few megabytes; the
+// limit keeps a damaged or foreign length from being read into memory.
+constexpr quint64 MaxPayload = 256ull * 1024 * 1024;
 
 enum OpKind : quint8 { KText = 1, KLine = 2, KRoundRect = 3, KImage = 4 };
 
@@ -218,27 +221,46 @@ QByteArray encodeReport(const Pages &pages)
     return out;
 }
 
-LoadResult decodeReport(const QByteArray &bytes, const QString &fileName)
-{
-    const QString name = shownName(fileName);
-    if (bytes.size() < Magic.size() || !bytes.startsWith(Magic))
-        return failure(name + QStringLiteral(" ist kein gespeicherter Bericht."));
-    if (bytes.size() < HeaderSize)
-        return failure(name + QStringLiteral(" ist beschädigt und kann nicht geladen werden."));
+namespace {
 
+QString damaged(const QString &name)
+{
+    return name + QStringLiteral(" ist beschädigt und kann nicht geladen werden.");
+}
+
+// Checks the fixed header on its own, so that a file can be refused before
+// its pages are read; empty when the header is fine, else the sentence.
+QString headerProblem(const QByteArray &bytes, const QString &name, quint64 *length)
+{
+    if (bytes.size() < Magic.size() || !bytes.startsWith(Magic))
+        return name + QStringLiteral(" ist kein gespeicherter Bericht.");
+    if (bytes.size() < HeaderSize)
+        return damaged(name);
     QDataStream h(bytes);
     h.setByteOrder(QDataStream::BigEndian);
     h.skipRawData(int(Magic.size()));
     quint16 version = 0, reserved = 0;
-    quint64 length = 0;
-    h >> version >> reserved >> length;
+    h >> version >> reserved >> *length;
     if (version > ReportFileVersion)
-        return failure(name + QStringLiteral(" stammt aus einer neueren Programmversion und kann nicht geladen werden."));
+        return name + QStringLiteral(" stammt aus einer neueren Programmversion und kann nicht geladen werden.");
+    if (version == 0 || reserved != 0 || *length > MaxPayload)
+        return damaged(name);
+    return QString();
+}
+
+} // namespace
+
+LoadResult decodeReport(const QByteArray &bytes, const QString &fileName)
+{
+    const QString name = shownName(fileName);
+    quint64 length = 0;
+    const QString problem = headerProblem(bytes, name, &length);
+    if (!problem.isEmpty())
+        return failure(problem);
     const QByteArray hash = bytes.mid(HeaderSize - 32, 32);
     const QByteArray payload = bytes.mid(HeaderSize);
-    if (version == 0 || reserved != 0 || length != quint64(payload.size())
-        || QCryptographicHash::hash(payload, QCryptographicHash::Sha256) != hash)
-        return failure(name + QStringLiteral(" ist beschädigt und kann nicht geladen werden."));
+    if (length != quint64(payload.size()) || QCryptographicHash::hash(payload, QCryptographicHash::Sha256) != hash)
+        return failure(damaged(name));
 
     QDataStream s(payload);
     setUp(s);
@@ -268,7 +290,7 @@ LoadResult decodeReport(const QByteArray &bytes, const QString &fileName)
         result.pages.push_back(std::move(page));
     }
     if (r.broken || s.status() != QDataStream::Ok || !s.atEnd())
-        return failure(name + QStringLiteral(" ist beschädigt und kann nicht geladen werden."));
+        return failure(damaged(name));
     result.ok = true;
     return result;
 }
@@ -298,7 +320,17 @@ LoadResult readReportFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(shownName(path) + QStringLiteral(" kann nicht gelesen werden."));
-    return decodeReport(file.readAll(), path);
+    // The header first: its length must be the rest of the file, and within
+    // reason, before the pages are read into memory.
+    QByteArray bytes = file.read(HeaderSize);
+    quint64 length = 0;
+    const QString problem = headerProblem(bytes, shownName(path), &length);
+    if (!problem.isEmpty())
+        return failure(problem);
+    if (file.size() - HeaderSize != qint64(length))
+        return failure(damaged(shownName(path)));
+    bytes += file.read(qint64(length));
+    return decodeReport(bytes, path);
 }
 
 namespace {

@@ -144,6 +144,7 @@ private Q_SLOTS:
     void textIsStoredAsTypedFromTheFirstKey();
     void screenReaderHearsOfANewSetOfRowsOnce();
     void hiddenTextControlsFollowTheSetWhenShown();
+    void gridModelGoesWithTheGrid();
 };
 
 void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
@@ -429,6 +430,15 @@ void TestControls::clickingARowMovesTheSet()
     // The grid follows moves of the set.
     h.First();
     QCOMPARE(w.grid->currentIndex().row(), 0);
+}
+
+void TestControls::gridModelGoesWithTheGrid()
+{
+    auto *grid = new DBGrid;
+    const QPointer<QAbstractItemModel> model = grid->model();
+    QVERIFY(model);
+    delete grid;
+    QVERIFY(model.isNull());
 }
 
 void TestControls::readOnlyGridTakesNoTyping()

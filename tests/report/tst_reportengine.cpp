@@ -37,6 +37,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTimer>
 #include <QtTest>
 
@@ -479,6 +480,36 @@ private Q_SLOTS:
         QVERIFY(!loaded.ok);
         QVERIFY(loaded.pages.empty());
         QCOMPARE(loaded.error, message);
+    }
+
+    void oversizedFilesAreRefusedUnread_data()
+    {
+        QTest::addColumn<qint64>("fileSize"); // 0: as written
+        QTest::addColumn<quint64>("declared"); // the header's length of the pages; 0: as written
+        constexpr qint64 hundredGB = 100'000'000'000;
+        QTest::newRow("100 GB, as the header says") << hundredGB << quint64(hundredGB - 52);
+        QTest::newRow("100 GB behind a small report's header") << hundredGB << quint64(0);
+        QTest::newRow("a small file whose header says 100 GB") << qint64(0) << quint64(hundredGB - 52);
+    }
+    void oversizedFilesAreRefusedUnread()
+    {
+        QFETCH(qint64, fileSize);
+        QFETCH(quint64, declared);
+        QByteArray bytes = encodeReport(samplePages(1));
+        if (declared != 0)
+            qToBigEndian(declared, bytes.data() + 12);
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("r.QRP")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        // Sparse: the file system holds only the report's own bytes.
+        if (fileSize != 0)
+            QVERIFY(f.resize(fileSize));
+        f.close();
+        const LoadResult loaded = readReportFile(f.fileName());
+        QVERIFY(!loaded.ok);
+        QVERIFY(loaded.pages.empty());
+        QCOMPARE(loaded.error, QStringLiteral("Die Datei \"r.QRP\" ist beschädigt und kann nicht geladen werden."));
     }
 
     void pdfHoldsTheTextOfEveryPage()
