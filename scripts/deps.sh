@@ -13,6 +13,7 @@ packages=(
   libbenchmark-dev
   fonts-wine fonts-dejavu-core fonts-liberation2
   poppler-utils
+  desktop-file-utils appstream
   xvfb openbox x11-utils libxcb1-dev libxcb-xtest0-dev
 )
 
