@@ -42,21 +42,16 @@ constexpr int BeyondAnyScreen = 16384;
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_data(std::make_unique<InvoiceData>())
+MainWindow::MainWindow(const QString &databaseFile, QWidget *parent)
+    : QMainWindow(parent), m_data(std::make_unique<InvoiceData>())
 {
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(texts::MainCaption);
     setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8));
 
     // The data first: a file that cannot be opened ends the start-up here.
-    // A line whose amount cannot be read is no reason to refuse the whole
-    // program: the sets are open by then, and the error is shown once the
-    // window is up.
-    try {
-        m_data->open(DatabaseFileName);
-    } catch (const ConversionError &e) {
-        QTimer::singleShot(0, this, [message = e.message()] { showErrorBox(message); });
-    }
+    // A line whose amount cannot be read is no reason: it shows empty.
+    m_data->open(databaseFile);
 
     buildMenu();
     businessDialog = new BusinessDialog(this);

@@ -35,7 +35,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     // Opens "rechungen.mdb" in the working directory; throws AppError when it cannot.
-    explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(const QString &databaseFile = DatabaseFileName, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     InvoiceData &data() { return *m_data; }

@@ -16,6 +16,7 @@
 #include <QDate>
 #include <QIcon>
 #include <QTimer>
+#include <cstdio>
 
 Program::Program() = default;
 
@@ -29,9 +30,9 @@ Program::~Program()
     mainWindow.reset();
 }
 
-void Program::create()
+void Program::create(const QString &databaseFile)
 {
-    mainWindow = std::make_unique<MainWindow>();
+    mainWindow = std::make_unique<MainWindow>(databaseFile);
     InvoiceData &data = mainWindow->data();
     about = std::make_unique<AboutBox>(mainWindow.get());
     invoiceReport = std::make_unique<InvoiceReport>(data);
@@ -67,9 +68,14 @@ void prepareApplication(QApplication &app)
 int runProgram(QApplication &app)
 {
     prepareApplication(app);
+    const QStringList arguments = app.arguments().mid(1);
+    if (arguments.size() > 1 || (arguments.size() == 1 && arguments.first().startsWith(QLatin1Char('-')))) {
+        std::fputs(QStringLiteral("Aufruf: Rechnung [DATEI]\n").toLocal8Bit().constData(), stderr);
+        return 2;
+    }
     Program program;
     try {
-        program.create();
+        program.create(arguments.value(0, DatabaseFileName));
     } catch (const AppError &e) {
         return showStartupError(e);
     } catch (const std::exception &e) {

@@ -20,7 +20,7 @@ struct Program
     Program();
     ~Program();
     // Opens the data and creates the windows; throws AppError when the data cannot be opened.
-    void create();
+    void create(const QString &databaseFile = DatabaseFileName);
 };
 
 // Application-wide settings that do not depend on the data: fonts, number
@@ -28,4 +28,5 @@ struct Program
 void prepareApplication(QApplication &app);
 
 // Start-up to shutdown: returns the exit status (1 after a start-up error).
+// `Rechnung [FILE]`: FILE instead of "rechungen.mdb" in the working directory.
 int runProgram(QApplication &app);

@@ -25,6 +25,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
+#include <QTemporaryDir>
 #include <optional>
 
 namespace {
@@ -69,6 +70,7 @@ private Q_SLOTS:
     void startupShowsTheFirstCustomerAndHerInvoices();
     void everyControlHasItsNameAndAnAccessibleName();
     void startupWithoutDatabaseEndsWithStatusOne();
+    void startsOnTheFileItIsGiven();
     void emptyCustomerTable();
     void customerNavigatorAtBothEnds();
     void deletingACustomer_data();
@@ -167,6 +169,36 @@ void TestMainWindow::startupWithoutDatabaseEndsWithStatusOne()
     QVERIFY(!QFile::exists(empty.filePath(QStringLiteral("rechungen.mdb"))));
     QVERIFY(QApplication::topLevelWidgets().isEmpty() || std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
                                                                        [](QWidget *t) { return t->isVisible(); }));
+}
+
+void TestMainWindow::startsOnTheFileItIsGiven()
+{
+    // `Rechnung FILE`: another folder's file, from a folder that has none.
+    testdb::Fixture elsewhere(QString::fromUtf8(Data));
+    const QString file = elsewhere.dir() + QStringLiteral("/kopie.mdb");
+    QVERIFY(QFile::copy(elsewhere.file(), file));
+    QTemporaryDir empty;
+    QDir::setCurrent(empty.path());
+    {
+        Program program;
+        program.create(file);
+        QCOMPARE(program.mainWindow->windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
+        QCOMPARE(text(program.mainWindow->customers(), "name"), QStringLiteral("Anna Blumen"));
+        QCOMPARE(program.mainWindow->data().connection.fileName(), file);
+        // Nothing was made where the program was started.
+        QVERIFY(!QFile::exists(empty.filePath(QStringLiteral("rechungen.mdb"))));
+    }
+    // A file that is not there is still refused, never made.
+    Program missing;
+    bool refused = false;
+    try {
+        missing.create(empty.filePath(QStringLiteral("fehlt.mdb")));
+    } catch (const AppError &) {
+        refused = true;
+    }
+    QVERIFY(refused);
+    QVERIFY(!QFile::exists(empty.filePath(QStringLiteral("fehlt.mdb"))));
+    QDir::setCurrent(QDir::tempPath());
 }
 
 void TestMainWindow::emptyCustomerTable()
