@@ -47,7 +47,7 @@ void InvoiceData::findYears()
     for (int year : ClassicYears)
         if (std::none_of(found.begin(), found.end(), [&](const YearTables &y) { return y.year == year; }))
             m_years.push_back(tablesOfYear(year));
-    std::sort(m_years.begin(), m_years.end(), [](const YearTables &a, const YearTables &b) { return a.year > b.year; });
+    sortNewestFirst(m_years);
 }
 
 void InvoiceData::open(const QString &fileName, int busyTimeoutMs)
@@ -74,10 +74,7 @@ void InvoiceData::setYear(int year)
     const auto y = std::find_if(m_years.begin(), m_years.end(), [&](const YearTables &t) { return t.year == year; });
     if (y == m_years.end())
         throw EngineError(QStringLiteral("Für das Jahr %1 gibt es keine Tabellen").arg(year));
-    // Store or drop what is pending before the sets close: closing would discard it.
-    for (RecordSet *rs : {&invoiceLines, &invoiceHeaders})
-        if (rs->Active())
-            rs->Settle();
+    settleYearSets();
     m_year = year;
     invoiceHeaders.Close();
     invoiceHeaders.setTableName(y->headerTable);
@@ -87,17 +84,23 @@ void InvoiceData::setYear(int year)
     invoiceLines.Open();
 }
 
-void InvoiceData::addYear(int year)
+void InvoiceData::settleYearSets()
 {
+    // Store or drop what is pending before the sets close: closing would discard it.
     for (RecordSet *rs : {&invoiceLines, &invoiceHeaders})
         if (rs->Active())
             rs->Settle();
+}
+
+void InvoiceData::addYear(int year)
+{
+    settleYearSets();
     createYearTables(connection.handle(), year);
     // The tables are stored from here on: reading the list back could fail
     // and make the new year look missing, so it is added as it was made.
     if (std::none_of(m_years.begin(), m_years.end(), [&](const YearTables &y) { return y.year == year; }))
         m_years.push_back(tablesOfYear(year));
-    std::sort(m_years.begin(), m_years.end(), [](const YearTables &a, const YearTables &b) { return a.year > b.year; });
+    sortNewestFirst(m_years);
     m_newestYear = std::max(m_newestYear, year);
     setYear(year);
 }

@@ -76,6 +76,7 @@ public:
 
 private:
     void findYears();
+    void settleYearSets();
 
     int m_year = ClassicStartYear;
     int m_newestYear = ClassicStartYear;

@@ -19,6 +19,23 @@ private:
     QByteArray m_utf8;
 };
 
+// The message of a failure kept for later ("" for none), as the error box
+// would show it.
+inline QString messageOf(const std::exception_ptr &failure)
+{
+    if (!failure)
+        return QString();
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AppError &e) {
+        return e.message();
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+    }
+    return QStringLiteral("Unbekannter Fehler");
+}
+
 // Raised by the database engine (SQLite) itself: no record-set prefix.
 class EngineError : public AppError
 {

@@ -60,12 +60,7 @@ void checkLineBeforePost(RecordSet &set)
 
 long double amountForSum(const RecordSet &lines)
 {
-    if (const std::exception_ptr failure = lines.CalcError()) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const AppError &e) {
-            throw ConversionError(QStringLiteral("Zeile %1: %2").arg(QString::number(lines.RecNo() + 1), e.message()));
-        }
-    }
+    if (const std::exception_ptr failure = lines.CalcError())
+        throw ConversionError(QStringLiteral("Zeile %1: %2").arg(QString::number(lines.RecNo() + 1), messageOf(failure)));
     return lines.FieldByName(AmountField)->AsFloat();
 }

@@ -81,8 +81,7 @@ void Link::dataEvent(Notification n, Field *field)
     switch (n) {
     case Notification::StateChanged:
         if (!m_master->DataSet()->Active()) {
-            if (m_detail->Active())
-                m_detail->Settle();
+            // The detail settled in masterClosing(), before the master went.
             // From the detail's next read on it holds every row.
             m_detail->setCriterion(RecordSet::Criterion());
             m_force = true;

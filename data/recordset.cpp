@@ -221,11 +221,11 @@ void RecordSet::assign(Field *f, Value v)
     // rejection is the typist's to see at once. A row that could not be
     // calculated before for the same reason (a bad price another program
     // wrote, and now a new description) is not reported at every key.
-    const QString before = failureMessage(m_calcError);
+    const QString before = messageOf(m_calcError);
     readCurrent();
     const std::exception_ptr calcError = m_calcError;
     notify(Notification::FieldAssigned, f);
-    if (calcError && failureMessage(calcError) != before)
+    if (calcError && messageOf(calcError) != before)
         std::rethrow_exception(calcError);
 }
 

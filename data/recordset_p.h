@@ -111,19 +111,4 @@ void callEach(const Items &items, F &&f)
         std::rethrow_exception(failure);
 }
 
-inline QString failureMessage(const std::exception_ptr &failure)
-{
-    if (!failure)
-        return QString();
-    try {
-        std::rethrow_exception(failure);
-    } catch (const AppError &e) {
-        return e.message();
-    } catch (const std::exception &e) {
-        return QString::fromLocal8Bit(e.what());
-    } catch (...) {
-    }
-    return QStringLiteral("?");
-}
-
 } // namespace recordset_detail

@@ -108,6 +108,11 @@ YearTables tablesOfYear(int year)
     return {year, QStringLiteral("rechnungsdaten%1").arg(year), QStringLiteral("rechnung%1").arg(year)};
 }
 
+void sortNewestFirst(std::vector<YearTables> &years)
+{
+    std::sort(years.begin(), years.end(), [](const YearTables &a, const YearTables &b) { return a.year > b.year; });
+}
+
 std::vector<YearTables> findYears(sqlite3 *db)
 {
     const QStringList names = tableNames(db);
@@ -129,7 +134,7 @@ std::vector<YearTables> findYears(sqlite3 *db)
             continue;
         years.push_back(tablesOfYear(year));
     }
-    std::sort(years.begin(), years.end(), [](const YearTables &a, const YearTables &b) { return a.year > b.year; });
+    sortNewestFirst(years);
     years.erase(std::unique(years.begin(), years.end(), [](const YearTables &a, const YearTables &b) { return a.year == b.year; }),
                 years.end());
     return years;

@@ -18,6 +18,9 @@ struct YearTables
 constexpr int FirstYear = 2002;
 YearTables tablesOfYear(int year);
 
+// Orders years newest first, as every list of them is shown.
+void sortNewestFirst(std::vector<YearTables> &years);
+
 // The years whose two tables both exist in the file, newest first. A table of
 // a pair alone is no year.
 std::vector<YearTables> findYears(sqlite3 *db);
