@@ -434,7 +434,7 @@ void MainWindow::applyLetterhead()
     if (!m_windows.invoiceReport)
         return;
     const std::optional<einvoice::Seller> seller =
-        einvoice::hasBusinessTables(m_data->connection) ? einvoice::loadSeller(m_data->connection) : std::nullopt;
+        einvoice::loadSeller(m_data->connection);
     m_windows.invoiceReport->setLetterhead(seller ? Letterhead::of(*seller) : Letterhead::sample());
 }
 
@@ -467,7 +467,7 @@ void MainWindow::exportEInvoice()
     if (!d.invoiceHeaders.Active() || d.invoiceHeaders.IsEmpty() || !d.customers.Active() || d.customers.IsEmpty())
         throw ConversionError(QStringLiteral("Es ist keine Rechnung gewählt"));
     const std::optional<einvoice::Seller> seller =
-        einvoice::hasBusinessTables(connection) ? einvoice::loadSeller(connection) : std::nullopt;
+        einvoice::loadSeller(connection);
     if (!seller || seller->vatNumber.isEmpty())
         throw ConversionError(einvoice::NoBusinessData);
 

@@ -185,42 +185,35 @@ Options parseArguments(const QStringList &args)
             arg.truncate(eq);
             haveValue = true;
         }
-        if (o.command == Command::FatturaPA) {
-            std::optional<QString> *target = nullptr;
-            if (arg == QLatin1String("--year"))
-                target = &year;
-            else if (arg == QLatin1String("--nr"))
-                target = &nr;
-            else if (arg == QLatin1String("--out"))
-                target = &out;
-            else
-                throw UsageError{QStringLiteral("Unbekannte Option '%1'").arg(shown(arg))};
-            if (*target)
+        // An option's value: given once, after "=" or as the next argument.
+        const auto takeValue = [&](auto &target, const QString &missingWhat) {
+            if (target)
                 throw UsageError{QStringLiteral("Die Option %1 ist doppelt angegeben").arg(arg)};
             if (!haveValue) {
                 if (i + 1 >= args.size())
-                    throw UsageError{QStringLiteral("Bei %1 fehlt der Wert").arg(arg)};
+                    throw UsageError{QStringLiteral("Bei %1 fehlt %2").arg(arg, missingWhat)};
                 value = args.at(++i);
             }
+        };
+        const auto unknown = [&] { return UsageError{QStringLiteral("Unbekannte Option '%1'").arg(shown(arg))}; };
+        if (o.command == Command::FatturaPA) {
+            std::optional<QString> *target = arg == QLatin1String("--year") ? &year
+                                             : arg == QLatin1String("--nr") ? &nr
+                                             : arg == QLatin1String("--out") ? &out
+                                                                             : nullptr;
+            if (!target)
+                throw unknown();
+            takeValue(*target, QStringLiteral("der Wert"));
             *target = value;
             continue;
         }
-        std::optional<long long> *target = nullptr;
-        if (arg == QLatin1String("--customers"))
-            target = &customers;
-        else if (arg == QLatin1String("--headers"))
-            target = &headers;
-        else if (arg == QLatin1String("--lines"))
-            target = &lines;
-        else
-            throw UsageError{QStringLiteral("Unbekannte Option '%1'").arg(shown(arg))};
-        if (*target)
-            throw UsageError{QStringLiteral("Die Option %1 ist doppelt angegeben").arg(arg)};
-        if (!haveValue) {
-            if (i + 1 >= args.size())
-                throw UsageError{QStringLiteral("Bei %1 fehlt die Anzahl").arg(arg)};
-            value = args.at(++i);
-        }
+        std::optional<long long> *target = arg == QLatin1String("--customers") ? &customers
+                                           : arg == QLatin1String("--headers") ? &headers
+                                           : arg == QLatin1String("--lines") ? &lines
+                                                                             : nullptr;
+        if (!target)
+            throw unknown();
+        takeValue(*target, QStringLiteral("die Anzahl"));
         *target = parseCount(arg, value);
     }
 
