@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-private-dev libgl-dev libvulkan-dev
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev
+  mdbtools-dev  # reads Access (Jet/ACE) files for the import
+  dpkg-dev  # dpkg-shlibdeps, for the package's dependencies
   libxml2-dev libxml2-utils
   libbenchmark-dev
   fonts-wine fonts-dejavu-core fonts-liberation2

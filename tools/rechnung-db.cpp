@@ -10,6 +10,7 @@
 #include "data/backup.h"
 #include "data/engine.h"
 #include "data/errors.h"
+#include "data/newdatabase.h"
 #include "data/years.h"
 #include "einvoice/prefill.h"
 #include "einvoice/store.h"
@@ -22,10 +23,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -275,329 +273,8 @@ Options parseArguments(const QStringList &args)
     return o;
 }
 
-// ---------------------------------------------------------------------------
-// Schema file
-
-QString executableDir(const char *argv0)
-{
-    // Without a QCoreApplication the kernel's link is the reliable answer;
-    // argv[0] is only a fallback for systems without /proc.
-    const QString self = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
-    if (!self.isEmpty())
-        return QFileInfo(self).absolutePath();
-    return QFileInfo(QFile::decodeName(argv0)).absolutePath();
-}
-
-QByteArray readSchema(const char *argv0)
-{
-    const QString built = QStringLiteral(RECHNUNG_SCHEMA_FILE);
-    const QString installed =
-        QDir::cleanPath(executableDir(argv0) + QStringLiteral("/../share/rechnung/rechungen.sql"));
-    for (const QString &path : {built, installed}) {
-        QFile f(path);
-        if (!f.exists())
-            continue;
-        if (!f.open(QIODevice::ReadOnly))
-            throw Failure{QStringLiteral("Die Schemadatei '%1' ist nicht lesbar: %2").arg(shown(path), f.errorString())};
-        QByteArray sql = f.readAll();
-        if (sql.trimmed().isEmpty())
-            throw Failure{QStringLiteral("Die Schemadatei '%1' ist leer").arg(shown(path))};
-        return sql;
-    }
-    throw Failure{QStringLiteral("Die Schemadatei fehlt: weder '%1' noch '%2' ist vorhanden.").arg(shown(built), shown(installed))};
-}
-
-// ---------------------------------------------------------------------------
-// The new database file
-
-Failure alreadyThere(const QString &file)
-{
-    return Failure{QStringLiteral("Die Datei '%1' existiert bereits; sie wird nicht überschrieben.").arg(shown(file))};
-}
-
-// A new database is built under a name of its own beside the target and
-// renamed into place only when it is complete: an interrupted run (Ctrl+C, a
-// kill, a closed terminal, a power cut) never leaves a file under the
-// target's name that looks finished, nor one that the next run refuses to
-// overwrite. The half-made file itself is removed as well: by the signal
-// handler below, and for SIGKILL, which no handler sees, by a small watcher
-// process that outlives us. The names are kept in plain buffers because a
-// signal handler and the forked watcher may only call unlink().
-char g_partialFile[4096];
-char g_partialJournal[4096];
-
-void rememberPartialFile(const QString &absolutePath)
-{
-    const QByteArray file = QFile::encodeName(absolutePath);
-    const QByteArray journal = file.isEmpty() ? QByteArray() : file + "-journal";
-    g_partialFile[0] = g_partialJournal[0] = '\0';
-    if (size_t(file.size()) < sizeof g_partialFile && size_t(journal.size()) < sizeof g_partialJournal) {
-        std::memcpy(g_partialJournal, journal.constData(), size_t(journal.size()) + 1);
-        std::memcpy(g_partialFile, file.constData(), size_t(file.size()) + 1);
-    }
-}
-
-void removePartialFile()
-{
-    if (g_partialFile[0])
-        ::unlink(g_partialFile);
-    if (g_partialJournal[0])
-        ::unlink(g_partialJournal);
-}
-
-extern "C" void removePartialFileAndDie(int sig)
-{
-    removePartialFile();
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
-// The watcher waits on a pipe whose other end only we hold. The end of file
-// comes when we die, however we die; a byte comes when the file is in place.
-class PartialFileWatcher
-{
-public:
-    PartialFileWatcher()
-    {
-        int fds[2];
-        // Without the pipe or the process the signal handler still covers
-        // everything but SIGKILL.
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            return;
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(fds[1]);
-            // A Ctrl+C reaches the whole process group; the watcher must
-            // outlive the tool to clean up after it.
-            for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
-                std::signal(sig, SIG_IGN);
-            // Whoever reads the tool's output must not wait for the watcher.
-            const int null = ::open("/dev/null", O_RDWR);
-            if (null >= 0) {
-                for (int fd = 0; fd <= 2; ++fd)
-                    ::dup2(null, fd);
-            }
-            char c = 0;
-            ssize_t n;
-            while ((n = ::read(fds[0], &c, 1)) < 0 && errno == EINTR) {
-            }
-            if (n <= 0)
-                removePartialFile();
-            ::_exit(0);
-        }
-        ::close(fds[0]);
-        if (pid < 0) {
-            ::close(fds[1]);
-            return;
-        }
-        m_pipe = fds[1];
-        m_pid = pid;
-    }
-
-    ~PartialFileWatcher() { release(false); }
-    PartialFileWatcher(const PartialFileWatcher &) = delete;
-    PartialFileWatcher &operator=(const PartialFileWatcher &) = delete;
-
-    // The file has its final name (or has been removed by us): nothing left to watch.
-    void release(bool placed)
-    {
-        if (m_pipe < 0)
-            return;
-        if (placed)
-            (void)!::write(m_pipe, "x", 1);
-        ::close(m_pipe);
-        m_pipe = -1;
-        while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-
-private:
-    int m_pipe = -1;
-    pid_t m_pid = -1;
-};
-
-// A file size limit (ulimit -f) makes a write fail with EFBIG, which SQLite
-// reports as a plain I/O error rather than as a full disk.
-bool atFileSizeLimit(const QString &partial)
-{
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return false;
-    const qint64 size = qMax(QFileInfo(partial).size(), QFileInfo(partial + QStringLiteral("-journal")).size());
-    // Within the largest page SQLite writes.
-    return size + 65536 >= qint64(limit.rlim_cur);
-}
-
-// A full disk gets a sentence of its own instead of SQLite's English one.
-Failure sqliteFailure(const QString &file, const QString &partial, sqlite3 *db, const QString &sqliteText)
-{
-    const int rc = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
-    if (backup::outOfSpace(rc, db) || ((rc & 0xff) == SQLITE_IOERR && atFileSizeLimit(partial)))
-        return Failure{QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei (oder die erlaubte Dateigröße ist "
-                                      "erreicht); die Datei '%1' wurde nicht angelegt.")
-                           .arg(shown(file))};
-    return Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(sqliteText))};
-}
-
-class NewDatabase
-{
-public:
-    explicit NewDatabase(const QString &file) : m_file(file)
-    {
-        const QFileInfo info(file);
-        if (info.exists() || info.isSymLink())
-            throw alreadyThere(file);
-        const QString dir = info.absolutePath();
-        if (!QFileInfo(dir).isDir())
-            throw Failure{QStringLiteral("Die Datei '%1' kann nicht angelegt werden: Der Ordner '%2' existiert nicht.")
-                              .arg(shown(file), shown(dir))};
-        m_target = info.absoluteFilePath();
-        m_partial = backup::partialFileName(m_target);
-        // A leftover of an earlier process that had our number.
-        QFile::remove(m_partial);
-        QFile::remove(m_partial + QStringLiteral("-journal"));
-
-        QFile f(m_partial);
-        if (!f.open(QIODevice::NewOnly))
-            throw Failure{QStringLiteral("Die Datei '%1' kann nicht angelegt werden: %2").arg(shown(file), f.errorString())};
-        f.close();
-        m_created = true;
-        rememberPartialFile(m_partial);
-        m_watcher = std::make_unique<PartialFileWatcher>();
-
-        // The file exists now, and the program's connection never creates
-        // one; it also opens by the absolute path, so that SQLite cannot take
-        // a name like "file:x.db" as a URI and write into x.db instead. The
-        // e-invoice data of the demo is stored through it, in the same
-        // transaction as everything else.
-        try {
-            m_connection.open(m_partial);
-        } catch (const EngineError &e) {
-            // A throwing constructor gets no destructor call: clean up here.
-            discard();
-            throw Failure{QStringLiteral("SQLite-Fehler in '%1': %2").arg(shown(file), shown(e.message()))};
-        }
-    }
-
-    ~NewDatabase()
-    {
-        if (!m_finished)
-            discard();
-    }
-
-    NewDatabase(const NewDatabase &) = delete;
-    NewDatabase &operator=(const NewDatabase &) = delete;
-
-    sqlite3 *handle() const { return m_connection.handle(); }
-    Connection &connection() { return m_connection; }
-
-    void exec(const char *sql)
-    {
-        char *err = nullptr;
-        if (sqlite3_exec(handle(), sql, nullptr, nullptr, &err) != SQLITE_OK) {
-            const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(handle()));
-            sqlite3_free(err);
-            throw sqliteFailure(m_file, m_partial, handle(), msg);
-        }
-    }
-
-    [[noreturn]] void fail() const
-    {
-        const QString msg = handle() ? QString::fromUtf8(sqlite3_errmsg(handle())) : QStringLiteral("kein Speicher");
-        throw sqliteFailure(m_file, m_partial, handle(), msg);
-    }
-
-    void finish()
-    {
-        exec("COMMIT");
-        m_connection.close();
-        try {
-            backup::moveIntoPlace(m_partial, m_target, false);
-        } catch (const AppError &e) {
-            // Someone made a file of that name meanwhile: theirs stays.
-            throw Failure{shown(e.message())};
-        }
-        m_finished = true;
-        rememberPartialFile(QString());
-        m_watcher->release(true);
-    }
-
-private:
-    void discard()
-    {
-        m_connection.close();
-        if (m_created) {
-            QFile::remove(m_partial);
-            QFile::remove(m_partial + QStringLiteral("-journal"));
-            m_created = false;
-            rememberPartialFile(QString());
-        }
-        if (m_watcher)
-            m_watcher->release(false);
-    }
-
-    QString m_file;
-    QString m_target;
-    QString m_partial;
-    Connection m_connection;
-    std::unique_ptr<PartialFileWatcher> m_watcher;
-    bool m_created = false;
-    bool m_finished = false;
-};
-
-class Statement
-{
-public:
-    Statement(NewDatabase &db, const char *sql) : m_db(db)
-    {
-        if (sqlite3_prepare_v2(db.handle(), sql, -1, &m_st, nullptr) != SQLITE_OK)
-            db.fail();
-    }
-    ~Statement() { sqlite3_finalize(m_st); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    // nullptr stores NULL. The text is copied, so temporaries are fine.
-    void text(int index, const char *value)
-    {
-        const int rc = value ? sqlite3_bind_text(m_st, index, value, -1, SQLITE_TRANSIENT)
-                             : sqlite3_bind_null(m_st, index);
-        if (rc != SQLITE_OK)
-            m_db.fail();
-    }
-
-    // For the generator's hot loop: the text must stay unchanged until run().
-    void textNoCopy(int index, const char *value, int length)
-    {
-        if (sqlite3_bind_text(m_st, index, value, length, SQLITE_STATIC) != SQLITE_OK)
-            m_db.fail();
-    }
-
-    void integer(int index, long long value)
-    {
-        if (sqlite3_bind_int64(m_st, index, value) != SQLITE_OK)
-            m_db.fail();
-    }
-
-    void run()
-    {
-        if (sqlite3_step(m_st) != SQLITE_DONE)
-            m_db.fail();
-        sqlite3_reset(m_st);
-    }
-
-private:
-    NewDatabase &m_db;
-    sqlite3_stmt *m_st = nullptr;
-};
-
-// Schema and the rest of the work go into one transaction: a crash half way
-// then leaves an empty file rather than a database that looks complete.
-void startWithSchema(NewDatabase &db, const QByteArray &schema)
-{
-    db.exec("BEGIN");
-    db.exec(schema.constData());
-}
+using newdb::NewDatabase;
+using newdb::Statement;
 
 struct YearInserts
 {
@@ -1268,7 +945,7 @@ int checkDatabase(const Options &o)
     return ExitOk;
 }
 
-int run(const Options &o, const char *argv0)
+int run(const Options &o)
 {
     // The commands that use an existing file; everything else makes a new one.
     if (o.command == Command::AddYear)
@@ -1279,19 +956,20 @@ int run(const Options &o, const char *argv0)
         return copyDatabase(o);
     if (o.command == Command::Check)
         return checkDatabase(o);
-    const QByteArray schema = readSchema(argv0);
+    if (o.command == Command::Create) {
+        // The program's "Neue Datenbank anlegen ..." makes its files the same way.
+        newdb::createEmpty(o.file);
+        printLine(stdout, QStringLiteral("Leere Datenbank %1 angelegt.").arg(shown(o.file)));
+        return ExitOk;
+    }
     NewDatabase db(o.file);
     if (o.command == Command::Generate) {
         // Only this brand-new file is affected, and a failure deletes it
         // anyway. SQLite accepts the setting only outside a transaction.
         db.exec("PRAGMA synchronous=OFF");
     }
-    startWithSchema(db, schema);
+    db.startWithSchema();
     switch (o.command) {
-    case Command::Create:
-        db.finish();
-        printLine(stdout, QStringLiteral("Leere Datenbank %1 angelegt.").arg(shown(o.file)));
-        break;
     case Command::Demo: {
         const Counts c = fillDemo(db);
         db.finish();
@@ -1313,6 +991,7 @@ int run(const Options &o, const char *argv0)
         break;
     }
     case Command::Help:
+    case Command::Create:
     case Command::AddYear:
     case Command::FatturaPA:
     case Command::Backup:
@@ -1320,6 +999,13 @@ int run(const Options &o, const char *argv0)
         break;
     }
     return ExitOk;
+}
+
+extern "C" void removePartialFileAndDie(int sig)
+{
+    newdb::removePartialFileNow();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
 }
 
 } // namespace
@@ -1351,9 +1037,11 @@ int main(int argc, char **argv)
         std::signal(sig, removePartialFileAndDie);
 
     try {
-        return run(options, argc > 0 ? argv[0] : "");
+        return run(options);
     } catch (const Failure &e) {
         printError(e.message);
+    } catch (const AppError &e) {
+        printError(shown(e.message()));
     } catch (const std::bad_alloc &) {
         printError(QStringLiteral("Nicht genug Arbeitsspeicher."));
     }

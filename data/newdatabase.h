@@ -1,0 +1,96 @@
+#pragma once
+
+#include "data/engine.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+struct sqlite3_stmt;
+
+// Making a new database file: the database tool's create, demo, generate and
+// import, and the program's "Neue Datenbank anlegen ...", all go through here,
+// so a file made by any of them is the same file.
+namespace newdb {
+
+// The tables of a new database, built into the program from schema/rechungen.sql.
+const QByteArray &schema();
+
+class PartialFileWatcher;
+
+// A new database file under construction. It is built under a name of its
+// own beside the target and renamed into place only by finish(): an
+// interrupted run (Ctrl+C, a kill, a closed terminal, a power cut) never
+// leaves a file under the target's name that looks finished, nor one that
+// the next run refuses to overwrite. The half-made file itself is removed as
+// well: by the destructor, by the tool's signal handlers
+// (removePartialFileNow()), and for SIGKILL, which no handler sees, by a small
+// watcher process that outlives us. Every failure is an EngineError with a
+// German message naming the file as given.
+class NewDatabase
+{
+public:
+    // Refuses an existing target; never overwrites anything.
+    explicit NewDatabase(const QString &file);
+    ~NewDatabase();
+    NewDatabase(const NewDatabase &) = delete;
+    NewDatabase &operator=(const NewDatabase &) = delete;
+
+    sqlite3 *handle() const { return m_connection.handle(); }
+    Connection &connection() { return m_connection; }
+    const QString &file() const { return m_file; }
+
+    void exec(const char *sql);
+    // The German message for the last failed call on handle().
+    [[noreturn]] void fail() const;
+
+    // "BEGIN" and the schema: everything up to finish() is one transaction,
+    // so a crash half way leaves an empty file rather than one that looks complete.
+    void startWithSchema();
+    // Commits and gives the file its final name.
+    void finish();
+
+private:
+    void discard();
+
+    QString m_file;
+    QString m_target;
+    QString m_partial;
+    Connection m_connection;
+    std::unique_ptr<PartialFileWatcher> m_watcher;
+    bool m_created = false;
+    bool m_finished = false;
+};
+
+// A prepared statement on a new database; every failure goes through
+// NewDatabase::fail().
+class Statement
+{
+public:
+    Statement(NewDatabase &db, const char *sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // nullptr stores NULL. The text is copied, so temporaries are fine.
+    void text(int index, const char *value);
+    // For hot loops: the text must stay unchanged until run().
+    void textNoCopy(int index, const char *value, int length);
+    void integer(int index, long long value);
+    void real(int index, double value);
+    void null(int index);
+    void run();
+
+private:
+    NewDatabase &m_db;
+    sqlite3_stmt *m_st = nullptr;
+};
+
+// An empty database with the program's tables, as "rechnung-db create" makes it.
+void createEmpty(const QString &file);
+
+// Removes the half-made file of the running NewDatabase, if any. Only calls
+// unlink(), so a signal handler may call it.
+void removePartialFileNow();
+
+} // namespace newdb
