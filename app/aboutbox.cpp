@@ -5,7 +5,9 @@
 #include "framework/jpeg.h"
 #include "framework/widgets.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
@@ -56,6 +58,19 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     creditLine = maroonLabel(this, "Label3", texts::CreditLine, 136);
     contactLine = maroonLabel(this, "Label1", texts::ContactMail, 152);
     versionLabel = maroonLabel(this, "Label2", texts::Version, 168);
+    // Below the version, in the box's free bottom strip, so the box keeps its size.
+    databasePath = new QLabel(this);
+    databasePath->setObjectName(QStringLiteral("databasePath"));
+    databasePath->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 7));
+    databasePath->setGeometry(16, 182, 233, 15);
+}
+
+void AboutBox::setDatabaseFile(const QString &file)
+{
+    const QString path = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+    databasePath->setText(databasePath->fontMetrics().elidedText(QStringLiteral("Datenbank: ") + path, Qt::ElideMiddle,
+                                                                databasePath->width()));
+    databasePath->setAccessibleName(QStringLiteral("Datenbank: ") + path);
 }
 
 void AboutBox::showEvent(QShowEvent *e)

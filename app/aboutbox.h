@@ -15,6 +15,10 @@ public:
     QLabel *creditLine = nullptr;
     QLabel *contactLine = nullptr;
     QLabel *versionLabel = nullptr;
+    QLabel *databasePath = nullptr;
+
+    // The open database, shown on the box's last line.
+    void setDatabaseFile(const QString &file);
 
 protected:
     void showEvent(QShowEvent *e) override;

@@ -17,6 +17,7 @@
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
+#include "framework/settings.h"
 #include "framework/widgets.h"
 
 #include <QApplication>
@@ -25,7 +26,6 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <optional>
 #include <QGroupBox>
 #include <QLabel>
@@ -137,6 +137,19 @@ void MainWindow::buildMenu()
     info->setObjectName(QStringLiteral("Info1"));
     helpAction = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::showHelp);
     aboutAction = add(info, "About1", QStringLiteral("&About"), &MainWindow::showAbout);
+
+    // Where the menu bar is empty anyway, so no control of the window moves;
+    // a long path loses its middle, the file name stays.
+    databasePath = new QLabel(menuBar());
+    databasePath->setObjectName(QStringLiteral("databasePath"));
+    const QString path = QDir::toNativeSeparators(QFileInfo(m_data->connection.fileName()).absoluteFilePath());
+    databasePath->setText(databasePath->fontMetrics().elidedText(path, Qt::ElideMiddle, 400));
+    databasePath->setAccessibleName(QStringLiteral("Datenbank: ") + path);
+    databasePath->setContentsMargins(0, 0, 6, 0);
+    QPalette quiet = databasePath->palette();
+    quiet.setColor(QPalette::WindowText, quiet.color(QPalette::Disabled, QPalette::WindowText));
+    databasePath->setPalette(quiet);
+    menuBar()->setCornerWidget(databasePath, Qt::TopRightCorner);
 }
 
 void MainWindow::buildCustomerPanel(QWidget *page)
@@ -487,12 +500,11 @@ void MainWindow::exportEInvoice()
             lines.append({text(d.invoiceLines, "beschreibung"), text(d.invoiceLines, "anzahl"), text(d.invoiceLines, "einzelpreis")});
         });
 
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Rechnung"), QStringLiteral("Rechnung"));
-    const QString lastFolder = settings.value(QStringLiteral("fatturapa/ordner"), QDir::homePath()).toString();
-    const std::optional<QString> folder = askFolder(QStringLiteral("Ordner für die elektronische Rechnung"), lastFolder);
+    const std::optional<QString> folder = askFolder(QStringLiteral("Ordner für die elektronische Rechnung"),
+                                                    rememberedFolder(QStringLiteral("fatturapa"), QDir::homePath()));
     if (!folder)
         return;
-    settings.setValue(QStringLiteral("fatturapa/ordner"), *folder);
+    rememberFolderOf(QStringLiteral("fatturapa"), *folder);
     const QString path = einvoice::exportInvoice(connection, *seller, buyer, header, lines, *folder);
     showMessage(QStringLiteral("Die elektronische Rechnung wurde geschrieben:\n") + QDir::toNativeSeparators(path));
 }

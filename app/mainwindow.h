@@ -75,6 +75,8 @@ public:
     FlatButton *changeCustomerButton = nullptr;
     FlatButton *deleteCustomerButton = nullptr;
     QLabel *invoiceHint = nullptr;
+    // The open database's path, at the right end of the menu bar.
+    QLabel *databasePath = nullptr;
     DBNavigator *invoiceNavigator = nullptr;
     QLabel *lastNumberLabel = nullptr;
     DBText *lastNumber = nullptr;

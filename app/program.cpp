@@ -1,22 +1,40 @@
 #include "program.h"
 
 #include "app/aboutbox.h"
+#include "app/startdialog.h"
 #include "data/amount.h"
 #include "data/errors.h"
+#include "data/newdatabase.h"
 #include "dialogs/customerdialog.h"
 #include "dialogs/customersearch.h"
 #include "editor/invoiceeditor.h"
 #include "framework/busycursor.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
+#include "framework/settings.h"
 #include "framework/widgets.h"
 #include "report/invoicereport.h"
 
 #include <QApplication>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
+
+namespace {
+
+const QString LastDatabaseKey = QStringLiteral("datenbank/zuletzt");
+const QString DatabaseFolderKey = QStringLiteral("datenbank");
+const QString DatabaseFilter = QStringLiteral("Datenbank (*.mdb);;Alle Dateien (*)");
+
+} // namespace
 
 Program::Program() = default;
 
@@ -35,6 +53,7 @@ void Program::create(const QString &databaseFile)
     mainWindow = std::make_unique<MainWindow>(databaseFile);
     InvoiceData &data = mainWindow->data();
     about = std::make_unique<AboutBox>(mainWindow.get());
+    about->setDatabaseFile(data.connection.fileName());
     invoiceReport = std::make_unique<InvoiceReport>(data);
     invoiceEditor = std::make_unique<InvoiceEditor>(data, mainWindow.get());
     customerDialog = std::make_unique<CustomerDialog>(data, mainWindow.get());
@@ -43,6 +62,8 @@ void Program::create(const QString &databaseFile)
     invoiceEditor->setOnEInvoice([window = mainWindow.get()] { window->exportEInvoice(); });
     mainWindow->setWindows({about.get(), invoiceReport.get(), invoiceEditor.get(), customerDialog.get(), customerSearch.get()});
     mainWindow->applyLetterhead();
+    // The database used last is what the desktop menu's start opens next time.
+    ProgramSettings().setValue(LastDatabaseKey, QFileInfo(data.connection.fileName()).absoluteFilePath());
     // Once the main window is up, so that a failure's message has a window to
     // belong to; before the question below, so the copy is the file as it was found.
     QTimer::singleShot(0, mainWindow.get(), [window = mainWindow.get()] { window->makeDailyBackup(QDate::currentDate()); });
@@ -57,6 +78,11 @@ void prepareApplication(QApplication &app)
     registerFontSubstitutes();
     installBusyCursor();
     Separators::reloadFromSystem();
+    // Qt's own dialogs (the file dialog above all) speak the program's language.
+    auto *qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
     app.installEventFilter(new LocaleWatcher(&app));
     keepModalWindowsOnScreen(app);
     QIcon icon;
@@ -65,12 +91,116 @@ void prepareApplication(QApplication &app)
     app.setWindowIcon(icon);
 }
 
+namespace {
+
+QString shownPath(const QString &file)
+{
+    return QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+}
+
+// The windows on `file`, or the reason they could not be made.
+std::unique_ptr<Program> openProgram(const QString &file, QString *failure)
+{
+    auto program = std::make_unique<Program>();
+    try {
+        program->create(file);
+        return program;
+    } catch (const AppError &e) {
+        *failure = e.message();
+    } catch (const std::exception &e) {
+        *failure = QString::fromLocal8Bit(e.what());
+    }
+    return nullptr;
+}
+
+int runWindows(QApplication &app, Program &program)
+{
+    program.mainWindow->show();
+    return app.exec();
+}
+
+
+// Where a new database is proposed: the user's documents, under the usual
+// name unless a file already has it.
+QString proposedNewDatabase()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    folder = rememberedFolder(DatabaseFolderKey, folder);
+    const QDir dir(folder);
+    QString name = DatabaseFileName;
+    for (int n = 2; QFileInfo::exists(dir.filePath(name)) && n < 1000; ++n)
+        name = QStringLiteral("rechungen-%1.mdb").arg(n);
+    return dir.filePath(name);
+}
+
+// What the user picked in the start dialog: a file to try, "" to ask again,
+// nothing to end the program.
+std::optional<QString> chooseDatabase(const QString &reason)
+{
+    switch (StartDialog::ask(reason)) {
+    case StartDialog::OpenExisting: {
+        const std::optional<QString> file = askOpenFile(QStringLiteral("Vorhandene Datenbank öffnen"),
+                                                        rememberedFolder(DatabaseFolderKey, QDir::homePath()), DatabaseFilter);
+        if (!file)
+            return QString();
+        rememberFolderOf(DatabaseFolderKey, *file);
+        return *file;
+    }
+    case StartDialog::CreateNew: {
+        const std::optional<QString> file =
+            askSaveFile(QStringLiteral("Neue Datenbank anlegen"), proposedNewDatabase(), DatabaseFilter, true);
+        if (!file)
+            return QString();
+        // The same file as "rechnung-db create" makes; it refuses to replace anything.
+        if (!guarded([&] { newdb::createEmpty(*file); }))
+            return QString();
+        rememberFolderOf(DatabaseFolderKey, *file);
+        return *file;
+    }
+    case StartDialog::Quit:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::unique_ptr<Program> openChosenDatabase()
+{
+    QString candidate = ProgramSettings().value(LastDatabaseKey).toString();
+    QString reason;
+    if (!candidate.isEmpty() && !QFileInfo::exists(candidate)) {
+        reason = QStringLiteral("Die zuletzt verwendete Datenbank '%1' ist nicht mehr vorhanden.").arg(shownPath(candidate));
+        candidate.clear();
+    }
+    for (;;) {
+        if (!candidate.isEmpty()) {
+            QString failure;
+            if (std::unique_ptr<Program> program = openProgram(candidate, &failure))
+                return program;
+            // The failure names the file already.
+            showErrorBox(withFullStop(failure) + QStringLiteral("\n\nBitte eine andere Datenbank öffnen oder eine neue anlegen."));
+            reason.clear();
+        }
+        const std::optional<QString> chosen = chooseDatabase(reason);
+        if (!chosen)
+            return nullptr;
+        candidate = *chosen;
+    }
+}
+
 int runProgram(QApplication &app)
 {
     prepareApplication(app);
     const QStringList arguments = app.arguments().mid(1);
+    if (arguments == QStringList{QStringLiteral("--choose")}) {
+        const std::unique_ptr<Program> program = openChosenDatabase();
+        return program ? runWindows(app, *program) : 0;
+    }
     if (arguments.size() > 1 || (arguments.size() == 1 && arguments.first().startsWith(QLatin1Char('-')))) {
-        std::fputs(QStringLiteral("Aufruf: Rechnung [DATEI]\n").toLocal8Bit().constData(), stderr);
+        std::fputs(QStringLiteral("Aufruf: Rechnung [DATEI] | Rechnung --choose\n").toLocal8Bit().constData(), stderr);
         return 2;
     }
     Program program;
@@ -81,6 +211,5 @@ int runProgram(QApplication &app)
     } catch (const std::exception &e) {
         return showStartupError(EngineError(QString::fromLocal8Bit(e.what())));
     }
-    program.mainWindow->show();
-    return app.exec();
+    return runWindows(app, program);
 }

@@ -27,6 +27,14 @@ struct Program
 // separators and their watcher, the window icon.
 void prepareApplication(QApplication &app);
 
+// `Rechnung --choose`, as the desktop menu starts the program, up to the
+// moment the windows exist: the database used last, or the one the user opens
+// or makes in the start dialog. A file that cannot be opened is said why and
+// the dialog offered again, so this start never ends in a start-up error.
+// nullptr when the user ends the program there.
+std::unique_ptr<Program> openChosenDatabase();
+
 // Start-up to shutdown: returns the exit status (1 after a start-up error).
 // `Rechnung [FILE]`: FILE instead of "rechungen.mdb" in the working directory.
+// `Rechnung --choose`: the database used last, or the start dialog.
 int runProgram(QApplication &app);

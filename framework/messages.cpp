@@ -195,13 +195,39 @@ void setSaveFileHook(SaveFileHook hook)
     saveFileHook() = std::move(hook);
 }
 
-std::optional<QString> askSaveFile(const QString &title, const QString &proposal, const QString &filter)
+std::optional<QString> askSaveFile(const QString &title, const QString &proposal, const QString &filter, bool mustBeNew)
 {
     if (const SaveFileHook &hook = saveFileHook())
         return hook(proposal);
     if (!haveWidgets())
         return std::nullopt;
-    const QString file = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, proposal, filter);
+    const QString file = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, proposal, filter, nullptr,
+                                                      mustBeNew ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options());
+    if (file.isEmpty())
+        return std::nullopt;
+    return file;
+}
+
+namespace {
+OpenFileHook &openFileHook()
+{
+    static OpenFileHook hook;
+    return hook;
+}
+} // namespace
+
+void setOpenFileHook(OpenFileHook hook)
+{
+    openFileHook() = std::move(hook);
+}
+
+std::optional<QString> askOpenFile(const QString &title, const QString &start, const QString &filter)
+{
+    if (const OpenFileHook &hook = openFileHook())
+        return hook(start);
+    if (!haveWidgets())
+        return std::nullopt;
+    const QString file = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, start, filter);
     if (file.isEmpty())
         return std::nullopt;
     return file;

@@ -50,9 +50,17 @@ void setFolderHook(FolderHook hook);
 // A file to write, proposed as `proposal` (a full path), of the kind `filter`
 // describes; nothing on "Abbrechen". The dialog itself asks before an
 // existing file is replaced.
-std::optional<QString> askSaveFile(const QString &title, const QString &proposal, const QString &filter);
+// With `mustBeNew` the dialog does not offer to replace an existing file:
+// for a file that the caller refuses to overwrite anyway.
+std::optional<QString> askSaveFile(const QString &title, const QString &proposal, const QString &filter,
+                                   bool mustBeNew = false);
 using SaveFileHook = std::function<std::optional<QString>(const QString &proposal)>;
 void setSaveFileHook(SaveFileHook hook);
+
+// An existing file to open, starting in the folder `start`; nothing on "Abbrechen".
+std::optional<QString> askOpenFile(const QString &title, const QString &start, const QString &filter);
+using OpenFileHook = std::function<std::optional<QString>(const QString &start)>;
+void setOpenFileHook(OpenFileHook hook);
 
 // "Bestätigung", question icon, "OK" (default) and "Abbrechen" (Escape, close box).
 bool confirmOkCancel(const QString &text);

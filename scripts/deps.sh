@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   clang libclang-rt-14-dev  # libFuzzer and its runtime, for fuzz/
   qt6-base-dev qt6-base-private-dev libgl-dev libvulkan-dev
+  qt6-translations-l10n  # German texts of Qt's own dialogs (file dialog)
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev
   mdbtools-dev  # reads Access (Jet/ACE) files for the import
