@@ -6,11 +6,13 @@
 
 #include "framework/flatbutton.h"
 #include "framework/messages.h"
+#include "framework/settings.h"
 #include "framework/widgets.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -422,6 +424,8 @@ void PreviewWindow::saveReport()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QrpFilter, PdfFilter});
     dialog.setDefaultSuffix(QStringLiteral("QRP"));
+    // Where the last invoice went; the first time, where the program was started.
+    dialog.setDirectory(rememberedFolder(QStringLiteral("bericht"), QDir::currentPath()));
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &filter) {
         dialog.setDefaultSuffix(filter == PdfFilter ? QStringLiteral("pdf") : QStringLiteral("QRP"));
     });
@@ -434,7 +438,8 @@ void PreviewWindow::saveReport()
         return;
     const QString path = dialog.selectedFiles().constFirst();
     const bool pdf = pdfType || path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-    savePages(path, pdf);
+    if (savePages(path, pdf))
+        rememberFolderOf(QStringLiteral("bericht"), path);
 }
 
 bool PreviewWindow::savePages(const QString &path, bool asPdf)
