@@ -157,7 +157,9 @@ private:
 
         std::vector<Entry> tables;
         std::vector<Cell> cells;
+        unsigned long rows = 0;
         while (fetch(*t, cells, stream::FailedCatalog)) {
+            ++rows;
             const Cell &cId = cells[std::size_t(id)], &cName = cells[std::size_t(name)], &cType = cells[std::size_t(type)],
                        &cFlags = cells[std::size_t(flags)];
             if (cId.tag != stream::ValueInteger || cName.tag != stream::ValueText || cType.tag != stream::ValueInteger)
@@ -172,6 +174,9 @@ private:
                 continue;
             tables.push_back(Entry{cName.text, (unsigned long)(cId.integer & 0x00ffffff)});
         }
+        // A table missed here would be missed without a word.
+        if (rows != t->def->num_rows)
+            throw Failed{stream::FailedCatalog, {}};
         return tables;
     }
 
