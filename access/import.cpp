@@ -63,19 +63,19 @@ Found findProgramTables(const Source &source)
             found.customers = &t;
             continue;
         }
-        if (name == tablesOfYear(FirstYear).headerTable) {
+        if (name == tablesOfYear(FirstYear).headerTable || name == tablesOfYear(FirstYear).lineTable) {
             year = FirstYear;
-            header = true;
-        } else if (name == tablesOfYear(FirstYear).lineTable) {
-            year = FirstYear;
+            header = name == tablesOfYear(FirstYear).headerTable;
         } else if (const auto m = headerName.match(name); m.hasMatch()) {
             year = m.captured(1).toInt();
             header = true;
         } else if (const auto m = lineName.match(name); m.hasMatch()) {
             year = m.captured(1).toInt();
         }
-        // 2002's tables carry no year, so a "rechnung2002" is not one of them.
-        if (year && *year != FirstYear && (name.endsWith(QString::number(FirstYear)) || *year < LowestNewYear || *year > HighestNewYear))
+        // Only the names the program gives a year's tables: 2002's carry no
+        // year, so a "rechnung2002" is none of them.
+        if (year && (*year < LowestNewYear || *year > HighestNewYear
+                     || (name != tablesOfYear(*year).headerTable && name != tablesOfYear(*year).lineTable)))
             year.reset();
         if (!year) {
             found.others << t.name;
@@ -294,8 +294,6 @@ public:
             return;
         m_report.declared = m_source->declaredRows;
         m_report.read = qint64(m_source->rows.size());
-        if (m_source->declaredRows >= 0 && m_source->declaredRows != m_report.read)
-            m_report.notes << QStringLiteral("Die Access-Tabelle meldet %1 Zeilen, lesbar waren %2").arg(m_source->declaredRows).arg(m_report.read);
 
         // Rows with an id of their own first, so that the rows without one
         // get numbers after the highest.
@@ -445,6 +443,20 @@ ImportReport importTables(const Source &source, const QString &target)
         throw EngineError(QStringLiteral("'%1' ist keine Datenbank dieses Programms: Sie enthält keine der Tabellen kunde, "
                                          "rechnungsdaten und rechnung (auch nicht mit Jahreszahl); es wurde nichts angelegt")
                               .arg(source.name()));
+
+    // A table that holds more rows than can be read is damaged; bringing over
+    // the rest would lose the others without a word.
+    std::vector<const Table *> used{found.customers};
+    for (const auto &[year, y] : found.years)
+        used.insert(used.end(), {y.header, y.lines});
+    for (const Table *t : used) {
+        if (t && t->declaredRows >= 0 && t->declaredRows != qint64(t->rows.size()))
+            throw EngineError(QStringLiteral("Die Tabelle %1 in '%2' meldet %3 Zeilen, lesbar sind nur %4; die Datei ist wohl "
+                                             "beschädigt. Es wurde nichts angelegt")
+                                  .arg(t->name, source.name())
+                                  .arg(t->declaredRows)
+                                  .arg(t->rows.size()));
+    }
 
     ImportReport report;
     report.source = source.name();
