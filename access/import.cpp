@@ -270,9 +270,9 @@ public:
                 byName.insert(key, t);
                 m_report.notes << QStringLiteral("Spalte %1 (%2) kennt das Programm nicht; sie wurde angelegt und übernommen")
                                       .arg(c.name, c.typeName());
-            } else if (!isTextKind(c.type) && key != QLatin1String("id")) {
-                m_converted.insert(s);
             }
+            if (!isTextKind(c.type) && key != QLatin1String("id"))
+                m_converted.insert(s);
             if (filled.contains(t))
                 continue; // a second source column of the same name; Access allows none
             filled.insert(t);
