@@ -532,7 +532,8 @@ QStringList reportLines(const ImportReport &report, int notesPerTable)
         for (int i = 0; i < shown; ++i)
             lines << QStringLiteral("  ") + t.notes.at(i);
         if (shown < t.notes.size())
-            lines << QStringLiteral("  … und %1 weitere Hinweise").arg(t.notes.size() - shown);
+            lines << (t.notes.size() - shown == 1 ? QStringLiteral("  … und 1 weiterer Hinweis")
+                                                  : QStringLiteral("  … und %1 weitere Hinweise").arg(t.notes.size() - shown));
     }
     for (int year : report.createdYears)
         lines << QStringLiteral("Jahr %1: Tabellen neu angelegt").arg(year);
