@@ -4,8 +4,10 @@
 // also adds a year's tables to an existing database, and writes an invoice of
 // an existing database as an Italian electronic invoice, the way the program
 // does, for an accountant's batch, and copies and checks database files
-// from a terminal.
+// from a terminal. Last, it brings over the data of an Access file.
 
+#include "access/accessfile.h"
+#include "access/import.h"
 #include "data/amount.h"
 #include "data/backup.h"
 #include "data/engine.h"
@@ -47,7 +49,8 @@ const char *const usageText =
     "rechnung-db generate DATEI --customers N --headers N --lines N | "
     "rechnung-db add-year DATEI JAHR | "
     "rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER] | "
-    "rechnung-db backup QUELLE ZIEL | rechnung-db check DATEI";
+    "rechnung-db backup QUELLE ZIEL | rechnung-db check DATEI | "
+    "rechnung-db import-access ACCESSDATEI ZIEL | rechnung-db import-access --list ACCESSDATEI";
 
 // Large enough for any benchmark, small enough that no index arithmetic below
 // can overflow.
@@ -95,7 +98,7 @@ void printError(const QString &message)
 // ---------------------------------------------------------------------------
 // Command line
 
-enum class Command { Help, Create, Demo, Generate, AddYear, FatturaPA, Backup, Check };
+enum class Command { Help, Create, Demo, Generate, AddYear, FatturaPA, Backup, Check, ImportAccess };
 
 struct Options
 {
@@ -104,7 +107,8 @@ struct Options
     QString year; // add-year, fatturapa: as typed, checked when it runs
     QString nr;
     QString out;
-    QString target; // backup
+    QString target; // backup, import-access
+    bool list = false; // import-access --list
     long long customers = 0;
     long long headers = 0;
     long long lines = 0;
@@ -155,6 +159,8 @@ Options parseArguments(const QStringList &args)
         o.command = Command::Backup;
     else if (name == QLatin1String("check"))
         o.command = Command::Check;
+    else if (name == QLatin1String("import-access"))
+        o.command = Command::ImportAccess;
     else
         throw UsageError{QStringLiteral("Unbekannter Befehl '%1'").arg(shown(name))};
 
@@ -167,10 +173,16 @@ Options parseArguments(const QStringList &args)
                 file = arg;
             else if (o.command == Command::AddYear && !year)
                 year = arg;
-            else if (o.command == Command::Backup && !target)
+            else if ((o.command == Command::Backup || o.command == Command::ImportAccess) && !target)
                 target = arg;
             else
                 throw UsageError{QStringLiteral("Überzähliges Argument '%1'").arg(shown(arg))};
+            continue;
+        }
+        if (o.command == Command::ImportAccess && arg == QLatin1String("--list")) {
+            if (o.list)
+                throw UsageError{QStringLiteral("Die Option %1 ist doppelt angegeben").arg(arg)};
+            o.list = true;
             continue;
         }
         if (o.command != Command::Generate && o.command != Command::FatturaPA)
@@ -226,6 +238,15 @@ Options parseArguments(const QStringList &args)
         if (target->isEmpty())
             throw UsageError{QStringLiteral("Der Name der Zieldatei ist leer")};
         o.target = *target;
+    }
+    if (o.command == Command::ImportAccess) {
+        if (o.list && target)
+            throw UsageError{QStringLiteral("Überzähliges Argument '%1'").arg(shown(*target))};
+        if (!o.list && !target)
+            throw UsageError{QStringLiteral("Beim Befehl import-access fehlt die Zieldatei")};
+        if (target && target->isEmpty())
+            throw UsageError{QStringLiteral("Der Name der Zieldatei ist leer")};
+        o.target = target.value_or(QString());
     }
     if (o.command == Command::AddYear) {
         if (!year)
@@ -934,6 +955,48 @@ int copyDatabase(const Options &o)
     return ExitOk;
 }
 
+// "Table1: 2 Zeilen; A Text(50), B Text(100), ..."
+QString tableLine(const accessdb::Table &t)
+{
+    const qint64 rows = qint64(t.rows.size());
+    QString line = QStringLiteral("%1: %2 %3").arg(t.name).arg(rows).arg(rows == 1 ? QStringLiteral("Zeile") : QStringLiteral("Zeilen"));
+    // A damaged table can hand out fewer rows than its definition announces.
+    if (t.declaredRows >= 0 && t.declaredRows != rows)
+        line += QStringLiteral(" (laut Tabellendefinition %1)").arg(t.declaredRows);
+    QStringList columns;
+    for (const accessdb::Column &c : t.columns)
+        columns << c.name + QLatin1Char(' ') + c.typeName();
+    return line + QStringLiteral("; ") + columns.join(QStringLiteral(", "));
+}
+
+// Looks into an Access file, or brings its data into a new database the way
+// the program does when it meets one.
+int importAccess(const Options &o)
+{
+    try {
+        if (o.list) {
+            const accessdb::AccessFile file(o.file);
+            if (file.tables().empty())
+                printLine(stdout, QStringLiteral("Die Datei %1 enthält keine Tabellen.").arg(shown(o.file)));
+            for (const accessdb::Table &t : file.tables())
+                printLine(stdout, shown(tableLine(t)));
+            return ExitOk;
+        }
+        // Numbers become text with the separators the program reads them with.
+        Separators::reloadFromSystem();
+        const accessdb::ImportReport report = accessdb::importAccessFile(o.file, o.target);
+        for (const QString &line : accessdb::reportLines(report))
+            printLine(stdout, shown(line));
+        if (!report.complete()) {
+            printError(QStringLiteral("Nicht jede Zeile der Access-Datei wurde übernommen; siehe oben"));
+            return ExitFailure;
+        }
+    } catch (const AppError &e) {
+        throw Failure{shown(e.message())};
+    }
+    return ExitOk;
+}
+
 int checkDatabase(const Options &o)
 {
     const QString problem = backup::integrityProblem(o.file);
@@ -956,6 +1019,8 @@ int run(const Options &o)
         return copyDatabase(o);
     if (o.command == Command::Check)
         return checkDatabase(o);
+    if (o.command == Command::ImportAccess)
+        return importAccess(o);
     if (o.command == Command::Create) {
         // The program's "Neue Datenbank anlegen ..." makes its files the same way.
         newdb::createEmpty(o.file);
@@ -996,6 +1061,7 @@ int run(const Options &o)
     case Command::FatturaPA:
     case Command::Backup:
     case Command::Check:
+    case Command::ImportAccess:
         break;
     }
     return ExitOk;

@@ -1,0 +1,545 @@
+#include "access/import.h"
+
+#include "data/amount.h"
+#include "data/errors.h"
+#include "data/newdatabase.h"
+#include "data/years.h"
+
+#include <QHash>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <sqlite3.h>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace accessdb {
+
+namespace {
+
+QString quoted(const QString &name)
+{
+    QString q = name;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+// ---------------------------------------------------------------------------
+// Which tables of the source are the program's
+
+const QString CustomerTable = QStringLiteral("kunde");
+// The years every new database has.
+const int StandardYears[] = {2004, 2003, 2002};
+
+struct YearSource
+{
+    const Table *header = nullptr;
+    const Table *lines = nullptr;
+};
+
+struct Found
+{
+    const Table *customers = nullptr;
+    std::map<int, YearSource> years;
+    QStringList others;
+};
+
+Found findProgramTables(const Source &source)
+{
+    static const QRegularExpression headerName(QStringLiteral("^rechnungsdaten([0-9]{4})$"));
+    static const QRegularExpression lineName(QStringLiteral("^rechnung([0-9]{4})$"));
+    Found found;
+    for (const Table &t : source.tables()) {
+        // Access, like SQLite, does not tell upper from lower case in names.
+        const QString name = t.name.toLower();
+        std::optional<int> year;
+        bool header = false;
+        if (name == CustomerTable) {
+            found.customers = &t;
+            continue;
+        }
+        if (name == tablesOfYear(FirstYear).headerTable || name == tablesOfYear(FirstYear).lineTable) {
+            year = FirstYear;
+            header = name == tablesOfYear(FirstYear).headerTable;
+        } else if (const auto m = headerName.match(name); m.hasMatch()) {
+            year = m.captured(1).toInt();
+            header = true;
+        } else if (const auto m = lineName.match(name); m.hasMatch()) {
+            year = m.captured(1).toInt();
+        }
+        // Only the names the program gives a year's tables: 2002's carry no
+        // year, so a "rechnung2002" is none of them.
+        if (year && (*year < LowestNewYear || *year > HighestNewYear
+                     || (name != tablesOfYear(*year).headerTable && name != tablesOfYear(*year).lineTable)))
+            year.reset();
+        if (!year) {
+            found.others << t.name;
+            continue;
+        }
+        YearSource &y = found.years[*year];
+        (header ? y.header : y.lines) = &t;
+    }
+    return found;
+}
+
+// ---------------------------------------------------------------------------
+// Values as the program keeps them: text
+
+QString withDecimalSeparator(QString text)
+{
+    text.replace(QLatin1Char('.'), Separators::current().decimal);
+    return text;
+}
+
+// The shortest decimal that reads back to the same double, without exponent:
+// what a user would have typed for it.
+QString doubleText(double v)
+{
+    char buffer[400];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+    if (r.ec != std::errc())
+        return QString::number(v, 'g', 17);
+    return withDecimalSeparator(QString::fromLatin1(buffer, int(r.ptr - buffer)));
+}
+
+// Currency keeps four places: "3.5000" becomes "3,50", "12.3456" stays
+// exact. A Numeric without places stays a whole number.
+QString decimalText(const QString &exact)
+{
+    QString t = exact;
+    const qsizetype point = t.indexOf(QLatin1Char('.'));
+    if (point >= 0) {
+        while (t.size() - point - 1 > 2 && t.endsWith(QLatin1Char('0')))
+            t.chop(1);
+    }
+    return withDecimalSeparator(t);
+}
+
+QString dateTimeText(const QDateTime &dt)
+{
+    const QDate date = dt.date();
+    const QTime time = dt.time();
+    const QString timeText = time.msec() ? time.toString(QStringLiteral("HH:mm:ss.zzz")) : time.toString(QStringLiteral("HH:mm:ss"));
+    // Access shows a time without a date when the day is its day zero.
+    if (date == QDate(1899, 12, 30) && time != QTime(0, 0))
+        return timeText;
+    const QString dateText = date.toString(QStringLiteral("dd.MM.yyyy"));
+    return time == QTime(0, 0) ? dateText : dateText + QLatin1Char(' ') + timeText;
+}
+
+// nullopt for NULL.
+std::optional<QByteArray> textOf(const Value &v)
+{
+    struct Visitor
+    {
+        std::optional<QByteArray> operator()(std::monostate) const { return std::nullopt; }
+        std::optional<QByteArray> operator()(bool b) const { return b ? QByteArrayLiteral("Ja") : QByteArrayLiteral("Nein"); }
+        std::optional<QByteArray> operator()(qint64 i) const { return QByteArray::number(i); }
+        std::optional<QByteArray> operator()(double d) const { return doubleText(d).toUtf8(); }
+        std::optional<QByteArray> operator()(const Decimal &d) const { return decimalText(d.text).toUtf8(); }
+        std::optional<QByteArray> operator()(const QDateTime &dt) const { return dateTimeText(dt).toUtf8(); }
+        std::optional<QByteArray> operator()(const QString &s) const { return s.toUtf8(); }
+        // Kept byte for byte; SQLite stores them as they are.
+        std::optional<QByteArray> operator()(const QByteArray &b) const { return b; }
+    };
+    return std::visit(Visitor{}, v);
+}
+
+bool isTextKind(int type)
+{
+    return type == Text || type == Memo;
+}
+
+// The id a row keeps, if it has a usable one.
+std::optional<qint64> idOf(const Value &v)
+{
+    if (const auto *i = std::get_if<qint64>(&v))
+        return *i;
+    if (const auto *d = std::get_if<double>(&v)) {
+        if (std::isfinite(*d) && std::trunc(*d) == *d && std::fabs(*d) < 9.0e15)
+            return qint64(*d);
+        return std::nullopt;
+    }
+    QString text;
+    if (const auto *dec = std::get_if<Decimal>(&v))
+        text = dec->text;
+    else if (const auto *s = std::get_if<QString>(&v))
+        text = s->trimmed();
+    static const QRegularExpression whole(QStringLiteral("^-?[0-9]{1,18}(\\.0+)?$"));
+    if (!whole.match(text).hasMatch())
+        return std::nullopt;
+    return text.section(QLatin1Char('.'), 0, 0).toLongLong();
+}
+
+QString shownValue(const Value &v)
+{
+    if (std::holds_alternative<std::monostate>(v))
+        return QStringLiteral("leer");
+    const std::optional<QByteArray> t = textOf(v);
+    return QLatin1Char('\'') + QString::fromUtf8(*t) + QLatin1Char('\'');
+}
+
+qsizetype characters(const QString &text)
+{
+    qsizetype n = 0;
+    for (QChar c : text)
+        n += c.isLowSurrogate() ? 0 : 1;
+    return n;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+struct TargetColumn
+{
+    QString name;
+    int maxLength = -1; // VARCHAR(n); -1 for no limit
+};
+
+std::vector<TargetColumn> targetColumns(newdb::NewDatabase &db, const QString &table)
+{
+    // Statement writes only; the plain API reads the column list.
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db.handle(), "SELECT name, type FROM pragma_table_info(?1)", -1, &st, nullptr) != SQLITE_OK)
+        db.fail();
+    const QByteArray name = table.toUtf8();
+    sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    std::vector<TargetColumn> columns;
+    static const QRegularExpression varchar(QStringLiteral("^VARCHAR\\(([0-9]+)\\)$"), QRegularExpression::CaseInsensitiveOption);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        TargetColumn c;
+        c.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        const auto m = varchar.match(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))));
+        if (m.hasMatch())
+            c.maxLength = m.captured(1).toInt();
+        columns.push_back(c);
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        db.fail();
+    return columns;
+}
+
+// The program computes with these; what it cannot read as a number the user
+// should hear about before an invoice comes out wrong.
+enum class Meaning { Plain, Amount, CustomerId };
+
+Meaning meaningOf(const QString &column)
+{
+    if (column == QLatin1String("anzahl") || column == QLatin1String("einzelpreis"))
+        return Meaning::Amount;
+    if (column == QLatin1String("kundennummer"))
+        return Meaning::CustomerId;
+    return Meaning::Plain;
+}
+
+class TableCopy
+{
+public:
+    TableCopy(newdb::NewDatabase &db, const QString &target, const Table *source, TableReport &report)
+        : m_db(db), m_target(target), m_source(source), m_report(report)
+    {
+    }
+
+    // Adds the columns the program does not know, before any year is copied
+    // from a table that has them.
+    void prepareColumns()
+    {
+        if (!m_source)
+            return;
+        m_columns = targetColumns(m_db, m_target);
+        QHash<QString, int> byName;
+        for (int i = 0; i < int(m_columns.size()); ++i)
+            byName.insert(m_columns[std::size_t(i)].name.toLower(), i);
+        m_targetOfSource.assign(m_source->columns.size(), -1);
+        QSet<int> filled;
+        for (int s = 0; s < int(m_source->columns.size()); ++s) {
+            const Column &c = m_source->columns[std::size_t(s)];
+            const QString key = c.name.toLower();
+            int t = byName.value(key, -1);
+            if (t < 0) {
+                m_db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT").arg(quoted(m_target), quoted(c.name)).toUtf8().constData());
+                m_columns.push_back(TargetColumn{c.name, -1});
+                t = int(m_columns.size()) - 1;
+                byName.insert(key, t);
+                m_report.notes << QStringLiteral("Spalte %1 (%2) kennt das Programm nicht; sie wurde angelegt und übernommen")
+                                      .arg(c.name, c.typeName());
+            }
+            if (!isTextKind(c.type) && key != QLatin1String("id"))
+                m_converted.insert(s);
+            if (filled.contains(t))
+                continue; // a second source column of the same name; Access allows none
+            filled.insert(t);
+            m_targetOfSource[std::size_t(s)] = t;
+            if (key == QLatin1String("id"))
+                m_idColumn = s;
+        }
+        for (int t = 0; t < int(m_columns.size()); ++t) {
+            if (!filled.contains(t) && m_columns[std::size_t(t)].name.toLower() != QLatin1String("id"))
+                m_report.notes << QStringLiteral("Spalte %1 fehlt in der Access-Tabelle; sie bleibt leer").arg(m_columns[std::size_t(t)].name);
+        }
+        if (m_idColumn < 0)
+            m_report.notes << QStringLiteral("Spalte id fehlt in der Access-Tabelle; die Zeilen wurden neu nummeriert");
+    }
+
+    void copy()
+    {
+        if (!m_source)
+            return;
+        m_report.declared = m_source->declaredRows;
+        m_report.read = qint64(m_source->rows.size());
+
+        // Rows with an id of their own first, so that the rows without one
+        // get numbers after the highest.
+        QSet<qint64> used;
+        std::vector<std::size_t> renumbered;
+        {
+            newdb::Statement insert(m_db, insertSql(true).constData());
+            for (std::size_t r = 0; r < m_source->rows.size(); ++r) {
+                const Row &row = m_source->rows[r];
+                const std::optional<qint64> id = m_idColumn >= 0 ? idOf(valueAt(row, m_idColumn)) : std::nullopt;
+                if (!id || used.contains(*id)) {
+                    renumbered.push_back(r);
+                    continue;
+                }
+                used.insert(*id);
+                insert.integer(1, *id);
+                bindValues(insert, row, 2, QStringLiteral("id %1").arg(*id));
+                insert.run();
+                ++m_report.written;
+            }
+        }
+        if (!renumbered.empty()) {
+            newdb::Statement insert(m_db, insertSql(false).constData());
+            for (std::size_t r : renumbered) {
+                const Row &row = m_source->rows[r];
+                bindValues(insert, row, 1, QStringLiteral("Zeile %1").arg(r + 1));
+                insert.run();
+                ++m_report.written;
+                const qint64 id = sqlite3_last_insert_rowid(m_db.handle());
+                if (m_idColumn < 0)
+                    continue; // said once for the whole table
+                const Value &was = valueAt(row, m_idColumn);
+                const QString why = idOf(was) ? QStringLiteral("doppelt") : QStringLiteral("keine ganze Zahl");
+                m_report.notes << QStringLiteral("Zeile %1: id %2 ist %3; die Zeile bekam die id %4").arg(r + 1).arg(shownValue(was), why).arg(id);
+            }
+        }
+        for (auto it = m_examples.cbegin(); it != m_examples.cend(); ++it) {
+            const Column &c = m_source->columns[std::size_t(it.key())];
+            m_report.notes.prepend(QStringLiteral("Spalte %1 (%2) als Text übernommen, z. B. %3").arg(c.name, c.typeName(), it.value()));
+        }
+    }
+
+private:
+    static const Value &valueAt(const Row &row, int i)
+    {
+        static const Value null;
+        return std::size_t(i) < row.size() ? row[std::size_t(i)] : null;
+    }
+
+    QByteArray insertSql(bool withId) const
+    {
+        QStringList names, marks;
+        if (withId) {
+            names << QStringLiteral("id");
+            marks << QStringLiteral("?");
+        }
+        for (std::size_t s = 0; s < m_targetOfSource.size(); ++s) {
+            if (m_targetOfSource[s] < 0 || int(s) == m_idColumn)
+                continue;
+            names << quoted(m_columns[std::size_t(m_targetOfSource[s])].name);
+            marks << QStringLiteral("?");
+        }
+        if (names.isEmpty())
+            return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_target)).toUtf8();
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quoted(m_target), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))
+            .toUtf8();
+    }
+
+    void bindValues(newdb::Statement &st, const Row &row, int index, const QString &rowName)
+    {
+        // The texts stay alive until the row is written, so SQLite may read
+        // them in place, and with their length, so nothing ends at a zero byte.
+        m_rowTexts.clear();
+        for (std::size_t s = 0; s < m_targetOfSource.size(); ++s) {
+            if (m_targetOfSource[s] < 0 || int(s) == m_idColumn)
+                continue;
+            const TargetColumn &target = m_columns[std::size_t(m_targetOfSource[s])];
+            const Value &v = valueAt(row, int(s));
+            std::optional<QByteArray> text = textOf(v);
+            if (!text) {
+                st.null(index++);
+                continue;
+            }
+            m_rowTexts.push_back(std::move(*text));
+            const QByteArray &bytes = m_rowTexts.back();
+            st.textNoCopy(index++, bytes.constData(), int(bytes.size()));
+            if (std::holds_alternative<QByteArray>(v))
+                m_report.notes << QStringLiteral("%1, %2: Binärwert (%3 Bytes) unverändert übernommen").arg(rowName, target.name).arg(bytes.size());
+            else
+                check(target, QString::fromUtf8(bytes), rowName);
+            if (m_converted.contains(int(s)) && !m_examples.contains(int(s)))
+                m_examples.insert(int(s), QString::fromUtf8(bytes));
+        }
+    }
+
+    void check(const TargetColumn &target, const QString &text, const QString &rowName)
+    {
+        if (target.maxLength >= 0 && characters(text) > target.maxLength)
+            m_report.notes << QStringLiteral("%1, %2: %3 Zeichen (mehr als %4); unverändert übernommen")
+                                  .arg(rowName, target.name)
+                                  .arg(characters(text))
+                                  .arg(target.maxLength);
+        if (text.trimmed().isEmpty())
+            return;
+        switch (meaningOf(target.name.toLower())) {
+        case Meaning::Amount: {
+            long double ignored;
+            if (!tryTextToFloat(text, ignored))
+                m_report.notes << QStringLiteral("%1, %2: '%3' ist keine Zahl; unverändert übernommen").arg(rowName, target.name, text);
+            break;
+        }
+        case Meaning::CustomerId: {
+            static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+            if (!digits.match(text).hasMatch())
+                m_report.notes << QStringLiteral("%1, %2: '%3' ist keine Kundennummer; unverändert übernommen").arg(rowName, target.name, text);
+            break;
+        }
+        case Meaning::Plain:
+            break;
+        }
+    }
+
+    newdb::NewDatabase &m_db;
+    QString m_target;
+    const Table *m_source;
+    TableReport &m_report;
+    std::vector<TargetColumn> m_columns;
+    std::vector<int> m_targetOfSource; // per source column, index into m_columns or -1
+    int m_idColumn = -1;
+    QSet<int> m_converted; // source columns that are not text in Access
+    QMap<int, QString> m_examples;
+    std::vector<QByteArray> m_rowTexts; // the texts bound for the row being written
+};
+
+} // namespace
+
+bool ImportReport::complete() const
+{
+    return std::all_of(tables.begin(), tables.end(), [](const TableReport &t) { return t.complete(); });
+}
+
+ImportReport importTables(const Source &source, const QString &target)
+{
+    const Found found = findProgramTables(source);
+    if (!found.customers && found.years.empty())
+        throw EngineError(QStringLiteral("'%1' ist keine Datenbank dieses Programms: Sie enthält keine der Tabellen kunde, "
+                                         "rechnungsdaten und rechnung (auch nicht mit Jahreszahl); es wurde nichts angelegt")
+                              .arg(source.name()));
+
+    // A table that holds more rows than can be read is damaged; bringing over
+    // the rest would lose the others without a word.
+    std::vector<const Table *> used{found.customers};
+    for (const auto &[year, y] : found.years)
+        used.insert(used.end(), {y.header, y.lines});
+    for (const Table *t : used) {
+        if (t && t->declaredRows >= 0 && t->declaredRows != qint64(t->rows.size()))
+            throw EngineError(QStringLiteral("Die Tabelle %1 in '%2' meldet %3 Zeilen, lesbar sind nur %4; die Datei ist wohl "
+                                             "beschädigt. Es wurde nichts angelegt")
+                                  .arg(t->name, source.name())
+                                  .arg(t->declaredRows)
+                                  .arg(t->rows.size()));
+    }
+
+    ImportReport report;
+    report.source = source.name();
+    report.target = target;
+    report.otherTables = found.others;
+
+    // Every year found and the standard ones, newest first as the program lists them.
+    std::vector<YearTables> years;
+    std::map<int, YearSource> sources = found.years;
+    for (int y : StandardYears)
+        sources.try_emplace(y);
+    for (const auto &[year, unused] : sources)
+        years.push_back(tablesOfYear(year));
+    sortNewestFirst(years);
+
+    newdb::NewDatabase db(target);
+    db.startWithSchema();
+    for (const YearTables &y : years) {
+        if (std::find(std::begin(StandardYears), std::end(StandardYears), y.year) == std::end(StandardYears)) {
+            createYearTables(db.handle(), y.year);
+            report.createdYears.push_back(y.year);
+        }
+    }
+    std::sort(report.createdYears.begin(), report.createdYears.end());
+
+    // The report's entries first, so the copies can hold on to them.
+    std::vector<std::pair<QString, const Table *>> plan{{CustomerTable, found.customers}};
+    for (const YearTables &y : years) {
+        const YearSource &s = sources[y.year];
+        plan.emplace_back(y.headerTable, s.header);
+        plan.emplace_back(y.lineTable, s.lines);
+    }
+    for (const auto &[name, from] : plan) {
+        TableReport t;
+        t.table = name;
+        if (from)
+            t.sourceTable = from->name;
+        report.tables.push_back(t);
+    }
+    std::vector<std::unique_ptr<TableCopy>> copies;
+    for (std::size_t i = 0; i < plan.size(); ++i)
+        copies.push_back(std::make_unique<TableCopy>(db, plan[i].first, plan[i].second, report.tables[i]));
+    for (auto &c : copies)
+        c->prepareColumns();
+    for (auto &c : copies)
+        c->copy();
+    db.finish();
+    return report;
+}
+
+ImportReport importAccessFile(const QString &source, const QString &target)
+{
+    const AccessFile file(source);
+    return importTables(file, target);
+}
+
+QStringList reportLines(const ImportReport &report, int notesPerTable)
+{
+    QStringList lines;
+    lines << QStringLiteral("Übernommen aus %1 nach %2:").arg(report.source, report.target);
+    for (const TableReport &t : report.tables) {
+        if (t.missing()) {
+            lines << QStringLiteral("%1: fehlt in der Access-Datei; die Tabelle bleibt leer").arg(t.table);
+            continue;
+        }
+        QString line = QStringLiteral("%1: %2 Zeilen gelesen, %3 geschrieben").arg(t.table).arg(t.read).arg(t.written);
+        if (t.sourceTable != t.table)
+            line += QStringLiteral(" (aus %1)").arg(t.sourceTable);
+        if (!t.complete())
+            line += QStringLiteral(" – UNVOLLSTÄNDIG");
+        lines << line;
+        const int shown = notesPerTable < 0 ? int(t.notes.size()) : std::min(int(t.notes.size()), notesPerTable);
+        for (int i = 0; i < shown; ++i)
+            lines << QStringLiteral("  ") + t.notes.at(i);
+        if (shown < t.notes.size())
+            lines << (t.notes.size() - shown == 1 ? QStringLiteral("  … und 1 weiterer Hinweis")
+                                                  : QStringLiteral("  … und %1 weitere Hinweise").arg(t.notes.size() - shown));
+    }
+    for (int year : report.createdYears)
+        lines << QStringLiteral("Jahr %1: Tabellen neu angelegt").arg(year);
+    if (!report.otherTables.isEmpty())
+        lines << QStringLiteral("Nicht übernommen, da keine Tabellen dieses Programms: %1").arg(report.otherTables.join(QStringLiteral(", ")));
+    return lines;
+}
+
+} // namespace accessdb
