@@ -1,8 +1,11 @@
 #include "program.h"
 
+#include "access/accessfile.h"
+#include "access/import.h"
 #include "app/aboutbox.h"
 #include "app/startdialog.h"
 #include "data/amount.h"
+#include "data/backup.h"
 #include "data/errors.h"
 #include "data/newdatabase.h"
 #include "dialogs/customerdialog.h"
@@ -113,6 +116,47 @@ std::unique_ptr<Program> openProgram(const QString &file, QString *failure)
     return nullptr;
 }
 
+} // namespace
+
+// An Access file where the database should be: brought over into the new
+// format if the user agrees. The Access file keeps its data under a name of
+// its own beside it; the import writes the old name. Nothing to do for any
+// other file.
+AccessOffer offerAccessImport(const QString &file)
+{
+    if (!accessdb::isAccessFile(file))
+        return AccessOffer::NotAccess;
+    const QFileInfo info(file);
+    const QString keptName = info.completeBaseName() + QStringLiteral(".access.") + info.suffix();
+    if (!confirm(QStringLiteral("Diese Datei ist eine Access-Datenbank. Jetzt in das neue Format übernehmen? "
+                                "Die Access-Datei bleibt unter dem Namen %1 erhalten.")
+                     .arg(keptName)))
+        return AccessOffer::Declined;
+    const QString kept = info.absoluteDir().filePath(keptName);
+    bool done = false;
+    guarded([&] {
+        if (QFileInfo::exists(kept) || QFileInfo(kept).isSymLink())
+            throw EngineError(QStringLiteral("Die Datei '%1' existiert bereits; die Access-Datei wird nicht übernommen, "
+                                             "damit nichts überschrieben wird")
+                                  .arg(QDir::toNativeSeparators(kept)));
+        // Never over an existing file, even one made in the meantime.
+        backup::moveIntoPlace(info.absoluteFilePath(), kept, false);
+        accessdb::ImportReport report;
+        try {
+            report = accessdb::importAccessFile(kept, info.absoluteFilePath());
+        } catch (...) {
+            // The import left no file under the old name: the Access file goes back.
+            guarded([&] { backup::moveIntoPlace(kept, info.absoluteFilePath(), false); });
+            throw;
+        }
+        done = true;
+        showMessage(accessdb::reportLines(report, 20).join(QLatin1Char('\n')));
+    });
+    return done ? AccessOffer::Imported : AccessOffer::Failed;
+}
+
+namespace {
+
 int runWindows(QApplication &app, Program &program)
 {
     program.mainWindow->show();
@@ -176,6 +220,10 @@ std::unique_ptr<Program> openChosenDatabase()
         candidate.clear();
     }
     for (;;) {
+        if (!candidate.isEmpty() && offerAccessImport(candidate) == AccessOffer::Failed) {
+            reason.clear();
+            candidate.clear();
+        }
         if (!candidate.isEmpty()) {
             QString failure;
             if (std::unique_ptr<Program> program = openProgram(candidate, &failure))
@@ -203,9 +251,13 @@ int runProgram(QApplication &app)
         std::fputs(QStringLiteral("Aufruf: Rechnung [DATEI] | Rechnung --choose\n").toLocal8Bit().constData(), stderr);
         return 2;
     }
+    const QString file = arguments.value(0, DatabaseFileName);
+    // "&Nein" ends as a foreign file does.
+    if (offerAccessImport(file) == AccessOffer::Failed)
+        return 1;
     Program program;
     try {
-        program.create(arguments.value(0, DatabaseFileName));
+        program.create(file);
     } catch (const AppError &e) {
         return showStartupError(e);
     } catch (const std::exception &e) {

@@ -34,6 +34,13 @@ void prepareApplication(QApplication &app);
 // nullptr when the user ends the program there.
 std::unique_ptr<Program> openChosenDatabase();
 
+enum class AccessOffer { NotAccess, Declined, Imported, Failed };
+// An Access file in place of the database: asks whether to bring it over
+// and does so, keeping the Access file as NAME.access.mdb beside it and
+// showing the report. Failed: the error box has been shown and the Access
+// file is back under its own name.
+AccessOffer offerAccessImport(const QString &file);
+
 // Start-up to shutdown: returns the exit status (1 after a start-up error).
 // `Rechnung [FILE]`: FILE instead of "rechungen.mdb" in the working directory.
 // `Rechnung --choose`: the database used last, or the start dialog.

@@ -1,6 +1,7 @@
 // `Rechnung --choose`: the database used last, or the start dialog's
 // "Vorhandene Datenbank öffnen ...", "Neue Datenbank anlegen ..." and "Beenden".
 
+#include "access/fixtures.h"
 #include "app/aboutbox.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
@@ -198,6 +199,63 @@ private Q_SLOTS:
         Script script({QStringLiteral("new-cancel")}, [this](const QString &key) { return pathOf(key); });
         QVERIFY(!openChosenDatabase());
         QCOMPARE(script.proposals, QStringList{m_dir.filePath(QStringLiteral("rechungen-2.mdb"))});
+    }
+
+    // An Access file in place of the database: brought over on "&Ja", the
+    // Access file kept beside it; on "&Nein" or a failure everything stays.
+    void accessFileIsOffered_data()
+    {
+        QTest::addColumn<QString>("source");    // "program": with a kunde table; "foreign": without
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("keptExists");   // a file already has the name the Access file would get
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("boxes");
+
+        QTest::newRow("yes") << "program" << true << false << int(AccessOffer::Imported) << 2;
+        QTest::newRow("no") << "program" << false << false << int(AccessOffer::Declined) << 1;
+        QTest::newRow("no tables of the program") << "foreign" << true << false << int(AccessOffer::Failed) << 2;
+        QTest::newRow("kept name taken") << "program" << true << true << int(AccessOffer::Failed) << 2;
+    }
+
+    void accessFileIsOffered()
+    {
+        QFETCH(QString, source);
+        QFETCH(bool, answer);
+        QFETCH(bool, keptExists);
+        QFETCH(int, outcome);
+        QFETCH(int, boxes);
+
+        const QByteArray original = source == QLatin1String("program")
+                                        ? fixtures::renamedTable(fixtures::bytes(QStringLiteral("jet4-test.mdb")), QStringLiteral("Table1"), "kunde")
+                                        : fixtures::bytes(QStringLiteral("jet4-test.mdb"));
+        const QString file = m_dir.filePath(QStringLiteral("rechungen.mdb"));
+        const QString kept = m_dir.filePath(QStringLiteral("rechungen.access.mdb"));
+        fixtures::write(file, original);
+        if (keptExists)
+            fixtures::write(kept, "schon da");
+
+        Boxes answers({answer, true});
+        QCOMPARE(int(offerAccessImport(file)), outcome);
+        QCOMPARE(answers.asked.size(), boxes);
+        QVERIFY2(answers.asked.value(0).contains(QStringLiteral("Diese Datei ist eine Access-Datenbank. Jetzt in das neue Format "
+                                                               "übernehmen? Die Access-Datei bleibt unter dem Namen "
+                                                               "rechungen.access.mdb erhalten.")),
+                 qPrintable(answers.asked.value(0)));
+        if (outcome == int(AccessOffer::Imported)) {
+            QCOMPARE(bytesOf(kept), original);
+            QCOMPARE(testdb::scalar(file, QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("2"));
+            QVERIFY2(answers.asked.value(1).contains(QLatin1String("kunde: 2 Zeilen gelesen, 2 geschrieben")),
+                     qPrintable(answers.asked.value(1)));
+            // The program starts on the result.
+            Program program;
+            program.create(file);
+            QCOMPARE(program.mainWindow->customers().RecordCount(), 2);
+        } else {
+            QCOMPARE(bytesOf(file), original);
+            QCOMPARE(QFileInfo::exists(kept), keptExists);
+            if (keptExists)
+                QCOMPARE(bytesOf(kept), QByteArray("schon da"));
+        }
     }
 
     void dialogOffersThreeWays()
