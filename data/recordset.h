@@ -1,6 +1,7 @@
 #pragma once
 
 #include "snapshot.h"
+#include "rowsource.h"
 
 #include <QString>
 #include <QVariant>
@@ -128,7 +129,7 @@ struct LocateOptions
 
 // A named snapshot of a table or a statement with a current row, a state and
 // the operations the windows use. Errors it raises itself carry its name.
-class RecordSet
+class RecordSet : public RowSource
 {
 public:
     RecordSet(QString name, Connection &connection);
@@ -203,6 +204,13 @@ public:
 
     // Memory held by the snapshot and its indexes (benchmarks report it).
     size_t memoryBytes() const;
+
+    // Rows for a report: a memo's whole text, any other field's display text.
+    void first() override;
+    void next() override;
+    bool atEnd() const override;
+    int rowCount() const override;
+    QString fieldText(const QString &field) const override;
 
 private:
     friend class Field;
