@@ -124,7 +124,7 @@ void BM_PreviewFirstPage(benchmark::State &state)
     for (auto _ : state) {
         QElapsedTimer clock;
         double first = -1, done = -1;
-        auto c = QObject::connect(&inv.druck->layout, &rpt::Report::previewOpened, [&](QWidget *w) {
+        auto c = QObject::connect(&inv.druck->runner, &rpt::ReportRunner::previewOpened, [&](QWidget *w) {
             auto *window = qobject_cast<rpt::PreviewWindow *>(w);
             QObject::connect(window, &rpt::PreviewWindow::pageAdded, window, [&](int n) {
                 if (n == 1)

@@ -240,10 +240,10 @@ void InvoiceReport::showPreview()
     if (layout.busy())
         return;
     RunningTotal = 0;
-    layout.preview();
+    runner.preview();
 }
 
-void InvoiceReport::print() { layout.print(); }
+void InvoiceReport::print() { runner.print(); }
 
 void InvoiceReport::startRun(Report &, bool &)
 {

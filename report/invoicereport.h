@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/report/report.h"
+#include "framework/report/runner.h"
 
 #include <QWidget>
 
@@ -57,6 +58,8 @@ public:
     static RunningValues runningValues();
 
     rpt::Report layout;
+    // Opens the preview and the printer's windows for the layout's runs.
+    rpt::ReportRunner runner{layout};
 
     rpt::Band *titleBand;
     rpt::Band *lineBand;

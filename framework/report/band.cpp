@@ -2,33 +2,103 @@
 
 #include "fontmetrics.h"
 
-#include "data/recordset.h"
+#include "data/rowsource.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace rpt {
 
+namespace {
+
+// Pen widths are given in pixels of the 96-dpi design grid.
+constexpr double MmPerPixel96 = 25.4 / 96;
+
+} // namespace
+
+TextBlock Element::layOut(TextMeasure &) const { return TextBlock(); }
+
+std::optional<StretchColumn> Element::stretchColumn(const TextBlock &) const { return std::nullopt; }
+
+TextBlock TextElement::layOut(TextMeasure &measure) const { return layoutText(*this, text(), measure); }
+
+std::optional<StretchColumn> TextElement::stretchColumn(const TextBlock &laid) const
+{
+    if (sizing != Sizing::Stretch)
+        return std::nullopt;
+    return StretchColumn{box.top() * 10, laid.lineHeight * 10, int(laid.lines.size()), laid.linesInBox};
+}
+
+void TextElement::draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const
+{
+    // The first piece keeps the design box and grows by the lines beyond it;
+    // a continuation is as tall as the lines it carries.
+    const int from = piece.continuation ? piece.firstLine : 0;
+    const int to = piece.endLine;
+    const double height = piece.continuation ? (to - from) * laid.lineHeight
+                                             : box.height() + std::max(0, to - laid.linesInBox) * laid.lineHeight;
+    TextRun run;
+    run.font = font;
+    run.box = QRectF(target.origin.x() + box.left() - laid.grownLeft, target.origin.y() + box.top(), laid.width, height);
+    run.align = align;
+    run.lineHeight = laid.lineHeight;
+    run.lines = laid.lines.mid(from, to - from);
+    target.page.ops.push_back(run);
+}
+
 QString DataText::text() const
 {
-    if (!set)
+    if (!rows)
         return QString();
     try {
-        const Field *f = set->FindField(field);
-        if (!f || !set->Active() || set->RecordCount() == 0 || f->IsNull())
-            return QString();
-        if (f->kind() == FieldKind::Memo)
-            return f->AsString();
-        return f->DisplayText();
+        return rows->fieldText(field);
     } catch (...) {
         // A field that cannot be read prints as nothing; the run goes on.
         return QString();
     }
 }
 
+void LineShape::draw(const DrawTarget &target, const TextBlock &, const Piece &) const
+{
+    const QRectF r = box.translated(target.origin);
+    LineRun run;
+    run.style = style;
+    run.width = penWidth * MmPerPixel96;
+    if (direction == LineDirection::Horizontal) {
+        run.from = QPointF(r.left(), r.center().y());
+        run.to = QPointF(r.right(), r.center().y());
+    } else {
+        run.from = QPointF(r.center().x(), r.top());
+        run.to = QPointF(r.center().x(), r.bottom());
+    }
+    target.page.ops.push_back(run);
+}
+
 int RoundedRectangle::cornerPixels() const
 {
     return int(std::lround(box.width() * 96 / 25.4) * rounding);
+}
+
+void RoundedRectangle::draw(const DrawTarget &target, const TextBlock &, const Piece &) const
+{
+    RoundRectRun run;
+    run.box = box.translated(target.origin);
+    run.penWidth = penWidth * MmPerPixel96;
+    run.cornerPixels = cornerPixels();
+    run.filled = filled;
+    run.invertBeneath = invertOutline;
+    target.page.ops.push_back(run);
+}
+
+void Picture::draw(const DrawTarget &target, const TextBlock &, const Piece &) const
+{
+    ImageRun run;
+    run.image = image;
+    const QRectF at = box.translated(target.origin);
+    const double dpi = target.pixelDensity;
+    run.target = QRectF(at.topLeft(), QSizeF(image.width() * 25.4 / dpi, image.height() * 25.4 / dpi));
+    run.clip = at;
+    target.page.ops.push_back(run);
 }
 
 QStringList paragraphs(const QString &text)

@@ -4,6 +4,7 @@
 // box in millimetres relative to its band's top-left corner.
 
 #include "page.h"
+#include "placement.h"
 
 #include <QImage>
 #include <QRectF>
@@ -11,9 +12,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
-class RecordSet;
+class RowSource;
 
 namespace rpt {
 
@@ -22,6 +24,36 @@ class TextMeasure;
 enum class Sizing { Fixed, AutoWidth, Stretch };
 enum class BandType { Title, Detail, Summary, PageFooter };
 enum class LineDirection { Horizontal, Vertical };
+
+// A text element's text laid out for printing, in mm. A right-aligned fixed
+// text is never cut: where it does not fit, its box grows to the left.
+struct TextBlock
+{
+    QStringList lines;
+    double lineHeight = 0;
+    double width = 0;     // of the box: the widest line for auto width
+    double grownLeft = 0; // how far the box reaches left of its design left edge
+    int linesInBox = 0;   // lines that end within the box's height plus 0.1 mm
+};
+
+// Where an element draws: the page and the top-left corner, in mm on the
+// paper, of the piece of its band that lies on it.
+struct DrawTarget
+{
+    Page &page;
+    QPointF origin;
+    double pixelDensity; // dots per inch at which a picture pixel is one dot
+};
+
+// What of an element one piece of its band holds. The first piece holds
+// every element, a stretching text with its lines up to `endLine`; a
+// continuation holds only a stretching text's lines [firstLine, endLine).
+struct Piece
+{
+    bool continuation = false;
+    int firstLine = 0;
+    int endLine = 0;
+};
 
 class Element
 {
@@ -32,6 +64,16 @@ public:
     Element &operator=(const Element &) = delete;
 
     const QString &name() const { return m_name; }
+
+    // Made ready afresh each time its band prints: a text breaks its text of
+    // the moment into lines; the other elements have nothing to lay out.
+    virtual TextBlock layOut(TextMeasure &measure) const;
+    // An element whose height grows with its lines gives the placement its
+    // lines; the band then grows, and lines that do not fit go on over
+    // further pages. The others give nothing.
+    virtual std::optional<StretchColumn> stretchColumn(const TextBlock &laid) const;
+    // Adds the element's drawing to the page; `laid` is what layOut() gave.
+    virtual void draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const = 0;
 
 private:
     QString m_name;
@@ -50,6 +92,10 @@ public:
     // The text to draw now; never throws.
     virtual QString text() const = 0;
 
+    TextBlock layOut(TextMeasure &measure) const override;
+    std::optional<StretchColumn> stretchColumn(const TextBlock &laid) const override;
+    void draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const override;
+
     FontSpec font;
     HAlign align;
     Sizing sizing;
@@ -65,17 +111,16 @@ public:
     QString caption;
 };
 
-// The text of one field of a record set's current row: a memo's whole text,
-// otherwise the field's display text; nothing when the field has no value or
-// cannot be read.
+// The text of one field of the current row of a row source; nothing when the
+// field has no value or cannot be read.
 class DataText : public TextElement
 {
 public:
-    DataText(QString name, QRectF box, FontSpec font, HAlign align, Sizing sizing, RecordSet *set, QString field)
-        : TextElement(std::move(name), box, std::move(font), align, sizing), set(set), field(std::move(field)) {}
+    DataText(QString name, QRectF box, FontSpec font, HAlign align, Sizing sizing, RowSource *rows, QString field)
+        : TextElement(std::move(name), box, std::move(font), align, sizing), rows(rows), field(std::move(field)) {}
     QString text() const override;
 
-    RecordSet *set;
+    RowSource *rows;
     QString field;
 };
 
@@ -85,6 +130,7 @@ class LineShape : public Element
 public:
     LineShape(QString name, QRectF box, LineDirection direction, PenStyle style, int penWidth = 1)
         : Element(std::move(name), box), direction(direction), style(style), penWidth(penWidth) {}
+    void draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const override;
 
     LineDirection direction;
     PenStyle style;
@@ -99,6 +145,7 @@ public:
     RoundedRectangle(QString name, QRectF box, double rounding, bool filled, bool invertOutline = false)
         : Element(std::move(name), box), rounding(rounding), filled(filled), invertOutline(invertOutline) {}
     int cornerPixels() const;
+    void draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const override;
 
     double rounding;
     bool filled;
@@ -112,6 +159,7 @@ class Picture : public Element
 {
 public:
     Picture(QString name, QRectF box, QImage image) : Element(std::move(name), box), image(std::move(image)) {}
+    void draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const override;
 
     QImage image;
 };
@@ -142,6 +190,11 @@ public:
     // After the band has been placed and drawn.
     std::function<void(Band &, bool printed)> AfterPrint;
 
+    // A title or summary band given rows prints once for each of them, the
+    // row current while it prints, and not at all without any: a group of
+    // rows under the detail rows. The detail band follows the report's rows.
+    RowSource *rows = nullptr;
+
 private:
     BandType m_type;
     QString m_name;
@@ -162,17 +215,6 @@ QStringList paragraphs(const QString &text);
 // than the box is cut after its last character that fits and the rest of it
 // is dropped. The lines end without their trailing blanks.
 QStringList wrapParagraph(const QString &paragraph, double width, const FontSpec &font, TextMeasure &measure);
-
-// A text element's text laid out for printing, in mm. A right-aligned fixed
-// text is never cut: where it does not fit, its box grows to the left.
-struct TextBlock
-{
-    QStringList lines;
-    double lineHeight = 0;
-    double width = 0;     // of the box: the widest line for auto width
-    double grownLeft = 0; // how far the box reaches left of its design left edge
-    int linesInBox = 0;   // lines that end within the box's height plus 0.1 mm
-};
 
 TextBlock layoutText(const TextElement &element, const QString &text, TextMeasure &measure);
 

@@ -34,6 +34,8 @@ void PrinterSettings::setOrientation(QPageLayout::Orientation orientation)
     m_orientation = orientation;
     if (m_printer)
         m_printer->setPageOrientation(orientation);
+    if (onOrientationChanged)
+        onOrientationChanged(orientation);
 }
 
 bool PrinterSettings::canPrint()

@@ -33,6 +33,8 @@ public:
     // The report's page orientation; every later run takes it.
     QPageLayout::Orientation orientation() const { return m_orientation; }
     void setOrientation(QPageLayout::Orientation orientation);
+    // Told of every orientation set, the printer setup's included.
+    std::function<void(QPageLayout::Orientation)> onOrientationChanged;
 
     // A printer is installed, or the output goes to a file.
     bool canPrint();

@@ -1,20 +1,12 @@
 #include "report.h"
 
 #include "fontmetrics.h"
-#include "inputguard.h"
-#include "previewwindow.h"
-#include "printing.h"
-#include "progresswindow.h"
 
 #include "data/errors.h"
-#include "data/recordset.h"
-#include "framework/messages.h"
+#include "data/rowsource.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QScreen>
 
 #include <algorithm>
@@ -23,8 +15,6 @@
 namespace rpt {
 
 namespace {
-
-constexpr double MmPerPixel96 = 25.4 / 96;
 
 double screenDensity()
 {
@@ -44,6 +34,17 @@ public:
           m_placer(m_paper.height() * 10, report.page.topMargin, report.page.bottomMargin, footerHeight(report)),
           m_density(report.pixelDensity > 0 ? report.pixelDensity : screenDensity())
     {
+    }
+
+    // A band with rows of its own prints once for each of them.
+    void printBandOrGroup(Band &band)
+    {
+        if (!band.rows) {
+            printBand(band);
+            return;
+        }
+        for (band.rows->first(); !band.rows->atEnd(); band.rows->next())
+            printBand(band);
     }
 
     void printBand(Band &band)
@@ -87,7 +88,7 @@ public:
 private:
     struct Laid
     {
-        std::vector<TextBlock> blocks;    // per element; empty for non-text
+        std::vector<TextBlock> blocks;    // per element: what its layOut() gave
         std::vector<int> column;          // per element: its stretch column, or -1
         std::vector<StretchColumn> stretch;
     };
@@ -102,12 +103,10 @@ private:
     {
         Laid laid;
         for (const auto &e : band.elements()) {
-            const auto *text = dynamic_cast<const TextElement *>(e.get());
-            laid.blocks.push_back(text ? layoutText(*text, text->text(), m_measure) : TextBlock());
-            if (text && text->sizing == Sizing::Stretch) {
-                const TextBlock &b = laid.blocks.back();
+            laid.blocks.push_back(e->layOut(m_measure));
+            if (const std::optional<StretchColumn> c = e->stretchColumn(laid.blocks.back())) {
                 laid.column.push_back(int(laid.stretch.size()));
-                laid.stretch.push_back(StretchColumn{text->box.top() * 10, b.lineHeight * 10, int(b.lines.size()), b.linesInBox});
+                laid.stretch.push_back(*c);
             } else {
                 laid.column.push_back(-1);
             }
@@ -122,74 +121,26 @@ private:
         return *m_open[size_t(index - m_firstOpen)];
     }
 
-    static TextRun textRun(const TextElement &t, const TextBlock &b, QPointF origin, int from, int to, double height)
-    {
-        TextRun run;
-        run.font = t.font;
-        run.box = QRectF(origin.x() + t.box.left() - b.grownLeft, origin.y() + t.box.top(), b.width, height);
-        run.align = t.align;
-        run.lineHeight = b.lineHeight;
-        run.lines = b.lines.mid(from, to - from);
-        return run;
-    }
-
     void draw(const Band &band, const Laid &laid, const BandSegment &segment)
     {
-        Page &target = page(segment.page);
-        const QPointF origin(m_report.page.leftMargin / 10, segment.top / 10.0);
+        const DrawTarget target{page(segment.page), QPointF(m_report.page.leftMargin / 10, segment.top / 10.0), m_density};
         const auto &elements = band.elements();
         for (size_t i = 0; i < elements.size(); ++i) {
-            const Element *e = elements[i].get();
             const int col = laid.column[i];
+            Piece piece;
             if (segment.continuation) {
+                // Only stretching texts go on, and only with lines left.
                 if (col < 0)
                     continue;
-                const int from = segment.firstLine[size_t(col)], to = segment.endLine[size_t(col)];
-                if (to <= from)
+                piece.continuation = true;
+                piece.firstLine = segment.firstLine[size_t(col)];
+                piece.endLine = segment.endLine[size_t(col)];
+                if (piece.endLine <= piece.firstLine)
                     continue;
-                const auto &t = static_cast<const TextElement &>(*e);
-                const TextBlock &b = laid.blocks[i];
-                target.ops.push_back(textRun(t, b, origin, from, to, (to - from) * b.lineHeight));
-                continue;
+            } else {
+                piece.endLine = col >= 0 ? segment.endLine[size_t(col)] : laid.blocks[i].linesInBox;
             }
-            if (const auto *t = dynamic_cast<const TextElement *>(e)) {
-                const TextBlock &b = laid.blocks[i];
-                if (col >= 0) {
-                    const int to = segment.endLine[size_t(col)];
-                    const double grown = std::max(0, to - b.linesInBox) * b.lineHeight;
-                    target.ops.push_back(textRun(*t, b, origin, 0, to, t->box.height() + grown));
-                } else {
-                    target.ops.push_back(textRun(*t, b, origin, 0, b.linesInBox, t->box.height()));
-                }
-            } else if (const auto *l = dynamic_cast<const LineShape *>(e)) {
-                const QRectF r = l->box.translated(origin);
-                LineRun run;
-                run.style = l->style;
-                run.width = l->penWidth * MmPerPixel96;
-                if (l->direction == LineDirection::Horizontal) {
-                    run.from = QPointF(r.left(), r.center().y());
-                    run.to = QPointF(r.right(), r.center().y());
-                } else {
-                    run.from = QPointF(r.center().x(), r.top());
-                    run.to = QPointF(r.center().x(), r.bottom());
-                }
-                target.ops.push_back(run);
-            } else if (const auto *rr = dynamic_cast<const RoundedRectangle *>(e)) {
-                RoundRectRun run;
-                run.box = rr->box.translated(origin);
-                run.penWidth = rr->penWidth * MmPerPixel96;
-                run.cornerPixels = rr->cornerPixels();
-                run.filled = rr->filled;
-                run.invertBeneath = rr->invertOutline;
-                target.ops.push_back(run);
-            } else if (const auto *p = dynamic_cast<const Picture *>(e)) {
-                ImageRun run;
-                run.image = p->image;
-                const QRectF box = p->box.translated(origin);
-                run.target = QRectF(box.topLeft(), QSizeF(p->image.width() * 25.4 / m_density, p->image.height() * 25.4 / m_density));
-                run.clip = box;
-                target.ops.push_back(run);
-            }
+            elements[i]->draw(target, laid.blocks[i], piece);
         }
     }
 
@@ -268,18 +219,10 @@ void Report::requestCancel(CancelMode mode)
         m_cancel = mode;
 }
 
-PrinterSettings &Report::printerSettings()
-{
-    if (!m_printer)
-        m_printer = std::make_unique<PrinterSettings>();
-    return *m_printer;
-}
-
 QSizeF Report::paperSize() const
 {
     const QSizeF portrait(page.paperWidth / 10, page.paperLength / 10);
-    const bool landscape = m_printer && m_printer->orientation() == QPageLayout::Landscape;
-    return landscape ? portrait.transposed() : portrait;
+    return orientation == QPageLayout::Landscape ? portrait.transposed() : portrait;
 }
 
 RunResult Report::run(PageSink *sink)
@@ -305,19 +248,19 @@ RunResult Report::run(PageSink *sink)
             return result;
         }
         if (dataSet)
-            dataSet->First();
-        const bool empty = !dataSet || dataSet->Eof();
+            dataSet->first();
+        const bool empty = !dataSet || dataSet->atEnd();
         if (Band *t = band(BandType::Title))
-            run.printBand(*t);
+            run.printBandOrGroup(*t);
         Band *detail = band(BandType::Detail);
         bool stopped = false;
         if (empty) {
             if (detail && printIfEmpty)
                 run.printBand(*detail);
         } else {
-            const int total = std::max(1, dataSet->RecordCount());
+            const int total = std::max(1, dataSet->rowCount());
             int done = 0;
-            while (!dataSet->Eof()) {
+            while (!dataSet->atEnd()) {
                 QCoreApplication::processEvents();
                 if (m_cancel != CancelMode::None) {
                     stopped = true;
@@ -325,15 +268,16 @@ RunResult Report::run(PageSink *sink)
                 }
                 if (detail)
                     run.printBand(*detail);
-                dataSet->Next();
+                dataSet->next();
                 ++done;
                 if (sink)
                     sink->progress(int(qint64(done) * 100 / total));
             }
         }
         if (!stopped)
-            if (Band *s = band(BandType::Summary))
-                run.printBand(*s);
+            for (const auto &b : m_bands)
+                if (b->type() == BandType::Summary)
+                    run.printBandOrGroup(*b);
         if (m_cancel != CancelMode::Abandon)
             run.finish();
         result.end = stopped ? RunEnd::Cancelled : RunEnd::Completed;
@@ -348,68 +292,6 @@ RunResult Report::run(PageSink *sink)
     }
     result.pages = run.pages();
     return result;
-}
-
-void Report::preview()
-{
-    QCoreApplication::processEvents();
-    if (m_busy)
-        return;
-    InputGuard guard;
-    // Opened from a modal window, the preview must belong to it, or that
-    // window's modality would keep the preview from getting any input.
-    QPointer<PreviewWindow> window = new PreviewWindow(printerSettings(), title, QApplication::activeModalWidget());
-    connect(window, &PreviewWindow::cancelRequested, this, [this] { requestCancel(CancelMode::Abandon); });
-    window->show();
-    Q_EMIT previewOpened(window);
-
-    window->beginRun();
-    const RunResult result = run(window);
-    guard.release();
-    if (window)
-        window->endRun();
-    if (result.end == RunEnd::Failed)
-        showErrorBox(result.error);
-
-    if (window && window->isVisible()) {
-        QEventLoop loop;
-        connect(window, &PreviewWindow::closed, &loop, &QEventLoop::quit);
-        connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    delete window.data();
-}
-
-void Report::print()
-{
-    if (m_busy)
-        return;
-    PrinterSettings &settings = printerSettings();
-    if (!settings.canPrint()) {
-        showMessage(QStringLiteral("Kein Drucker installiert."));
-        return;
-    }
-    InputGuard guard;
-    ProgressWindow progress;
-    connect(&progress, &ProgressWindow::cancelRequested, this, [this] { requestCancel(CancelMode::FinishPage); });
-    progress.show();
-
-    struct ToProgress : PageSink
-    {
-        ProgressWindow &window;
-        explicit ToProgress(ProgressWindow &w) : window(w) {}
-        void pageReady(const PagePtr &) override {}
-        void progress(int percent) override { window.setProgress(percent); }
-    } sink(progress);
-    const RunResult result = run(&sink);
-    const auto [from, to] = settings.range(int(result.pages.size()));
-    const QString error = drawOnPrinter(result.pages, settings.printer(), from, to).error;
-    progress.close();
-    guard.release();
-    if (result.end == RunEnd::Failed)
-        showErrorBox(result.error);
-    if (!error.isEmpty())
-        showMessage(error);
 }
 
 } // namespace rpt

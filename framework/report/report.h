@@ -1,9 +1,9 @@
 #pragma once
 
 // A band report: a title band, a detail band printed once for every row of a
-// record set, a summary band and a page footer on every page. A run turns the
-// layout and the current data into pages (display lists), which go to the
-// preview window, the printer or a file.
+// row source, summary bands and a page footer on every page. A run turns the
+// layout and the current data into pages (display lists); the runner
+// (runner.h) shows them in the preview window or sends them to the printer.
 
 #include "band.h"
 #include "page.h"
@@ -17,11 +17,9 @@
 #include <memory>
 #include <vector>
 
-class RecordSet;
+class RowSource;
 
 namespace rpt {
-
-class PrinterSettings;
 
 // The page as the layout keeps it: seven numbers in tenths of a millimetre,
 // for portrait paper.
@@ -74,14 +72,19 @@ public:
     ~Report() override;
 
     PageSetup page;
-    RecordSet *dataSet = nullptr; // drives the detail band
+    // The paper's orientation; the printer setup sets it for later runs.
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    RowSource *dataSet = nullptr; // drives the detail band
     bool printIfEmpty = true;     // one detail band even without rows
     QString title;
     // Dots per inch at which pictures are drawn one pixel per pixel; 0 takes
     // the screen's.
     double pixelDensity = 0;
 
+    // Summary bands print after the detail rows in the order they were added;
+    // of the other types a report has one band each.
     Band *addBand(BandType type, const QString &name, double height, double width);
+    // The first band of the type.
     Band *band(BandType type) const;
 
     // Before a run lays out anything; clearing the flag stops the run.
@@ -96,31 +99,15 @@ public:
     // run with what was produced and is returned in the result.
     RunResult run(PageSink *sink = nullptr);
 
-    // Lets pending input be handled; unless a run is in progress, opens the
-    // preview window, runs the report into it and returns once the window
-    // has been closed.
-    void preview();
-    // Unless a run is in progress: the run with the progress window, then
-    // its pages to the printer of the settings.
-    void print();
-
-    // The choices of the printer setup, kept as long as the report.
-    PrinterSettings &printerSettings();
-
-    // Paper size in mm in the orientation of the printer settings.
+    // Paper size in mm in the report's orientation.
     QSizeF paperSize() const;
-
-Q_SIGNALS:
-    // The preview window of preview() exists and is shown.
-    void previewOpened(QWidget *window);
 
 private:
     class Run;
 
     bool m_busy = false;
     CancelMode m_cancel = CancelMode::None;
-    std::vector<std::unique_ptr<Band>> m_bands;
-    std::unique_ptr<PrinterSettings> m_printer;
+    std::vector<std::unique_ptr<Band>> m_bands; // in the order they were added
 };
 
 } // namespace rpt

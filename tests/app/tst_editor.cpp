@@ -43,7 +43,7 @@ QString text(RecordSet &rs, const char *f) { return rs.FieldByName(QString::from
 bool previewUntilTheRunEnds(InvoiceReport &report, QAbstractButton *previewButton)
 {
     bool previewed = false;
-    auto opened = QObject::connect(&report.layout, &rpt::Report::previewOpened, [&](QWidget *window) {
+    auto opened = QObject::connect(&report.runner, &rpt::ReportRunner::previewOpened, [&](QWidget *window) {
         previewed = true;
         auto *poll = new QTimer(window);
         QObject::connect(poll, &QTimer::timeout, window, [&report, window, poll] {
@@ -498,7 +498,7 @@ void TestEditor::leavingTheEditorClosesItsPreview()
     });
     rescue.start(5000);
     const auto run = d.byMenu([&] {
-        auto opened = QObject::connect(&druck->layout, &rpt::Report::previewOpened, [&](QWidget *window) {
+        auto opened = QObject::connect(&druck->runner, &rpt::ReportRunner::previewOpened, [&](QWidget *window) {
             preview = window;
             // "[ Beenden ]" while the preview is still open over the editor,
             // once the run is over (during it, older windows take no input).

@@ -157,7 +157,7 @@ void previewThen(InvoiceReport &druck, const std::function<void(PreviewWindow &)
                  const std::function<void(PreviewWindow &, int)> &onPage = {})
 {
     QPointer<PreviewWindow> window;
-    auto opened = QObject::connect(&druck.layout, &Report::previewOpened, [&](QWidget *w) {
+    auto opened = QObject::connect(&druck.runner, &ReportRunner::previewOpened, [&](QWidget *w) {
         window = qobject_cast<PreviewWindow *>(w);
         if (onPage)
             QObject::connect(window, &PreviewWindow::pageAdded, window, [&, w = window.data()](int n) { onPage(*w, n); });
@@ -686,7 +686,7 @@ private Q_SLOTS:
             }
         } sink;
         sink.druck = inv.druck.get();
-        auto c = QObject::connect(&inv.druck->layout, &Report::previewOpened, [&](QWidget *) { ++sink.opened; });
+        auto c = QObject::connect(&inv.druck->runner, &ReportRunner::previewOpened, [&](QWidget *) { ++sink.opened; });
         const RunResult r = inv.druck->layout.run(&sink);
         QObject::disconnect(c);
         QCOMPARE(r.end, RunEnd::Completed);
@@ -738,7 +738,7 @@ private Q_SLOTS:
             old(b, p);
         };
         QPointer<PreviewWindow> window;
-        auto c = QObject::connect(&inv.druck->layout, &Report::previewOpened, [&](QWidget *w) {
+        auto c = QObject::connect(&inv.druck->runner, &ReportRunner::previewOpened, [&](QWidget *w) {
             window = qobject_cast<PreviewWindow *>(w);
             QObject::connect(window, &PreviewWindow::pageAdded, window, [&](int n) {
                 if (n == 1)
@@ -788,7 +788,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
         const QString previewed = dir.filePath(QStringLiteral("vorschau.pdf"));
-        QPrinter &printer = inv.druck->layout.printerSettings().printer();
+        QPrinter &printer = inv.druck->runner.printerSettings().printer();
         printer.setOutputFileName(printed);
         if (from > 0) {
             printer.setPrintRange(QPrinter::PageRange);
@@ -828,7 +828,7 @@ private Q_SLOTS:
         Invoice inv(numbered(40));
         QTemporaryDir dir;
         const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
-        inv.druck->layout.printerSettings().printer().setOutputFileName(printed);
+        inv.druck->runner.printerSettings().printer().setOutputFileName(printed);
         int row = 0;
         QString progressTitle;
         inv.druck->lineBand->AfterPrint = [&, old = inv.druck->lineBand->AfterPrint](Band &b, bool p) {
@@ -889,7 +889,7 @@ private Q_SLOTS:
     void landscapeMakesLaterRunsLandscape()
     {
         Invoice inv(numbered(20));
-        inv.druck->layout.printerSettings().setOrientation(QPageLayout::Landscape);
+        inv.druck->runner.printerSettings().setOrientation(QPageLayout::Landscape);
         const RunResult r = inv.run();
         QCOMPARE(r.pages.front()->paper, QSizeF(297, 210));
         // 2100 long: 719 of room after the title, 14 rows on page 1.
@@ -897,7 +897,7 @@ private Q_SLOTS:
         const TextRun *footer = findText(*r.pages.front(), texts::PaymentLine);
         QVERIFY(footer);
         QCOMPARE(footer->box.top(), 192.0);
-        inv.druck->layout.printerSettings().setOrientation(QPageLayout::Portrait);
+        inv.druck->runner.printerSettings().setOrientation(QPageLayout::Portrait);
     }
 
     void captionsBeforeTheFirstRun()
