@@ -15,6 +15,7 @@
 #include "framework/report/report.h"
 
 #include "data/errors.h"
+#include "data/rowsource.h"
 
 #include "pdftext.h"
 
@@ -87,6 +88,26 @@ Pages samplePages(int n)
         pages.push_back(samplePage(QStringLiteral("Blatt%1").arg(i), i));
     return pages;
 }
+
+// Rows held in memory, with one field.
+class ListRows : public RowSource
+{
+public:
+    ListRows(QString field, QStringList values) : m_field(std::move(field)), m_values(std::move(values)) {}
+    void first() override { m_at = 0; }
+    void next() override { ++m_at; }
+    bool atEnd() const override { return m_at >= m_values.size(); }
+    int rowCount() const override { return int(m_values.size()); }
+    QString fieldText(const QString &field) const override
+    {
+        return field == m_field && !atEnd() ? m_values.at(m_at) : QString();
+    }
+
+private:
+    QString m_field;
+    QStringList m_values;
+    qsizetype m_at = 0;
+};
 
 // Runs `act` on the next modal dialog of type T once it is open.
 template <class T, class F>
@@ -360,6 +381,72 @@ private Q_SLOTS:
         QCOMPARE(result.pages.front()->texts(), QStringList{"Kopf"});
         QVERIFY(!r.busy());
         QCOMPARE(r.run().end, RunEnd::Failed); // and the next run starts normally
+    }
+
+    // The rows of a summary band with rows of its own, as the rates under an
+    // invoice's lines: 200 mm of title, 10 mm per line, per rate and for the
+    // total; the footer starts at 2970 - 127 - 50 = 2793 tenths.
+    void summaryBandRepeatsForEachOfItsRows_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QStringList>("rates");
+        QTest::addColumn<QList<QStringList>>("pages");
+        QTest::addColumn<QList<double>>("rateTops");
+
+        const QString k = QStringLiteral("Kopf"), z = QStringLiteral("Zeile"), s = QStringLiteral("Summe"), f = QStringLiteral("Fuß");
+        QTest::newRow("no rates: no rate row, the total under the line")
+            << 1 << QStringList{} << QList<QStringList>{{k, z, s, f}} << QList<double>{};
+        QTest::newRow("one rate")
+            << 1 << QStringList{"10 %"} << QList<QStringList>{{k, z, "10 %", s, f}} << QList<double>{222.7};
+        QTest::newRow("three rates, one under the other")
+            << 1 << QStringList{"4 %", "10 %", "22 %"} << QList<QStringList>{{k, z, "4 %", "10 %", "22 %", s, f}}
+            << QList<double>{222.7, 232.7, 242.7};
+        // Four lines end at 2527; two rates fill the page to 2727, leaving 66
+        // tenths: the third rate opens page 2 at its top margin.
+        QTest::newRow("three rates over a page break")
+            << 4 << QStringList{"4 %", "10 %", "22 %"}
+            << QList<QStringList>{{k, z, z, z, z, "4 %", "10 %", f}, {"22 %", s, f}}
+            << QList<double>{252.7, 262.7, 12.7};
+    }
+    void summaryBandRepeatsForEachOfItsRows()
+    {
+        QFETCH(int, lines);
+        QFETCH(QStringList, rates);
+        QFETCH(QList<QStringList>, pages);
+        QFETCH(QList<double>, rateTops);
+
+        ListRows lineRows(QStringLiteral("text"), QStringList(lines, QStringLiteral("Zeile")));
+        ListRows rateRows(QStringLiteral("rate"), rates);
+        Report r;
+        r.dataSet = &lineRows;
+        r.addBand(BandType::Title, QStringLiteral("t"), 200, 180)
+            ->add<FixedText>(QStringLiteral("a"), QRectF(0, 0, 50, 5), Verdana8, HAlign::Left, Sizing::Fixed, QStringLiteral("Kopf"));
+        r.addBand(BandType::Detail, QStringLiteral("d"), 10, 180)
+            ->add<DataText>(QStringLiteral("b"), QRectF(0, 0, 50, 5), Verdana8, HAlign::Left, Sizing::Fixed, &lineRows, QStringLiteral("text"));
+        Band *perRate = r.addBand(BandType::Summary, QStringLiteral("rates"), 10, 180);
+        perRate->rows = &rateRows;
+        perRate->add<DataText>(QStringLiteral("c"), QRectF(0, 0, 50, 5), Verdana8, HAlign::Left, Sizing::Fixed, &rateRows, QStringLiteral("rate"));
+        QStringList printedFor;
+        perRate->AfterPrint = [&](Band &, bool) { printedFor << rateRows.fieldText(QStringLiteral("rate")); };
+        r.addBand(BandType::Summary, QStringLiteral("s"), 10, 180)
+            ->add<FixedText>(QStringLiteral("e"), QRectF(0, 0, 50, 5), Verdana8, HAlign::Left, Sizing::Fixed, QStringLiteral("Summe"));
+        r.addBand(BandType::PageFooter, QStringLiteral("f"), 5, 180)
+            ->add<FixedText>(QStringLiteral("g"), QRectF(0, 0, 50, 5), Verdana8, HAlign::Left, Sizing::Fixed, QStringLiteral("Fuß"));
+
+        const RunResult result = r.run();
+        QCOMPARE(result.end, RunEnd::Completed);
+        QList<QStringList> texts;
+        QList<double> tops;
+        for (const PagePtr &page : result.pages) {
+            texts << page->texts();
+            for (const DrawOp &op : page->ops)
+                if (const auto *t = std::get_if<TextRun>(&op); t && rates.contains(t->lines.value(0)))
+                    tops << t->box.top();
+        }
+        QCOMPARE(texts, pages);
+        QCOMPARE(tops, rateTops);
+        // Each row is current while its band prints.
+        QCOMPARE(printedFor, rates);
     }
 
     void pictureAtItsNaturalSizeForTheScreen_data()
