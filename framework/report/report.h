@@ -95,8 +95,8 @@ public:
     void requestCancel(CancelMode mode);
 
     // One run into pages, reported to the sink as they are completed. Pending
-    // events are handled before every row. Never throws: a failure ends the
-    // run with what was produced and is returned in the result.
+    // events are handled before every detail row. Never throws: a failure
+    // ends the run with what was produced and is returned in the result.
     RunResult run(PageSink *sink = nullptr);
 
     // Paper size in mm in the report's orientation.
