@@ -1,0 +1,19 @@
+#include "commandline.h"
+#include "commands.h"
+#include "output.h"
+
+#include "data/newdatabase.h"
+
+int runCreate(CommandLine &commandLine)
+{
+    commandLine.setDescription(QStringLiteral("Legt eine leere Datenbank an; eine vorhandene Datei wird nie überschrieben."));
+    commandLine.addArgument(QStringLiteral("DATEI"), QStringLiteral("die neue Datenbankdatei"));
+    if (!commandLine.parse())
+        return ExitOk;
+    const QString file = commandLine.file();
+
+    // The program's "Neue Datenbank anlegen ..." makes its files the same way.
+    newdb::createEmpty(file);
+    printLine(stdout, QStringLiteral("Leere Datenbank %1 angelegt.").arg(shown(file)));
+    return ExitOk;
+}

@@ -1,0 +1,246 @@
+#include "commandline.h"
+#include "commands.h"
+#include "output.h"
+#include "sqlitecalls.h"
+
+#include "data/newdatabase.h"
+#include "data/years.h"
+#include "einvoice/invoicedata.h"
+#include "einvoice/prefill.h"
+#include "einvoice/store.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
+
+using newdb::NewDatabase;
+using newdb::Statement;
+
+namespace {
+
+struct Counts
+{
+    long long customers = 0;
+    long long headers = 0;
+    long long lines = 0;
+};
+
+// Made in the build from tools/demo/demo.json; a fault in it is one of the
+// build, which the tests of the demo find.
+QJsonObject demoData()
+{
+    QFile file(QStringLiteral(":/demo/demo.json"));
+    const QJsonDocument document = file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()) : QJsonDocument();
+    if (!document.isObject())
+        throw Failure{QStringLiteral("Die Demodaten im Programm sind nicht lesbar")};
+    return document.object();
+}
+
+[[noreturn]] void badDemoData(const QString &key)
+{
+    throw Failure{QStringLiteral("Die Demodaten im Programm sind fehlerhaft (%1)").arg(key)};
+}
+
+// A text as stored: null stands for NULL; anything else, or nothing, is a fault.
+std::optional<QByteArray> storedText(const QJsonValue &value, const QString &key)
+{
+    if (value.isNull())
+        return std::nullopt;
+    if (!value.isString())
+        badDemoData(key);
+    return value.toString().toUtf8();
+}
+
+QString text(const QJsonObject &object, const QString &key)
+{
+    return QString::fromUtf8(storedText(object.value(key), key).value_or(QByteArray()));
+}
+
+void bind(Statement &statement, int index, const QJsonValue &value, const QString &key)
+{
+    const std::optional<QByteArray> t = storedText(value, key);
+    statement.text(index, t ? t->constData() : nullptr);
+}
+
+void bindField(Statement &statement, int index, const QJsonObject &object, const QString &key)
+{
+    bind(statement, index, object.value(key), key);
+}
+
+QJsonArray array(const QJsonObject &object, const QString &key)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isArray())
+        badDemoData(key);
+    return value.toArray();
+}
+
+// A header refers to its customer by the id the database handed out, as text.
+using CustomerIds = QHash<QString, QByteArray>;
+
+QByteArray customerId(const CustomerIds &ids, const QJsonObject &invoice)
+{
+    const auto it = ids.constFind(text(invoice, QStringLiteral("kunde")));
+    if (it == ids.constEnd())
+        badDemoData(QStringLiteral("kunde"));
+    return *it;
+}
+
+// An invoice with its positions, [beschreibung, anzahl, einzelpreis] each.
+void insertInvoice(NewDatabase &db, const YearTables &tables, const QByteArray &nr, const QByteArray &datum,
+                   const QJsonObject &invoice, const QByteArray &customer, Counts &counts)
+{
+    const QByteArray insertHeader = QStringLiteral("INSERT INTO %1 (nr, datum, bezahlung, kundennummer, bestimmungsort) "
+                                                   "VALUES (?, ?, ?, ?, ?)").arg(tables.headerTable).toUtf8();
+    const QByteArray insertLine = QStringLiteral("INSERT INTO %1 (rechnungsnummer, beschreibung, anzahl, einzelpreis) "
+                                                 "VALUES (?, ?, ?, ?)").arg(tables.lineTable).toUtf8();
+    Statement header(db, insertHeader.constData());
+    header.text(1, nr.constData());
+    header.text(2, datum.constData());
+    bindField(header, 3, invoice, QStringLiteral("bezahlung"));
+    header.text(4, customer.constData());
+    bindField(header, 5, invoice, QStringLiteral("bestimmungsort"));
+    header.run();
+    ++counts.headers;
+
+    Statement line(db, insertLine.constData());
+    const QString positions = QStringLiteral("positionen");
+    for (const QJsonValue &position : array(invoice, positions)) {
+        const QJsonArray fields = position.toArray();
+        if (fields.size() != 3)
+            badDemoData(positions);
+        line.text(1, nr.constData());
+        for (int i = 0; i < 3; ++i)
+            bind(line, i + 2, fields.at(i), positions);
+        line.run();
+        ++counts.lines;
+    }
+}
+
+// A new user starts on this year's invoices, so the demo has some: dated in
+// the last weeks, never before New Year.
+void addThisYear(NewDatabase &db, const QJsonObject &data, const CustomerIds &ids, Counts &counts)
+{
+    const QDate today = QDate::currentDate();
+    const int year = today.year();
+    if (year >= FirstYear && year <= 2004)
+        return; // a classic year: its tables are there already
+    createYearTables(db.handle(), year);
+    int number = 0;
+    for (const QJsonValue &value : array(data, QStringLiteral("rechnungen_dieses_jahres"))) {
+        const QJsonObject invoice = value.toObject();
+        const int daysAgo = invoice.value(QStringLiteral("vor_tagen")).toInt(-1);
+        if (daysAgo < 0)
+            badDemoData(QStringLiteral("vor_tagen"));
+        const QDate date = std::max(today.addDays(-daysAgo), QDate(year, 1, 1));
+        insertInvoice(db, tablesOfYear(year), QByteArray::number(year) + '-' + QByteArray::number(++number),
+                      date.toString(QStringLiteral("dd.MM.yyyy")).toUtf8(), invoice, customerId(ids, invoice), counts);
+    }
+}
+
+einvoice::Seller sellerOf(const QJsonObject &firma)
+{
+    // Named as the columns of the table it is stored in.
+    const std::pair<const char *, QString einvoice::Seller::*> fields[] = {
+        {"name", &einvoice::Seller::businessName}, {"inhaber", &einvoice::Seller::owner},
+        {"strasse", &einvoice::Seller::street}, {"cap", &einvoice::Seller::cap},
+        {"ort", &einvoice::Seller::town}, {"provinz", &einvoice::Seller::province},
+        {"land", &einvoice::Seller::country}, {"ust_land", &einvoice::Seller::vatCountry},
+        {"ust_nr", &einvoice::Seller::vatNumber}, {"steuernummer", &einvoice::Seller::fiscalCode},
+        {"steuerregime", &einvoice::Seller::taxRegime}, {"telefon", &einvoice::Seller::telephone},
+        {"email", &einvoice::Seller::email}, {"bank", &einvoice::Seller::bankName},
+        {"iban", &einvoice::Seller::iban}, {"bic", &einvoice::Seller::bic},
+        {"zahlungszeile", &einvoice::Seller::paymentLine},
+        {"naechste_uebertragung", &einvoice::Seller::nextTransmissionNumber},
+    };
+    einvoice::Seller seller;
+    for (const auto &[key, member] : fields)
+        seller.*member = text(firma, QLatin1String(key));
+    return seller;
+}
+
+// What the customer's row tells, and what the e-invoice needs beyond it.
+einvoice::Buyer buyerOf(const QJsonObject &customer)
+{
+    einvoice::Buyer buyer = einvoice::buyerFromCustomer(
+        text(customer, QStringLiteral("name")), text(customer, QStringLiteral("name2")),
+        text(customer, QStringLiteral("piva")), text(customer, QStringLiteral("adresse")));
+    const QJsonObject efattura = customer.value(QStringLiteral("efattura")).toObject();
+    buyer.recipientCode = text(efattura, QStringLiteral("empfaengercode"));
+    buyer.pec = text(efattura, QStringLiteral("pec"));
+    buyer.fiscalCode = text(efattura, QStringLiteral("steuernummer"));
+    buyer.province = text(efattura, QStringLiteral("provinz"));
+    return buyer;
+}
+
+Counts fillDemo(NewDatabase &db, const QJsonObject &data)
+{
+    Counts counts;
+    CustomerIds ids;
+    std::vector<std::pair<long long, QJsonObject>> customers;
+    {
+        Statement insert(db, "INSERT INTO kunde (name, adresse, telefon, piva, ansprache, kundennr, name2) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?)");
+        const char *const columns[] = {"name", "adresse", "telefon", "piva", "ansprache", "kundennr", "name2"};
+        for (const QJsonValue &value : array(data, QStringLiteral("kunden"))) {
+            const QJsonObject customer = value.toObject();
+            for (int i = 0; i < 7; ++i)
+                bindField(insert, i + 1, customer, QLatin1String(columns[i]));
+            insert.run();
+            const long long id = sqlitecalls::lastInsertId(db);
+            ids.insert(text(customer, QStringLiteral("kundennr")), QByteArray::number(id));
+            customers.emplace_back(id, customer);
+            ++counts.customers;
+        }
+    }
+
+    addThisYear(db, data, ids, counts);
+    for (const QJsonValue &value : array(data, QStringLiteral("rechnungen"))) {
+        const QJsonObject invoice = value.toObject();
+        const int year = invoice.value(QStringLiteral("jahr")).toInt();
+        if (year < FirstYear || year > 2004)
+            badDemoData(QStringLiteral("jahr"));
+        insertInvoice(db, tablesOfYear(year), text(invoice, QStringLiteral("nr")).toUtf8(),
+                      text(invoice, QStringLiteral("datum")).toUtf8(), invoice, customerId(ids, invoice), counts);
+    }
+
+    // Through the program's own store, with its checks: demo data it would
+    // refuse must not be made.
+    einvoice::saveSeller(db.connection(), sellerOf(data.value(QStringLiteral("firma")).toObject()));
+    for (const auto &[id, customer] : customers)
+        einvoice::saveBuyer(db.connection(), id, buyerOf(customer));
+    return counts;
+}
+
+} // namespace
+
+int runDemo(CommandLine &commandLine)
+{
+    commandLine.setDescription(QStringLiteral("Legt eine Datenbank mit erfundenen Beispieldaten an, auch mit Rechnungen "
+                                              "des laufenden Jahres; eine vorhandene Datei wird nie überschrieben."));
+    commandLine.addArgument(QStringLiteral("DATEI"), QStringLiteral("die neue Datenbankdatei"));
+    if (!commandLine.parse())
+        return ExitOk;
+    const QString file = commandLine.file();
+
+    const QJsonObject data = demoData();
+    NewDatabase db(file);
+    db.startWithSchema();
+    const Counts c = fillDemo(db, data);
+    db.finish();
+    printLine(stdout, QStringLiteral("Demo-Datenbank %1 angelegt: %2 Kunden, %3 Rechnungen, %4 Positionen.")
+                          .arg(shown(file))
+                          .arg(c.customers)
+                          .arg(c.headers)
+                          .arg(c.lines));
+    return ExitOk;
+}
