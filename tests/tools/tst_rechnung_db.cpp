@@ -21,6 +21,7 @@
 #include <QXmlStreamReader>
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <unistd.h>
@@ -1165,6 +1166,40 @@ private Q_SLOTS:
         QVERIFY(r.out.contains(QLatin1String("backup QUELLE ZIEL")));
         QVERIFY(r.out.contains(QLatin1String("check DATEI")));
         QCOMPARE(r.err, QString());
+    }
+
+    void commandHelp_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("usage");
+        QTest::newRow("create") << QStringList{"create", "--help"} << "Aufruf: rechnung-db create DATEI";
+        QTest::newRow("demo, short") << QStringList{"demo", "-h"} << "Aufruf: rechnung-db demo DATEI";
+        QTest::newRow("generate") << QStringList{"generate", "--help"}
+                                  << "Aufruf: rechnung-db generate DATEI --customers N --headers N --lines N";
+        QTest::newRow("add-year") << QStringList{"add-year", "--help"} << "Aufruf: rechnung-db add-year DATEI JAHR";
+        QTest::newRow("fatturapa") << QStringList{"fatturapa", "--help"}
+                                   << "Aufruf: rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER]";
+        QTest::newRow("backup") << QStringList{"backup", "--help"} << "Aufruf: rechnung-db backup QUELLE ZIEL";
+        QTest::newRow("check") << QStringList{"check", "--help"} << "Aufruf: rechnung-db check DATEI";
+        QTest::newRow("import-access") << QStringList{"import-access", "--help"}
+                                       << "Aufruf: rechnung-db import-access ACCESSDATEI ZIEL";
+        // Help wins over what else is on the line: nothing is made.
+        QTest::newRow("help beside a file") << QStringList{"create", "neu.mdb", "--help"} << "Aufruf: rechnung-db create DATEI";
+    }
+
+    // A command's own help is German, on standard output, and does nothing else.
+    void commandHelp()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, usage);
+        QTemporaryDir dir;
+        const Result r = runTool(args, dir.path());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QString());
+        QVERIFY2(r.out.startsWith(usage), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QRegularExpression(QStringLiteral("\\n  -h, --help +zeigt diese Hilfe\\n"))), qPrintable(r.out));
+        QVERIFY2(!r.out.contains(QLatin1String("Usage")) && !r.out.contains(QLatin1String("Displays")), qPrintable(r.out));
+        QCOMPARE(entries(dir.path()), QStringList());
     }
 
     void missingFolder_data()
