@@ -907,7 +907,7 @@ int exportFatturaPA(const Options &o)
             throw Failure{QStringLiteral("Der Ordner '%1' existiert nicht").arg(shown(o.out))};
         // The numbers in the lines were typed with the separators of the
         // user's regional settings, and the program reads them with those.
-        Separators::reloadFromSystem();
+        const Separators separators = Separators::fromSystem();
         Connection connection;
         connection.open(o.file);
         const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
@@ -916,7 +916,7 @@ int exportFatturaPA(const Options &o)
         const einvoice::StoredInvoice invoice = einvoice::loadInvoice(connection, year, o.nr);
         const einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, invoice.customerId);
         const QString path =
-            einvoice::exportInvoice(connection, *seller, buyer, invoice.header, invoice.lines, o.out);
+            einvoice::exportInvoice(connection, *seller, buyer, invoice.header, invoice.lines, o.out, separators);
         printLine(stdout, shown(QFileInfo(path).absoluteFilePath()));
     } catch (const AppError &e) {
         throw Failure{shown(e.message())};
@@ -983,8 +983,7 @@ int importAccess(const Options &o)
             return ExitOk;
         }
         // Numbers become text with the separators the program reads them with.
-        Separators::reloadFromSystem();
-        const accessdb::ImportReport report = accessdb::importAccessFile(o.file, o.target);
+        const accessdb::ImportReport report = accessdb::importAccessFile(o.file, o.target, Separators::fromSystem());
         for (const QString &line : accessdb::reportLines(report))
             printLine(stdout, shown(line));
         if (!report.complete()) {
