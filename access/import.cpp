@@ -90,26 +90,26 @@ Found findProgramTables(const Source &source)
 // ---------------------------------------------------------------------------
 // Values as the program keeps them: text
 
-QString withDecimalSeparator(QString text)
+QString withDecimalSeparator(QString text, const Separators &separators)
 {
-    text.replace(QLatin1Char('.'), Separators::current().decimal);
+    text.replace(QLatin1Char('.'), separators.decimal);
     return text;
 }
 
 // The shortest decimal that reads back to the same double, without exponent:
 // what a user would have typed for it.
-QString doubleText(double v)
+QString doubleText(double v, const Separators &separators)
 {
     char buffer[400];
     const auto r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
     if (r.ec != std::errc())
         return QString::number(v, 'g', 17);
-    return withDecimalSeparator(QString::fromLatin1(buffer, int(r.ptr - buffer)));
+    return withDecimalSeparator(QString::fromLatin1(buffer, int(r.ptr - buffer)), separators);
 }
 
 // Currency keeps four places: "3.5000" becomes "3,50", "12.3456" stays
 // exact. A Numeric without places stays a whole number.
-QString decimalText(const QString &exact)
+QString decimalText(const QString &exact, const Separators &separators)
 {
     QString t = exact;
     const qsizetype point = t.indexOf(QLatin1Char('.'));
@@ -117,7 +117,7 @@ QString decimalText(const QString &exact)
         while (t.size() - point - 1 > 2 && t.endsWith(QLatin1Char('0')))
             t.chop(1);
     }
-    return withDecimalSeparator(t);
+    return withDecimalSeparator(t, separators);
 }
 
 QString dateTimeText(const QDateTime &dt)
@@ -133,21 +133,22 @@ QString dateTimeText(const QDateTime &dt)
 }
 
 // nullopt for NULL.
-std::optional<QByteArray> textOf(const Value &v)
+std::optional<QByteArray> textOf(const Value &v, const Separators &separators)
 {
     struct Visitor
     {
+        const Separators &separators;
         std::optional<QByteArray> operator()(std::monostate) const { return std::nullopt; }
         std::optional<QByteArray> operator()(bool b) const { return b ? QByteArrayLiteral("Ja") : QByteArrayLiteral("Nein"); }
         std::optional<QByteArray> operator()(qint64 i) const { return QByteArray::number(i); }
-        std::optional<QByteArray> operator()(double d) const { return doubleText(d).toUtf8(); }
-        std::optional<QByteArray> operator()(const Decimal &d) const { return decimalText(d.text).toUtf8(); }
+        std::optional<QByteArray> operator()(double d) const { return doubleText(d, separators).toUtf8(); }
+        std::optional<QByteArray> operator()(const Decimal &d) const { return decimalText(d.text, separators).toUtf8(); }
         std::optional<QByteArray> operator()(const QDateTime &dt) const { return dateTimeText(dt).toUtf8(); }
         std::optional<QByteArray> operator()(const QString &s) const { return s.toUtf8(); }
         // Kept byte for byte; SQLite stores them as they are.
         std::optional<QByteArray> operator()(const QByteArray &b) const { return b; }
     };
-    return std::visit(Visitor{}, v);
+    return std::visit(Visitor{separators}, v);
 }
 
 bool isTextKind(int type)
@@ -176,11 +177,11 @@ std::optional<qint64> idOf(const Value &v)
     return text.section(QLatin1Char('.'), 0, 0).toLongLong();
 }
 
-QString shownValue(const Value &v)
+QString shownValue(const Value &v, const Separators &separators)
 {
     if (std::holds_alternative<std::monostate>(v))
         return QStringLiteral("leer");
-    const std::optional<QByteArray> t = textOf(v);
+    const std::optional<QByteArray> t = textOf(v, separators);
     return QLatin1Char('\'') + QString::fromUtf8(*t) + QLatin1Char('\'');
 }
 
@@ -242,8 +243,9 @@ Meaning meaningOf(const QString &column)
 class TableCopy
 {
 public:
-    TableCopy(newdb::NewDatabase &db, const QString &target, const Table *source, TableReport &report)
-        : m_db(db), m_target(target), m_source(source), m_report(report)
+    TableCopy(newdb::NewDatabase &db, const QString &target, const Table *source, TableReport &report,
+              const Separators &separators)
+        : m_db(db), m_target(target), m_source(source), m_report(report), m_separators(separators)
     {
     }
 
@@ -327,7 +329,7 @@ public:
                     continue; // said once for the whole table
                 const Value &was = valueAt(row, m_idColumn);
                 const QString why = idOf(was) ? QStringLiteral("doppelt") : QStringLiteral("keine ganze Zahl");
-                m_report.notes << QStringLiteral("Zeile %1: id %2 ist %3; die Zeile bekam die id %4").arg(r + 1).arg(shownValue(was), why).arg(id);
+                m_report.notes << QStringLiteral("Zeile %1: id %2 ist %3; die Zeile bekam die id %4").arg(r + 1).arg(shownValue(was, m_separators), why).arg(id);
             }
         }
         for (auto it = m_examples.cbegin(); it != m_examples.cend(); ++it) {
@@ -373,7 +375,7 @@ private:
                 continue;
             const TargetColumn &target = m_columns[std::size_t(m_targetOfSource[s])];
             const Value &v = valueAt(row, int(s));
-            std::optional<QByteArray> text = textOf(v);
+            std::optional<QByteArray> text = textOf(v, m_separators);
             if (!text) {
                 st.null(index++);
                 continue;
@@ -402,7 +404,7 @@ private:
         switch (meaningOf(target.name.toLower())) {
         case Meaning::Amount: {
             long double ignored;
-            if (!tryTextToFloat(text, ignored))
+            if (!tryTextToFloat(text, ignored, m_separators))
                 m_report.notes << QStringLiteral("%1, %2: '%3' ist keine Zahl; unverändert übernommen").arg(rowName, target.name, text);
             break;
         }
@@ -421,6 +423,7 @@ private:
     QString m_target;
     const Table *m_source;
     TableReport &m_report;
+    const Separators m_separators;
     std::vector<TargetColumn> m_columns;
     std::vector<int> m_targetOfSource; // per source column, index into m_columns or -1
     int m_idColumn = -1;
@@ -436,7 +439,7 @@ bool ImportReport::complete() const
     return std::all_of(tables.begin(), tables.end(), [](const TableReport &t) { return t.complete(); });
 }
 
-ImportReport importTables(const Source &source, const QString &target)
+ImportReport importTables(const Source &source, const QString &target, const Separators &separators)
 {
     const Found found = findProgramTables(source);
     if (!found.customers && found.years.empty())
@@ -498,7 +501,7 @@ ImportReport importTables(const Source &source, const QString &target)
     }
     std::vector<std::unique_ptr<TableCopy>> copies;
     for (std::size_t i = 0; i < plan.size(); ++i)
-        copies.push_back(std::make_unique<TableCopy>(db, plan[i].first, plan[i].second, report.tables[i]));
+        copies.push_back(std::make_unique<TableCopy>(db, plan[i].first, plan[i].second, report.tables[i], separators));
     for (auto &c : copies)
         c->prepareColumns();
     for (auto &c : copies)
@@ -507,10 +510,10 @@ ImportReport importTables(const Source &source, const QString &target)
     return report;
 }
 
-ImportReport importAccessFile(const QString &source, const QString &target)
+ImportReport importAccessFile(const QString &source, const QString &target, const Separators &separators)
 {
     const AccessFile file(source);
-    return importTables(file, target);
+    return importTables(file, target, separators);
 }
 
 QStringList reportLines(const ImportReport &report, int notesPerTable)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "access/accessfile.h"
+#include "data/amount.h"
 
 #include <QString>
 #include <QStringList>
@@ -48,14 +49,14 @@ struct ImportReport
 // the auto-increment counters end past the highest id. Years the new
 // database lacks get their tables; columns the program does not know are
 // added, so nothing is lost. Values become text as the program keeps it
-// (numbers with the decimal separator of Separators::current(), dates as
+// (numbers with the decimal separator of `separators`, dates as
 // dd.MM.yyyy). Throws EngineError with a German message, and then `target`
 // does not exist: for a source with none of the program's tables (nothing is
 // written at all), an existing target, or a failure while writing.
-ImportReport importTables(const Source &source, const QString &target);
+ImportReport importTables(const Source &source, const QString &target, const Separators &separators);
 
 // Reads the Access file `source` and imports it into `target` as above.
-ImportReport importAccessFile(const QString &source, const QString &target);
+ImportReport importAccessFile(const QString &source, const QString &target, const Separators &separators);
 
 // The report in German, one line each, for the tool to print and the program
 // to show. With a limit, each table lists at most that many notes and then

@@ -42,7 +42,7 @@ constexpr int BeyondAnyScreen = 16384;
 
 } // namespace
 
-MainWindow::MainWindow(const QString &databaseFile, QWidget *parent)
+MainWindow::MainWindow(const QString &databaseFile, const Separators &separators, QWidget *parent)
     : QMainWindow(parent), m_data(std::make_unique<InvoiceData>())
 {
     setObjectName(QStringLiteral("frmmain"));
@@ -51,6 +51,7 @@ MainWindow::MainWindow(const QString &databaseFile, QWidget *parent)
 
     // The data first: a file that cannot be opened ends the start-up here.
     // A line whose amount cannot be read is no reason: it shows empty.
+    m_data->setSeparators(separators);
     m_data->open(databaseFile);
 
     buildMenu();
@@ -505,6 +506,6 @@ void MainWindow::exportEInvoice()
     if (!folder)
         return;
     rememberFolderOf(QStringLiteral("fatturapa"), *folder);
-    const QString path = einvoice::exportInvoice(connection, *seller, buyer, header, lines, *folder);
+    const QString path = einvoice::exportInvoice(connection, *seller, buyer, header, lines, *folder, d.separators());
     showMessage(QStringLiteral("Die elektronische Rechnung wurde geschrieben:\n") + QDir::toNativeSeparators(path));
 }

@@ -34,8 +34,9 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    // Opens "rechungen.mdb" in the working directory; throws AppError when it cannot.
-    explicit MainWindow(const QString &databaseFile = DatabaseFileName, QWidget *parent = nullptr);
+    // Opens the database file, its numbers read and shown with `separators`;
+    // throws AppError when it cannot.
+    MainWindow(const QString &databaseFile, const Separators &separators, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     InvoiceData &data() { return *m_data; }

@@ -37,6 +37,8 @@ const QString LastDatabaseKey = QStringLiteral("datenbank/zuletzt");
 const QString DatabaseFolderKey = QStringLiteral("datenbank");
 const QString DatabaseFilter = QStringLiteral("Datenbank (*.mdb);;Alle Dateien (*)");
 
+Separators s_userSeparators;
+
 } // namespace
 
 Program::Program() = default;
@@ -53,8 +55,10 @@ Program::~Program()
 
 void Program::create(const QString &databaseFile)
 {
-    mainWindow = std::make_unique<MainWindow>(databaseFile);
+    mainWindow = std::make_unique<MainWindow>(databaseFile, userSeparators());
     InvoiceData &data = mainWindow->data();
+    // The data follow the user's settings for as long as the windows live.
+    qApp->installEventFilter(new LocaleWatcher([&data](const Separators &system) { data.setSeparators(system); }, mainWindow.get()));
     about = std::make_unique<AboutBox>(mainWindow.get());
     about->setDatabaseFile(data.connection.fileName());
     invoiceReport = std::make_unique<InvoiceReport>(data);
@@ -80,19 +84,23 @@ void prepareApplication(QApplication &app)
     Q_INIT_RESOURCE(resources);
     registerFontSubstitutes();
     installBusyCursor();
-    Separators::reloadFromSystem();
+    setUserSeparators(Separators::fromSystem());
     // Qt's own dialogs (the file dialog above all) speak the program's language.
     auto *qtTexts = new QTranslator(&app);
     if (qtTexts->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qtTexts);
-    app.installEventFilter(new LocaleWatcher(&app));
+    app.installEventFilter(new LocaleWatcher([](const Separators &system) { setUserSeparators(system); }, &app));
     keepModalWindowsOnScreen(app);
     QIcon icon;
     icon.addFile(QStringLiteral(":/icon16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icon32.png"), QSize(32, 32));
     app.setWindowIcon(icon);
 }
+
+Separators userSeparators() { return s_userSeparators; }
+
+void setUserSeparators(const Separators &separators) { s_userSeparators = separators; }
 
 namespace {
 
@@ -143,7 +151,7 @@ AccessOffer offerAccessImport(const QString &file)
         backup::moveIntoPlace(info.absoluteFilePath(), kept, false);
         accessdb::ImportReport report;
         try {
-            report = accessdb::importAccessFile(kept, info.absoluteFilePath());
+            report = accessdb::importAccessFile(kept, info.absoluteFilePath(), userSeparators());
         } catch (...) {
             // The import left no file under the old name: the Access file goes back.
             guarded([&] { backup::moveIntoPlace(kept, info.absoluteFilePath(), false); });

@@ -23,9 +23,16 @@ struct Program
     void create(const QString &databaseFile = DatabaseFileName);
 };
 
-// Application-wide settings that do not depend on the data: fonts, number
-// separators and their watcher, the window icon.
+// Application-wide settings that do not depend on the data: fonts, the
+// user's number separators and their watcher, the window icon.
 void prepareApplication(QApplication &app);
+
+// The separators of the user's regional settings, which a program's data get
+// when it starts: read from the system by prepareApplication and again on
+// every locale change. Tests put theirs in place of the system's, so that
+// none depends on the machine's locale.
+Separators userSeparators();
+void setUserSeparators(const Separators &separators);
 
 // `Rechnung --choose`, as the desktop menu starts the program, up to the
 // moment the windows exist: the database used last, or the one the user opens

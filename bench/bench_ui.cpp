@@ -148,7 +148,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     prepareApplication(app);
     // The generated amounts carry a decimal comma.
-    Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')});
+    setUserSeparators({QLatin1Char(','), QLatin1Char('.')});
     benchmark::Initialize(&argc, argv);
     g_demoFile = benchDatabasePath("rechnung-bench-demo.mdb");
     g_largeFile = benchDatabasePath();

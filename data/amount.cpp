@@ -11,8 +11,6 @@
 
 namespace {
 
-Separators s_current;
-
 // The decimal expansion of a magnitude: value = 0.digits × 10^pointPos, i.e.
 // pointPos is the number of digits before the decimal point.
 struct Decimal
@@ -231,16 +229,6 @@ locale_t cLocale()
 
 } // namespace
 
-Separators Separators::current()
-{
-    return s_current;
-}
-
-void Separators::setCurrent(Separators s)
-{
-    s_current = s;
-}
-
 Separators Separators::fromSystem()
 {
     const QLocale system = QLocale::system();
@@ -254,15 +242,14 @@ Separators Separators::fromSystem()
 
 bool LocaleWatcher::eventFilter(QObject *, QEvent *event)
 {
-    if (event->type() == QEvent::LocaleChange)
-        Separators::reloadFromSystem();
+    if (event->type() == QEvent::LocaleChange && m_changed)
+        m_changed(Separators::fromSystem());
     // Other receivers of the application must see the change as well.
     return false;
 }
 
-QString formatFloat(const QString &pattern, long double value)
+QString formatFloat(const QString &pattern, long double value, const Separators &sep)
 {
-    const Separators sep = Separators::current();
     if (pattern.isEmpty() || !std::isfinite(value))
         return generalForm(value, sep.decimal);
 
@@ -299,9 +286,9 @@ QString formatFloat(const QString &pattern, long double value)
     return writeMinus ? QLatin1Char('-') + number : number;
 }
 
-bool tryTextToFloat(const QString &text, long double &result)
+bool tryTextToFloat(const QString &text, long double &result, const Separators &separators)
 {
-    const QChar decimal = Separators::current().decimal;
+    const QChar decimal = separators.decimal;
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n && isBlank(text.at(i)))
@@ -356,10 +343,10 @@ bool tryTextToFloat(const QString &text, long double &result)
     return true;
 }
 
-long double textToFloat(const QString &text)
+long double textToFloat(const QString &text, const Separators &separators)
 {
     long double result = 0;
-    if (!tryTextToFloat(text, result))
+    if (!tryTextToFloat(text, result, separators))
         throw ConversionError(QLatin1Char('\'') + text
                               + QStringLiteral("' ist kein gültiger Gleitkommawert"));
     return result;

@@ -39,6 +39,13 @@ InvoiceData::InvoiceData()
     findYears();
 }
 
+void InvoiceData::setSeparators(const Separators &separators)
+{
+    m_separators = separators;
+    for (RecordSet *rs : {&customerTable, &invoiceHeaders, &invoiceLines, &customers, &lastInvoiceNumber})
+        rs->setSeparators(separators);
+}
+
 void InvoiceData::findYears()
 {
     const std::vector<YearTables> found = connection.isOpen() ? ::findYears(connection.handle()) : std::vector<YearTables>();

@@ -74,10 +74,17 @@ public:
     // A text holding a NUL character is refused (EngineError).
     static QString customerSearchSql(const QString &text);
 
+    // The separators the numbers in the file are read and shown with: every
+    // record set converts with them, and whoever writes an amount of this
+    // data (the editor, the printed invoice, the e-invoice) asks here.
+    void setSeparators(const Separators &separators);
+    const Separators &separators() const { return m_separators; }
+
 private:
     void findYears();
     void settleYearSets();
 
+    Separators m_separators;
     int m_year = ClassicStartYear;
     int m_newestYear = ClassicStartYear;
     std::vector<YearTables> m_years;

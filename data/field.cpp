@@ -28,7 +28,7 @@ QString Field::AsString() const
 {
     const Value v = value();
     if (v.type == Value::Real)
-        return generalNumber(v.real);
+        return generalNumber(v.real, m_set->separators());
     return v.toText();
 }
 
@@ -36,7 +36,7 @@ QString Field::DisplayText() const
 {
     const Value v = value();
     if (v.type == Value::Real && !m_displayFormat.isEmpty())
-        return formatFloat(m_displayFormat, v.real);
+        return formatFloat(m_displayFormat, v.real, m_set->separators());
     return AsString();
 }
 
@@ -48,7 +48,7 @@ long double Field::AsFloat() const
     case Value::Integer: return static_cast<long double>(v.integer);
     case Value::Real: return v.real;
     case Value::Text:
-    case Value::Blob: return textToFloat(v.toText());
+    case Value::Blob: return textToFloat(v.toText(), m_set->separators());
     }
     return 0;
 }
@@ -73,7 +73,7 @@ void Field::setAsString(const QString &text)
         return;
     }
     if (m_kind == FieldKind::CalcFloat || m_kind == FieldKind::Float) {
-        m_set->assign(this, text.isEmpty() ? Value() : Value::fromReal(double(textToFloat(text))));
+        m_set->assign(this, text.isEmpty() ? Value() : Value::fromReal(double(textToFloat(text, m_set->separators()))));
         return;
     }
     m_set->assign(this, Value::fromText(text));
@@ -92,7 +92,7 @@ void Field::setAsInteger(qint64 v)
 void Field::setAsFloat(double v)
 {
     if (m_kind == FieldKind::Text || m_kind == FieldKind::Memo)
-        m_set->assign(this, Value::fromText(generalNumber(v)));
+        m_set->assign(this, Value::fromText(generalNumber(v, m_set->separators())));
     else
         m_set->assign(this, Value::fromReal(v));
 }

@@ -4,32 +4,27 @@
 #include "errors.h"
 #include "recordset.h"
 
-#include <cmath>
-
 namespace {
 
 const QString PriceField = QStringLiteral("einzelpreis");
 const QString QuantityField = QStringLiteral("anzahl");
 const QString AmountField = QStringLiteral("summerechn");
 
-} // namespace
-
-std::optional<double> lineAmount(const QString &price, const QString &quantity)
+// The amount of the row being read; `number` is its place in the invoice.
+long double amountOfLine(const RecordSet &lines, int number)
 {
-    // Not trimmed on purpose: a text of blanks is not empty and must fail.
-    if (price.isEmpty() || quantity.isEmpty())
-        return std::nullopt;
-    // The price first, so a row with two bad texts reports the price.
-    const double unitPrice = double(textToFloat(price));
-    const long double count = textToFloat(quantity);
-    const double amount = double(unitPrice * count);
-    if (!isValidAmount(amount)) {
-        // The factor that is out of all proportion is the one to correct.
-        const bool priceIsLarger = !(std::fabs(static_cast<long double>(unitPrice)) < std::fabs(count));
-        throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(priceIsLarger ? price : quantity));
-    }
-    return amount;
+    if (const std::exception_ptr failure = lines.CalcError())
+        throw ConversionError(QStringLiteral("Zeile %1: %2").arg(QString::number(number), messageOf(failure)));
+    return lines.FieldByName(AmountField)->AsFloat();
 }
+
+TotalsLine lineOfRow(const RecordSet &lines, int number)
+{
+    // Every line has the one rate until the lines carry their own.
+    return TotalsLine{double(amountOfLine(lines, number)), StandardRate};
+}
+
+} // namespace
 
 void calculateLineAmount(RecordSet &set)
 {
@@ -37,7 +32,7 @@ void calculateLineAmount(RecordSet &set)
     if (price.isEmpty())
         return;
     const QString quantity = set.FieldByName(QuantityField)->AsString();
-    if (const std::optional<double> amount = lineAmount(price, quantity))
+    if (const std::optional<double> amount = lineAmount(price, quantity, set.separators()))
         set.FieldByName(AmountField)->setAsFloat(*amount);
 }
 
@@ -49,18 +44,30 @@ void checkLineBeforePost(RecordSet &set)
         return;
     const QString price = priceField->AsString();
     const QString quantity = quantityField->AsString();
+    const Separators &separators = set.separators();
     // Each typed text on its own, even where the amount does not need it
     // yet: a quantity without a price becomes a line amount later.
     if (!price.isEmpty())
-        textToFloat(price);
+        textToFloat(price, separators);
     if (!quantity.isEmpty())
-        textToFloat(quantity);
-    lineAmount(price, quantity);
+        textToFloat(quantity, separators);
+    lineAmount(price, quantity, separators);
 }
 
 long double amountForSum(const RecordSet &lines)
 {
-    if (const std::exception_ptr failure = lines.CalcError())
-        throw ConversionError(QStringLiteral("Zeile %1: %2").arg(QString::number(lines.RecNo() + 1), messageOf(failure)));
-    return lines.FieldByName(AmountField)->AsFloat();
+    return amountOfLine(lines, lines.RecNo() + 1);
+}
+
+TotalsLine totalsLine(const RecordSet &lines)
+{
+    return lineOfRow(lines, lines.RecNo() + 1);
+}
+
+QList<TotalsLine> totalsLines(RecordSet &lines)
+{
+    QList<TotalsLine> out;
+    for (int pos = 0; pos < lines.RecordCount(); ++pos)
+        lines.readRowAt(pos, [&] { out.append(lineOfRow(lines, pos + 1)); });
+    return out;
 }

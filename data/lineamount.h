@@ -1,7 +1,9 @@
 #pragma once
 
+#include "totals.h"
+
+#include <QList>
 #include <QString>
-#include <optional>
 
 class RecordSet;
 
@@ -10,9 +12,6 @@ class RecordSet;
 // without a value; a text that is not a number, or a product that is no
 // amount, throws ConversionError.
 void calculateLineAmount(RecordSet &set);
-
-// The same rule on two texts: no value when either is empty.
-std::optional<double> lineAmount(const QString &price, const QString &quantity);
 
 // Run before a line is stored: a quantity or unit price that was typed must
 // be a number and their product an amount, so that no line is written that
@@ -23,3 +22,8 @@ void checkLineBeforePost(RecordSet &set);
 // cannot be calculated stops the sum with its place in the invoice
 // ("Zeile 3: ..."), counted from 1.
 long double amountForSum(const RecordSet &lines);
+
+// The line the set stands on as the totals take it; fails as amountForSum.
+TotalsLine totalsLine(const RecordSet &lines);
+// Every line of the set in the order it shows them, read without moving.
+QList<TotalsLine> totalsLines(RecordSet &lines);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "amount.h"
 #include "snapshot.h"
 #include "rowsource.h"
 
@@ -154,6 +155,10 @@ public:
     // throws stops the post and the row stays pending.
     using PostCheck = std::function<void(RecordSet &)>;
     void setBeforePost(PostCheck check) { m_beforePost = std::move(check); }
+    // What its numbers are read and shown with: the fields' conversions, the
+    // calculation and the check before a post get them from here.
+    void setSeparators(const Separators &separators) { m_separators = separators; }
+    const Separators &separators() const { return m_separators; }
 
     bool Active() const { return m_state != DataSetState::Inactive; }
     void setActive(bool active);
@@ -283,6 +288,7 @@ private:
     int m_calcCount = 0;
     CalcHandler m_onCalc;
     PostCheck m_beforePost;
+    Separators m_separators;
 
     // Source columns of the stored fields.
     std::vector<QByteArray> m_columnNames; // per snapshot column

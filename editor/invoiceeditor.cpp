@@ -58,7 +58,10 @@ QPushButton *pushButton(QWidget *parent, const char *name, const QString &captio
 
 } // namespace
 
-QString unitPriceText(long double netAmount) { return formatFloat(QStringLiteral("0.00"), netAmount); }
+QString unitPriceText(long double netAmount, const Separators &separators)
+{
+    return formatFloat(QStringLiteral("0.00"), netAmount, separators);
+}
 
 InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
 {
@@ -169,21 +172,22 @@ void InvoiceEditor::done(int result)
 void InvoiceEditor::computeTotals()
 {
     RecordSet &lines = m_data.invoiceLines;
-    double net = 0;
+    // Walked row by row, so that a line whose amount cannot be calculated
+    // is the one the grid is left on.
+    QList<TotalsLine> read;
     lines.First();
     while (!lines.Eof()) {
-        // Added in extended precision, kept as a double after every line.
-        net = double(static_cast<long double>(net) + amountForSum(lines));
+        read.append(totalsLine(lines));
         lines.Next();
     }
-    const double tax = double(static_cast<long double>(net) / 10);
-    const double gross = double(static_cast<long double>(net) + tax);
-    m_net = net;
-    m_tax = tax;
-    m_gross = gross;
-    netTotal->setText(formatAmount(net));
-    taxTotal->setText(formatAmount(tax));
-    grossTotal->setText(formatAmount(gross));
+    const InvoiceTotals totals = invoiceTotals(read);
+    m_net = totals.net;
+    m_tax = totals.tax;
+    m_gross = totals.gross;
+    const Separators &separators = m_data.separators();
+    netTotal->setText(formatAmount(totals.net, separators));
+    taxTotal->setText(formatAmount(totals.tax, separators));
+    grossTotal->setText(formatAmount(totals.gross, separators));
 }
 
 void InvoiceEditor::showPreview()
@@ -197,10 +201,10 @@ void InvoiceEditor::insertDeductionLine()
     RecordSet &lines = m_data.invoiceLines;
     lines.Append();
     // The tax comes out of the gross amount in extended precision, without a stop at double.
-    const long double net = textToFloat(grossAmount->text()) / 1.1L;
+    const long double net = textToFloat(grossAmount->text(), m_data.separators()) / 1.1L;
     if (!isValidAmount(net))
         throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(grossAmount->text()));
-    lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(unitPriceText(net));
+    lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(unitPriceText(net, m_data.separators()));
     lines.Post();
 }
 

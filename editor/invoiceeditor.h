@@ -8,6 +8,7 @@ class DBNavigator;
 class DBText;
 class FlatButton;
 class InvoiceData;
+struct Separators;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -79,6 +80,6 @@ private:
 };
 
 // The text the deduction tool writes as a unit price: two decimals, the
-// locale's decimal separator and no thousands separator, so that the line
+// data's decimal separator and no thousands separator, so that the line
 // amount reads it back as the same value.
-QString unitPriceText(long double netAmount);
+QString unitPriceText(long double netAmount, const Separators &separators);

@@ -2,7 +2,7 @@
 
 #include "data/amount.h"
 #include "data/errors.h"
-#include "data/lineamount.h"
+#include "data/totals.h"
 #include "einvoice/checks.h"
 #include "einvoice/refusal.h"
 #include "einvoice/text.h"
@@ -23,26 +23,18 @@ namespace {
 
 const QString Namespace = QStringLiteral("http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2");
 const QString SignatureNamespace = QStringLiteral("http://www.w3.org/2000/09/xmldsig#");
-const QString Rate = QStringLiteral("10.00");
 constexpr int MaxLines = 9999;        // NumeroLinea has four digits
 
 // The format writes numbers with a dot, whatever the user's regional
 // settings; the amount formatting (18 significant digits, decimal half-up
 // rounding) is the printed invoice's own, so both show the same cents.
-class DotSeparators
-{
-public:
-    DotSeparators() : m_saved(Separators::current()) { Separators::setCurrent({QLatin1Char('.'), QLatin1Char(',')}); }
-    ~DotSeparators() { Separators::setCurrent(m_saved); }
-    DotSeparators(const DotSeparators &) = delete;
-    DotSeparators &operator=(const DotSeparators &) = delete;
+const Separators Dot{QLatin1Char('.'), QLatin1Char(',')};
 
-private:
-    Separators m_saved;
-};
+QString twoDecimals(long double value) { return formatFloat(QStringLiteral("0.00"), value, Dot); }
+QString upToEightDecimals(long double value) { return formatFloat(QStringLiteral("0.00######"), value, Dot); }
 
-QString twoDecimals(long double value) { return formatFloat(QStringLiteral("0.00"), value); }
-QString upToEightDecimals(long double value) { return formatFloat(QStringLiteral("0.00######"), value); }
+// The rate as the format writes it: "10.00".
+QString rateText(const VatRate &rate) { return QString::number(rate.percent) + QStringLiteral(".00"); }
 
 // The schema's number forms: 11 places before the point for amounts, 12 for
 // quantities; 2 decimals for totals, 2 to 8 in the lines.
@@ -86,26 +78,35 @@ QString centsText(__int128 cents)
 
 struct LineFigures
 {
+    VatRate rate;
     QString description;
     std::optional<QString> quantity;
     QString unitPrice;
     QString total;
 };
 
+// One rate's summary (DatiRiepilogo).
+struct RateFigures
+{
+    VatRate rate;
+    std::optional<QString> rounding;   // Arrotondamento
+    QString taxable;
+    QString tax;
+};
+
 struct Figures
 {
     QList<LineFigures> lines;
+    QList<RateFigures> rates;
     QString net;
     QString tax;
     QString gross;
-    std::optional<QString> rounding;   // Arrotondamento
 };
 
-// Reads the lines with the user's separators and sums them as the printed
-// invoice does: each line's amount from lineAmount (empty price or quantity
-// counts 0), the net added in extended precision and stored back as a double
-// after every line, the tax a tenth of it, the gross their sum.
-Figures computeFigures(const QList<InvoiceLine> &lines)
+// Reads the lines with the separators they were typed in; the amounts and
+// the totals are the printed invoice's (totals.h), an empty price or
+// quantity counting 0.
+Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separators)
 {
     if (lines.isEmpty())
         throw ConversionError(QStringLiteral("Die Rechnung hat keine Zeilen: bitte mindestens eine Zeile mit "
@@ -121,10 +122,10 @@ Figures computeFigures(const QList<InvoiceLine> &lines)
         bool hasQuantity = false;
         long double quantity = 0;
         double unitPrice = 0;
-        double amount = 0;
+        TotalsLine line;
     };
     QList<Read> read;
-    double net = 0;
+    QList<TotalsLine> forTotals;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const InvoiceLine &line = lines.at(i);
         Read r;
@@ -137,12 +138,12 @@ Figures computeFigures(const QList<InvoiceLine> &lines)
             // Without both a price and a quantity the line counts 0, and its
             // prices are written as 0: where it has no quantity, the format
             // wants the unit price to equal the total.
-            if (const std::optional<double> amount = lineAmount(line.einzelpreis, line.anzahl)) {
-                r.amount = *amount;
-                r.unitPrice = double(textToFloat(line.einzelpreis));
-                r.quantity = textToFloat(line.anzahl);
+            if (const std::optional<double> amount = lineAmount(line.einzelpreis, line.anzahl, separators)) {
+                r.line.amount = *amount;
+                r.unitPrice = double(textToFloat(line.einzelpreis, separators));
+                r.quantity = textToFloat(line.anzahl, separators);
             } else if (r.hasQuantity) {
-                r.quantity = textToFloat(line.anzahl);
+                r.quantity = textToFloat(line.anzahl, separators);
             }
             // The format has no negative quantity: the price takes the sign.
             if (r.quantity < 0) {
@@ -150,18 +151,17 @@ Figures computeFigures(const QList<InvoiceLine> &lines)
                 r.unitPrice = -r.unitPrice;
             }
         });
-        net = double(static_cast<long double>(net) + r.amount);
         read.append(r);
+        forTotals.append(r.line);
     }
-    const double tax = double(static_cast<long double>(net) / 10);
-    const double gross = double(static_cast<long double>(net) + tax);
+    const InvoiceTotals totals = invoiceTotals(forTotals);
 
     Figures f;
-    const DotSeparators dot;
-    __int128 sumOfLines = 0;
+    QList<__int128> sumOfLines(totals.rates.size(), 0);   // per rate
     for (qsizetype i = 0; i < read.size(); ++i) {
         const Read &r = read.at(i);
         LineFigures l;
+        l.rate = r.line.rate;
         l.description = r.description;
         inContext(QStringLiteral("Zeile %1").arg(i + 1), [&] {
             if (r.hasQuantity) {
@@ -174,7 +174,7 @@ Figures computeFigures(const QList<InvoiceLine> &lines)
             l.unitPrice = upToEightDecimals(r.unitPrice);
             if (!fits(l.unitPrice, Amount8))
                 tooLarge(lines.at(i).einzelpreis);
-            l.total = twoDecimals(r.amount);
+            l.total = twoDecimals(r.line.amount);
             if (!fits(l.total, Amount2))
                 tooLarge(l.total);
             // The exchange system's check 00421, held to 0.01: the unit price
@@ -188,27 +188,40 @@ Figures computeFigures(const QList<InvoiceLine> &lines)
                                                      "Einzelpreis oder Anzahl mit weniger Nachkommastellen eintragen.")
                                           .arg(l.unitPrice, l.quantity.value_or(QStringLiteral("1")), l.total));
         });
-        sumOfLines += scaled(l.total, 2);
+        const qsizetype rate = std::find_if(totals.rates.begin(), totals.rates.end(),
+                                            [&](const RateTotals &t) { return t.rate == r.line.rate; })
+                               - totals.rates.begin();
+        sumOfLines[rate] += scaled(l.total, 2);
         f.lines.append(l);
     }
 
-    f.net = twoDecimals(net);
-    f.tax = twoDecimals(tax);
-    f.gross = twoDecimals(gross);
+    f.net = twoDecimals(totals.net);
+    f.tax = twoDecimals(totals.tax);
+    f.gross = twoDecimals(totals.gross);
     for (const QString &total : {f.net, f.tax, f.gross})
         if (!fits(total, Amount2))
             tooLarge(total);
-    // Check 00422: the net is the lines' sum plus the rounding, which takes
-    // what rounding every line to cents left over.
-    const __int128 net100 = scaled(f.net, 2);
-    if (net100 != sumOfLines)
-        f.rounding = centsText(net100 - sumOfLines);
-    // Check 00423: the tax is 10 % of the net, rounded half-up, within 0.01.
-    const __int128 expectedTax = (magnitude(net100) + 5) / 10 * (net100 < 0 ? -1 : 1);
-    if (magnitude(scaled(f.tax, 2) - expectedTax) > 1)
-        throw ConversionError(QStringLiteral("Die Mehrwertsteuer %1 ist nicht 10 % von %2: die elektronische "
-                                             "Rechnung ließe sich so nicht zustellen.")
-                                  .arg(f.tax, f.net));
+    for (qsizetype i = 0; i < totals.rates.size(); ++i) {
+        const RateTotals &t = totals.rates.at(i);
+        RateFigures rate{t.rate, std::nullopt, twoDecimals(t.taxable), twoDecimals(t.tax)};
+        for (const QString &total : {rate.taxable, rate.tax})
+            if (!fits(total, Amount2))
+                tooLarge(total);
+        // Check 00422: the taxable sum is the lines' sum plus the rounding,
+        // which takes what rounding every line to cents left over.
+        const __int128 taxable100 = scaled(rate.taxable, 2);
+        if (taxable100 != sumOfLines.at(i))
+            rate.rounding = centsText(taxable100 - sumOfLines.at(i));
+        // Check 00423: the tax is the rate of the taxable sum, rounded
+        // half-up, within 0.01.
+        const __int128 product = magnitude(taxable100) * t.rate.percent;
+        const __int128 expectedTax = (product + 50) / 100 * (taxable100 < 0 ? -1 : 1);
+        if (magnitude(scaled(rate.tax, 2) - expectedTax) > 1)
+            throw ConversionError(QStringLiteral("Die Mehrwertsteuer %1 ist nicht %2 % von %3: die elektronische "
+                                                 "Rechnung ließe sich so nicht zustellen.")
+                                      .arg(rate.tax, QString::number(t.rate.percent), rate.taxable));
+        f.rates.append(rate);
+    }
     return f;
 }
 
@@ -268,7 +281,8 @@ private:
 } // namespace
 
 FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                         const QList<InvoiceLine> &lines, const QString &transmissionNumber)
+                         const QList<InvoiceLine> &lines, const QString &transmissionNumber,
+                         const Separators &separators)
 {
     checkSeller(seller);
     checkBuyer(buyer);
@@ -280,7 +294,7 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
         number = elementText(field::Nr, header.nr, 20, Charset::BasicLatin);
     });
     const QDate date = invoiceDate(header.datum);
-    const Figures figures = computeFigures(lines);
+    const Figures figures = computeFigures(lines, separators);
 
     FatturaPA result;
     result.fileName = QStringLiteral("%1%2_%3.xml").arg(seller.vatCountry, seller.vatNumber, transmissionNumber);
@@ -363,17 +377,19 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
             w.text(QStringLiteral("Quantita"), *l.quantity);
         w.text(QStringLiteral("PrezzoUnitario"), l.unitPrice);
         w.text(QStringLiteral("PrezzoTotale"), l.total);
-        w.text(QStringLiteral("AliquotaIVA"), Rate);
+        w.text(QStringLiteral("AliquotaIVA"), rateText(l.rate));
         w.end();
     }
-    w.start(QStringLiteral("DatiRiepilogo"));
-    w.text(QStringLiteral("AliquotaIVA"), Rate);
-    if (figures.rounding)
-        w.text(QStringLiteral("Arrotondamento"), *figures.rounding);
-    w.text(QStringLiteral("ImponibileImporto"), figures.net);
-    w.text(QStringLiteral("Imposta"), figures.tax);
-    w.text(QStringLiteral("EsigibilitaIVA"), QStringLiteral("I"));
-    w.end();
+    for (const RateFigures &rate : figures.rates) {
+        w.start(QStringLiteral("DatiRiepilogo"));
+        w.text(QStringLiteral("AliquotaIVA"), rateText(rate.rate));
+        if (rate.rounding)
+            w.text(QStringLiteral("Arrotondamento"), *rate.rounding);
+        w.text(QStringLiteral("ImponibileImporto"), rate.taxable);
+        w.text(QStringLiteral("Imposta"), rate.tax);
+        w.text(QStringLiteral("EsigibilitaIVA"), QStringLiteral("I"));
+        w.end();
+    }
     w.end(); // DatiBeniServizi
 
     if (!seller.iban.isEmpty()) {
@@ -399,9 +415,9 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
 
 FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
                         const QList<InvoiceLine> &lines, const QString &transmissionNumber,
-                        const QString &schemaFile)
+                        const QString &schemaFile, const Separators &separators)
 {
-    FatturaPA invoice = buildFatturaPA(seller, buyer, header, lines, transmissionNumber);
+    FatturaPA invoice = buildFatturaPA(seller, buyer, header, lines, transmissionNumber, separators);
     validateFatturaPA(invoice.xml, schemaFile);
     return invoice;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/amount.h"
 #include "einvoice/invoicedata.h"
 
 #include <QByteArray>
@@ -28,17 +29,18 @@ struct FatturaPA
 // checks.h refuse, a date not of the form dd.mm.yyyy, a text the format
 // cannot hold (text.h), an amount too large for the format, a line whose unit
 // price and quantity, cut to the format's 8 decimals, no longer give its
-// amount within 0.01. Line amounts and totals are computed as the printed
-// invoice computes them; the numbers in the lines are read with the user's
-// separators (Separators::current()).
+// amount within 0.01. Line amounts and totals are the printed invoice's
+// (data/totals.h); the numbers in the lines are read with `separators`, the
+// ones they were typed in.
 FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                         const QList<InvoiceLine> &lines, const QString &transmissionNumber);
+                         const QList<InvoiceLine> &lines, const QString &transmissionNumber,
+                         const Separators &separators);
 
 // buildFatturaPA, then the schema check of validation.h: what comes back may
 // be written.
 FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
                         const QList<InvoiceLine> &lines, const QString &transmissionNumber,
-                        const QString &schemaFile);
+                        const QString &schemaFile, const Separators &separators);
 
 // Writes the file into the folder and returns its path. A file of that name
 // is never replaced: it was made with the same transmission number, and the

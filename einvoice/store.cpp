@@ -347,7 +347,7 @@ StoredInvoice loadInvoice(Connection &connection, int year, const QString &nr)
 }
 
 QString exportInvoice(Connection &connection, const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                      const QList<InvoiceLine> &lines, const QString &folder)
+                      const QList<InvoiceLine> &lines, const QString &folder, const Separators &separators)
 {
     requireTable(connection, "firma");
     Transaction transaction(connection, true, CountNumberUp);
@@ -362,7 +362,7 @@ QString exportInvoice(Connection &connection, const Seller &seller, const Buyer 
     }
     Seller current = seller;
     current.nextTransmissionNumber = number;
-    const FatturaPA invoice = makeFatturaPA(current, buyer, header, lines, number, bundledSchemaFile());
+    const FatturaPA invoice = makeFatturaPA(current, buyer, header, lines, number, bundledSchemaFile(), separators);
     // Before the file is written: a number that cannot be counted on any
     // further must not be used at all.
     const QString following = followingTransmissionNumber(number);

@@ -62,8 +62,9 @@ StoredInvoice loadInvoice(Connection &connection, int year, const QString &nr);
 // against other writers from reading it to counting it up, so two windows or
 // the program and the tool never hand out one number twice. A refusal
 // (ConversionError, EngineError) leaves the folder and the number as they
-// were. Returns the file's path.
+// were. The numbers in the lines are read with `separators`. Returns the
+// file's path.
 QString exportInvoice(Connection &connection, const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                      const QList<InvoiceLine> &lines, const QString &folder);
+                      const QList<InvoiceLine> &lines, const QString &folder, const Separators &separators);
 
 } // namespace einvoice

@@ -35,12 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         sep.decimal = QLatin1Char('.');
         sep.thousands = QLatin1Char(',');
     }
-    Separators::setCurrent(sep);
-
     long double value = 0;
-    const bool converted = tryTextToFloat(text, value);
+    const bool converted = tryTextToFloat(text, value, sep);
     try {
-        const long double thrown = textToFloat(text);
+        const long double thrown = textToFloat(text, sep);
         if (!converted || !(thrown == value || (std::isnan(thrown) && std::isnan(value))))
             fail("textToFloat and tryTextToFloat disagree", text, QString());
     } catch (const ConversionError &) {
@@ -52,22 +50,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const double d = double(value);
         // From a tenth upwards, eighteen decimals hold all eighteen significant digits.
         if (isValidAmount(d) && (d == 0 || std::fabs(d) >= 0.1)) {
-            const QString plain = formatFloat(QStringLiteral("0.##################"), d);
+            const QString plain = formatFloat(QStringLiteral("0.##################"), d, sep);
             long double back = 0;
-            if (!tryTextToFloat(plain, back) || double(back) != d)
+            if (!tryTextToFloat(plain, back, sep) || double(back) != d)
                 fail("no round trip", text, plain);
 
             // The amount pattern groups thousands; without them it is the plain two-decimal form.
-            QString grouped = formatAmount(d);
-            const QString cents = formatFloat(QStringLiteral("0.00"), d);
+            QString grouped = formatAmount(d, sep);
+            const QString cents = formatFloat(QStringLiteral("0.00"), d, sep);
             if (grouped.remove(sep.thousands) != cents)
                 fail("amount pattern differs from its ungrouped form", text, cents);
         }
-        formatFloat(QStringLiteral("###,###0.00;-###,###0.00;\"null\""), value);
+        formatFloat(QStringLiteral("###,###0.00;-###,###0.00;\"null\""), value, sep);
     }
 
     // The text as a pattern: anything may come out, but nothing may break.
-    formatFloat(text, converted ? value : -1234567.891L);
-    formatFloat(text, 0.0L);
+    formatFloat(text, converted ? value : -1234567.891L, sep);
+    formatFloat(text, 0.0L, sep);
     return 0;
 }

@@ -16,13 +16,6 @@ using namespace rpt;
 
 namespace {
 
-// Shared by all runs and zero when the program starts. Only the entry, the
-// report's BeforePrint and the detail band's AfterPrint write them; the
-// summary band reads them.
-double RunningTotal = 0;
-double RunningTax = 0;
-double RunningGross = 0;
-
 // The layout was drawn on a 96-dpi grid; the tables give its lengths rounded
 // to 0.01 mm. Snapping back to the grid keeps the drawn lines where they were
 // (a 1-pixel line in a box at 105.83 mm lies at 105.97 mm, not 105.96).
@@ -151,7 +144,8 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     d->add<LineShape>(QStringLiteral("QRShape6"), box(0.00, 4.50, 184.41, 0.26), Across, Dotted);
     d->add<FixedText>(QStringLiteral("QRLabel26"), box(122.50, 0.53, 2.12, 3.97), arial(8), Left, Auto,
                                   QStringLiteral(".-"));
-    lineBand->AfterPrint = [this](Band &b, bool printed) { addLineToTotals(b, printed); };
+    // A line whose amount cannot be calculated ends the run where it stands.
+    lineBand->AfterPrint = [this](Band &, bool) { amountForSum(m_data.invoiceLines); };
 
     // ---- summary band
     const QString placeholder = QStringLiteral("EuroTotalesdf");
@@ -233,13 +227,10 @@ Letterhead InvoiceReport::letterhead() const
             letterheadTown->caption,  letterheadVat->caption,    paymentLine->caption};
 }
 
-InvoiceReport::RunningValues InvoiceReport::runningValues() { return {RunningTotal, RunningTax, RunningGross}; }
-
 void InvoiceReport::showPreview()
 {
     if (layout.busy())
         return;
-    RunningTotal = 0;
     runner.preview();
 }
 
@@ -247,22 +238,14 @@ void InvoiceReport::print() { runner.print(); }
 
 void InvoiceReport::startRun(Report &, bool &)
 {
-    RunningTotal = 0;
-}
-
-void InvoiceReport::addLineToTotals(Band &, bool)
-{
-    // Added in extended precision and stored back as doubles after every
-    // line, as the editor's totals are, so both show the same figures.
-    const long double amount = amountForSum(m_data.invoiceLines);
-    RunningTotal = double(static_cast<long double>(RunningTotal) + amount);
-    RunningTax = double(static_cast<long double>(RunningTotal) / 10);
-    RunningGross = double(static_cast<long double>(RunningTotal) + static_cast<long double>(RunningTax));
+    m_printedTotals = InvoiceTotals();
 }
 
 void InvoiceReport::showTotals(Band &, bool &)
 {
-    netTotal->caption = formatAmount(RunningTotal);
-    taxTotal->caption = formatAmount(RunningTax);
-    grossTotal->caption = formatAmount(RunningGross);
+    m_printedTotals = invoiceTotals(totalsLines(m_data.invoiceLines));
+    const Separators &separators = m_data.separators();
+    netTotal->caption = formatAmount(m_printedTotals.net, separators);
+    taxTotal->caption = formatAmount(m_printedTotals.tax, separators);
+    grossTotal->caption = formatAmount(m_printedTotals.gross, separators);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/totals.h"
 #include "framework/report/report.h"
 #include "framework/report/runner.h"
 
@@ -38,8 +39,8 @@ public:
     ~InvoiceReport() override;
 
     // "&Rechnung" -> "&Drucken" and the editor's "[ Vorschau ]": while no run
-    // is in progress, the running total starts at 0 and the preview opens;
-    // returns when the preview window has been closed. During a run: nothing.
+    // is in progress, the preview opens; returns when the preview window has
+    // been closed. During a run: nothing.
     void showPreview();
     // The invoice straight to the printer, with the progress window.
     void print();
@@ -48,14 +49,8 @@ public:
     void setLetterhead(const Letterhead &letterhead);
     Letterhead letterhead() const;
 
-    // The running values of the runs, kept between runs.
-    struct RunningValues
-    {
-        double total;
-        double tax;
-        double gross;
-    };
-    static RunningValues runningValues();
+    // The totals the summary of the last run showed; none before its summary.
+    const InvoiceTotals &printedTotals() const { return m_printedTotals; }
 
     rpt::Report layout;
     // Opens the preview and the printer's windows for the layout's runs.
@@ -88,9 +83,9 @@ public:
 
     // Hooks of the run.
     void startRun(rpt::Report &report, bool &goAhead);
-    void addLineToTotals(rpt::Band &band, bool printed);
     void showTotals(rpt::Band &band, bool &printIt);
 
 private:
     InvoiceData &m_data;
+    InvoiceTotals m_printedTotals;
 };

@@ -49,7 +49,7 @@ int runFatturaPA(CommandLine &commandLine)
         throw Failure{QStringLiteral("Der Ordner '%1' existiert nicht").arg(shown(out))};
     // The numbers in the lines were typed with the separators of the
     // user's regional settings, and the program reads them with those.
-    Separators::reloadFromSystem();
+    const Separators separators = Separators::fromSystem();
     Connection connection;
     connection.open(file);
     const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
@@ -57,7 +57,7 @@ int runFatturaPA(CommandLine &commandLine)
         throw Failure{einvoice::NoBusinessData};
     const einvoice::StoredInvoice invoice = einvoice::loadInvoice(connection, year, *nr);
     const einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, invoice.customerId);
-    const QString path = einvoice::exportInvoice(connection, *seller, buyer, invoice.header, invoice.lines, out);
+    const QString path = einvoice::exportInvoice(connection, *seller, buyer, invoice.header, invoice.lines, out, separators);
     printLine(stdout, shown(QFileInfo(path).absoluteFilePath()));
     return ExitOk;
 }

@@ -35,8 +35,7 @@ int listTables(const QString &file)
 int import(const QString &file, const QString &target)
 {
     // Numbers become text with the separators the program reads them with.
-    Separators::reloadFromSystem();
-    const accessdb::ImportReport report = accessdb::importAccessFile(file, target);
+    const accessdb::ImportReport report = accessdb::importAccessFile(file, target, Separators::fromSystem());
     for (const QString &line : accessdb::reportLines(report))
         printLine(stdout, shown(line));
     if (!report.complete()) {

@@ -120,7 +120,7 @@ private Q_SLOTS:
     void init()
     {
         // German regional settings unless a test says otherwise.
-        Separators::setCurrent(Separators{QLatin1Char(','), QLatin1Char('.')});
+        m_separators = Separators{QLatin1Char(','), QLatin1Char('.')};
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_target = m_dir->filePath(QStringLiteral("neu.mdb"));
@@ -134,7 +134,7 @@ private Q_SLOTS:
             lines(QStringLiteral("rechnung2004"), {{qint64(100), QStringLiteral("5")}, {qint64(1), QStringLiteral("4")}}),
             headers(QStringLiteral("rechnungsdaten"), {{qint64(2), QStringLiteral("1")}}),
         });
-        const ImportReport report = importTables(source, m_target);
+        const ImportReport report = importTables(source, m_target, m_separators);
         QVERIFY(report.complete());
         QCOMPARE(query(m_target, "SELECT group_concat(id) FROM (SELECT id FROM kunde ORDER BY id)"), QStringLiteral("3,7,42"));
         QCOMPARE(query(m_target, "SELECT name FROM kunde WHERE id = 42"), QStringLiteral("Hotel B"));
@@ -154,7 +154,7 @@ private Q_SLOTS:
     void sameSchemaAsCreate()
     {
         const MemorySource source({customers({{qint64(1), QStringLiteral("A")}})});
-        importTables(source, m_target);
+        importTables(source, m_target, m_separators);
         const QString empty = m_dir->filePath(QStringLiteral("leer.mdb"));
         testdb::exec(empty, testdb::schemaText());
         const QString schema = QStringLiteral("SELECT group_concat(type || name || sql, ';') FROM (SELECT * FROM sqlite_master ORDER BY name)");
@@ -202,9 +202,9 @@ private Q_SLOTS:
         QFETCH(Value, value);
         QFETCH(QChar, decimal);
         QFETCH(QString, expected);
-        Separators::setCurrent(Separators{decimal, decimal == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',')});
+        m_separators = Separators{decimal, decimal == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',')};
         const MemorySource source({lines(QStringLiteral("rechnung2004"), {{qint64(1), QStringLiteral("1"), null, null, value}}, type)});
-        importTables(source, m_target);
+        importTables(source, m_target, m_separators);
         QCOMPARE(query(m_target, "SELECT quote(einzelpreis) FROM rechnung2004"), expected);
     }
 
@@ -214,7 +214,7 @@ private Q_SLOTS:
         const QByteArray bytes("\x01\x00\xff" "abc", 6);
         Table t = customers({{qint64(1), QStringLiteral("A"), bytes}});
         t.columns[2].type = OleObject;
-        importTables(MemorySource({t}), m_target);
+        importTables(MemorySource({t}), m_target, m_separators);
         QCOMPARE(query(m_target, "SELECT hex(adresse) FROM kunde"), QString::fromLatin1(bytes.toHex().toUpper()));
     }
 
@@ -268,7 +268,7 @@ private Q_SLOTS:
                   : table.startsWith(QLatin1String("rechnungsdaten")) ? headers(table, {row})
                                                                       : lines(table, {row});
         t.columns[std::size_t(column)].type = type;
-        const ImportReport report = importTables(MemorySource({t}), m_target);
+        const ImportReport report = importTables(MemorySource({t}), m_target, m_separators);
         QCOMPARE(query(m_target, QStringLiteral("SELECT \"%1\" FROM %2").arg(t.columns[std::size_t(column)].name, table)), stored);
         QCOMPARE(reportOf(report, table).notes, note.isEmpty() ? QStringList() : QStringList{note});
         QVERIFY(report.complete());
@@ -282,7 +282,7 @@ private Q_SLOTS:
             // Half a pair: the year is made whole, the missing half named.
             headers(QStringLiteral("rechnungsdaten2001"), {{qint64(1), QStringLiteral("1-1")}}),
         });
-        const ImportReport report = importTables(source, m_target);
+        const ImportReport report = importTables(source, m_target, m_separators);
         QCOMPARE(report.createdYears, (std::vector<int>{2001, 2007}));
         QCOMPARE(query(m_target, "SELECT beschreibung FROM rechnung2007 WHERE id = 8"), QStringLiteral("Rosen"));
         QCOMPARE(query(m_target, "SELECT nr FROM rechnungsdaten2001"), QStringLiteral("1-1"));
@@ -303,7 +303,7 @@ private Q_SLOTS:
     void missingTablesNamed()
     {
         const MemorySource source({customers({{qint64(1), QStringLiteral("A")}}), table(QStringLiteral("Notizen"), {column("x")}, {})});
-        const ImportReport report = importTables(source, m_target);
+        const ImportReport report = importTables(source, m_target, m_separators);
         QStringList missing;
         for (const TableReport &t : report.tables) {
             if (t.missing())
@@ -319,7 +319,7 @@ private Q_SLOTS:
     void namesInAnyCase()
     {
         const MemorySource source({table(QStringLiteral("Kunde"), {column("ID", LongInteger), column("Name")}, {{qint64(5), QStringLiteral("A")}})});
-        const ImportReport report = importTables(source, m_target);
+        const ImportReport report = importTables(source, m_target, m_separators);
         QCOMPARE(query(m_target, "SELECT id || name FROM kunde"), QStringLiteral("5A"));
         QCOMPARE(reportOf(report, "kunde").sourceTable, QStringLiteral("Kunde"));
     }
@@ -331,7 +331,7 @@ private Q_SLOTS:
         t.columns.erase(t.columns.begin() + 3); // no telefon
         for (Row &r : t.rows)
             r.erase(r.begin() + 3);
-        const ImportReport report = importTables(MemorySource({t}), m_target);
+        const ImportReport report = importTables(MemorySource({t}), m_target, m_separators);
         QCOMPARE(query(m_target, "SELECT email FROM kunde"), QStringLiteral("a@b.example"));
         QCOMPARE(reportOf(report, "kunde").notes,
                  (QStringList{"Spalte email (Text(50)) kennt das Programm nicht; sie wurde angelegt und übernommen",
@@ -345,7 +345,7 @@ private Q_SLOTS:
                                               {null, QStringLiteral("ohne")},
                                               {QStringLiteral("12"), QStringLiteral("als Text")},
                                               {QStringLiteral("x"), QStringLiteral("unbrauchbar")}})});
-        const ImportReport report = importTables(source, m_target);
+        const ImportReport report = importTables(source, m_target, m_separators);
         QCOMPARE(query(m_target, "SELECT group_concat(id || '=' || name) FROM (SELECT * FROM kunde ORDER BY id)"),
                  QStringLiteral("5=erste,12=als Text,13=doppelt,14=ohne,15=unbrauchbar"));
         QCOMPARE(reportOf(report, "kunde").notes,
@@ -358,7 +358,7 @@ private Q_SLOTS:
     void tableWithoutIdNumbered()
     {
         const MemorySource source({table(QStringLiteral("kunde"), {column("name")}, {{QStringLiteral("A")}, {QStringLiteral("B")}})});
-        const ImportReport report = importTables(source, m_target);
+        const ImportReport report = importTables(source, m_target, m_separators);
         QCOMPARE(query(m_target, "SELECT group_concat(id || name) FROM kunde"), QStringLiteral("1A,2B"));
         QVERIFY(reportOf(report, "kunde").notes.contains(QStringLiteral("Spalte id fehlt in der Access-Tabelle; die Zeilen wurden neu nummeriert")));
     }
@@ -393,14 +393,14 @@ private Q_SLOTS:
             tables = {customers({}), lines(QStringLiteral("rechnung"), {{qint64(1)}, {qint64(2)}})};
             tables.back().declaredRows = 3;
         }
-        QCOMPARE(messageOf([&] { importTables(MemorySource(tables), m_target); }), message);
+        QCOMPARE(messageOf([&] { importTables(MemorySource(tables), m_target, m_separators); }), message);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
     void existingTargetKept()
     {
         fixtures::write(m_target, "meins");
-        QCOMPARE(messageOf([&] { importTables(MemorySource({customers({})}), m_target); }),
+        QCOMPARE(messageOf([&] { importTables(MemorySource({customers({})}), m_target, m_separators); }),
                  QStringLiteral("Die Datei '%1' existiert bereits; sie wird nicht überschrieben.").arg(m_target));
         QFile f(m_target);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -420,7 +420,7 @@ private Q_SLOTS:
         rlimit small = old;
         small.rlim_cur = 256 * 1024;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const QString message = messageOf([&] { importTables(source, m_target); });
+        const QString message = messageOf([&] { importTables(source, m_target, m_separators); });
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(message.startsWith(QStringLiteral("SQLite-Fehler in '%1'").arg(m_target)) || message.contains(QStringLiteral("kein Platz")));
@@ -436,7 +436,7 @@ private Q_SLOTS:
                                               {qint64(3), QString(53, QLatin1Char('n'))}}),
                                    headers(QStringLiteral("RechnungsDaten2004"), {}), table(QStringLiteral("Notizen"), {column("x")}, {}),
                                    lines(QStringLiteral("rechnung2005"), {})});
-        const ImportReport report = importTables(source, m_target);
+        const ImportReport report = importTables(source, m_target, m_separators);
         const QStringList expected{
             "Übernommen aus alt.mdb nach " + m_target + ":",
             "kunde: 3 Zeilen gelesen, 3 geschrieben",
@@ -485,7 +485,7 @@ private Q_SLOTS:
         bytes = fixtures::renamedTable(bytes, QStringLiteral("Table3"), "rechnung");
         const QString source = m_dir->filePath(QStringLiteral("alt.mdb"));
         fixtures::write(source, bytes);
-        const ImportReport report = importAccessFile(source, m_target);
+        const ImportReport report = importAccessFile(source, m_target, m_separators);
         QVERIFY(report.complete());
         QCOMPARE(query(m_target, "SELECT group_concat(id || ':' || A || ':' || B || ':' || C || ':' || D || ':' || E || ':' || F || ':' || G || ':' "
                                  "|| H || ':' || I, ' ') FROM (SELECT * FROM kunde ORDER BY A)"),
@@ -504,6 +504,7 @@ private:
     // A new empty folder for every test.
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_target;
+    Separators m_separators; // the user's regional settings the import writes numbers with
 };
 
 QTEST_GUILESS_MAIN(TestAccessImport)

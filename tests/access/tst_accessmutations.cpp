@@ -105,7 +105,7 @@ private Q_SLOTS:
                 fixtures::write(source, content);
                 const qint64 started = clock.elapsed();
                 try {
-                    const ImportReport report = importAccessFile(source, target);
+                    const ImportReport report = importAccessFile(source, target, Separators());
                     ++imported;
                     QCOMPARE(testdb::scalar(target, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
                     QVERIFY(report.complete());

@@ -83,7 +83,7 @@ class TestDialogs : public QObject
 
 private Q_SLOTS:
     void initTestCase() { prepareApplication(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+    void init() { setUserSeparators({QLatin1Char(','), QLatin1Char('.')}); }
 
     void editDialogLooksAsItShould();
     void businessDataIsCheckedStoredAndPrinted();

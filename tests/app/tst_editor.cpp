@@ -87,7 +87,7 @@ class TestEditor : public QObject
 
 private Q_SLOTS:
     void initTestCase() { prepareApplication(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+    void init() { setUserSeparators({QLatin1Char(','), QLatin1Char('.')}); }
 
     void looksAsItShould();
     void placementFollowsTheMainWindow();
@@ -352,11 +352,11 @@ void TestEditor::unitPriceText()
     QFETCH(QString, gross);
     QFETCH(QString, price);
     QFETCH(QString, decimal);
-    Separators::setCurrent({decimal.at(0), decimal == QLatin1String(",") ? QLatin1Char('.') : QLatin1Char(',')});
-    const long double net = textToFloat(gross) / 1.1L;
-    QCOMPARE(::unitPriceText(net), price);
+    const Separators separators{decimal.at(0), decimal == QLatin1String(",") ? QLatin1Char('.') : QLatin1Char(',')};
+    const long double net = textToFloat(gross, separators) / 1.1L;
+    QCOMPARE(::unitPriceText(net, separators), price);
     // The line amount reads it back as the same value.
-    QCOMPARE(double(textToFloat(price)), QString(price).replace(decimal, QStringLiteral(".")).toDouble());
+    QCOMPARE(double(textToFloat(price, separators)), QString(price).replace(decimal, QStringLiteral(".")).toDouble());
 }
 
 void TestEditor::deduction_data()
@@ -456,7 +456,7 @@ void TestEditor::laterYearIsEditedAndPrinted()
         previewUntilTheRunEnds(*druck, d.e()->previewButton);
         QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
-    QCOMPARE(InvoiceReport::runningValues().total, 15.0);
+    QCOMPARE(druck->printedTotals().net, 15.0);
     QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || einzelpreis FROM rechnung2026 ORDER BY id DESC LIMIT 1")),
              QStringLiteral("2026-1|10,00"));
 }
@@ -475,8 +475,8 @@ void TestEditor::editorTotalsEqualThePrintedTotals()
         QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QVERIFY(previewed);
-    const InvoiceReport::RunningValues printed = InvoiceReport::runningValues();
-    QCOMPARE(printed.total, d.e()->summe());
+    const InvoiceTotals &printed = druck->printedTotals();
+    QCOMPARE(printed.net, d.e()->summe());
     QCOMPARE(printed.tax, d.e()->steuer());
     QCOMPARE(printed.gross, d.e()->brutto());
     QCOMPARE(d.e()->grossTotal->text(), QStringLiteral("110,00"));

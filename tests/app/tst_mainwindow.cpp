@@ -65,9 +65,10 @@ class TestMainWindow : public QObject
 
 private Q_SLOTS:
     void initTestCase() { prepareApplication(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+    void init() { setUserSeparators({QLatin1Char(','), QLatin1Char('.')}); }
 
     void startupShowsTheFirstCustomerAndHerInvoices();
+    void dataFollowTheUsersSeparators();
     void everyControlHasItsNameAndAnAccessibleName();
     void startupWithoutDatabaseEndsWithStatusOne();
     void startsOnTheFileItIsGiven();
@@ -134,6 +135,22 @@ void TestMainWindow::startupShowsTheFirstCustomerAndHerInvoices()
     // The other windows exist, hidden.
     QVERIFY(r.program.about && !r.program.about->isVisible());
     QVERIFY(r.program.customerSearch && r.program.customerDialog && r.program.invoiceEditor && r.program.invoiceReport);
+}
+
+void TestMainWindow::dataFollowTheUsersSeparators()
+{
+    const Separators english{QLatin1Char('.'), QLatin1Char(',')};
+    setUserSeparators(english);
+    Running r(QStringLiteral("INSERT INTO kunde (id, name) VALUES (1, 'Anna');"
+                             "INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('5', '1');"
+                             "INSERT INTO rechnung2004 (rechnungsnummer, anzahl, einzelpreis) VALUES ('5', '1100', '2.5');"));
+    QVERIFY(r.w().data().separators() == english);
+    QCOMPARE(r.w().invoiceLines().FieldByName(QStringLiteral("summerechn"))->DisplayText(), QStringLiteral("2,750.00"));
+    // A locale change while the program runs: the system's settings from then on.
+    QEvent change(QEvent::LocaleChange);
+    QCoreApplication::sendEvent(&r.w(), &change);
+    QVERIFY(r.w().data().separators() == Separators::fromSystem());
+    QVERIFY(r.w().invoiceLines().separators() == Separators::fromSystem());
 }
 
 void TestMainWindow::everyControlHasItsNameAndAnAccessibleName()

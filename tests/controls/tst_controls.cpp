@@ -113,8 +113,6 @@ class TestControls : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
-
     void editFieldStartsTheEditAndHandsOverOnLeaving();
     void editFieldEscapeRestoresTheValue();
     void editFieldOnEmptySetStartsANewRow();

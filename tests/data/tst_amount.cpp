@@ -83,7 +83,6 @@ class TestAmount : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void init();
 
     void format_data();
     void format();
@@ -108,14 +107,9 @@ private Q_SLOTS:
 
 void TestAmount::initTestCase()
 {
-    // Before anyone sets them, the separators are the German ones.
-    QCOMPARE(Separators::current().decimal, QLatin1Char(','));
-    QCOMPARE(Separators::current().thousands, QLatin1Char('.'));
-}
-
-void TestAmount::init()
-{
-    Separators::setCurrent(german());
+    // Until their owner sets others, the separators are the German ones.
+    QCOMPARE(Separators().decimal, QLatin1Char(','));
+    QCOMPARE(Separators().thousands, QLatin1Char('.'));
 }
 
 void TestAmount::format_data()
@@ -210,8 +204,7 @@ void TestAmount::format()
     QFETCH(double, value);
     QFETCH(QString, expected);
 
-    Separators::setCurrent(separators);
-    QCOMPARE(formatFloat(pattern, static_cast<long double>(value)), expected);
+    QCOMPARE(formatFloat(pattern, static_cast<long double>(value), separators), expected);
 }
 
 void TestAmount::formatAmountUsesAmountPattern_data()
@@ -226,7 +219,7 @@ void TestAmount::formatAmountUsesAmountPattern()
 {
     QFETCH(double, value);
     QFETCH(QString, expected);
-    QCOMPARE(formatAmount(value), expected);
+    QCOMPARE(formatAmount(value, german()), expected);
 }
 
 void TestAmount::convert_data()
@@ -267,17 +260,16 @@ void TestAmount::convert()
     QFETCH(QString, text);
     QFETCH(long double, expected);
 
-    Separators::setCurrent(separators);
     long double actual = 0;
     try {
-        actual = textToFloat(text);
+        actual = textToFloat(text, separators);
     } catch (const ConversionError &e) {
         QFAIL(qPrintable(e.message()));
     }
     QVERIFY2(actual == expected, (show(actual) + " != " + show(expected)).constData());
 
     long double tried = -12345;
-    QVERIFY(tryTextToFloat(text, tried));
+    QVERIFY(tryTextToFloat(text, tried, separators));
     QVERIFY2(tried == expected, (show(tried) + " != " + show(expected)).constData());
 }
 
@@ -332,11 +324,10 @@ void TestAmount::convertFails()
     QFETCH(QString, text);
     QFETCH(QString, message);
 
-    Separators::setCurrent(separators);
     long double untouched = 0;
-    QVERIFY(!tryTextToFloat(text, untouched));
+    QVERIFY(!tryTextToFloat(text, untouched, separators));
     try {
-        const long double v = textToFloat(text);
+        const long double v = textToFloat(text, separators);
         QFAIL(("no exception, read " + show(v)).constData());
     } catch (const ConversionError &e) {
         QCOMPARE(e.message(), message);
@@ -365,11 +356,10 @@ void TestAmount::roundTrip()
     QFETCH(QString, text);
     QFETCH(long double, readBack);
 
-    Separators::setCurrent(separators);
-    QCOMPARE(formatAmount(value), text);
-    const long double read = textToFloat(text);
+    QCOMPARE(formatAmount(value, separators), text);
+    const long double read = textToFloat(text, separators);
     QVERIFY2(read == readBack, (show(read) + " != " + show(readBack)).constData());
-    QCOMPARE(formatAmount(read), text);
+    QCOMPARE(formatAmount(read, separators), text);
 }
 
 void TestAmount::independentOfProcessLocale_data()
@@ -395,8 +385,8 @@ void TestAmount::independentOfProcessLocale()
     CommaNumericLocale numeric;
     if (!numeric.active())
         QSKIP("no locale with a decimal comma installed");
-    QCOMPARE(formatAmount(value), formatted);
-    const long double actual = textToFloat(text);
+    QCOMPARE(formatAmount(value, german()), formatted);
+    const long double actual = textToFloat(text, german());
     QVERIFY2(actual == read, (show(actual) + " != " + show(read)).constData());
 }
 
@@ -425,15 +415,14 @@ void TestAmount::watcherReloadsOnLocaleChange()
     QFETCH(bool, reloads);
 
     const Separators odd{QLatin1Char('x'), QLatin1Char('y')};
-    Separators::setCurrent(odd);
+    Separators now = odd;
 
     EventCounter target;
-    LocaleWatcher watcher;
+    LocaleWatcher watcher([&](const Separators &system) { now = system; });
     target.installEventFilter(&watcher);
     QEvent event(static_cast<QEvent::Type>(eventType));
     QCoreApplication::sendEvent(&target, &event);
 
-    const Separators now = Separators::current();
     const Separators expected = reloads ? Separators::fromSystem() : odd;
     QVERIFY2(sameSeparators(now, expected), (show(now) + " != " + show(expected)).constData());
     // The filter must let the event through to its receiver.

@@ -66,8 +66,6 @@ class TestRecordSet : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
-
     void startupFollowsLinks();
     void linkComparesExactText_data();
     void linkComparesExactText();
@@ -537,11 +535,14 @@ void TestRecordSet::lineAmount_data()
     QTest::addColumn<QString>("quantity");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<double>("value");
-    QTest::newRow("2,5 x 4") << "2,5" << "4" << "10,00" << 10.0;
-    QTest::newRow("no quantity") << "2,5" << "" << "" << 0.0;
-    QTest::newRow("no price") << "" << "3" << "" << 0.0;
-    QTest::newRow("thousands") << "1100" << "3" << "3.300,00" << 3300.0;
-    QTest::newRow("exponent") << "1e2" << "0,5" << "50,00" << 50.0;
+    QTest::addColumn<QString>("decimal"); // of the separators the data are read with
+    QTest::newRow("2,5 x 4") << "2,5" << "4" << "10,00" << 10.0 << ",";
+    QTest::newRow("no quantity") << "2,5" << "" << "" << 0.0 << ",";
+    QTest::newRow("no price") << "" << "3" << "" << 0.0 << ",";
+    QTest::newRow("thousands") << "1100" << "3" << "3.300,00" << 3300.0 << ",";
+    QTest::newRow("exponent") << "1e2" << "0,5" << "50,00" << 50.0 << ",";
+    QTest::newRow("english") << "2.5" << "1100" << "2,750.00" << 2750.0 << ".";
+    QTest::newRow("a comma under english") << "2,5" << "4" << "" << 0.0 << ".";
 }
 
 void TestRecordSet::lineAmount()
@@ -550,11 +551,13 @@ void TestRecordSet::lineAmount()
     QFETCH(QString, quantity);
     QFETCH(QString, shown);
     QFETCH(double, value);
+    QFETCH(QString, decimal);
     testdb::Fixture db(QStringLiteral("INSERT INTO kunde (id, name) VALUES (1, 'a');"
                                       "INSERT INTO rechnungsdaten2004 (nr, kundennummer) VALUES ('1', '1');"
                                       "INSERT INTO rechnung2004 (rechnungsnummer, einzelpreis, anzahl) VALUES ('1', '%1', '%2');")
                            .arg(price, quantity));
     InvoiceData d;
+    d.setSeparators({decimal.at(0), decimal == QLatin1String(",") ? QLatin1Char('.') : QLatin1Char(',')});
     d.open(db.file());
     Field *amount = d.invoiceLines.FieldByName(QStringLiteral("summerechn"));
     QCOMPARE(amount->DisplayText(), shown);

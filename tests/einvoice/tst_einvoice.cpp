@@ -1,11 +1,10 @@
 // The Italian electronic invoice: the checks on the business's and the
 // customer's data, the customer pre-fill, the file's content, its amounts
-// against the printed invoice's totals and the exchange system's arithmetic,
-// and its validation against the published schema.
+// against decimal arithmetic on the typed texts and the exchange system's
+// arithmetic, and its validation against the published schema.
 
 #include "data/amount.h"
 #include "data/errors.h"
-#include "data/lineamount.h"
 #include "einvoice/checks.h"
 #include "einvoice/fatturapa.h"
 #include "einvoice/prefill.h"
@@ -31,6 +30,8 @@ struct Fixture
     InvoiceHeader header;
     QList<InvoiceLine> lines;
     QString transmissionNumber = QStringLiteral("00042");
+    // The user's regional settings, which the lines were typed in.
+    Separators typedIn{QLatin1Char(','), QLatin1Char('.')};
 };
 
 } // namespace
@@ -127,7 +128,7 @@ Fixture standard()
 
 FatturaPA build(const Fixture &f)
 {
-    return buildFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber);
+    return buildFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, f.typedIn);
 }
 
 // Every element without child elements as "Path/Below/Root=text", in document order.
@@ -194,14 +195,64 @@ __int128 units(const QString &text, int scale)
 
 __int128 absolute(__int128 v) { return v < 0 ? -v : v; }
 
-// The printed invoice's figure, with the dot the file uses.
-QString printed(double value)
+// A number as typed with a decimal comma ("-4,505", "2"), exactly, in units
+// of 10^-scale.
+__int128 typedUnits(const QString &text, int scale)
 {
-    const Separators saved = Separators::current();
-    Separators::setCurrent(german());
-    QString text = formatAmount(value);
-    Separators::setCurrent(saved);
-    return text.remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.'));
+    static const QRegularExpression number(QStringLiteral("^(-?)([0-9]+)(?:,([0-9]*))?$"));
+    const QRegularExpressionMatch m = number.match(text);
+    if (!m.hasMatch() || m.captured(3).size() > scale) {
+        qWarning("not a typed number of at most %d decimals: '%s'", scale, qPrintable(text));
+        return 0;
+    }
+    __int128 v = 0;
+    for (const QChar c : m.captured(2) + m.captured(3).leftJustified(scale, QLatin1Char('0')))
+        v = v * 10 + c.digitValue();
+    return m.captured(1).isEmpty() ? v : -v;
+}
+
+// v / divisor to the nearest whole number, halves away from zero.
+__int128 halfUp(__int128 v, __int128 divisor)
+{
+    const __int128 q = (absolute(v) + divisor / 2) / divisor;
+    return v < 0 ? -q : q;
+}
+
+QString centsText(__int128 cents)
+{
+    const __int128 m = absolute(cents);
+    const QString text = QStringLiteral("%1.%2").arg(qint64(m / 100)).arg(qint64(m % 100), 2, 10, QLatin1Char('0'));
+    return cents < 0 && m != 0 ? QLatin1Char('-') + text : text;
+}
+
+// What the invoice comes to in decimal arithmetic on the texts as typed,
+// without any binary number in between: each line and the net to the cent,
+// the tax a tenth and the gross eleven tenths of the unrounded net.
+struct DecimalFigures
+{
+    QStringList lines;
+    QString net;
+    QString tax;
+    QString gross;
+};
+
+DecimalFigures decimalFigures(const QList<InvoiceLine> &lines)
+{
+    constexpr int Scale = 9;                              // each factor in 10^-9
+    const __int128 cent = __int128(10'000'000'000'000'000LL);   // 10^16 units of 10^-18
+    DecimalFigures f;
+    __int128 net = 0;                                     // in 10^-18
+    for (const InvoiceLine &l : lines) {
+        const __int128 amount = l.einzelpreis.isEmpty() || l.anzahl.isEmpty()
+                                    ? 0
+                                    : typedUnits(l.einzelpreis, Scale) * typedUnits(l.anzahl, Scale);
+        f.lines << centsText(halfUp(amount, cent));
+        net += amount;
+    }
+    f.net = centsText(halfUp(net, cent));
+    f.tax = centsText(halfUp(net, cent * 10));
+    f.gross = centsText(halfUp(net * 11, cent * 10));
+    return f;
 }
 
 } // namespace
@@ -211,8 +262,6 @@ class TestEInvoice : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { Separators::setCurrent(german()); }
-
     void referenceInvoicesPassTheValidator();
     void bundledSchemaIsThePublishedOne();
     void taxRegimesAreTheSchemas();
@@ -382,65 +431,93 @@ void TestEInvoice::amounts_data()
 {
     QTest::addColumn<QList<InvoiceLine>>("lines");
     QTest::addColumn<QString>("firstTotal");   // where the printed figure is known by its own rule
+    // Where the printed invoice parts from decimal arithmetic, because a
+    // price is read into the double just below it: the figures ("net",
+    // "tax", "gross", or every line of "<quantity> x <price>") with the cents
+    // it shows instead.
+    QTest::addColumn<QStringList>("binary");
 
     const auto line = [](const char *quantity, const char *price) {
         return InvoiceLine{QStringLiteral("Pflanze"), QString::fromLatin1(quantity), QString::fromLatin1(price)};
     };
     // 2.675 is stored as 2.67499999999999982..., which the printed invoice
     // shows as 2,67; reading the text as a decimal would make it 2.68.
-    QTest::newRow("2,675 rounding trap") << QList<InvoiceLine>{line("1", "2,675")} << QStringLiteral("2.67");
+    QTest::newRow("2,675 rounding trap") << QList<InvoiceLine>{line("1", "2,675")} << QStringLiteral("2.67")
+                                         << QStringList{QStringLiteral("1 x 2,675=2.67"), QStringLiteral("net=2.67")};
     QTest::newRow("2,675 three times: rounding left over")
-        << QList<InvoiceLine>{line("1", "2,675"), line("1", "2,675"), line("1", "2,675")} << QStringLiteral("2.67");
+        << QList<InvoiceLine>{line("1", "2,675"), line("1", "2,675"), line("1", "2,675")} << QStringLiteral("2.67")
+        << QStringList{QStringLiteral("1 x 2,675=2.67"), QStringLiteral("net=8.02")};
     QTest::newRow("a line without quantity counts 0")
-        << QList<InvoiceLine>{line("", "45"), line("3", "2,30")} << QStringLiteral("0.00");
+        << QList<InvoiceLine>{line("", "45"), line("3", "2,30")} << QStringLiteral("0.00") << QStringList{};
     QTest::newRow("a line without price counts 0")
-        << QList<InvoiceLine>{line("12", ""), line("3", "2,30")} << QStringLiteral("0.00");
-    QTest::newRow("1.000.000 net") << QList<InvoiceLine>{line("4", "250000")} << QStringLiteral("1000000.00");
+        << QList<InvoiceLine>{line("12", ""), line("3", "2,30")} << QStringLiteral("0.00") << QStringList{};
+    QTest::newRow("1.000.000 net") << QList<InvoiceLine>{line("4", "250000")} << QStringLiteral("1000000.00") << QStringList{};
     QTest::newRow("1.000.000 in thirds")
-        << QList<InvoiceLine>{line("3", "333333,333"), line("1", "0,01")} << QString();
+        << QList<InvoiceLine>{line("3", "333333,333"), line("1", "0,01")} << QString() << QStringList{};
     QList<InvoiceLine> many;
     for (int i = 0; i < 200; ++i)
         many << line(i % 2 ? "3" : "7", i % 3 ? "0,335" : "1,005");
-    QTest::newRow("200 lines, each a half cent") << many << QString();
+    // 1,005 is stored as 1.00499999999999989...; 0,335 as 0.33500000000000001...
+    QTest::newRow("200 lines, each a half cent")
+        << many << QString() << QStringList{QStringLiteral("7 x 1,005=7.03"), QStringLiteral("3 x 1,005=3.01")};
     QTest::newRow("negative quantity")
-        << QList<InvoiceLine>{line("-2", "4,50"), line("5", "4,50")} << QStringLiteral("-9.00");
-    QTest::newRow("negative price and quantity") << QList<InvoiceLine>{line("-2", "-4,505")} << QString();
+        << QList<InvoiceLine>{line("-2", "4,50"), line("5", "4,50")} << QStringLiteral("-9.00") << QStringList{};
+    QTest::newRow("negative price and quantity") << QList<InvoiceLine>{line("-2", "-4,505")} << QString() << QStringList{};
     QTest::newRow("fractions of a cent, quantity with decimals")
-        << QList<InvoiceLine>{line("2,5", "3,99"), line("0,333", "0,123456789"), line("1,25", "1,4999")} << QString();
+        << QList<InvoiceLine>{line("2,5", "3,99"), line("0,333", "0,123456789"), line("1,25", "1,4999")} << QString() << QStringList{};
 }
 
 void TestEInvoice::amounts()
 {
     QFETCH(QList<InvoiceLine>, lines);
     QFETCH(QString, firstTotal);
+    QFETCH(QStringList, binary);
     Fixture f = standard();
     f.lines = lines;
     FatturaPA invoice;
     QCOMPARE(errorOf([&] { invoice = build(f); }), QString());
     QCOMPARE(errorOf([&] { validateFatturaPA(invoice.xml, referenceSchema()); }), QString());
 
-    // The printed invoice's totals, as its report sums them.
-    double net = 0;
-    for (const InvoiceLine &l : lines)
-        net = double(static_cast<long double>(net) + lineAmount(l.einzelpreis, l.anzahl).value_or(0));
-    const double tax = double(static_cast<long double>(net) / 10);
-    const double gross = double(static_cast<long double>(net) + tax);
+    // The figures against decimal arithmetic on the texts as typed, but for
+    // those the row names.
+    DecimalFigures expected = decimalFigures(lines);
+    for (const QString &figure : binary) {
+        const QString name = figure.section(QLatin1Char('='), 0, 0);
+        const QString cents = figure.section(QLatin1Char('='), 1);
+        QList<QString *> replaced;
+        if (name == QLatin1String("net"))
+            replaced << &expected.net;
+        else if (name == QLatin1String("tax"))
+            replaced << &expected.tax;
+        else if (name == QLatin1String("gross"))
+            replaced << &expected.gross;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            if (name == lines.at(i).anzahl + QStringLiteral(" x ") + lines.at(i).einzelpreis)
+                replaced << &expected.lines[i];
+        QVERIFY2(!replaced.isEmpty(), qPrintable(figure + QStringLiteral(": no such figure")));
+        for (QString *decimal : replaced) {
+            // A number read a little below its text is off by one cent at most.
+            QVERIFY2(absolute(units(*decimal, 2) - units(cents, 2)) == 1,
+                     qPrintable(figure + QStringLiteral(", decimal arithmetic: ") + *decimal));
+            *decimal = cents;
+        }
+    }
     const QStringList imponibile = values(invoice.xml, Summary + QStringLiteral("ImponibileImporto"));
     const QStringList imposta = values(invoice.xml, Summary + QStringLiteral("Imposta"));
-    QCOMPARE(imponibile, QStringList{printed(net)});
-    QCOMPARE(imposta, QStringList{printed(tax)});
-    QCOMPARE(values(invoice.xml, Document + QStringLiteral("ImportoTotaleDocumento")), QStringList{printed(gross)});
-    QCOMPARE(invoice.net, printed(net));
-    QCOMPARE(invoice.tax, printed(tax));
-    QCOMPARE(invoice.gross, printed(gross));
+    QCOMPARE(imponibile, QStringList{expected.net});
+    QCOMPARE(imposta, QStringList{expected.tax});
+    QCOMPARE(values(invoice.xml, Document + QStringLiteral("ImportoTotaleDocumento")), QStringList{expected.gross});
+    QCOMPARE(invoice.net, expected.net);
+    QCOMPARE(invoice.tax, expected.tax);
+    QCOMPARE(invoice.gross, expected.gross);
 
-    // Each line in the file: its own printed amount, whatever its form.
+    // Each line in the file: its own amount, whatever its form.
     const QStringList totals = values(invoice.xml, Lines + QStringLiteral("PrezzoTotale"));
     const QStringList prices = values(invoice.xml, Lines + QStringLiteral("PrezzoUnitario"));
     QCOMPARE(totals.size(), lines.size());
     QCOMPARE(prices.size(), lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
-        QCOMPARE(totals.at(i), printed(lineAmount(lines.at(i).einzelpreis, lines.at(i).anzahl).value_or(0)));
+        QCOMPARE(totals.at(i), expected.lines.at(i));
     if (!firstTotal.isEmpty())
         QCOMPARE(totals.first(), firstTotal);
 
@@ -481,28 +558,25 @@ void TestEInvoice::amounts()
 void TestEInvoice::numbersWithADotWhateverTheSeparators()
 {
     // The same invoice typed under German and under English settings gives
-    // the same file, and the user's settings are as they were afterwards,
-    // also after a refusal.
+    // the same file; the lines are read with the settings they were typed in.
     Fixture f = standard();
+    f.typedIn = german();
     f.lines = {{QStringLiteral("Zitronenbäumchen"), QStringLiteral("2,5"), QStringLiteral("1.234,5")}};
     QCOMPARE(errorOf([&] { build(f); }), QStringLiteral("Zeile 1: '1.234,5' ist kein gültiger Gleitkommawert"));
-    QVERIFY(Separators::current().decimal == QLatin1Char(','));
     f.lines = {{QStringLiteral("Zitronenbäumchen"), QStringLiteral("2,5"), QStringLiteral("1234,5")},
                {QStringLiteral("Olivenbaum"), QStringLiteral("1"), QStringLiteral("1E12")}};
     QVERIFY(errorOf([&] { build(f); }).startsWith(QStringLiteral("Zeile 2: ")));
-    QVERIFY(Separators::current().decimal == QLatin1Char(','));
-    QVERIFY(Separators::current().thousands == QLatin1Char('.'));
 
     f.lines.removeLast();
     const QByteArray underGerman = build(f).xml;
-    Separators::setCurrent(english());
+    f.typedIn = english();
+    QCOMPARE(errorOf([&] { build(f); }), QStringLiteral("Zeile 1: '1234,5' ist kein gültiger Gleitkommawert"));
     f.lines = {{QStringLiteral("Zitronenbäumchen"), QStringLiteral("2.5"), QStringLiteral("1234.5")}};
     const QByteArray underEnglish = build(f).xml;
     QCOMPARE(underEnglish, underGerman);
     QCOMPARE(values(underGerman, Lines + QStringLiteral("Quantita")), QStringList{QStringLiteral("2.50")});
     QCOMPARE(values(underGerman, Lines + QStringLiteral("PrezzoUnitario")), QStringList{QStringLiteral("1234.50")});
     QCOMPARE(values(underGerman, Summary + QStringLiteral("ImponibileImporto")), QStringList{QStringLiteral("3086.25")});
-    QVERIFY(Separators::current().decimal == QLatin1Char('.'));
 }
 
 void TestEInvoice::text_data()
@@ -701,10 +775,10 @@ void TestEInvoice::validatorRefusesWithItsFirstError()
     QVERIFY(QFile::copy(QDir(ReferenceDir).filePath(QStringLiteral("xmldsig-stub.xsd")),
                         QDir(strict.path()).filePath(QStringLiteral("xmldsig-stub.xsd"))));
     const Fixture f = standard();
-    QVERIFY(errorOf([&] { makeFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, schemaFileIn(strict.path())); })
+    QVERIFY(errorOf([&] { makeFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, schemaFileIn(strict.path()), f.typedIn); })
                 .contains(QStringLiteral("'39100'")));
     FatturaPA made;
-    QCOMPARE(errorOf([&] { made = makeFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, bundledSchemaFile()); }),
+    QCOMPARE(errorOf([&] { made = makeFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, bundledSchemaFile(), f.typedIn); }),
              QString());
     QCOMPARE(made.xml, invoice.xml);
 }

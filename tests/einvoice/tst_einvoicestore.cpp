@@ -24,6 +24,9 @@ Q_DECLARE_METATYPE(Buyer)
 
 namespace {
 
+// The user's regional settings, which the lines' numbers were typed in.
+const Separators TypedIn{QLatin1Char(','), QLatin1Char('.')};
+
 template <class F>
 QString errorOf(F &&f)
 {
@@ -152,8 +155,6 @@ class TestEInvoiceStore : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
-
     void createBusinessTablesMakesWhatIsMissing_data()
     {
         QTest::addColumn<QString>("drop");
@@ -469,12 +470,12 @@ private Q_SLOTS:
         saveSeller(c, nursery());
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
         const InvoiceHeader header{QStringLiteral("17"), QStringLiteral("08.01.2004")};
-        const QString first = exportInvoice(c, nursery(), company(), header, lines, out.path());
+        const QString first = exportInvoice(c, nursery(), company(), header, lines, out.path(), TypedIn);
         QCOMPARE(first, QDir(out.path()).filePath(QStringLiteral("IT01234567890_00041.xml")));
         QCOMPARE(xmllintError(first), QString());
         QCOMPARE(storedNumber(db), QStringLiteral("00042"));
         // The number is the stored one, not the copy a window still holds.
-        const QString second = exportInvoice(c, nursery(), company(), header, lines, out.path());
+        const QString second = exportInvoice(c, nursery(), company(), header, lines, out.path(), TypedIn);
         QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("IT01234567890_00042.xml"));
         QCOMPARE(storedNumber(db), QStringLiteral("00043"));
         QCOMPARE(filesIn(out.path()).size(), 2);
@@ -530,7 +531,7 @@ private Q_SLOTS:
         const QList<InvoiceLine> lines{{description, QStringLiteral("25"), QStringLiteral("3,80")}};
         const QString message = errorOf([&] {
             exportInvoice(c, nursery(), company(), {QStringLiteral("17"), QStringLiteral("08.01.2004")}, lines,
-                          out.path());
+                          out.path(), TypedIn);
         });
         QVERIFY2(message.contains(error), qPrintable(message));
         QCOMPARE(filesIn(out.path()), filesBefore);
@@ -557,7 +558,7 @@ private Q_SLOTS:
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
         const QString message = errorOf([&] {
             exportInvoice(c, nursery(), company(), {QStringLiteral("17"), QStringLiteral("08.01.2004")}, lines,
-                          out.path());
+                          out.path(), TypedIn);
         });
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(other);
@@ -594,7 +595,7 @@ private Q_SLOTS:
                     const StoredInvoice invoice = loadInvoice(c, year.year, nr);
                     // Every customer with an invoice has stored data, complete.
                     const Buyer buyer = loadBuyer(c, invoice.customerId).value();
-                    path = exportInvoice(c, seller, buyer, invoice.header, invoice.lines, out);
+                    path = exportInvoice(c, seller, buyer, invoice.header, invoice.lines, out, TypedIn);
                 });
                 QVERIFY2(error.isEmpty(), qPrintable(context + QStringLiteral(": ") + error));
                 QCOMPARE(xmllintError(path), QString());

@@ -162,22 +162,19 @@ QStringList elementTexts(const QString &file, const QString &name)
 // them, with the dot the e-invoice writes.
 QStringList printedTotals(const QString &file, const QString &lineTable, const QString &nr)
 {
-    const Separators saved = Separators::current();
-    Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')});
+    const Separators typedIn{QLatin1Char(','), QLatin1Char('.')};
     const QString rows = testdb::scalar(file, QStringLiteral("SELECT group_concat(coalesce(einzelpreis, '') || '|' || "
                                                              "coalesce(anzahl, ''), char(10)) FROM (SELECT * FROM %1 "
                                                              "WHERE rechnungsnummer = '%2' ORDER BY id)")
                                                   .arg(lineTable, nr));
-    double net = 0;
+    QList<TotalsLine> lines;
     for (const QString &row : rows.split(QLatin1Char('\n')))
-        net = double(static_cast<long double>(net)
-                     + lineAmount(row.section(QLatin1Char('|'), 0, 0), row.section(QLatin1Char('|'), 1)).value_or(0));
-    const double tax = double(static_cast<long double>(net) / 10);
-    const double gross = double(static_cast<long double>(net) + tax);
+        lines.append({lineAmount(row.section(QLatin1Char('|'), 0, 0), row.section(QLatin1Char('|'), 1), typedIn).value_or(0),
+                      StandardRate});
+    const InvoiceTotals totals = invoiceTotals(lines);
     QStringList out;
-    for (const double value : {net, tax, gross})
-        out << formatAmount(value).remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.'));
-    Separators::setCurrent(saved);
+    for (const double value : {totals.net, totals.tax, totals.gross})
+        out << formatAmount(value, typedIn).remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.'));
     return out;
 }
 

@@ -113,7 +113,7 @@ class TestWindowManager : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+    void init() { setUserSeparators({QLatin1Char(','), QLatin1Char('.')}); }
 
     void mainWindowHasAMaximiseBox();
     void maximisingLeavesEveryControlInPlace();

@@ -152,7 +152,7 @@ class TestWindowTexts : public QObject
 
 private Q_SLOTS:
     void initTestCase() { prepareApplication(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
-    void init() { Separators::setCurrent({QLatin1Char(','), QLatin1Char('.')}); }
+    void init() { setUserSeparators({QLatin1Char(','), QLatin1Char('.')}); }
 
     void windowsFontsFromWine_data();
     void windowsFontsFromWine();
