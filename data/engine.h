@@ -135,7 +135,8 @@ public:
     // Runs one or more statements without parameters. `what`, when given,
     // goes in front of the engine's reason.
     virtual void exec(const QByteArray &sql, const QString &what = QString()) = 0;
-    // The id the last insert on this connection handed out.
+    // The id the last insert on this connection handed out (an engine that
+    // hands ids out from a sequence reads the sequence's last value).
     virtual qint64 lastInsertId() const = 0;
     // Rows the last insert, update or delete changed.
     virtual qint64 changes() const = 0;

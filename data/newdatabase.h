@@ -55,7 +55,7 @@ public:
         }
     }
 
-    // The raw connection, for the database tool until it goes through database().
+    // The raw connection, for the database tool until it goes through connection().
     sqlite3 *handle() const { return m_connection.handle(); }
 
     // "BEGIN" and the schema: everything up to finish() is one transaction,
