@@ -153,9 +153,6 @@ private:
     bool m_cached;
 };
 
-namespace {
-} // namespace
-
 SqliteDatabase::SqliteDatabase() = default;
 SqliteDatabase::~SqliteDatabase() { close(); }
 
