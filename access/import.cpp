@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#include <sqlite3.h>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -204,26 +203,16 @@ struct TargetColumn
 
 std::vector<TargetColumn> targetColumns(newdb::NewDatabase &db, const QString &table)
 {
-    // Statement writes only; the plain API reads the column list.
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db.handle(), "SELECT name, type FROM pragma_table_info(?1)", -1, &st, nullptr) != SQLITE_OK)
-        db.fail();
-    const QByteArray name = table.toUtf8();
-    sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
     std::vector<TargetColumn> columns;
     static const QRegularExpression varchar(QStringLiteral("^VARCHAR\\(([0-9]+)\\)$"), QRegularExpression::CaseInsensitiveOption);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    for (const ColumnInfo &info : db.guarded([&] { return db.connection().columns(table); })) {
         TargetColumn c;
-        c.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        const auto m = varchar.match(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))));
+        c.name = QString::fromUtf8(info.name);
+        const auto m = varchar.match(QString::fromUtf8(info.declType));
         if (m.hasMatch())
             c.maxLength = m.captured(1).toInt();
         columns.push_back(c);
     }
-    sqlite3_finalize(st);
-    if (rc != SQLITE_DONE)
-        db.fail();
     return columns;
 }
 
@@ -302,7 +291,7 @@ public:
         QSet<qint64> used;
         std::vector<std::size_t> renumbered;
         {
-            newdb::Statement insert(m_db, insertSql(true).constData());
+            StatementHandle insert = m_db.prepare(insertSql(true));
             for (std::size_t r = 0; r < m_source->rows.size(); ++r) {
                 const Row &row = m_source->rows[r];
                 const std::optional<qint64> id = m_idColumn >= 0 ? idOf(valueAt(row, m_idColumn)) : std::nullopt;
@@ -311,20 +300,24 @@ public:
                     continue;
                 }
                 used.insert(*id);
-                insert.integer(1, *id);
-                bindValues(insert, row, 2, QStringLiteral("id %1").arg(*id));
-                insert.run();
+                m_db.guarded([&] {
+                    insert->bindInteger(1, *id);
+                    bindValues(*insert, row, 2, QStringLiteral("id %1").arg(*id));
+                    insert->run();
+                });
                 ++m_report.written;
             }
         }
         if (!renumbered.empty()) {
-            newdb::Statement insert(m_db, insertSql(false).constData());
+            StatementHandle insert = m_db.prepare(insertSql(false));
             for (std::size_t r : renumbered) {
                 const Row &row = m_source->rows[r];
-                bindValues(insert, row, 1, QStringLiteral("Zeile %1").arg(r + 1));
-                insert.run();
+                m_db.guarded([&] {
+                    bindValues(*insert, row, 1, QStringLiteral("Zeile %1").arg(r + 1));
+                    insert->run();
+                });
                 ++m_report.written;
-                const qint64 id = sqlite3_last_insert_rowid(m_db.handle());
+                const qint64 id = m_db.connection().lastInsertId();
                 if (m_idColumn < 0)
                     continue; // said once for the whole table
                 const Value &was = valueAt(row, m_idColumn);
@@ -365,11 +358,9 @@ private:
             .toUtf8();
     }
 
-    void bindValues(newdb::Statement &st, const Row &row, int index, const QString &rowName)
+    void bindValues(Statement &st, const Row &row, int index, const QString &rowName)
     {
-        // The texts stay alive until the row is written, so SQLite may read
-        // them in place, and with their length, so nothing ends at a zero byte.
-        m_rowTexts.clear();
+        // With their length, so nothing ends at a zero byte.
         for (std::size_t s = 0; s < m_targetOfSource.size(); ++s) {
             if (m_targetOfSource[s] < 0 || int(s) == m_idColumn)
                 continue;
@@ -377,12 +368,11 @@ private:
             const Value &v = valueAt(row, int(s));
             std::optional<QByteArray> text = textOf(v, m_separators);
             if (!text) {
-                st.null(index++);
+                st.bindNull(index++);
                 continue;
             }
-            m_rowTexts.push_back(std::move(*text));
-            const QByteArray &bytes = m_rowTexts.back();
-            st.textNoCopy(index++, bytes.constData(), int(bytes.size()));
+            const QByteArray &bytes = *text;
+            st.bindText(index++, std::string_view(bytes.constData(), size_t(bytes.size())));
             if (std::holds_alternative<QByteArray>(v))
                 m_report.notes << QStringLiteral("%1, %2: Binärwert (%3 Bytes) unverändert übernommen").arg(rowName, target.name).arg(bytes.size());
             else
@@ -429,7 +419,6 @@ private:
     int m_idColumn = -1;
     QSet<int> m_converted; // source columns that are not text in Access
     QMap<int, QString> m_examples;
-    std::vector<QByteArray> m_rowTexts; // the texts bound for the row being written
 };
 
 } // namespace
@@ -479,7 +468,7 @@ ImportReport importTables(const Source &source, const QString &target, const Sep
     db.startWithSchema();
     for (const YearTables &y : years) {
         if (std::find(std::begin(StandardYears), std::end(StandardYears), y.year) == std::end(StandardYears)) {
-            createYearTables(db.handle(), y.year);
+            createYearTables(db.connection(), y.year);
             report.createdYears.push_back(y.year);
         }
     }

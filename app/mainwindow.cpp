@@ -293,14 +293,14 @@ void MainWindow::saveBackup()
         throw ConversionError(QStringLiteral("Die Sicherung kann nicht in die Datenbank selbst geschrieben werden; "
                                              "bitte eine andere Datei wählen"));
     // The dialog has asked before replacing an existing file.
-    backup::copyDatabase(d.connection.handle(), *target, true);
+    backup::copyDatabase(d.connection, *target, true);
     showMessage(QStringLiteral("Die Sicherung wurde in '%1' gespeichert und geprüft.").arg(QDir::toNativeSeparators(*target)));
 }
 
 void MainWindow::makeDailyBackup(const QDate &today)
 {
     // Never in the way of the work: whatever goes wrong is said once.
-    guarded([&] { backup::makeDailyCopy(m_data->connection.handle(), m_data->connection.fileName(), today); });
+    guarded([&] { backup::makeDailyCopy(m_data->connection, m_data->connection.fileName(), today); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *e)
@@ -464,7 +464,7 @@ void MainWindow::offerBusinessData()
 
 void MainWindow::editBusinessData()
 {
-    Connection &connection = m_data->connection;
+    Database &connection = m_data->connection;
     if (!einvoice::hasBusinessTables(connection))
         einvoice::createBusinessTables(connection);
     const einvoice::Seller stored = einvoice::loadSeller(connection).value_or(einvoice::Seller());
@@ -475,7 +475,7 @@ void MainWindow::editBusinessData()
 void MainWindow::exportEInvoice()
 {
     InvoiceData &d = *m_data;
-    Connection &connection = d.connection;
+    Database &connection = d.connection;
     // What is pending is stored first, as "[ Berechnen ]" does: the file shows what the file holds.
     d.settleAll();
     if (!d.invoiceHeaders.Active() || d.invoiceHeaders.IsEmpty() || !d.customers.Active() || d.customers.IsEmpty())

@@ -6,6 +6,8 @@
 
 #include "data/amount.h"
 #include "data/database.h"
+#include "data/errors.h"
+#include "data/sqlitedatabase.h"
 #include "framework/report/pagefile.h"
 #include "framework/report/previewwindow.h"
 
@@ -18,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sqlite3.h>
 
 #include <memory>
 
@@ -30,12 +31,12 @@ QTemporaryDir *g_dir = nullptr;
 
 QString databaseFile() { return g_dir->filePath(QStringLiteral("rechungen.mdb")); }
 
-bool exec(sqlite3 *db, const QByteArray &sql)
+bool exec(Database &db, const QByteArray &sql)
 {
-    char *err = nullptr;
-    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &err) != SQLITE_OK) {
-        std::fprintf(stderr, "SQL: %s\n", err);
-        sqlite3_free(err);
+    try {
+        db.exec(sql);
+    } catch (const AppError &e) {
+        std::fprintf(stderr, "SQL: %s\n", e.what());
         return false;
     }
     return true;
@@ -48,9 +49,18 @@ bool makeDatabase()
     QFile schema(QStringLiteral(RECHNUNG_SCHEMA_FILE));
     if (!schema.open(QIODevice::ReadOnly))
         return false;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(databaseFile().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    // The engine never creates a file: an empty one is a new database to it.
+    QFile made(databaseFile());
+    if (!made.open(QIODevice::NewOnly))
         return false;
+    made.close();
+    SqliteDatabase db;
+    try {
+        db.open(databaseFile());
+    } catch (const AppError &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return false;
+    }
     QByteArray sql = schema.readAll();
     sql += "INSERT INTO kunde (id, name, name2, ansprache, piva, adresse) VALUES (1, 'Großkunde', 'Einkauf', "
            "'Sehr geehrte Damen und Herren', '00000000001', 'Weg 1' || char(13, 10) || '39000 Ort');"
@@ -63,9 +73,7 @@ bool makeDatabase()
                + QByteArray::number(i % 7 + 1) + "', '" + QByteArray::number(i % 50) + ",25');";
     }
     sql += "COMMIT;";
-    const bool ok = exec(db, sql);
-    sqlite3_close(db);
-    return ok;
+    return exec(db, sql);
 }
 
 struct Invoice

@@ -1,6 +1,6 @@
 #include "backup.h"
 
-#include "engine.h"
+#include "sqlitedatabase.h"
 #include "errors.h"
 
 #include <QDir>
@@ -58,9 +58,9 @@ EngineError copyFailed(const QString &target, const QString &reason)
 // SQLite's own text after the German one, as the engine's messages have it.
 QString reasonOf(int rc, sqlite3 *db)
 {
-    if (outOfSpace(rc, db))
+    if (SqliteDatabase::outOfSpace(rc, db))
         return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei");
-    return Connection::describe(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
+    return SqliteDatabase::describe(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
 }
 
 void writeCopy(sqlite3 *source, const QString &file, const QString &target)
@@ -96,7 +96,7 @@ void writeCopy(sqlite3 *source, const QString &file, const QString &target)
     }
     rc = sqlite3_close(copy);
     if (rc != SQLITE_OK)
-        throw copyFailed(target, Connection::describe(rc, QString::fromUtf8(sqlite3_errstr(rc))));
+        throw copyFailed(target, SqliteDatabase::describe(rc, QString::fromUtf8(sqlite3_errstr(rc))));
 }
 
 } // namespace
@@ -106,14 +106,6 @@ QString partialFileName(const QString &target)
     const QFileInfo info(target);
     return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".entsteht-")
            + QString::number(::getpid());
-}
-
-bool outOfSpace(int rc, sqlite3 *db)
-{
-    // SQLite calls only ENOSPC "full"; a quota or a size limit ends the same way.
-    const int systemError = db ? sqlite3_system_errno(db) : 0;
-    return (rc & 0xff) == SQLITE_FULL
-           || ((rc & 0xff) == SQLITE_IOERR && (systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG));
 }
 
 QString integrityProblem(const QString &file)
@@ -141,7 +133,7 @@ QString integrityProblem(const QString &file)
         sqlite3_finalize(st);
     }
     if (rc != SQLITE_OK) {
-        const QString reason = Connection::describe(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString());
+        const QString reason = SqliteDatabase::describe(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString());
         sqlite3_close(db);
         return QStringLiteral("Die Datei '%1' kann nicht geprüft werden: %2").arg(file, reason);
     }
@@ -179,7 +171,26 @@ void moveIntoPlace(const QString &finished, const QString &target, bool replace)
     throw copyFailed(target, systemReason(error));
 }
 
-void copyDatabase(sqlite3 *source, const QString &target, bool replace)
+static void copyDatabase(sqlite3 *source, const QString &target, bool replace);
+
+// The online backup is SQLite's own: a database of another engine is saved
+// by that engine's tools.
+static sqlite3 *sqliteHandle(Database &database)
+{
+    auto *sqlite = dynamic_cast<SqliteDatabase *>(&database);
+    if (!sqlite)
+        throw EngineError(QStringLiteral("Diese Datenbank kann das Programm nicht selbst sichern"));
+    if (!sqlite->handle())
+        throw EngineError(QStringLiteral("Keine Verbindung zur Datenbank"));
+    return sqlite->handle();
+}
+
+void copyDatabase(Database &source, const QString &target, bool replace)
+{
+    copyDatabase(sqliteHandle(source), target, replace);
+}
+
+static void copyDatabase(sqlite3 *source, const QString &target, bool replace)
 {
     const QFileInfo info(target);
     if (info.isDir())
@@ -197,12 +208,36 @@ void copyDatabase(sqlite3 *source, const QString &target, bool replace)
     partial.placed();
 }
 
+void copyFile(const QString &file, const QString &target)
+{
+    const QFileInfo info(file);
+    if (!info.exists())
+        throw EngineError(QStringLiteral("Die Datei '%1' wurde nicht gefunden").arg(file));
+    if (info.isDir())
+        throw EngineError(QStringLiteral("'%1' ist ein Ordner und keine Datenbankdatei").arg(file));
+    sqlite3 *source = nullptr;
+    // Read-only and by absolute path, as the integrity check opens it.
+    const int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &source,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    struct Closer
+    {
+        sqlite3 *db;
+        ~Closer() { sqlite3_close(db); }
+    } closer{source};
+    if (rc != SQLITE_OK)
+        throw EngineError(QStringLiteral("Die Datei '%1' kann nicht geöffnet werden: %2")
+                              .arg(file, SqliteDatabase::describe(rc, QString::fromUtf8(sqlite3_errmsg(source)))));
+    // Waits for a short write of the program to finish.
+    sqlite3_busy_timeout(source, 3000);
+    copyDatabase(source, target, false);
+}
+
 QString dailyFileName(const QDate &day)
 {
     return QStringLiteral("rechungen-") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".mdb");
 }
 
-QString makeDailyCopy(sqlite3 *source, const QString &databaseFile, const QDate &today)
+QString makeDailyCopy(Database &source, const QString &databaseFile, const QDate &today)
 {
     const QDir folder(QFileInfo(databaseFile).absolutePath() + QLatin1Char('/') + FolderName);
     const QString target = folder.filePath(dailyFileName(today));

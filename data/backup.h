@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QString>
 
-struct sqlite3;
+class Database;
 
 // Copies of the database: the user's own ("Sicherung speichern ...", the
 // database tool) and the daily one in the folder "Sicherungen" beside the
@@ -21,7 +21,12 @@ constexpr int KeptDailyCopies = 14;
 // target's name only once it is complete and intact, so an interrupted copy
 // never looks like a finished one. An existing target is replaced only when
 // `replace` is set. Throws EngineError with a German message.
-void copyDatabase(sqlite3 *source, const QString &target, bool replace);
+void copyDatabase(Database &source, const QString &target, bool replace);
+
+// Copies the database file `file`, which no connection of ours holds, as
+// copyDatabase() does and never over an existing target. The file is only
+// read: a write-protected one can be copied, and a copy never changes it.
+void copyFile(const QString &file, const QString &target);
 
 // Runs SQLite's integrity check on a file: an empty text when it is intact,
 // otherwise a German sentence saying what is wrong. Never changes the file.
@@ -36,10 +41,6 @@ void moveIntoPlace(const QString &finished, const QString &target, bool replace)
 // process only.
 QString partialFileName(const QString &target);
 
-// Whether a failed SQLite call ran out of room: a full disk, a quota or a
-// file size limit.
-bool outOfSpace(int rc, sqlite3 *db);
-
 // "rechungen-YYYY-MM-DD.mdb"
 QString dailyFileName(const QDate &day);
 
@@ -49,6 +50,6 @@ QString dailyFileName(const QDate &day);
 // an empty text when today's copy was already there. Throws EngineError with
 // one German message; nothing is left that would stop the next start from
 // trying again.
-QString makeDailyCopy(sqlite3 *source, const QString &databaseFile, const QDate &today);
+QString makeDailyCopy(Database &source, const QString &databaseFile, const QDate &today);
 
 } // namespace backup

@@ -11,7 +11,7 @@ QString lastNumberSql(int year)
     return QStringLiteral("select * from %1 order by id desc").arg(tablesOfYear(year).headerTable);
 }
 
-InvoiceData::InvoiceData()
+InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_database)
 {
     customers.setSQL(CustomerSql);
     for (const char *name : {"name", "id", "adresse", "telefon", "piva", "ansprache", "kundennr", "name2"}) {
@@ -48,7 +48,7 @@ void InvoiceData::setSeparators(const Separators &separators)
 
 void InvoiceData::findYears()
 {
-    const std::vector<YearTables> found = connection.isOpen() ? ::findYears(connection.handle()) : std::vector<YearTables>();
+    const std::vector<YearTables> found = connection.isOpen() ? ::findYears(connection) : std::vector<YearTables>();
     m_newestYear = found.empty() ? ClassicStartYear : found.front().year;
     m_years = found;
     for (int year : ClassicYears)
@@ -102,7 +102,7 @@ void InvoiceData::settleYearSets()
 void InvoiceData::addYear(int year)
 {
     settleYearSets();
-    createYearTables(connection.handle(), year);
+    createYearTables(connection, year);
     // The tables are stored from here on: reading the list back could fail
     // and make the new year look missing, so it is added as it was made.
     if (std::none_of(m_years.begin(), m_years.end(), [&](const YearTables &y) { return y.year == year; }))

@@ -5,6 +5,7 @@
 #include "years.h"
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 inline const QString DatabaseFileName = QStringLiteral("rechungen.mdb");
@@ -28,7 +29,12 @@ public:
     InvoiceData(const InvoiceData &) = delete;
     InvoiceData &operator=(const InvoiceData &) = delete;
 
-    Connection connection;
+private:
+    // Which engine holds the file is decided here and nowhere else.
+    std::unique_ptr<Database> m_database;
+
+public:
+    Database &connection;
 
     RecordSet customerTable{QStringLiteral("kundentabelle"), connection};
     RecordSet invoiceHeaders{QStringLiteral("rechnungsdetailstabelle"), connection};

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,10 +54,10 @@ bool atFileSizeLimit(const QString &partial)
 }
 
 // A full disk gets a sentence of its own instead of SQLite's English one.
-EngineError sqliteFailure(const QString &file, const QString &partial, sqlite3 *db, const QString &sqliteText)
+EngineError sqliteFailure(const QString &file, const QString &partial, const Database &db, const QString &sqliteText)
 {
-    const int rc = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
-    if (backup::outOfSpace(rc, db) || ((rc & 0xff) == SQLITE_IOERR && atFileSizeLimit(partial)))
+    const Database::FailureKind kind = db.lastFailure();
+    if (kind == Database::FailureKind::OutOfSpace || (kind == Database::FailureKind::InputOutput && atFileSizeLimit(partial)))
         return EngineError(QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei (oder die erlaubte Dateigröße ist "
                                           "erreicht); die Datei '%1' wurde nicht angelegt.")
                                .arg(file));
@@ -182,18 +181,21 @@ NewDatabase::~NewDatabase()
 
 void NewDatabase::exec(const char *sql)
 {
-    char *err = nullptr;
-    if (sqlite3_exec(handle(), sql, nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(handle()));
-        sqlite3_free(err);
-        throw sqliteFailure(m_file, m_partial, handle(), msg);
+    try {
+        m_connection.exec(sql);
+    } catch (const EngineError &) {
+        fail();
     }
+}
+
+StatementHandle NewDatabase::prepare(const QByteArray &sql)
+{
+    return guarded([&] { return m_connection.prepare(sql); });
 }
 
 void NewDatabase::fail() const
 {
-    const QString msg = handle() ? QString::fromUtf8(sqlite3_errmsg(handle())) : QStringLiteral("kein Speicher");
-    throw sqliteFailure(m_file, m_partial, handle(), msg);
+    throw sqliteFailure(m_file, m_partial, m_connection, m_connection.lastErrorText());
 }
 
 void NewDatabase::startWithSchema()
@@ -225,55 +227,6 @@ void NewDatabase::discard()
     }
     if (m_watcher)
         m_watcher->release(false);
-}
-
-Statement::Statement(NewDatabase &db, const char *sql) : m_db(db)
-{
-    if (sqlite3_prepare_v2(db.handle(), sql, -1, &m_st, nullptr) != SQLITE_OK)
-        db.fail();
-}
-
-Statement::~Statement()
-{
-    sqlite3_finalize(m_st);
-}
-
-void Statement::text(int index, const char *value)
-{
-    const int rc = value ? sqlite3_bind_text(m_st, index, value, -1, SQLITE_TRANSIENT) : sqlite3_bind_null(m_st, index);
-    if (rc != SQLITE_OK)
-        m_db.fail();
-}
-
-void Statement::textNoCopy(int index, const char *value, int length)
-{
-    if (sqlite3_bind_text(m_st, index, value, length, SQLITE_STATIC) != SQLITE_OK)
-        m_db.fail();
-}
-
-void Statement::integer(int index, long long value)
-{
-    if (sqlite3_bind_int64(m_st, index, value) != SQLITE_OK)
-        m_db.fail();
-}
-
-void Statement::real(int index, double value)
-{
-    if (sqlite3_bind_double(m_st, index, value) != SQLITE_OK)
-        m_db.fail();
-}
-
-void Statement::null(int index)
-{
-    if (sqlite3_bind_null(m_st, index) != SQLITE_OK)
-        m_db.fail();
-}
-
-void Statement::run()
-{
-    if (sqlite3_step(m_st) != SQLITE_DONE)
-        m_db.fail();
-    sqlite3_reset(m_st);
 }
 
 void createEmpty(const QString &file)

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "data/engine.h"
+#include "data/sqlitedatabase.h"
 
 #include <QByteArray>
 #include <QString>
 #include <memory>
-
-struct sqlite3_stmt;
 
 // Making a new database file: the database tool's create, demo, generate and
 // import, and the program's "Neue Datenbank anlegen ...", all go through here,
@@ -36,13 +34,26 @@ public:
     NewDatabase(const NewDatabase &) = delete;
     NewDatabase &operator=(const NewDatabase &) = delete;
 
-    sqlite3 *handle() const { return m_connection.handle(); }
-    Connection &connection() { return m_connection; }
+    Database &connection() { return m_connection; }
     const QString &file() const { return m_file; }
 
+    // Runs statements without parameters.
     void exec(const char *sql);
-    // The German message for the last failed call on handle().
+    // A statement on the new file, for the rows that fill it; every failure
+    // of it is said as fail() says it.
+    StatementHandle prepare(const QByteArray &sql);
+    // The German message for the last failed call.
     [[noreturn]] void fail() const;
+    // Runs f; a failure of the engine in it is said as fail() says it.
+    template <class F>
+    decltype(auto) guarded(F &&f)
+    {
+        try {
+            return std::forward<F>(f)();
+        } catch (const EngineError &) {
+            fail();
+        }
+    }
 
     // "BEGIN" and the schema: everything up to finish() is one transaction,
     // so a crash half way leaves an empty file rather than one that looks complete.
@@ -56,34 +67,10 @@ private:
     QString m_file;
     QString m_target;
     QString m_partial;
-    Connection m_connection;
+    SqliteDatabase m_connection;
     std::unique_ptr<PartialFileWatcher> m_watcher;
     bool m_created = false;
     bool m_finished = false;
-};
-
-// A prepared statement on a new database; every failure goes through
-// NewDatabase::fail().
-class Statement
-{
-public:
-    Statement(NewDatabase &db, const char *sql);
-    ~Statement();
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    // nullptr stores NULL. The text is copied, so temporaries are fine.
-    void text(int index, const char *value);
-    // For hot loops: the text must stay unchanged until run().
-    void textNoCopy(int index, const char *value, int length);
-    void integer(int index, long long value);
-    void real(int index, double value);
-    void null(int index);
-    void run();
-
-private:
-    NewDatabase &m_db;
-    sqlite3_stmt *m_st = nullptr;
 };
 
 // An empty database with the program's tables, as "rechnung-db create" makes it.
@@ -94,3 +81,4 @@ void createEmpty(const QString &file);
 void removePartialFileNow();
 
 } // namespace newdb
+

@@ -5,14 +5,13 @@
 #include "engine.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 #include <unordered_set>
 
 using namespace recordset_detail;
 
 // ---------------------------------------------------------------- RecordSet: basics
 
-RecordSet::RecordSet(QString name, Connection &connection) : m_name(std::move(name)), m_conn(connection) {}
+RecordSet::RecordSet(QString name, Database &database) : m_name(std::move(name)), m_conn(database) {}
 
 RecordSet::~RecordSet()
 {
@@ -303,24 +302,19 @@ void RecordSet::Refresh()
                 byId.emplace(m_snapshot.integer(r, m_idColumn), r);
         QByteArray sql = "SELECT ";
         for (size_t i = 0; i < m_originNames.size(); ++i)
-            sql += (i ? ", " : "") + quoteIdentifier(m_originNames[i]);
-        sql += " FROM " + quoteIdentifier(m_writeTable);
-        OwnedStatement st(m_conn.prepareUncached(sql));
+            sql += (i ? ", " : "") + m_conn.quoteIdentifier(m_originNames[i]);
+        sql += " FROM " + m_conn.quoteIdentifier(m_writeTable);
+        StatementHandle st = m_conn.prepare(sql, Database::Reuse::Once);
         std::vector<int> identity(m_originNames.size());
         for (size_t i = 0; i < identity.size(); ++i)
             identity[i] = int(i);
         Snapshot fresh(m_snapshot.columnCount());
         std::unordered_set<uint32_t> seen;
-        for (;;) {
-            const int rc = sqlite3_step(st.get());
-            if (rc == SQLITE_DONE)
-                break;
-            if (rc != SQLITE_ROW)
-                m_conn.fail(rc);
-            auto it = byId.find(sqlite3_column_int64(st.get(), m_idColumn));
+        while (st->step()) {
+            auto it = byId.find(st->columnInteger(m_idColumn));
             if (it == byId.end())
                 continue;
-            const uint32_t f = fresh.appendFromStatement(st.get(), identity);
+            const uint32_t f = fresh.appendFromStatement(*st, identity);
             m_snapshot.replaceFrom(it->second, fresh, f);
             seen.insert(it->second);
         }

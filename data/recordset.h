@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-class Connection;
+class Database;
 class RecordSet;
 class DataSource;
 class Link;
@@ -133,7 +133,7 @@ struct LocateOptions
 class RecordSet : public RowSource
 {
 public:
-    RecordSet(QString name, Connection &connection);
+    RecordSet(QString name, Database &database);
     ~RecordSet();
     RecordSet(const RecordSet &) = delete;
     RecordSet &operator=(const RecordSet &) = delete;
@@ -277,7 +277,7 @@ private:
     void reloadAfterConflict(qint64 id);
 
     QString m_name;
-    Connection &m_conn;
+    Database &m_conn;
     QString m_table;
     QString m_sql;
     DataSetState m_state = DataSetState::Inactive;

@@ -6,7 +6,6 @@
 #include "engine.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 
 using namespace recordset_detail;
 
@@ -34,30 +33,27 @@ void RecordSet::openSource()
 {
     QByteArray sql;
     if (!m_table.isEmpty())
-        sql = "SELECT * FROM " + quoteIdentifier(m_table.toUtf8());
+        sql = "SELECT * FROM " + m_conn.quoteIdentifier(m_table.toUtf8());
     else if (!m_sql.isEmpty())
         sql = m_sql.toUtf8();
     else
         raise(QStringLiteral("Keine Tabelle und keine Abfrage angegeben"));
 
-    OwnedStatement st(m_conn.prepareUncached(sql));
-    if (!sqlite3_stmt_readonly(st.get()))
+    StatementHandle st = m_conn.prepare(sql, Database::Reuse::Once);
+    if (!st->isReadOnly())
         throw EngineError(QStringLiteral("Die Abfrage darf nur lesen; sie wird nicht ausgeführt"));
 
-    const int n = sqlite3_column_count(st.get());
+    const int n = st->columnCount();
     struct Column { QByteArray name, decl, table, origin; FieldKind kind; };
     std::vector<Column> cols(static_cast<size_t>(n));
     QByteArray writeTable;
     bool oneTable = true;
     for (int i = 0; i < n; ++i) {
         Column &c = cols[size_t(i)];
-        c.name = sqlite3_column_name(st.get(), i);
-        const char *decl = sqlite3_column_decltype(st.get(), i);
-        const char *table = sqlite3_column_table_name(st.get(), i);
-        const char *origin = sqlite3_column_origin_name(st.get(), i);
-        c.decl = decl ? QByteArray(decl) : QByteArray();
-        c.table = table ? QByteArray(table) : QByteArray();
-        c.origin = origin ? QByteArray(origin) : QByteArray();
+        c.name = st->columnName(i);
+        c.decl = st->columnDeclaredType(i);
+        c.table = st->columnTable(i);
+        c.origin = st->columnOrigin(i);
         bool autoInc = false;
         if (!c.table.isEmpty()) {
             autoInc = m_conn.columnInfo(c.table, c.origin).autoIncrement;
@@ -112,16 +108,11 @@ void RecordSet::openSource()
     if (!m_table.isEmpty())
         snapshot.reserve(rowEstimate());
     bool firstRow = true;
-    for (;;) {
-        const int rc = sqlite3_step(st.get());
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc != SQLITE_ROW)
-            m_conn.fail(rc);
+    while (st->step()) {
         if (firstRow) {
             firstRow = false;
             for (const auto &[column, kind] : lateChecks) {
-                const FieldKind found = kindFromStorageClass(sqlite3_column_type(st.get(), statementColumns[size_t(column)]));
+                const FieldKind found = kindFromStorageClass(st->columnType(statementColumns[size_t(column)]));
                 if (!compatible(kind, found)) {
                     const Field *f = nullptr;
                     for (const auto &x : fields)
@@ -132,7 +123,7 @@ void RecordSet::openSource()
                 }
             }
         }
-        snapshot.appendFromStatement(st.get(), statementColumns);
+        snapshot.appendFromStatement(*st, statementColumns);
     }
 
     // Where rows are written: the one table every column comes from, keyed by its id.
@@ -161,20 +152,10 @@ void RecordSet::openSource()
 
 size_t RecordSet::rowEstimate() const
 {
-    // The highest rowid is found at the end of the table's b-tree, without a
-    // scan, and bounds the row count well enough to size the row table once.
-    try {
-        OwnedStatement st(m_conn.prepareUncached("SELECT max(rowid) FROM " + quoteIdentifier(m_table.toUtf8())));
-        if (sqlite3_step(st.get()) == SQLITE_ROW) {
-            const qint64 n = sqlite3_column_int64(st.get(), 0);
-            // Ids far apart in a small table should not reserve much: a cap.
-            if (n > 0)
-                return size_t(std::min<qint64>(n, qint64(1) << 24));
-        }
-    } catch (const AppError &) {
-        // A table without rowid: no estimate, the table grows as it reads.
-    }
-    return 0;
+    // Sizes the row table once; a table without an estimate grows as it reads.
+    const qint64 n = m_conn.rowCountEstimate(m_table);
+    // Ids far apart in a small table should not reserve much: a cap.
+    return n > 0 ? size_t(std::min<qint64>(n, qint64(1) << 24)) : 0;
 }
 
 void RecordSet::setActive(bool active)

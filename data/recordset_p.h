@@ -4,25 +4,18 @@
 // data layer's interface.
 
 #include "amount.h"
+#include "engine.h"
 #include "errors.h"
 #include "recordset.h"
 
 #include <QByteArray>
 #include <QString>
 #include <exception>
-#include <sqlite3.h>
 
 namespace recordset_detail {
 
 
 inline constexpr int TextFieldLength = 50;
-
-inline QByteArray quoteIdentifier(const QByteArray &name)
-{
-    QByteArray q = name;
-    q.replace('"', "\"\"");
-    return '"' + q + '"';
-}
 
 inline FieldKind kindFromDeclaredType(const QByteArray &declared, bool autoIncrement)
 {
@@ -40,15 +33,16 @@ inline FieldKind kindFromDeclaredType(const QByteArray &declared, bool autoIncre
     return FieldKind::Float;
 }
 
-inline FieldKind kindFromStorageClass(int type)
+inline FieldKind kindFromStorageClass(Value::Type type)
 {
     switch (type) {
-    case SQLITE_INTEGER: return FieldKind::Integer;
-    case SQLITE_FLOAT: return FieldKind::Float;
-    case SQLITE_TEXT: return FieldKind::Text;
-    case SQLITE_BLOB: return FieldKind::Blob;
-    default: return FieldKind::Unknown;
+    case Value::Integer: return FieldKind::Integer;
+    case Value::Real: return FieldKind::Float;
+    case Value::Text: return FieldKind::Text;
+    case Value::Blob: return FieldKind::Blob;
+    case Value::Null: break;
     }
+    return FieldKind::Unknown;
 }
 
 inline bool compatible(FieldKind declared, FieldKind found)

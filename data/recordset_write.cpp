@@ -6,7 +6,6 @@
 #include "engine.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 
 using namespace recordset_detail;
 
@@ -71,22 +70,17 @@ bool RecordSet::rereadRow(uint32_t row, qint64 id)
 {
     QByteArray sql = "SELECT ";
     for (size_t i = 0; i < m_originNames.size(); ++i)
-        sql += (i ? ", " : "") + quoteIdentifier(m_originNames[i]);
-    sql += " FROM " + quoteIdentifier(m_writeTable) + " WHERE " + quoteIdentifier(m_originNames[size_t(m_idColumn)]) + " = ?1";
-    sqlite3_stmt *st = m_conn.prepare(sql);
-    StatementReset reset(st);
-    sqlite3_bind_int64(st, 1, id);
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_ROW) {
-        if (rc != SQLITE_DONE)
-            m_conn.fail(rc);
+        sql += (i ? ", " : "") + m_conn.quoteIdentifier(m_originNames[i]);
+    sql += " FROM " + m_conn.quoteIdentifier(m_writeTable) + " WHERE " + m_conn.quoteIdentifier(m_originNames[size_t(m_idColumn)]) + " = ?1";
+    StatementHandle st = m_conn.prepare(sql);
+    st->bindInteger(1, id);
+    if (!st->step())
         return false;
-    }
     std::vector<int> identity(m_originNames.size());
     for (size_t i = 0; i < identity.size(); ++i)
         identity[i] = int(i);
     Snapshot one(m_snapshot.columnCount());
-    one.appendFromStatement(st, identity);
+    one.appendFromStatement(*st, identity);
     m_snapshot.replaceFrom(row, one, 0);
     return true;
 }
@@ -110,27 +104,24 @@ void RecordSet::writeInsert()
     for (int c = 0; c < int(m_work.size()); ++c)
         if (c != m_idColumn && (m_assigned[size_t(c)] || (c == m_sortColumn && !m_work[size_t(c)].isNull())))
             columns.push_back(c);
-    QByteArray sql = "INSERT INTO " + quoteIdentifier(m_writeTable);
+    QByteArray sql = "INSERT INTO " + m_conn.quoteIdentifier(m_writeTable);
     if (columns.empty()) {
         sql += " DEFAULT VALUES";
     } else {
         QByteArray names, params;
         for (size_t i = 0; i < columns.size(); ++i) {
-            names += (i ? ", " : "") + quoteIdentifier(m_originNames[size_t(columns[i])]);
+            names += (i ? ", " : "") + m_conn.quoteIdentifier(m_originNames[size_t(columns[i])]);
             params += (i ? ", ?" : "?") + QByteArray::number(qulonglong(i + 1));
         }
         sql += " (" + names + ") VALUES (" + params + ")";
     }
-    sqlite3_stmt *st = m_conn.prepare(sql);
     {
-        StatementReset reset(st);
+        StatementHandle st = m_conn.prepare(sql);
         for (size_t i = 0; i < columns.size(); ++i)
-            bindValue(st, int(i + 1), m_work[size_t(columns[i])]);
-        const int rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE)
-            m_conn.fail(rc);
+            st->bind(int(i + 1), m_work[size_t(columns[i])]);
+        st->run();
     }
-    const qint64 id = sqlite3_last_insert_rowid(m_conn.handle());
+    const qint64 id = m_conn.lastInsertId();
     std::vector<Value> values = m_work;
     values[size_t(m_idColumn)] = Value::fromInteger(id);
     const uint32_t row = m_snapshot.append(values);
@@ -154,27 +145,24 @@ void RecordSet::writeUpdate()
     const int k = int(columns.size());
     QByteArray sets, checks;
     for (int i = 0; i < k; ++i) {
-        const QByteArray col = quoteIdentifier(m_originNames[size_t(columns[size_t(i)])]);
+        const QByteArray col = m_conn.quoteIdentifier(m_originNames[size_t(columns[size_t(i)])]);
         sets += (i ? ", " : "") + col + " = ?" + QByteArray::number(i + 1);
-        checks += " AND " + col + " IS ?" + QByteArray::number(k + 2 + i);
+        checks += " AND " + col + ' ' + m_conn.nullSafeEqual() + " ?" + QByteArray::number(k + 2 + i);
     }
-    const QByteArray idName = quoteIdentifier(m_originNames[size_t(m_idColumn)]);
-    const QByteArray sql = "UPDATE " + quoteIdentifier(m_writeTable) + " SET " + sets + " WHERE " + idName + " = ?"
+    const QByteArray idName = m_conn.quoteIdentifier(m_originNames[size_t(m_idColumn)]);
+    const QByteArray sql = "UPDATE " + m_conn.quoteIdentifier(m_writeTable) + " SET " + sets + " WHERE " + idName + " = ?"
                            + QByteArray::number(k + 1) + checks;
-    sqlite3_stmt *st = m_conn.prepare(sql);
     {
-        StatementReset reset(st);
+        StatementHandle st = m_conn.prepare(sql);
         for (int i = 0; i < k; ++i) {
-            bindValue(st, i + 1, m_work[size_t(columns[size_t(i)])]);
+            st->bind(i + 1, m_work[size_t(columns[size_t(i)])]);
             // The value as read, in the storage class it was read in.
-            bindValue(st, k + 2 + i, m_snapshot.value(row, columns[size_t(i)]));
+            st->bind(k + 2 + i, m_snapshot.value(row, columns[size_t(i)]));
         }
-        sqlite3_bind_int64(st, k + 1, id);
-        const int rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE)
-            m_conn.fail(rc);
+        st->bindInteger(k + 1, id);
+        st->run();
     }
-    if (sqlite3_changes(m_conn.handle()) == 0)
+    if (m_conn.changes() == 0)
         raiseConflict(id, false);
     const bool keyChanged = m_sortColumn >= 0 && m_assigned[size_t(m_sortColumn)];
     if (keyChanged)
@@ -190,17 +178,13 @@ void RecordSet::writeUpdate()
 
 void RecordSet::raiseConflict(qint64 id, bool whileDeleting)
 {
-    sqlite3_stmt *probe = m_conn.prepare("SELECT 1 FROM " + quoteIdentifier(m_writeTable) + " WHERE "
-                                         + quoteIdentifier(m_originNames[size_t(m_idColumn)]) + " = ?1");
-    int rc;
+    bool changed;
     {
-        StatementReset reset(probe);
-        sqlite3_bind_int64(probe, 1, id);
-        rc = sqlite3_step(probe);
+        StatementHandle probe = m_conn.prepare("SELECT 1 FROM " + m_conn.quoteIdentifier(m_writeTable) + " WHERE "
+                                               + m_conn.quoteIdentifier(m_originNames[size_t(m_idColumn)]) + " = ?1");
+        probe->bindInteger(1, id);
+        changed = probe->step();
     }
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        m_conn.fail(rc);
-    const bool changed = rc == SQLITE_ROW;
     QString message, question;
     if (changed && !whileDeleting) {
         message = QStringLiteral("Der Datensatz wurde inzwischen von einem anderen Programm geändert. "
@@ -303,23 +287,21 @@ void RecordSet::Delete()
     const qint64 id = m_snapshot.integer(row, m_idColumn);
     // Only the row as it was read is deleted: a change another program made
     // since would otherwise be lost without anyone seeing it.
-    const QByteArray idName = quoteIdentifier(m_originNames[size_t(m_idColumn)]);
-    QByteArray sql = "DELETE FROM " + quoteIdentifier(m_writeTable) + " WHERE " + idName + " = ?1";
+    const QByteArray idName = m_conn.quoteIdentifier(m_originNames[size_t(m_idColumn)]);
+    QByteArray sql = "DELETE FROM " + m_conn.quoteIdentifier(m_writeTable) + " WHERE " + idName + " = ?1";
     for (int c = 0; c < m_snapshot.columnCount(); ++c)
         if (c != m_idColumn)
-            sql += " AND " + quoteIdentifier(m_originNames[size_t(c)]) + " IS ?" + QByteArray::number(c + 2);
-    sqlite3_stmt *st = m_conn.prepare(sql);
+            sql += " AND " + m_conn.quoteIdentifier(m_originNames[size_t(c)]) + ' ' + m_conn.nullSafeEqual() + " ?"
+                   + QByteArray::number(c + 2);
     {
-        StatementReset reset(st);
-        sqlite3_bind_int64(st, 1, id);
+        StatementHandle st = m_conn.prepare(sql);
+        st->bindInteger(1, id);
         for (int c = 0; c < m_snapshot.columnCount(); ++c)
             if (c != m_idColumn)
-                bindValue(st, c + 2, m_snapshot.value(row, c));
-        const int rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE)
-            m_conn.fail(rc);
+                st->bind(c + 2, m_snapshot.value(row, c));
+        st->run();
     }
-    if (sqlite3_changes(m_conn.handle()) == 0)
+    if (m_conn.changes() == 0)
         raiseConflict(id, true);
     const int sp = storedPos(m_cur);
     removeFromGroup(row);

@@ -1,9 +1,10 @@
 #include "snapshot.h"
 
+#include "engine.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sqlite3.h>
 #include <sys/mman.h>
 
 namespace {
@@ -65,14 +66,7 @@ inline const uint8_t *skipField(const uint8_t *p)
 }
 
 // Encoded size and writer shared by both append paths.
-struct FieldParts
-{
-    Value::Type type;
-    qint64 integer;
-    double real;
-    const void *data;
-    size_t size;
-};
+using FieldParts = FieldView;
 
 inline size_t encodedSize(const FieldParts &f)
 {
@@ -130,74 +124,6 @@ void *allocateLarge(size_t bytes)
 
 void freeLarge(void *p) noexcept { std::free(p); }
 
-QString Value::toText() const
-{
-    switch (type) {
-    case Null: return QString();
-    case Integer: return QString::number(integer);
-    case Real: return QString::number(real, 'g', 15);
-    case Text:
-    case Blob: return QString::fromUtf8(bytes);
-    }
-    return QString();
-}
-
-QByteArray Value::toUtf8Text() const
-{
-    switch (type) {
-    case Null: return QByteArray();
-    case Integer: return QByteArray::number(integer);
-    case Real: return QByteArray::number(real, 'g', 15);
-    case Text:
-    case Blob: return bytes;
-    }
-    return QByteArray();
-}
-
-bool Value::operator==(const Value &o) const
-{
-    if (type != o.type)
-        return false;
-    switch (type) {
-    case Null: return true;
-    case Integer: return integer == o.integer;
-    case Real: return real == o.real;
-    case Text:
-    case Blob: return bytes == o.bytes;
-    }
-    return false;
-}
-
-void bindValue(sqlite3_stmt *st, int index, const Value &v)
-{
-    switch (v.type) {
-    case Value::Null: sqlite3_bind_null(st, index); break;
-    case Value::Integer: sqlite3_bind_int64(st, index, v.integer); break;
-    case Value::Real: sqlite3_bind_double(st, index, v.real); break;
-    case Value::Text: sqlite3_bind_text(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT); break;
-    case Value::Blob: sqlite3_bind_blob(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT); break;
-    }
-}
-
-Value columnValue(sqlite3_stmt *st, int column)
-{
-    switch (sqlite3_column_type(st, column)) {
-    case SQLITE_INTEGER: return Value::fromInteger(sqlite3_column_int64(st, column));
-    case SQLITE_FLOAT: return Value::fromReal(sqlite3_column_double(st, column));
-    case SQLITE_TEXT: {
-        const char *p = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
-        return Value::fromUtf8(std::string_view(p, size_t(sqlite3_column_bytes(st, column))));
-    }
-    case SQLITE_BLOB: {
-        Value v;
-        v.type = Value::Blob;
-        v.bytes = QByteArray(static_cast<const char *>(sqlite3_column_blob(st, column)), sqlite3_column_bytes(st, column));
-        return v;
-    }
-    default: return Value();
-    }
-}
-
 uint8_t *Snapshot::allocate(size_t size)
 {
     if (size > ChunkSize / 4) {
@@ -227,7 +153,7 @@ uint32_t Snapshot::pushRecord(const uint8_t *record)
     return uint32_t(m_rows.size() - 1);
 }
 
-uint32_t Snapshot::appendFromStatement(sqlite3_stmt *st, const std::vector<int> &columns)
+uint32_t Snapshot::appendFromStatement(const Statement &st, const std::vector<int> &columns)
 {
     FieldParts parts[64];
     std::vector<FieldParts> many;
@@ -236,39 +162,17 @@ uint32_t Snapshot::appendFromStatement(sqlite3_stmt *st, const std::vector<int> 
         many.resize(size_t(m_columns));
         f = many.data();
     }
+    // One call for the whole row: the engine's values live until its next step.
+    st.readRow(columns.data(), m_columns, f);
     size_t size = 0;
-    for (int i = 0; i < m_columns; ++i) {
-        const int c = columns[size_t(i)];
-        FieldParts &p = f[i];
-        p = {Value::Null, 0, 0, nullptr, 0};
-        if (c >= 0) {
-            // One look-up per column; the value lives until the next step, on this thread.
-            sqlite3_value *v = sqlite3_column_value(st, c);
-            switch (sqlite3_value_type(v)) {
-            case SQLITE_INTEGER: p.type = Value::Integer; p.integer = sqlite3_value_int64(v); break;
-            case SQLITE_FLOAT: p.type = Value::Real; p.real = sqlite3_value_double(v); break;
-            case SQLITE_TEXT:
-                p.type = Value::Text;
-                p.data = sqlite3_value_text(v);
-                p.size = size_t(sqlite3_value_bytes(v));
-                break;
-            case SQLITE_BLOB:
-                p.type = Value::Blob;
-                p.data = sqlite3_value_blob(v);
-                p.size = size_t(sqlite3_value_bytes(v));
-                break;
-            default: break;
-            }
-        }
-        size += encodedSize(p);
-    }
+    for (int i = 0; i < m_columns; ++i)
+        size += encodedSize(f[i]);
     uint8_t *record = allocate(size);
     uint8_t *w = record;
     for (int i = 0; i < m_columns; ++i)
         w = encode(w, f[i]);
     return pushRecord(record);
 }
-
 
 uint32_t Snapshot::append(const std::vector<Value> &values)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "value.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -7,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-struct sqlite3_stmt;
+class Statement;
 
 // Large blocks come from 2 MiB-aligned memory marked for transparent huge
 // pages: opening a million rows otherwise spends much of its time faulting in
@@ -28,32 +30,6 @@ struct LargeAllocator
     bool operator==(const LargeAllocator<U> &) const noexcept { return true; }
 };
 
-// One field value as SQLite stores it. The storage class is kept so that a
-// lost-update check compares with exactly what was read.
-struct Value
-{
-    enum Type : uint8_t { Null, Integer, Real, Text, Blob };
-
-    Type type = Null;
-    qint64 integer = 0;
-    double real = 0;
-    QByteArray bytes; // UTF-8 for Text
-
-    static Value null() { return {}; }
-    static Value fromInteger(qint64 v) { Value x; x.type = Integer; x.integer = v; return x; }
-    static Value fromReal(double v) { Value x; x.type = Real; x.real = v; return x; }
-    static Value fromText(const QString &s) { Value x; x.type = Text; x.bytes = s.toUtf8(); return x; }
-    static Value fromUtf8(std::string_view s) { Value x; x.type = Text; x.bytes = QByteArray(s.data(), qsizetype(s.size())); return x; }
-
-    bool isNull() const { return type == Null; }
-    // Text form: a whole number as its decimal digits, NULL as "".
-    QString toText() const;
-    QByteArray toUtf8Text() const;
-    bool operator==(const Value &o) const;
-};
-
-void bindValue(sqlite3_stmt *st, int index, const Value &v);
-Value columnValue(sqlite3_stmt *st, int column);
 
 // The rows of a record set, packed: each row is one byte record in large
 // chunks (a varint header per column, then its bytes), reached by one
@@ -72,7 +48,7 @@ public:
 
     // Appends the current row of a stepped statement; columns[i] is the
     // statement column of snapshot column i.
-    uint32_t appendFromStatement(sqlite3_stmt *st, const std::vector<int> &columns);
+    uint32_t appendFromStatement(const Statement &st, const std::vector<int> &columns);
     uint32_t append(const std::vector<Value> &values);
     void replace(uint32_t row, const std::vector<Value> &values);
     void replaceFrom(uint32_t row, const Snapshot &other, uint32_t otherRow);

@@ -3,7 +3,7 @@
 #include <QString>
 #include <vector>
 
-struct sqlite3;
+class Database;
 
 // A year's pair of tables: one for the invoice headers, one for the lines.
 struct YearTables
@@ -23,7 +23,7 @@ void sortNewestFirst(std::vector<YearTables> &years);
 
 // The years whose two tables both exist in the file, newest first. A table of
 // a pair alone is no year.
-std::vector<YearTables> findYears(sqlite3 *db);
+std::vector<YearTables> findYears(Database &db);
 
 // A year the program can make tables for.
 constexpr int LowestNewYear = 1900;
@@ -41,4 +41,4 @@ int parseYear(const QString &text);
 // newest year's tables (or the standard ones in a file without any year), in
 // one savepoint, so nothing is left half made. Throws EngineError with a
 // German message when the year exists or the file refuses.
-void createYearTables(sqlite3 *db, int year);
+void createYearTables(Database &db, int year);

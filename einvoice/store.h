@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-class Connection;
+class Database;
 
 // Where the e-invoice's data lives in the database file: the business's own
 // data in the one-row table `firma`, each customer's e-invoice data in
@@ -19,29 +19,29 @@ inline const QString NoBusinessData =
     QStringLiteral("Die Datenbank hat noch keine Firmendaten: bitte zuerst die Firmendaten eintragen.");
 
 // Both tables exist. A file made before they were known lacks them.
-bool hasBusinessTables(Connection &connection);
+bool hasBusinessTables(Database &connection);
 // Creates whichever of the two tables is missing, in one transaction, with
 // an empty business row. Throws EngineError with a German message.
-void createBusinessTables(Connection &connection);
+void createBusinessTables(Database &connection);
 
 // The stored business data; nothing when the file has no `firma` table. A
 // column never filled in (NULL) keeps the default of Seller.
-std::optional<Seller> loadSeller(Connection &connection);
+std::optional<Seller> loadSeller(Database &connection);
 // Checks (checkSeller) and stores; nothing is stored when a check fails.
-void saveSeller(Connection &connection, const Seller &seller);
+void saveSeller(Database &connection, const Seller &seller);
 
 // A customer's stored e-invoice data, with the name and owner as `kunde`
 // holds them now; nothing when none was stored yet.
-std::optional<Buyer> loadBuyer(Connection &connection, qint64 customerId);
+std::optional<Buyer> loadBuyer(Database &connection, qint64 customerId);
 // Checks (checkBuyer) and stores, replacing what was there. A customer who is
 // not in `kunde` gets nothing stored (EngineError).
-void saveBuyer(Connection &connection, qint64 customerId, const Buyer &buyer);
+void saveBuyer(Database &connection, qint64 customerId, const Buyer &buyer);
 // Drops the row of a customer who was deleted.
-void forgetBuyer(Connection &connection, qint64 customerId);
+void forgetBuyer(Database &connection, qint64 customerId);
 // What the export starts from: the stored data, or else buyerFromCustomer of
 // the customer's row, for the user to correct. Throws EngineError when the
 // customer is not in `kunde`.
-Buyer buyerOfCustomer(Connection &connection, qint64 customerId);
+Buyer buyerOfCustomer(Database &connection, qint64 customerId);
 
 // The invoice of a year by its number, read from the file: its header and
 // lines in the order the line set shows them (by id). Of two headers with
@@ -53,7 +53,7 @@ struct StoredInvoice
     InvoiceHeader header;
     QList<InvoiceLine> lines;
 };
-StoredInvoice loadInvoice(Connection &connection, int year, const QString &nr);
+StoredInvoice loadInvoice(Database &connection, int year, const QString &nr);
 
 // The whole export, one path for the program and the tool: builds and
 // validates the file, writes it into the folder, and only then counts the
@@ -64,7 +64,7 @@ StoredInvoice loadInvoice(Connection &connection, int year, const QString &nr);
 // (ConversionError, EngineError) leaves the folder and the number as they
 // were. The numbers in the lines are read with `separators`. Returns the
 // file's path.
-QString exportInvoice(Connection &connection, const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
+QString exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
                       const QList<InvoiceLine> &lines, const QString &folder, const Separators &separators);
 
 } // namespace einvoice

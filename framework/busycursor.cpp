@@ -7,7 +7,7 @@
 
 void installBusyCursor()
 {
-    Connection::setBusyHook([](bool waiting) {
+    Database::setBusyHook([](bool waiting) {
         // The engine pairs every start with an end, so the override stack stays balanced.
         if (waiting)
             QApplication::setOverrideCursor(Qt::WaitCursor);

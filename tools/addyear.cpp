@@ -18,9 +18,8 @@ int runAddYear(CommandLine &commandLine)
         throw UsageError{QStringLiteral("Beim Befehl add-year fehlt das Jahr")};
 
     const int year = parseYear(*typedYear);
-    Connection connection;
-    connection.open(file);
-    createYearTables(connection.handle(), year);
+    const std::unique_ptr<Database> database = openDatabase(file);
+    createYearTables(*database, year);
     const YearTables tables = tablesOfYear(year);
     printLine(stdout, QStringLiteral("Tabellen für das Jahr %1 in %2 angelegt: %3, %4.")
                           .arg(year)

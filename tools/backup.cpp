@@ -1,9 +1,9 @@
 #include "commandline.h"
 #include "commands.h"
 #include "output.h"
-#include "sqlitecalls.h"
 
-#include <QFileInfo>
+#include "data/backup.h"
+
 
 // A consistent, checked copy, even while the program writes to the source.
 int runBackup(CommandLine &commandLine)
@@ -18,12 +18,7 @@ int runBackup(CommandLine &commandLine)
     const QString file = commandLine.file();
     const QString target = commandLine.target();
 
-    const QFileInfo info(file);
-    if (!info.exists())
-        throw Failure{QStringLiteral("Die Datei '%1' wurde nicht gefunden").arg(shown(file))};
-    if (info.isDir())
-        throw Failure{QStringLiteral("'%1' ist ein Ordner und keine Datenbankdatei").arg(shown(file))};
-    sqlitecalls::copyReadOnly(file, target);
+    backup::copyFile(file, target);
     printLine(stdout, QStringLiteral("Sicherung von %1 in %2 geschrieben und geprüft.").arg(shown(file), shown(target)));
     return ExitOk;
 }

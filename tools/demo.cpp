@@ -1,7 +1,6 @@
 #include "commandline.h"
 #include "commands.h"
 #include "output.h"
-#include "sqlitecalls.h"
 
 #include "data/newdatabase.h"
 #include "data/years.h"
@@ -23,7 +22,6 @@
 #include <vector>
 
 using newdb::NewDatabase;
-using newdb::Statement;
 
 namespace {
 
@@ -65,13 +63,16 @@ QString text(const QJsonObject &object, const QString &key)
     return QString::fromUtf8(storedText(object.value(key), key).value_or(QByteArray()));
 }
 
-void bind(Statement &statement, int index, const QJsonValue &value, const QString &key)
+void bind(StatementHandle &statement, int index, const QJsonValue &value, const QString &key)
 {
     const std::optional<QByteArray> t = storedText(value, key);
-    statement.text(index, t ? t->constData() : nullptr);
+    if (t)
+        statement->bindText(index, t->constData());
+    else
+        statement->bindNull(index);
 }
 
-void bindField(Statement &statement, int index, const QJsonObject &object, const QString &key)
+void bindField(StatementHandle &statement, int index, const QJsonObject &object, const QString &key)
 {
     bind(statement, index, object.value(key), key);
 }
@@ -103,25 +104,25 @@ void insertInvoice(NewDatabase &db, const YearTables &tables, const QByteArray &
                                                    "VALUES (?, ?, ?, ?, ?)").arg(tables.headerTable).toUtf8();
     const QByteArray insertLine = QStringLiteral("INSERT INTO %1 (rechnungsnummer, beschreibung, anzahl, einzelpreis) "
                                                  "VALUES (?, ?, ?, ?)").arg(tables.lineTable).toUtf8();
-    Statement header(db, insertHeader.constData());
-    header.text(1, nr.constData());
-    header.text(2, datum.constData());
+    StatementHandle header = db.prepare(insertHeader);
+    header->bindText(1, nr.constData());
+    header->bindText(2, datum.constData());
     bindField(header, 3, invoice, QStringLiteral("bezahlung"));
-    header.text(4, customer.constData());
+    header->bindText(4, customer.constData());
     bindField(header, 5, invoice, QStringLiteral("bestimmungsort"));
-    header.run();
+    db.guarded([&] { header->run(); });
     ++counts.headers;
 
-    Statement line(db, insertLine.constData());
+    StatementHandle line = db.prepare(insertLine);
     const QString positions = QStringLiteral("positionen");
     for (const QJsonValue &position : array(invoice, positions)) {
         const QJsonArray fields = position.toArray();
         if (fields.size() != 3)
             badDemoData(positions);
-        line.text(1, nr.constData());
+        line->bindText(1, nr.constData());
         for (int i = 0; i < 3; ++i)
             bind(line, i + 2, fields.at(i), positions);
-        line.run();
+        db.guarded([&] { line->run(); });
         ++counts.lines;
     }
 }
@@ -134,7 +135,7 @@ void addThisYear(NewDatabase &db, const QJsonObject &data, const CustomerIds &id
     const int year = today.year();
     if (year >= FirstYear && year <= 2004)
         return; // a classic year: its tables are there already
-    createYearTables(db.handle(), year);
+    createYearTables(db.connection(), year);
     int number = 0;
     for (const QJsonValue &value : array(data, QStringLiteral("rechnungen_dieses_jahres"))) {
         const QJsonObject invoice = value.toObject();
@@ -188,15 +189,15 @@ Counts fillDemo(NewDatabase &db, const QJsonObject &data)
     CustomerIds ids;
     std::vector<std::pair<long long, QJsonObject>> customers;
     {
-        Statement insert(db, "INSERT INTO kunde (name, adresse, telefon, piva, ansprache, kundennr, name2) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?)");
+        StatementHandle insert = db.prepare("INSERT INTO kunde (name, adresse, telefon, piva, ansprache, kundennr, name2) "
+                                             "VALUES (?, ?, ?, ?, ?, ?, ?)");
         const char *const columns[] = {"name", "adresse", "telefon", "piva", "ansprache", "kundennr", "name2"};
         for (const QJsonValue &value : array(data, QStringLiteral("kunden"))) {
             const QJsonObject customer = value.toObject();
             for (int i = 0; i < 7; ++i)
                 bindField(insert, i + 1, customer, QLatin1String(columns[i]));
-            insert.run();
-            const long long id = sqlitecalls::lastInsertId(db);
+            db.guarded([&] { insert->run(); });
+            const long long id = db.connection().lastInsertId();
             ids.insert(text(customer, QStringLiteral("kundennr")), QByteArray::number(id));
             customers.emplace_back(id, customer);
             ++counts.customers;

@@ -50,8 +50,8 @@ int runFatturaPA(CommandLine &commandLine)
     // The numbers in the lines were typed with the separators of the
     // user's regional settings, and the program reads them with those.
     const Separators separators = Separators::fromSystem();
-    Connection connection;
-    connection.open(file);
+    const std::unique_ptr<Database> database = openDatabase(file);
+    Database &connection = *database;
     const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
     if (!seller)
         throw Failure{einvoice::NoBusinessData};

@@ -16,7 +16,6 @@
 #include <vector>
 
 using newdb::NewDatabase;
-using newdb::Statement;
 
 namespace {
 
@@ -123,7 +122,7 @@ public:
     BatchInsert(NewDatabase &db, const char *table, const char *columns, int columnCount)
         : m_db(db), m_table(table), m_columns(columns), m_columnCount(columnCount),
           m_ids(rowsPerStatement), m_texts(std::size_t(rowsPerStatement) * (columnCount - 1)),
-          m_full(db, insertSql(rowsPerStatement).constData())
+          m_full(db.prepare(insertSql(rowsPerStatement)))
     {
     }
 
@@ -143,7 +142,7 @@ public:
     {
         if (m_pending == 0)
             return;
-        Statement rest(m_db, insertSql(m_pending).constData());
+        StatementHandle rest = m_db.prepare(insertSql(m_pending));
         write(rest, m_pending);
         m_pending = 0;
     }
@@ -161,18 +160,18 @@ private:
         return sql;
     }
 
-    // The strings stay untouched until the statement has run, so SQLite
-    // may read them in place.
-    void write(Statement &st, int rows)
+    void write(StatementHandle &st, int rows)
     {
-        int index = 1;
-        std::size_t slot = 0;
-        for (int r = 0; r < rows; ++r) {
-            st.integer(index++, m_ids[r]);
-            for (int c = 1; c < m_columnCount; ++c, ++slot)
-                st.textNoCopy(index++, m_texts[slot].data(), static_cast<int>(m_texts[slot].size()));
-        }
-        st.run();
+        m_db.guarded([&] {
+            int index = 1;
+            std::size_t slot = 0;
+            for (int r = 0; r < rows; ++r) {
+                st->bindInteger(index++, m_ids[r]);
+                for (int c = 1; c < m_columnCount; ++c, ++slot)
+                    st->bindText(index++, std::string_view(m_texts[slot]));
+            }
+            st->run();
+        });
     }
 
     NewDatabase &m_db;
@@ -182,7 +181,7 @@ private:
     int m_pending = 0;
     std::vector<long long> m_ids;
     std::vector<std::string> m_texts;
-    Statement m_full;
+    StatementHandle m_full;
 };
 
 void fillGenerated(NewDatabase &db, long long customers, long long headers, long long lines)

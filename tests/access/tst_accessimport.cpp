@@ -15,11 +15,12 @@
 #include <QTest>
 #include <QTimeZone>
 
-#include <sqlite3.h>
 #include <sys/resource.h>
 #include <csignal>
 
 using namespace accessdb;
+// The data layer has a Value of its own.
+using accessdb::Value;
 
 Q_DECLARE_METATYPE(accessdb::Value)
 
@@ -287,12 +288,12 @@ private Q_SLOTS:
         QCOMPARE(query(m_target, "SELECT beschreibung FROM rechnung2007 WHERE id = 8"), QStringLiteral("Rosen"));
         QCOMPARE(query(m_target, "SELECT nr FROM rechnungsdaten2001"), QStringLiteral("1-1"));
         QVERIFY(reportOf(report, "rechnung2001").missing());
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(m_target.toUtf8().constData(), &db), SQLITE_OK);
+        SqliteDatabase db;
+        testdb::openOther(db, m_target);
         std::vector<int> years;
         for (const YearTables &y : findYears(db))
             years.push_back(y.year);
-        sqlite3_close(db);
+        db.close();
         QCOMPARE(years, (std::vector<int>{2007, 2004, 2003, 2002, 2001}));
         const QString columns = QStringLiteral("SELECT group_concat(name || ' ' || type) FROM pragma_table_info('%1')");
         QCOMPARE(query(m_target, columns.arg("rechnung2007")), query(m_target, columns.arg("rechnung2004")));

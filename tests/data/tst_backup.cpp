@@ -3,7 +3,7 @@
 #include "testdb.h"
 
 #include "data/backup.h"
-#include "data/engine.h"
+#include "data/sqlitedatabase.h"
 #include "data/errors.h"
 
 #include <QDir>
@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sqlite3.h>
 
 namespace {
 
@@ -58,9 +57,9 @@ private Q_SLOTS:
         testdb::Fixture db(QString::fromUtf8(someCustomers));
         QTemporaryDir out;
         const QString target = out.filePath(QStringLiteral("kopie.mdb"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
-        backup::copyDatabase(c.handle(), target, false);
+        backup::copyDatabase(c, target, false);
         QCOMPARE(customerNames(target), customerNames(db.file()));
         QCOMPARE(backup::integrityProblem(target), QString());
         // Nothing half made is left beside it.
@@ -73,19 +72,17 @@ private Q_SLOTS:
     {
         testdb::Fixture db(QString::fromUtf8(someCustomers));
         const QString before = customerNames(db.file());
-        sqlite3 *writer = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(db.file()).constData(), &writer), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(writer, "BEGIN; INSERT INTO kunde (name) VALUES ('Halb geschrieben'); "
-                                      "UPDATE kunde SET name = 'Umbenannt' WHERE id = 1",
-                              nullptr, nullptr, nullptr),
-                 SQLITE_OK);
+        SqliteDatabase writer;
+        testdb::openOther(writer, db.file());
+        writer.exec("BEGIN; INSERT INTO kunde (name) VALUES ('Halb geschrieben'); "
+                    "UPDATE kunde SET name = 'Umbenannt' WHERE id = 1");
         QTemporaryDir out;
         const QString target = out.filePath(QStringLiteral("kopie.mdb"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
-        backup::copyDatabase(c.handle(), target, false);
-        sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(writer);
+        backup::copyDatabase(c, target, false);
+        writer.exec("ROLLBACK");
+        writer.close();
         QCOMPARE(customerNames(target), before);
         QCOMPARE(backup::integrityProblem(target), QString());
     }
@@ -100,10 +97,10 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("Wichtige Daten\n");
         }
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         try {
-            backup::copyDatabase(c.handle(), target, false);
+            backup::copyDatabase(c, target, false);
             QFAIL("an existing file was overwritten");
         } catch (const EngineError &e) {
             QVERIFY2(e.message().contains(QLatin1String("existiert bereits")), qPrintable(e.message()));
@@ -111,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(contentOf(target), QByteArray("Wichtige Daten\n"));
         QCOMPARE(entries(out.path()), QStringList{QStringLiteral("kopie.mdb")});
 
-        backup::copyDatabase(c.handle(), target, true);
+        backup::copyDatabase(c, target, true);
         QCOMPARE(customerNames(target), customerNames(db.file()));
         QCOMPARE(entries(out.path()), QStringList{QStringLiteral("kopie.mdb")});
     }
@@ -121,10 +118,10 @@ private Q_SLOTS:
         testdb::Fixture db;
         QTemporaryDir out;
         const QString target = out.filePath(QStringLiteral("fehlt/kopie.mdb"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         try {
-            backup::copyDatabase(c.handle(), target, false);
+            backup::copyDatabase(c, target, false);
             QFAIL("copied into a folder that does not exist");
         } catch (const EngineError &e) {
             QVERIFY2(e.message().contains(QLatin1String("konnte nicht geschrieben werden")), qPrintable(e.message()));
@@ -184,19 +181,19 @@ private Q_SLOTS:
     void dailyCopyOncePerDay()
     {
         testdb::Fixture db(QString::fromUtf8(someCustomers));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         const QString folder = db.dir() + QStringLiteral("/Sicherungen");
-        const QString made = backup::makeDailyCopy(c.handle(), db.file(), QDate(2026, 3, 7));
+        const QString made = backup::makeDailyCopy(c, db.file(), QDate(2026, 3, 7));
         QCOMPARE(made, folder + QStringLiteral("/rechungen-2026-03-07.mdb"));
         QCOMPARE(customerNames(made), customerNames(db.file()));
 
         // A later start the same day leaves the morning's copy alone.
         db.exec(QStringLiteral("INSERT INTO kunde (name) VALUES ('Am Nachmittag')"));
-        QCOMPARE(backup::makeDailyCopy(c.handle(), db.file(), QDate(2026, 3, 7)), QString());
+        QCOMPARE(backup::makeDailyCopy(c, db.file(), QDate(2026, 3, 7)), QString());
         QVERIFY(!customerNames(made).contains(QLatin1String("Am Nachmittag")));
 
-        const QString next = backup::makeDailyCopy(c.handle(), db.file(), QDate(2026, 3, 8));
+        const QString next = backup::makeDailyCopy(c, db.file(), QDate(2026, 3, 8));
         QVERIFY(customerNames(next).contains(QLatin1String("Am Nachmittag")));
         QCOMPARE(entries(folder), (QStringList{QStringLiteral("rechungen-2026-03-07.mdb"), QStringLiteral("rechungen-2026-03-08.mdb")}));
     }
@@ -214,7 +211,7 @@ private Q_SLOTS:
     {
         QFETCH(int, days);
         testdb::Fixture db;
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         const QString folder = db.dir() + QStringLiteral("/Sicherungen");
         QVERIFY(QDir().mkpath(folder));
@@ -226,7 +223,7 @@ private Q_SLOTS:
         // Across a month's end, so that only the date decides the order.
         const QDate first(2026, 1, 25);
         for (int d = 0; d < days; ++d)
-            QVERIFY(!backup::makeDailyCopy(c.handle(), db.file(), first.addDays(d)).isEmpty());
+            QVERIFY(!backup::makeDailyCopy(c, db.file(), first.addDays(d)).isEmpty());
 
         QStringList expected{QStringLiteral("notiz.txt"), QStringLiteral("rechungen-alt.mdb"), QStringLiteral("rechungen.mdb")};
         for (int d = qMax(0, days - backup::KeptDailyCopies); d < days; ++d)
@@ -239,7 +236,7 @@ private Q_SLOTS:
     void failedDailyCopyIsTriedAgain()
     {
         testdb::Fixture db(QString::fromUtf8(someCustomers));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         const QString folder = db.dir() + QStringLiteral("/Sicherungen");
         {
@@ -247,7 +244,7 @@ private Q_SLOTS:
             QVERIFY(blocker.open(QIODevice::WriteOnly));
         }
         try {
-            backup::makeDailyCopy(c.handle(), db.file(), QDate(2026, 3, 7));
+            backup::makeDailyCopy(c, db.file(), QDate(2026, 3, 7));
             QFAIL("the copy went through without its folder");
         } catch (const EngineError &e) {
             QVERIFY2(e.message().startsWith(QStringLiteral("Die tägliche Sicherung der Datenbank ist fehlgeschlagen.")),
@@ -255,7 +252,7 @@ private Q_SLOTS:
             QVERIFY2(e.message().contains(QStringLiteral("beim nächsten Start wieder versucht")), qPrintable(e.message()));
         }
         QVERIFY(QFile::remove(folder));
-        const QString made = backup::makeDailyCopy(c.handle(), db.file(), QDate(2026, 3, 7));
+        const QString made = backup::makeDailyCopy(c, db.file(), QDate(2026, 3, 7));
         QCOMPARE(customerNames(made), customerNames(db.file()));
     }
 };

@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QtTest>
-#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -818,18 +817,18 @@ void TestRecordSet::lockedDatabaseKeepsTheRowPending()
     d.customers.Edit();
     d.customers.FieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Gesperrt"));
 
-    sqlite3 *other = nullptr;
-    QCOMPARE(sqlite3_open(db.file().toUtf8().constData(), &other), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    SqliteDatabase other;
+    testdb::openOther(other, db.file());
+    other.exec("BEGIN EXCLUSIVE");
     const QString msg = errorOf([&] { d.customers.Post(); });
     QVERIFY2(msg.startsWith(QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt")), qPrintable(msg));
     QCOMPARE(d.customers.State(), DataSetState::Edit);
     // A second program holding the file locked also stops a new connection.
-    Connection c;
+    SqliteDatabase c;
     const QString openMsg = errorOf([&] { c.open(db.file(), 50); });
     QVERIFY2(openMsg.contains(QStringLiteral("gesperrt")), qPrintable(openMsg));
-    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    other.exec("COMMIT");
+    other.close();
 
     d.customers.Post();
     QCOMPARE(db.scalar(QStringLiteral("SELECT name FROM kunde WHERE id = 1")), QStringLiteral("Gesperrt"));

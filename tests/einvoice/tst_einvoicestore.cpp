@@ -5,7 +5,7 @@
 #include "testdb.h"
 
 #include "data/amount.h"
-#include "data/engine.h"
+#include "data/sqlitedatabase.h"
 #include "data/errors.h"
 #include "data/years.h"
 #include "einvoice/checks.h"
@@ -170,7 +170,7 @@ private Q_SLOTS:
         testdb::Fixture db(Customers);
         if (!drop.isEmpty())
             db.exec(drop);
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         QCOMPARE(hasBusinessTables(c), drop.isEmpty());
         createBusinessTables(c);
@@ -196,7 +196,7 @@ private Q_SLOTS:
         // firma, made first, must be gone again.
         testdb::Fixture db(QStringLiteral("DROP TABLE firma; DROP TABLE kunde_efattura; "
                                           "CREATE INDEX kunde_efattura ON kunde (name)"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         const QString error = errorOf([&] { createBusinessTables(c); });
         QVERIFY2(error.startsWith(QStringLiteral("Die Tabellen für die Firmendaten konnten nicht angelegt werden")),
@@ -228,14 +228,14 @@ private Q_SLOTS:
     {
         QFETCH(Seller, seller);
         testdb::Fixture db;
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         saveSeller(c, nursery());
         saveSeller(c, seller); // replaces, in the one row
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM firma")), QStringLiteral("1"));
         QCOMPARE(fieldsOf(loadSeller(c).value()), fieldsOf(seller));
         // Another connection, as the next start of the program sees it.
-        Connection again;
+        SqliteDatabase again;
         again.open(db.file());
         QCOMPARE(fieldsOf(loadSeller(again).value()), fieldsOf(seller));
     }
@@ -243,7 +243,7 @@ private Q_SLOTS:
     void sellerWithoutTable()
     {
         testdb::Fixture db(QStringLiteral("DROP TABLE firma"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         QVERIFY(!loadSeller(c).has_value());
         QCOMPARE(errorOf([&] { saveSeller(c, nursery()); }), NoBusinessData);
@@ -272,7 +272,7 @@ private Q_SLOTS:
         QFETCH(Seller, seller);
         QFETCH(QString, field);
         testdb::Fixture db;
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         saveSeller(c, nursery());
         const QString before = contentOf(db, QStringLiteral("firma"));
@@ -295,7 +295,7 @@ private Q_SLOTS:
         QFETCH(qint64, customer);
         QFETCH(Buyer, buyer);
         testdb::Fixture db(Customers);
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         QVERIFY(!loadBuyer(c, customer).has_value());
         saveBuyer(c, customer, customer == 5 ? consumer() : company());
@@ -317,7 +317,7 @@ private Q_SLOTS:
     void buyerNameFollowsTheCustomer()
     {
         testdb::Fixture db(Customers);
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         saveBuyer(c, 5, company());
         db.exec(QStringLiteral("UPDATE kunde SET name = 'Vivai Bernardi S.r.l.' WHERE id = 5"));
@@ -344,7 +344,7 @@ private Q_SLOTS:
         QFETCH(Buyer, buyer);
         QFETCH(QString, error);
         testdb::Fixture db(Customers);
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         saveBuyer(c, 5, consumer());
         const QString before = contentOf(db, QStringLiteral("kunde_efattura"));
@@ -356,7 +356,7 @@ private Q_SLOTS:
     void buyerWithoutTable()
     {
         testdb::Fixture db(Customers + QStringLiteral("; DROP TABLE kunde_efattura"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         QVERIFY(!loadBuyer(c, 5).has_value());
         forgetBuyer(c, 5); // nothing to forget is no error
@@ -398,7 +398,7 @@ private Q_SLOTS:
         QFETCH(qint64, customer);
         QFETCH(Buyer, expected);
         testdb::Fixture db(Customers);
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         QCOMPARE(fieldsOf(buyerOfCustomer(c, customer)), fieldsOf(expected));
         QCOMPARE(errorOf([&] { buyerOfCustomer(c, 7); }),
@@ -416,7 +416,7 @@ private Q_SLOTS:
             "(20, '7', 'Zweite', '2', '1,50'), (11, '7', 'Erste', NULL, '120'), (15, '8', 'Andere', '1', '1'),"
             "(30, '7', 'Dritte', '', NULL);"
             "INSERT INTO rechnungsdaten2004 (nr, datum, kundennummer) VALUES ('7', '01.01.2004', '5')"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         const StoredInvoice invoice = loadInvoice(c, 2003, QStringLiteral("7"));
         QCOMPARE(invoice.customerId, qint64(5));
@@ -456,7 +456,7 @@ private Q_SLOTS:
         QFETCH(QString, nr);
         QFETCH(QString, error);
         testdb::Fixture db(QStringLiteral("INSERT INTO rechnungsdaten2004 (nr, datum) VALUES ('1', '01.01.2004')"));
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         QCOMPARE(errorOf([&] { loadInvoice(c, year, nr); }), error);
     }
@@ -465,7 +465,7 @@ private Q_SLOTS:
     {
         testdb::Fixture db(Customers);
         QTemporaryDir out;
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         saveSeller(c, nursery());
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
@@ -516,7 +516,7 @@ private Q_SLOTS:
         QFETCH(QString, error);
         testdb::Fixture db(Customers);
         QTemporaryDir out;
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file());
         saveSeller(c, nursery());
         if (!setUp.isEmpty())
@@ -549,19 +549,19 @@ private Q_SLOTS:
     {
         testdb::Fixture db(Customers);
         QTemporaryDir out;
-        Connection c;
+        SqliteDatabase c;
         c.open(db.file(), 0); // no waiting: the lock shows at once
         saveSeller(c, nursery());
-        sqlite3 *other = nullptr;
-        QCOMPARE(sqlite3_open(db.file().toUtf8().constData(), &other), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        SqliteDatabase other;
+        testdb::openOther(other, db.file());
+        other.exec("BEGIN IMMEDIATE");
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
         const QString message = errorOf([&] {
             exportInvoice(c, nursery(), company(), {QStringLiteral("17"), QStringLiteral("08.01.2004")}, lines,
                           out.path(), TypedIn);
         });
-        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
+        other.exec("ROLLBACK");
+        other.close();
         QVERIFY2(message.startsWith(QStringLiteral("Die Übertragungsnummer der elektronischen Rechnung kann nicht "
                                                    "weitergezählt werden: "))
                      && message.contains(QLatin1String("gesperrt")),
@@ -580,11 +580,11 @@ private Q_SLOTS:
         QCOMPARE(tool.exitCode(), 0);
         const QString out = dir.filePath(QStringLiteral("fatturapa"));
         QVERIFY(QDir().mkdir(out));
-        Connection c;
+        SqliteDatabase c;
         c.open(file);
         const Seller seller = loadSeller(c).value();
         int exported = 0;
-        for (const YearTables &year : findYears(c.handle())) {
+        for (const YearTables &year : findYears(c)) {
             const QString numbers = testdb::scalar(
                 file, QStringLiteral("SELECT group_concat(nr, '|') FROM (SELECT nr FROM %1 ORDER BY id)").arg(year.headerTable));
             QVERIFY(!numbers.isEmpty());

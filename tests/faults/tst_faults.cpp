@@ -352,7 +352,7 @@ void TestFaults::lockHeldByAnotherProgram()
     const QString pendingBefore = op.pending(d);
 
     std::vector<bool> hook;
-    Connection::setBusyHook([&](bool waiting) { hook.push_back(waiting); });
+    Database::setBusyHook([&](bool waiting) { hook.push_back(waiting); });
     sqlite3 *other = nullptr;
     QCOMPARE(sqlite3_open_v2(file.toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -372,7 +372,7 @@ void TestFaults::lockHeldByAnotherProgram()
     QCOMPARE(hook, (std::vector<bool>{true, false}));
 
     op.act(d);
-    Connection::setBusyHook(nullptr);
+    Database::setBusyHook(nullptr);
     QVERIFY(dump(file, op.tables) != before);
     QCOMPARE(integrity(file), QStringLiteral("ok|;"));
 }
@@ -385,7 +385,7 @@ void TestFaults::lockReleasedDuringTheWait()
     d.open(file, 5000);
     op.prepare(d);
     std::vector<bool> hook;
-    Connection::setBusyHook([&](bool waiting) { hook.push_back(waiting); });
+    Database::setBusyHook([&](bool waiting) { hook.push_back(waiting); });
     sqlite3 *other = nullptr;
     QCOMPARE(sqlite3_open_v2(file.toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -396,7 +396,7 @@ void TestFaults::lockReleasedDuringTheWait()
     op.act(d);
     release.join();
     sqlite3_close(other);
-    Connection::setBusyHook(nullptr);
+    Database::setBusyHook(nullptr);
     QCOMPARE(hook, (std::vector<bool>{true, false}));
     QCOMPARE(d.customers.State(), DataSetState::Browse);
     QCOMPARE(testdb::scalar(file, QStringLiteral("SELECT adresse FROM kunde WHERE name = 'Dora Dorfer'")),
@@ -411,7 +411,7 @@ void TestFaults::diskFull()
     InvoiceData d;
     d.open(file, 200);
     // The file may not grow by a single page: the disk is full.
-    QCOMPARE(sqlite3_exec(d.connection.handle(), "PRAGMA max_page_count = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+    d.connection.exec("PRAGMA max_page_count = 1");
     const QString longAddress = QStringLiteral("Hofgasse 1\r\n39100 Bozen\r\n").repeated(2000);
     QVERIFY(d.customers.Locate(QStringLiteral("id"), 3));
     d.customers.Edit();
@@ -429,7 +429,7 @@ void TestFaults::diskFull()
     QCOMPARE(dump(file, tables), before);
 
     // Space freed: the next try stores it.
-    QCOMPARE(sqlite3_exec(d.connection.handle(), "PRAGMA max_page_count = 1000000", nullptr, nullptr, nullptr), SQLITE_OK);
+    d.connection.exec("PRAGMA max_page_count = 1000000");
     d.customers.Post();
     QCOMPARE(testdb::scalar(file, QStringLiteral("SELECT adresse FROM kunde WHERE id = 3")), longAddress);
 }
@@ -513,9 +513,9 @@ void TestFaults::waitCursorDuringABusyWait()
     installBusyCursor();
     // What the cursor was each time the engine spoke, seen after the installed hook ran.
     std::vector<int> seen;
-    const Connection::BusyHook installed = Connection::busyHook();
+    const Database::BusyHook installed = Database::busyHook();
     QVERIFY(installed);
-    Connection::setBusyHook([&](bool waiting) {
+    Database::setBusyHook([&](bool waiting) {
         installed(waiting);
         seen.push_back(QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
     });
@@ -542,7 +542,7 @@ void TestFaults::waitCursorDuringABusyWait()
     else
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    Connection::setBusyHook(nullptr);
+    Database::setBusyHook(nullptr);
 
     QCOMPARE(stored, released);
     QCOMPARE(seen, (std::vector<int>{int(Qt::WaitCursor), -1}));

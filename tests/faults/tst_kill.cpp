@@ -98,7 +98,7 @@ void TestKill::killedWhileStoring()
             ++insideAWrite;
         // The next start: it rolls back what the killed writer left half done.
         {
-            Connection next;
+            SqliteDatabase next;
             next.open(db.file());
         }
         QCOMPARE(db.scalar(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));

@@ -228,7 +228,7 @@ private Q_SLOTS:
         QProcess tool;
         tool.start(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("demo"), demo});
         QVERIFY(tool.waitForFinished(60000) && tool.exitCode() == 0);
-        Connection connection;
+        SqliteDatabase connection;
         connection.open(demo);
         const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
         QVERIFY(seller);

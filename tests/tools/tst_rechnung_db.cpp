@@ -5,7 +5,7 @@
 
 #include "data/amount.h"
 #include "data/businesstexts.h"
-#include "data/engine.h"
+#include "data/sqlitedatabase.h"
 #include "data/errors.h"
 #include "data/lineamount.h"
 #include "einvoice/checks.h"
@@ -727,7 +727,7 @@ private Q_SLOTS:
 
     void demoBusinessIsTheLetterhead()
     {
-        Connection c;
+        SqliteDatabase c;
         c.open(m_demo);
         const einvoice::Seller seller = einvoice::loadSeller(c).value();
         QString error;
@@ -755,7 +755,7 @@ private Q_SLOTS:
 
     void demoCustomersHaveTheirEInvoiceData()
     {
-        Connection c;
+        SqliteDatabase c;
         c.open(m_demo);
         const QString ids = testdb::scalar(m_demo, QStringLiteral("SELECT group_concat(id) FROM kunde"));
         QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde_efattura")),

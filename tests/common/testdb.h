@@ -2,11 +2,14 @@
 
 // Each test builds its own database in a temporary folder from the schema file.
 
+#include "data/errors.h"
+#include "data/sqlitedatabase.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sqlite3.h>
 
 namespace testdb {
 
@@ -18,40 +21,47 @@ inline QString schemaText()
     return QString::fromUtf8(f.readAll());
 }
 
-// Runs SQL on a database file through a connection of its own (a "second
-// program" from the point of view of the code under test).
+// A connection of its own to a database file (a "second program" from the
+// point of view of the code under test). A missing file is made empty first.
+inline void openOther(SqliteDatabase &db, const QString &file)
+{
+    if (!QFileInfo::exists(file)) {
+        QFile made(file);
+        if (!made.open(QIODevice::WriteOnly))
+            qFatal("cannot make %s", qPrintable(file));
+    }
+    try {
+        db.open(file);
+    } catch (const AppError &e) {
+        qFatal("cannot open %s: %s", qPrintable(file), qPrintable(e.message()));
+    }
+}
+
+// Runs SQL on a database file through a connection of its own.
 inline void exec(const QString &file, const QString &sql)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-        qFatal("cannot open %s", qPrintable(file));
-    char *err = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
-        QString msg = QString::fromUtf8(err);
-        sqlite3_free(err);
-        sqlite3_close(db);
-        qFatal("SQL failed: %s\n%s", qPrintable(msg), qPrintable(sql));
+    SqliteDatabase db;
+    openOther(db, file);
+    try {
+        db.exec(sql.toUtf8());
+    } catch (const AppError &e) {
+        qFatal("SQL failed: %s\n%s", qPrintable(e.message()), qPrintable(sql));
     }
-    sqlite3_close(db);
 }
 
 // One value of a query, as text ("" for NULL); for checking what was stored.
 inline QString scalar(const QString &file, const QString &sql)
 {
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
-        QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close(db);
-        qFatal("SQL failed: %s\n%s", qPrintable(msg), qPrintable(sql));
+    SqliteDatabase db;
+    openOther(db, file);
+    try {
+        StatementHandle st = db.prepare(sql.toUtf8(), Database::Reuse::Once);
+        if (st->step() && st->columnType(0) != Value::Null)
+            return st->columnString(0);
+    } catch (const AppError &e) {
+        qFatal("SQL failed: %s\n%s", qPrintable(e.message()), qPrintable(sql));
     }
-    QString out;
-    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
-        out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
+    return QString();
 }
 
 // A temporary folder holding "rechungen.mdb" made from the schema, plus
