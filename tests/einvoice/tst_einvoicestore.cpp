@@ -3,6 +3,8 @@
 // export that counts the transmission number up only for a file written.
 
 #include "testdb.h"
+#include "tool.h"
+#include "xmllint.h"
 
 #include "data/amount.h"
 #include "data/sqlitedatabase.h"
@@ -13,7 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -134,18 +135,6 @@ QStringList filesIn(const QString &folder)
 QString storedNumber(const testdb::Fixture &db)
 {
     return db.scalar(QStringLiteral("SELECT naechste_uebertragung FROM firma"));
-}
-
-// The published schema, read by a validator of its own.
-QString xmllintError(const QString &file)
-{
-    QProcess p;
-    p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--schema"),
-                                        QStringLiteral(FATTURAPA_REFERENCE_DIR "/Schema_del_file_xml_FatturaPA_v1.2.2.xsd"),
-                                        file});
-    if (!p.waitForStarted() || !p.waitForFinished(60000))
-        return QStringLiteral("xmllint did not run (package libxml2-utils)");
-    return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardError());
 }
 
 } // namespace
@@ -574,10 +563,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("rechungen.mdb"));
-        QProcess tool;
-        tool.start(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("demo"), file});
-        QVERIFY(tool.waitForFinished(60000));
-        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(runTool({QStringLiteral("demo"), file}).exitCode, 0);
         const QString out = dir.filePath(QStringLiteral("fatturapa"));
         QVERIFY(QDir().mkdir(out));
         SqliteDatabase c;
