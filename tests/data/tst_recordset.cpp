@@ -5,6 +5,7 @@
 #include "data/database.h"
 #include "data/errors.h"
 #include "data/lineamount.h"
+#include "errorof.h"
 #include "testdb.h"
 
 #include <QFile>
@@ -12,18 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Runs an action and returns the message of the AppError it throws ("" when none).
-template <class F>
-QString errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const AppError &e) {
-        return e.message();
-    }
-    return QString();
-}
 
 // Records what a data source passes on.
 class Recorder : public DataLink

@@ -6,6 +6,7 @@
 #include "data/errors.h"
 #include "einvoice/store.h"
 #include "framework/busycursor.h"
+#include "errorof.h"
 #include "faultvfs.h"
 #include "testdb.h"
 
@@ -287,13 +288,8 @@ void TestFaults::failingFileSystem()
         d.open(file, 200);
         op.prepare(d);
         const QString pendingBefore = op.pending(d);
-        QString message;
         faultvfs::arm(faultvfs::Method(method), n, code);
-        try {
-            op.act(d);
-        } catch (const AppError &e) {
-            message = e.message();
-        }
+        const QString message = errorOf([&] { op.act(d); });
         faultvfs::disarm();
         ++g_runs;
         const bool injected = faultvfs::injected();
@@ -356,12 +352,7 @@ void TestFaults::lockHeldByAnotherProgram()
     sqlite3 *other = nullptr;
     QCOMPARE(sqlite3_open_v2(file.toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    QString message;
-    try {
-        op.act(d);
-    } catch (const AppError &e) {
-        message = e.message();
-    }
+    const QString message = errorOf([&] { op.act(d); });
     QCOMPARE(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(other);
     QVERIFY2(message.contains(QLatin1String("Die Datenbank wird gerade von einem anderen Programm benutzt und ist gesperrt")),
@@ -417,12 +408,7 @@ void TestFaults::diskFull()
     d.customers.Edit();
     set(d.customers, "adresse", longAddress);
     const QString pendingBefore = shown(d.customers);
-    QString message;
-    try {
-        d.customers.Post();
-    } catch (const AppError &e) {
-        message = e.message();
-    }
+    const QString message = errorOf([&] { d.customers.Post(); });
     QVERIFY2(message.startsWith(QStringLiteral("Der Datenträger ist voll; es konnte nicht gespeichert werden")), qPrintable(message));
     QCOMPARE(shown(d.customers), pendingBefore);
     QCOMPARE(integrity(file), QStringLiteral("ok|;"));
@@ -459,12 +445,7 @@ void TestFaults::fileMovedAwayWhileRunning()
     QVERIFY(d.customers.Locate(QStringLiteral("id"), 1));
     d.customers.Edit();
     set(d.customers, "name", QStringLiteral("Anna Amort"));
-    QString message;
-    try {
-        d.customers.Post();
-    } catch (const AppError &e) {
-        message = e.message();
-    }
+    const QString message = errorOf([&] { d.customers.Post(); });
     QVERIFY2(message.startsWith(QStringLiteral("Die Datenbankdatei wurde verschoben, gelöscht oder durch eine andere ersetzt")),
              qPrintable(message));
     QVERIFY(!message.contains(QStringLiteral("schreibgeschützt")));
@@ -593,12 +574,7 @@ void TestFaults::unprivilegedUser()
         };
         auto openError = [](const QString &file) {
             InvoiceData d;
-            try {
-                d.open(file, 200);
-            } catch (const AppError &e) {
-                return e.message();
-            }
-            return QString();
+            return errorOf([&] { d.open(file, 200); });
         };
         if (root && (::setgid(nobody) != 0 || ::setuid(nobody) != 0))
             report += QStringLiteral("cannot become nobody\n");

@@ -1,6 +1,7 @@
 // Runs the rechnung-db tool as a separate program, the way a user or a
 // benchmark script would, and checks the files it leaves behind.
 
+#include "errorof.h"
 #include "testdb.h"
 #include "tool.h"
 #include "xmllint.h"
@@ -687,13 +688,7 @@ private Q_SLOTS:
         SqliteDatabase c;
         c.open(m_demo);
         const einvoice::Seller seller = einvoice::loadSeller(c).value();
-        QString error;
-        try {
-            einvoice::checkSeller(seller);
-        } catch (const AppError &e) {
-            error = e.message();
-        }
-        QCOMPARE(error, QString());
+        QCOMPARE(errorOf([&] { einvoice::checkSeller(seller); }), QString());
         // What the printed invoice has always shown, from the stored data.
         QCOMPARE(seller.owner, texts::LetterheadOwner);
         QCOMPARE(seller.street, texts::LetterheadStreet);
@@ -720,12 +715,7 @@ private Q_SLOTS:
         for (const QString &id : ids.split(QLatin1Char(','))) {
             const std::optional<einvoice::Buyer> buyer = einvoice::loadBuyer(c, id.toLongLong());
             QVERIFY2(buyer.has_value(), qPrintable(id));
-            QString error;
-            try {
-                einvoice::checkBuyer(*buyer);
-            } catch (const AppError &e) {
-                error = e.message();
-            }
+            const QString error = errorOf([&] { einvoice::checkBuyer(*buyer); });
             QVERIFY2(error.isEmpty(), qPrintable(id + QStringLiteral(": ") + error));
             // Complete: nothing the format knows is left out.
             for (const QString &value : {buyer->fiscalCode, buyer->houseNumber, buyer->province})
