@@ -8,6 +8,7 @@
 #include "framework/busycursor.h"
 #include "errorof.h"
 #include "faultvfs.h"
+#include "samples.h"
 #include "testdb.h"
 
 #include <QApplication>
@@ -78,22 +79,6 @@ QString shown(const RecordSet &rs)
         for (const auto &f : rs.Fields())
             out += f->FieldName() + QLatin1Char('=') + f->AsString() + QLatin1Char('|');
     return out;
-}
-
-einvoice::Seller nursery()
-{
-    einvoice::Seller s;
-    s.businessName = QStringLiteral("Gärtnerei Rosengarten");
-    s.owner = QStringLiteral("Josef Gruber");
-    s.street = QStringLiteral("Bozner Straße 12");
-    s.cap = QStringLiteral("39100");
-    s.town = QStringLiteral("Bozen");
-    s.province = QStringLiteral("BZ");
-    s.vatNumber = QStringLiteral("01234567890");
-    s.fiscalCode = QStringLiteral("GRBJSF60A01A952X");
-    s.iban = QStringLiteral("IT60 X054 2811 1010 0000 0123 456");
-    s.nextTransmissionNumber = QStringLiteral("00041");
-    return s;
 }
 
 // One operation of the program: what the user typed first (no write), the
@@ -171,7 +156,7 @@ const std::map<QString, Operation> &operations()
                   d.addYear(2005);
           }}},
         {QStringLiteral("business settings"),
-         {[](InvoiceData &) {}, [](InvoiceData &d) { einvoice::saveSeller(d.connection, nursery()); },
+         {[](InvoiceData &) {}, [](InvoiceData &d) { einvoice::saveSeller(d.connection, sample::nursery()); },
           [](InvoiceData &) { return QString(); }, {QStringLiteral("firma")}}},
     };
     return ops;
