@@ -27,13 +27,7 @@
 
 namespace {
 
-const char *const StandardData = R"(
-INSERT INTO kunde (id, name, adresse) VALUES (1, 'Anna', 'Weg 1'), (2, 'Bruno', 'Via 2'), (3, 'Carla', 'Platz 3');
-INSERT INTO rechnungsdaten2004 (id, nr, datum, kundennummer) VALUES
-  (1, '5', '01.02.2004', '1'), (2, '6', '03.02.2004', '1'), (3, '7', '04.02.2004', '2');
-INSERT INTO rechnung2004 (id, rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES
-  (1, '5', 'Rosen', '4', '2,5'), (2, '5', 'Erde', '1', '10'), (3, '7', 'Lavendel', '3', '1,20');
-)";
+using testdb::StandardData;
 
 QString str(const RecordSet &rs, const char *field) { return rs.FieldByName(QString::fromLatin1(field))->AsString(); }
 void set(RecordSet &rs, const char *field, const QString &text) { rs.FieldByName(QString::fromLatin1(field))->setAsString(text); }
