@@ -2,6 +2,7 @@
 // README lists them, the text kinds of Jet, and damaged files refused with a
 // German message instead of a crash.
 
+#include "errorof.h"
 #include "fixtures.h"
 
 #include "access/accessfile.h"
@@ -56,12 +57,7 @@ QDateTime day(int y, int m, int d)
 // The message of reading the bytes, or "" when they were read.
 QString failureOf(const QByteArray &bytes)
 {
-    try {
-        AccessFile file(bytes, QStringLiteral("kaputt.mdb"));
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QString();
+    return errorOf<EngineError>([&] { AccessFile file(bytes, QStringLiteral("kaputt.mdb")); });
 }
 
 } // namespace

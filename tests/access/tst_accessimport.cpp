@@ -2,6 +2,7 @@
 // database, with tables made in the test (no free program writes Access
 // files), and once with a fixture whose table was renamed into kunde.
 
+#include "errorof.h"
 #include "fixtures.h"
 #include "testdb.h"
 
@@ -99,16 +100,6 @@ const TableReport &reportOf(const ImportReport &r, const QString &table)
             return t;
     }
     qFatal("no report for %s", qPrintable(table));
-}
-
-QString messageOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QString();
 }
 
 } // namespace
@@ -394,14 +385,14 @@ private Q_SLOTS:
             tables = {customers({}), lines(QStringLiteral("rechnung"), {{qint64(1)}, {qint64(2)}})};
             tables.back().declaredRows = 3;
         }
-        QCOMPARE(messageOf([&] { importTables(MemorySource(tables), m_target, m_separators); }), message);
+        QCOMPARE(errorOf<EngineError>([&] { importTables(MemorySource(tables), m_target, m_separators); }), message);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
     void existingTargetKept()
     {
         fixtures::write(m_target, "meins");
-        QCOMPARE(messageOf([&] { importTables(MemorySource({customers({})}), m_target, m_separators); }),
+        QCOMPARE(errorOf<EngineError>([&] { importTables(MemorySource({customers({})}), m_target, m_separators); }),
                  QStringLiteral("Die Datei '%1' existiert bereits; sie wird nicht überschrieben.").arg(m_target));
         QFile f(m_target);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -421,7 +412,7 @@ private Q_SLOTS:
         rlimit small = old;
         small.rlim_cur = 256 * 1024;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const QString message = messageOf([&] { importTables(source, m_target, m_separators); });
+        const QString message = errorOf<EngineError>([&] { importTables(source, m_target, m_separators); });
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(message.startsWith(QStringLiteral("SQLite-Fehler in '%1'").arg(m_target)) || message.contains(QStringLiteral("kein Platz")));

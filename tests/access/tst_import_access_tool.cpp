@@ -4,6 +4,7 @@
 
 #include "fixtures.h"
 #include "testdb.h"
+#include "tool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,36 +18,7 @@
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 const QString GermanLocale = QStringLiteral("de_DE.UTF-8");
-
-Result runTool(const QStringList &args, const QString &locale = QString())
-{
-    QProcess p;
-    p.setProgram(QStringLiteral(RECHNUNG_DB_TOOL));
-    p.setArguments(args);
-    if (!locale.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LC_ALL"), locale);
-        p.setProcessEnvironment(environment);
-    }
-    p.start();
-    Result r;
-    if (!p.waitForStarted() || !p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
-        r.err = QStringLiteral("tool did not run to its end: ") + p.errorString();
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 QStringList entries(const QString &dir)
 {
@@ -106,7 +78,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, file);
         QFETCH(QStringList, lines);
-        const Result r = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), fixtures::path(file)});
+        const ToolResult r = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), fixtures::path(file)});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         QStringList out = r.out.split(QLatin1Char('\n'));
@@ -134,7 +106,7 @@ private Q_SLOTS:
         const QString source = dir.filePath(QStringLiteral("rechungen.access.mdb"));
         const QString target = dir.filePath(QStringLiteral("rechungen.mdb"));
         fixtures::write(source, fixtures::renamedTable(fixtures::bytes(QStringLiteral("jet4-test.mdb")), QStringLiteral("Table1"), "kunde"));
-        const Result r = runTool({QStringLiteral("import-access"), source, target}, GermanLocale);
+        const ToolResult r = runTool({QStringLiteral("import-access"), source, target}, {.locale = GermanLocale});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         const QStringList out = r.out.split(QLatin1Char('\n'));
@@ -148,7 +120,7 @@ private Q_SLOTS:
         QCOMPARE(entries(dir.path()), (QStringList{"rechungen.access.mdb", "rechungen.mdb"}));
         // A second run does not touch the finished file.
         const QByteArray made = contentOf(target);
-        const Result again = runTool({QStringLiteral("import-access"), source, target});
+        const ToolResult again = runTool({QStringLiteral("import-access"), source, target});
         QCOMPARE(again.exitCode, 1);
         QCOMPARE(again.err, QStringLiteral("rechnung-db: Die Datei '%1' existiert bereits; sie wird nicht überschrieben.\n").arg(target));
         QCOMPARE(contentOf(target), made);
@@ -194,7 +166,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("alt.mdb"));
         fixtures::write(source, content);
-        const Result r = runTool({QStringLiteral("import-access"), source, dir.filePath(QStringLiteral("neu.mdb"))});
+        const ToolResult r = runTool({QStringLiteral("import-access"), source, dir.filePath(QStringLiteral("neu.mdb"))});
         QCOMPARE(r.err, QStringLiteral("rechnung-db: ") + message.arg(source) + QLatin1Char('\n'));
         QCOMPARE(r.out, QString());
         QCOMPARE(r.exitCode, 1);
@@ -202,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(contentOf(source), content);
         // Looking at it says the same about a damaged file.
         if (message.contains(QStringLiteral("beschädigt und"))) {
-            const Result list = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), source});
+            const ToolResult list = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), source});
             QCOMPARE(list.err, r.err);
             QCOMPARE(list.exitCode, 1);
         }
@@ -218,7 +190,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("alt.mdb"));
         fixtures::write(source, content);
-        const Result r = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), source});
+        const ToolResult r = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), source});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out.section(QLatin1Char('\n'), 0, 0), QString(Table1).replace(QStringLiteral("2 Zeilen;"), QStringLiteral("0 Zeilen (laut Tabellendefinition 2);")));
@@ -228,7 +200,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("fehlt.mdb"));
-        const Result r = runTool({QStringLiteral("import-access"), source, dir.filePath(QStringLiteral("neu.mdb"))});
+        const ToolResult r = runTool({QStringLiteral("import-access"), source, dir.filePath(QStringLiteral("neu.mdb"))});
         QCOMPARE(r.err, QStringLiteral("rechnung-db: Die Datei '%1' wurde nicht gefunden.\n").arg(source));
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(entries(dir.path()), QStringList());
@@ -255,12 +227,9 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        QProcess p;
-        p.setWorkingDirectory(dir.path());
-        p.start(QStringLiteral(RECHNUNG_DB_TOOL), args);
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 2);
-        const QString err = QString::fromUtf8(p.readAllStandardError());
+        const ToolResult r = runTool(args, {.workDir = dir.path()});
+        QCOMPARE(r.exitCode, 2);
+        const QString &err = r.err;
         QVERIFY2(err.startsWith(QStringLiteral("rechnung-db: ") + message + QStringLiteral(". Aufruf: ")), qPrintable(err));
         QVERIFY(err.contains(QStringLiteral("rechnung-db import-access ACCESSDATEI ZIEL | rechnung-db import-access --list ACCESSDATEI")));
         QCOMPARE(entries(dir.path()), QStringList());
@@ -312,7 +281,7 @@ private Q_SLOTS:
                 QCOMPARE(testdb::scalar(target, QStringLiteral("SELECT count(*) FROM kunde")), QStringLiteral("2"));
                 QVERIFY(QFile::remove(target));
             }
-            const Result again = runTool({QStringLiteral("import-access"), source, target});
+            const ToolResult again = runTool({QStringLiteral("import-access"), source, target});
             QCOMPARE(again.err, QString());
             QCOMPARE(again.exitCode, 0);
         }

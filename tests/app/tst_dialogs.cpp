@@ -14,6 +14,7 @@
 #include "dialogs/customersearch.h"
 #include "framework/flatbutton.h"
 #include "running.h"
+#include "samples.h"
 #include "uitest.h"
 
 #include <QGroupBox>
@@ -461,23 +462,6 @@ void TestDialogs::okChoosesAPendingNewCustomerOnceStored()
 }
 
 namespace {
-// A complete, made-up business.
-einvoice::Seller madeUpBusiness()
-{
-    einvoice::Seller s;
-    s.businessName = QStringLiteral("Gärtnerei Beispiel");
-    s.owner = QStringLiteral("Maria Beispiel");
-    s.street = QStringLiteral("Gartenweg 3");
-    s.cap = QStringLiteral("39100");
-    s.town = QStringLiteral("Bozen");
-    s.province = QStringLiteral("BZ");
-    s.vatNumber = QStringLiteral("01234567890");
-    s.telephone = QStringLiteral("0000 111 222");
-    s.iban = QStringLiteral("IT60X0542811101000000123456");
-    s.paymentLine = QStringLiteral("Zahlbar binnen 30 Tagen");
-    return s;
-}
-
 struct Folder
 {
     explicit Folder(std::optional<QString> answer)
@@ -499,7 +483,7 @@ void TestDialogs::businessDataIsCheckedStoredAndPrinted()
     BusinessDialog *dialog = d.w().businessDialog;
     Boxes boxes;
     const auto run = whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
-        dialog->setValue(madeUpBusiness());
+        dialog->setValue(sample::nursery());
         // A wrong check digit: the field is named, the dialog stays, nothing is stored.
         dialog->field("iban")->setText(QStringLiteral("IT61X0542811101000000123456"));
         QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
@@ -517,11 +501,11 @@ void TestDialogs::businessDataIsCheckedStoredAndPrinted()
     QCOMPARE(stored.vatNumber, QStringLiteral("01234567890"));
     // The next printed invoice carries it.
     const Letterhead printed = d.program.invoiceReport->letterhead();
-    QCOMPARE(printed.owner, QStringLiteral("Maria Beispiel"));
+    QCOMPARE(printed.owner, QStringLiteral("Josef Gruber"));
     QCOMPARE(printed.town, QStringLiteral("39100 Bozen (BZ)"));
-    QCOMPARE(printed.phone, QStringLiteral("Tel. 0000 111 222"));
+    QCOMPARE(printed.phone, QStringLiteral("Tel. 0471 000000"));
     QCOMPARE(printed.vat, QStringLiteral("P.IVA 01234567890"));
-    QCOMPARE(printed.paymentLine, QStringLiteral("Zahlbar binnen 30 Tagen"));
+    QCOMPARE(printed.paymentLine, QStringLiteral("Bank: Südtiroler Sparkasse, IBAN IT60 X054 2811 1010 0000 0123 456"));
 }
 
 void TestDialogs::fileWithoutBusinessDataIsOfferedIt()
@@ -541,7 +525,7 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
         "UPDATE rechnungsdaten2004 SET datum = '05.02.2004' WHERE nr = '1';"
         "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('1', 'Rosen', '4', '2,5'), ('1', 'Erde', '', '3');"));
     QVERIFY(d.active);
-    einvoice::saveSeller(d.w().data().connection, madeUpBusiness());
+    einvoice::saveSeller(d.w().data().connection, sample::nursery());
     QTemporaryDir out;
     Folder folder(out.path());
     Boxes boxes;
@@ -554,7 +538,7 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
         QTest::mouseClick(buyer->okButton(), Qt::LeftButton);
     });
     QCOMPARE(folder.asked, 1);
-    const QString file = out.filePath(QStringLiteral("IT01234567890_00001.xml"));
+    const QString file = out.filePath(QStringLiteral("IT01234567890_00041.xml"));
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_dialogs|Die elektronische Rechnung wurde geschrieben:\n")
                                       + QDir::toNativeSeparators(file)});
     QFile f(file);
@@ -566,7 +550,7 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
     QVERIFY(xml.contains("<Imposta>1.00</Imposta>"));
     QVERIFY(xml.contains("<ImportoTotaleDocumento>11.00</ImportoTotaleDocumento>"));
     // The next file gets the next number; the customer's data is kept for it.
-    QCOMPARE(einvoice::loadSeller(d.w().data().connection)->nextTransmissionNumber, QStringLiteral("00002"));
+    QCOMPARE(einvoice::loadSeller(d.w().data().connection)->nextTransmissionNumber, QStringLiteral("00042"));
     QCOMPARE(einvoice::loadBuyer(d.w().data().connection, 1)->vatNumber, QStringLiteral("09876543210"));
 }
 

@@ -9,12 +9,12 @@
 #include "framework/messages.h"
 #include "framework/settings.h"
 #include "testdb.h"
+#include "tool.h"
 #include "uitest.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -93,7 +93,7 @@ private Q_SLOTS:
     {
         prepareApplication(*qobject_cast<QApplication *>(QCoreApplication::instance()));
         m_reference = m_dir.filePath(QStringLiteral("reference.mdb"));
-        QCOMPARE(QProcess::execute(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("create"), m_reference}), 0);
+        QCOMPARE(runTool({QStringLiteral("create"), m_reference}).exitCode, 0);
     }
 
     void init()

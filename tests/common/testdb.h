@@ -13,6 +13,16 @@
 
 namespace testdb {
 
+// Customers 1 (Anna), 2 (Bruno), 3 (Carla, no invoices); invoices 5 and 6 of
+// Anna, 7 of Bruno; lines under 5 and 7.
+inline const char *const StandardData = R"(
+INSERT INTO kunde (id, name, adresse) VALUES (1, 'Anna', 'Weg 1'), (2, 'Bruno', 'Via 2'), (3, 'Carla', 'Platz 3');
+INSERT INTO rechnungsdaten2004 (id, nr, datum, kundennummer) VALUES
+  (1, '5', '01.02.2004', '1'), (2, '6', '03.02.2004', '1'), (3, '7', '04.02.2004', '2');
+INSERT INTO rechnung2004 (id, rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES
+  (1, '5', 'Rosen', '4', '2,5'), (2, '5', 'Erde', '1', '10'), (3, '7', 'Lavendel', '3', '1,20');
+)";
+
 inline QString schemaText()
 {
     QFile f(QStringLiteral(RECHNUNG_SCHEMA_FILE));

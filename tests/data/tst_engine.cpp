@@ -2,6 +2,7 @@
 // their handle goes, values in the storage class they went in, units of work
 // that undo themselves, and the catalogue the years and the import read.
 
+#include "errorof.h"
 #include "testdb.h"
 
 #include "data/errors.h"
@@ -12,18 +13,6 @@
 namespace {
 
 const char *const Customers = "INSERT INTO kunde (id, name, adresse) VALUES (1, 'Anna', 'Weg 1'), (2, 'Bruno', NULL);";
-
-// The message of the EngineError f throws; empty when it throws none.
-template <class F>
-QString engineErrorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QString();
-}
 
 } // namespace
 
@@ -108,9 +97,9 @@ void TestEngine::aHandleLeavingScopeReleasesTheReadLock()
     {
         StatementHandle st = c.prepare("SELECT name FROM kunde ORDER BY id");
         QVERIFY(st->step());
-        QVERIFY(!engineErrorOf([&] { other.exec("BEGIN EXCLUSIVE"); }).isEmpty());
+        QVERIFY(!errorOf<EngineError>([&] { other.exec("BEGIN EXCLUSIVE"); }).isEmpty());
     }
-    QCOMPARE(engineErrorOf([&] { other.exec("BEGIN EXCLUSIVE; COMMIT"); }), QString());
+    QCOMPARE(errorOf<EngineError>([&] { other.exec("BEGIN EXCLUSIVE; COMMIT"); }), QString());
     // The cached statement starts from the first row again, without parameters.
     StatementHandle again = c.prepare("SELECT name FROM kunde ORDER BY id");
     QVERIFY(again->step());
@@ -149,7 +138,7 @@ void TestEngine::aPreparedOnceStatementIsNotKept()
     }
     SqliteDatabase other;
     other.open(db.file(), 0);
-    QCOMPARE(engineErrorOf([&] { other.exec("BEGIN EXCLUSIVE; COMMIT"); }), QString());
+    QCOMPARE(errorOf<EngineError>([&] { other.exec("BEGIN EXCLUSIVE; COMMIT"); }), QString());
 }
 
 void TestEngine::wholeRowsReadInOneCall()
@@ -301,10 +290,10 @@ void TestEngine::failuresAreSaidInGerman()
     testdb::Fixture db(QString::fromUtf8(Customers));
     SqliteDatabase c;
     c.open(db.file());
-    QCOMPARE(engineErrorOf([&] { c.prepare(sql)->run(); }), message);
+    QCOMPARE(errorOf<EngineError>([&] { c.prepare(sql)->run(); }), message);
     // The same words with what was being done in front, from a script.
     if (!sql.contains(';'))
-        QCOMPARE(engineErrorOf([&] { c.exec(sql, QStringLiteral("Beim Test")); }), QStringLiteral("Beim Test: ") + message);
+        QCOMPARE(errorOf<EngineError>([&] { c.exec(sql, QStringLiteral("Beim Test")); }), QStringLiteral("Beim Test: ") + message);
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -2,7 +2,11 @@
 // in the database file, the invoice read from its year's tables, and the
 // export that counts the transmission number up only for a file written.
 
+#include "errorof.h"
+#include "samples.h"
 #include "testdb.h"
+#include "tool.h"
+#include "xmllint.h"
 
 #include "data/amount.h"
 #include "data/sqlitedatabase.h"
@@ -13,7 +17,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,72 +30,9 @@ namespace {
 // The user's regional settings, which the lines' numbers were typed in.
 const Separators TypedIn{QLatin1Char(','), QLatin1Char('.')};
 
-template <class F>
-QString errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const AppError &e) {
-        return e.message();
-    }
-    return QString();
-}
-
-Seller nursery()
-{
-    Seller s;
-    s.businessName = QStringLiteral("Gärtnerei Rosengarten");
-    s.owner = QStringLiteral("Josef Gruber");
-    s.street = QStringLiteral("Bozner Straße 12");
-    s.cap = QStringLiteral("39100");
-    s.town = QStringLiteral("Bozen");
-    s.province = QStringLiteral("BZ");
-    s.vatNumber = QStringLiteral("01234567890");
-    s.fiscalCode = QStringLiteral("GRBJSF60A01A952X");
-    s.telephone = QStringLiteral("0471 000000");
-    s.email = QStringLiteral("info@rosengarten.it");
-    s.bankName = QStringLiteral("Südtiroler Sparkasse");
-    s.iban = QStringLiteral("IT60 X054 2811 1010 0000 0123 456");
-    s.bic = QStringLiteral("CRBZIT2B107");
-    s.paymentLine = QStringLiteral("Bank: Südtiroler Sparkasse, IBAN IT60 X054 2811 1010 0000 0123 456");
-    s.nextTransmissionNumber = QStringLiteral("00041");
-    return s;
-}
-
-Buyer company()
-{
-    Buyer b;
-    b.name = QStringLiteral("Vivai Bernardi S.n.c.");
-    b.owner = QStringLiteral("Marco Bernardi");
-    b.firstName = QStringLiteral("Marco");
-    b.lastName = QStringLiteral("Bernardi");
-    b.vatNumber = QStringLiteral("00000000202");
-    b.recipientCode = QStringLiteral("DEMO002");
-    b.street = QStringLiteral("Via delle Camelie");
-    b.houseNumber = QStringLiteral("7");
-    b.cap = QStringLiteral("39040");
-    b.town = QStringLiteral("Auer");
-    b.province = QStringLiteral("BZ");
-    return b;
-}
-
-Buyer consumer()
-{
-    Buyer b;
-    b.name = QStringLiteral("Käthe Öhlinger");
-    b.isPerson = true;
-    b.firstName = QStringLiteral("Käthe");
-    b.lastName = QStringLiteral("Öhlinger");
-    b.fiscalCode = QStringLiteral("HLNKTH70E41A952Q");
-    b.pec = QStringLiteral("k.oehlinger@pec.it");
-    b.street = QStringLiteral("Promenade");
-    b.houseNumber = QStringLiteral("3/B");
-    b.cap = QStringLiteral("39012");
-    b.town = QStringLiteral("Meran");
-    b.province = QStringLiteral("BZ");
-    b.country = QStringLiteral("IT");
-    return b;
-}
+using sample::company;
+using sample::consumer;
+using sample::nursery;
 
 QStringList fieldsOf(const Seller &s)
 {
@@ -134,18 +74,6 @@ QStringList filesIn(const QString &folder)
 QString storedNumber(const testdb::Fixture &db)
 {
     return db.scalar(QStringLiteral("SELECT naechste_uebertragung FROM firma"));
-}
-
-// The published schema, read by a validator of its own.
-QString xmllintError(const QString &file)
-{
-    QProcess p;
-    p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--schema"),
-                                        QStringLiteral(FATTURAPA_REFERENCE_DIR "/Schema_del_file_xml_FatturaPA_v1.2.2.xsd"),
-                                        file});
-    if (!p.waitForStarted() || !p.waitForFinished(60000))
-        return QStringLiteral("xmllint did not run (package libxml2-utils)");
-    return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardError());
 }
 
 } // namespace
@@ -574,10 +502,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("rechungen.mdb"));
-        QProcess tool;
-        tool.start(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("demo"), file});
-        QVERIFY(tool.waitForFinished(60000));
-        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(runTool({QStringLiteral("demo"), file}).exitCode, 0);
         const QString out = dir.filePath(QStringLiteral("fatturapa"));
         QVERIFY(QDir().mkdir(out));
         SqliteDatabase c;

@@ -6,7 +6,9 @@
 #include "data/errors.h"
 #include "einvoice/store.h"
 #include "framework/busycursor.h"
+#include "errorof.h"
 #include "faultvfs.h"
+#include "samples.h"
 #include "testdb.h"
 
 #include <QApplication>
@@ -25,13 +27,7 @@
 
 namespace {
 
-const char *const StandardData = R"(
-INSERT INTO kunde (id, name, adresse) VALUES (1, 'Anna', 'Weg 1'), (2, 'Bruno', 'Via 2'), (3, 'Carla', 'Platz 3');
-INSERT INTO rechnungsdaten2004 (id, nr, datum, kundennummer) VALUES
-  (1, '5', '01.02.2004', '1'), (2, '6', '03.02.2004', '1'), (3, '7', '04.02.2004', '2');
-INSERT INTO rechnung2004 (id, rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES
-  (1, '5', 'Rosen', '4', '2,5'), (2, '5', 'Erde', '1', '10'), (3, '7', 'Lavendel', '3', '1,20');
-)";
+using testdb::StandardData;
 
 QString str(const RecordSet &rs, const char *field) { return rs.FieldByName(QString::fromLatin1(field))->AsString(); }
 void set(RecordSet &rs, const char *field, const QString &text) { rs.FieldByName(QString::fromLatin1(field))->setAsString(text); }
@@ -77,22 +73,6 @@ QString shown(const RecordSet &rs)
         for (const auto &f : rs.Fields())
             out += f->FieldName() + QLatin1Char('=') + f->AsString() + QLatin1Char('|');
     return out;
-}
-
-einvoice::Seller nursery()
-{
-    einvoice::Seller s;
-    s.businessName = QStringLiteral("Gärtnerei Rosengarten");
-    s.owner = QStringLiteral("Josef Gruber");
-    s.street = QStringLiteral("Bozner Straße 12");
-    s.cap = QStringLiteral("39100");
-    s.town = QStringLiteral("Bozen");
-    s.province = QStringLiteral("BZ");
-    s.vatNumber = QStringLiteral("01234567890");
-    s.fiscalCode = QStringLiteral("GRBJSF60A01A952X");
-    s.iban = QStringLiteral("IT60 X054 2811 1010 0000 0123 456");
-    s.nextTransmissionNumber = QStringLiteral("00041");
-    return s;
 }
 
 // One operation of the program: what the user typed first (no write), the
@@ -170,7 +150,7 @@ const std::map<QString, Operation> &operations()
                   d.addYear(2005);
           }}},
         {QStringLiteral("business settings"),
-         {[](InvoiceData &) {}, [](InvoiceData &d) { einvoice::saveSeller(d.connection, nursery()); },
+         {[](InvoiceData &) {}, [](InvoiceData &d) { einvoice::saveSeller(d.connection, sample::nursery()); },
           [](InvoiceData &) { return QString(); }, {QStringLiteral("firma")}}},
     };
     return ops;
@@ -287,13 +267,8 @@ void TestFaults::failingFileSystem()
         d.open(file, 200);
         op.prepare(d);
         const QString pendingBefore = op.pending(d);
-        QString message;
         faultvfs::arm(faultvfs::Method(method), n, code);
-        try {
-            op.act(d);
-        } catch (const AppError &e) {
-            message = e.message();
-        }
+        const QString message = errorOf([&] { op.act(d); });
         faultvfs::disarm();
         ++g_runs;
         const bool injected = faultvfs::injected();
@@ -356,12 +331,7 @@ void TestFaults::lockHeldByAnotherProgram()
     sqlite3 *other = nullptr;
     QCOMPARE(sqlite3_open_v2(file.toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    QString message;
-    try {
-        op.act(d);
-    } catch (const AppError &e) {
-        message = e.message();
-    }
+    const QString message = errorOf([&] { op.act(d); });
     QCOMPARE(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(other);
     QVERIFY2(message.contains(QLatin1String("Die Datenbank wird gerade von einem anderen Programm benutzt und ist gesperrt")),
@@ -417,12 +387,7 @@ void TestFaults::diskFull()
     d.customers.Edit();
     set(d.customers, "adresse", longAddress);
     const QString pendingBefore = shown(d.customers);
-    QString message;
-    try {
-        d.customers.Post();
-    } catch (const AppError &e) {
-        message = e.message();
-    }
+    const QString message = errorOf([&] { d.customers.Post(); });
     QVERIFY2(message.startsWith(QStringLiteral("Der Datenträger ist voll; es konnte nicht gespeichert werden")), qPrintable(message));
     QCOMPARE(shown(d.customers), pendingBefore);
     QCOMPARE(integrity(file), QStringLiteral("ok|;"));
@@ -459,12 +424,7 @@ void TestFaults::fileMovedAwayWhileRunning()
     QVERIFY(d.customers.Locate(QStringLiteral("id"), 1));
     d.customers.Edit();
     set(d.customers, "name", QStringLiteral("Anna Amort"));
-    QString message;
-    try {
-        d.customers.Post();
-    } catch (const AppError &e) {
-        message = e.message();
-    }
+    const QString message = errorOf([&] { d.customers.Post(); });
     QVERIFY2(message.startsWith(QStringLiteral("Die Datenbankdatei wurde verschoben, gelöscht oder durch eine andere ersetzt")),
              qPrintable(message));
     QVERIFY(!message.contains(QStringLiteral("schreibgeschützt")));
@@ -593,12 +553,7 @@ void TestFaults::unprivilegedUser()
         };
         auto openError = [](const QString &file) {
             InvoiceData d;
-            try {
-                d.open(file, 200);
-            } catch (const AppError &e) {
-                return e.message();
-            }
-            return QString();
+            return errorOf([&] { d.open(file, 200); });
         };
         if (root && (::setgid(nobody) != 0 || ::setuid(nobody) != 0))
             report += QStringLiteral("cannot become nobody\n");

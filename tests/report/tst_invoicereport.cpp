@@ -15,6 +15,7 @@
 #include "framework/report/printing.h"
 #include "framework/report/progresswindow.h"
 #include "testdb.h"
+#include "tool.h"
 #include "pdftext.h"
 
 #include <QApplication>
@@ -22,7 +23,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
@@ -225,9 +225,7 @@ private Q_SLOTS:
         // The demo's stored business data gives today's letterhead, element for element.
         QTemporaryDir dir;
         const QString demo = dir.filePath(QStringLiteral("demo.mdb"));
-        QProcess tool;
-        tool.start(QStringLiteral(RECHNUNG_DB_TOOL), {QStringLiteral("demo"), demo});
-        QVERIFY(tool.waitForFinished(60000) && tool.exitCode() == 0);
+        QCOMPARE(runTool({QStringLiteral("demo"), demo}).exitCode, 0);
         SqliteDatabase connection;
         connection.open(demo);
         const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);

@@ -1,7 +1,10 @@
 // Runs the rechnung-db tool as a separate program, the way a user or a
 // benchmark script would, and checks the files it leaves behind.
 
+#include "errorof.h"
 #include "testdb.h"
+#include "tool.h"
+#include "xmllint.h"
 
 #include "data/amount.h"
 #include "data/businesstexts.h"
@@ -27,39 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// `locale`: the regional settings the tool runs under (LC_ALL), when given.
-Result runTool(const QStringList &args, const QString &workDir = QString(),
-               const QString &program = QStringLiteral(RECHNUNG_DB_TOOL), const QString &locale = QString())
-{
-    QProcess p;
-    p.setProgram(program);
-    p.setArguments(args);
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
-    if (!locale.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LC_ALL"), locale);
-        p.setProcessEnvironment(environment);
-    }
-    p.start();
-    Result r;
-    if (!p.waitForStarted() || !p.waitForFinished(180000) || p.exitStatus() != QProcess::NormalExit) {
-        r.err = QStringLiteral("tool did not run to its end: ") + p.errorString();
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 // One row for each file the tool made at the start: create, demo, generate.
 void eachMadeFile()
@@ -178,18 +148,6 @@ QStringList printedTotals(const QString &file, const QString &lineTable, const Q
     return out;
 }
 
-// The published schema, read by a validator of its own.
-QString xmllintError(const QString &file)
-{
-    QProcess p;
-    p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--schema"),
-                                        QStringLiteral(FATTURAPA_REFERENCE_DIR "/Schema_del_file_xml_FatturaPA_v1.2.2.xsd"),
-                                        file});
-    if (!p.waitForStarted() || !p.waitForFinished(60000))
-        return QStringLiteral("xmllint did not run (package libxml2-utils)");
-    return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardError());
-}
-
 // Rows whose unit price is not digits with at most one decimal comma and
 // at most two decimals after it.
 QString badPriceCondition()
@@ -208,12 +166,12 @@ class TstRechnungDb : public QObject
 private:
     QTemporaryDir m_dir;
     QString m_created, m_demo, m_generated;
-    Result m_createRun, m_demoRun, m_generateRun;
+    ToolResult m_createRun, m_demoRun, m_generateRun;
 
     QString file(const QString &name) const { return m_dir.filePath(name); }
     // 0, 1, 2: the databases made by create, demo and generate at the start.
     const QString &made(int which) const { return which == 0 ? m_created : which == 1 ? m_demo : m_generated; }
-    const Result &run(int which) const { return which == 0 ? m_createRun : which == 1 ? m_demoRun : m_generateRun; }
+    const ToolResult &run(int which) const { return which == 0 ? m_createRun : which == 1 ? m_demoRun : m_generateRun; }
 
 private Q_SLOTS:
     void aUriLikeNameIsAFileName()
@@ -223,7 +181,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString other = dir.filePath(QStringLiteral("other.db"));
         testdb::exec(other, QStringLiteral("CREATE TABLE notes (x)"));
-        const Result r = runTool({QStringLiteral("demo"), QStringLiteral("file:other.db")}, dir.path());
+        const ToolResult r = runTool({QStringLiteral("demo"), QStringLiteral("file:other.db")}, {.workDir = dir.path()});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(testdb::scalar(other, QStringLiteral("SELECT group_concat(name) FROM sqlite_master")), QStringLiteral("notes"));
         QVERIFY(count(dir.filePath(QStringLiteral("file:other.db")), QStringLiteral("SELECT count(*) FROM kunde")) >= 8);
@@ -292,7 +250,7 @@ private Q_SLOTS:
                 QCOMPARE(count(target, QStringLiteral("SELECT count(*) FROM rechnung2004")), 400000LL);
                 QVERIFY(QFile::remove(target));
             }
-            const Result again = runTool({QStringLiteral("create"), target});
+            const ToolResult again = runTool({QStringLiteral("create"), target});
             QCOMPARE(again.err, QString());
             QCOMPARE(again.exitCode, 0);
             QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("gross.mdb")});
@@ -304,7 +262,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("sicherung.mdb"));
-        const Result r = runTool({QStringLiteral("backup"), m_demo, target});
+        const ToolResult r = runTool({QStringLiteral("backup"), m_demo, target});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         QVERIFY(isOneLine(r.out));
@@ -312,7 +270,7 @@ private Q_SLOTS:
             QCOMPARE(dump(target, QLatin1String(table)), dump(m_demo, QLatin1String(table)));
         QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("sicherung.mdb")});
 
-        const Result check = runTool({QStringLiteral("check"), target});
+        const ToolResult check = runTool({QStringLiteral("check"), target});
         QCOMPARE(check.err, QString());
         QCOMPARE(check.exitCode, 0);
         QVERIFY(isOneLine(check.out));
@@ -351,7 +309,7 @@ private Q_SLOTS:
             f.write("Wichtige Daten\n");
         }
         const QStringList before = entries(dir.path());
-        const Result r = runTool({QStringLiteral("backup"), from, to});
+        const ToolResult r = runTool({QStringLiteral("backup"), from, to});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(isOneLine(r.err), qPrintable(r.err));
         QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
@@ -394,7 +352,7 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QByteArray(2048, 'x'));
         }
-        const Result r = runTool({QStringLiteral("check"), f});
+        const ToolResult r = runTool({QStringLiteral("check"), f});
         QCOMPARE(r.exitCode, exitCode);
         if (exitCode == 0) {
             QCOMPARE(r.err, QString());
@@ -428,7 +386,7 @@ private Q_SLOTS:
     void successReport()
     {
         QFETCH(int, which);
-        const Result &r = run(which);
+        const ToolResult &r = run(which);
         const QString &f = made(which);
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(isOneLine(r.out), qPrintable(r.out));
@@ -603,7 +561,7 @@ private Q_SLOTS:
                 program = QStringLiteral("setpriv");
             }
         }
-        const Result r = runTool(command, QString(), program);
+        const ToolResult r = runTool(command, {.program = program});
         QCOMPARE(r.exitCode, exitCode);
         if (exitCode == 0) {
             QCOMPARE(r.err, QString());
@@ -730,13 +688,7 @@ private Q_SLOTS:
         SqliteDatabase c;
         c.open(m_demo);
         const einvoice::Seller seller = einvoice::loadSeller(c).value();
-        QString error;
-        try {
-            einvoice::checkSeller(seller);
-        } catch (const AppError &e) {
-            error = e.message();
-        }
-        QCOMPARE(error, QString());
+        QCOMPARE(errorOf([&] { einvoice::checkSeller(seller); }), QString());
         // What the printed invoice has always shown, from the stored data.
         QCOMPARE(seller.owner, texts::LetterheadOwner);
         QCOMPARE(seller.street, texts::LetterheadStreet);
@@ -763,12 +715,7 @@ private Q_SLOTS:
         for (const QString &id : ids.split(QLatin1Char(','))) {
             const std::optional<einvoice::Buyer> buyer = einvoice::loadBuyer(c, id.toLongLong());
             QVERIFY2(buyer.has_value(), qPrintable(id));
-            QString error;
-            try {
-                einvoice::checkBuyer(*buyer);
-            } catch (const AppError &e) {
-                error = e.message();
-            }
+            const QString error = errorOf([&] { einvoice::checkBuyer(*buyer); });
             QVERIFY2(error.isEmpty(), qPrintable(id + QStringLiteral(": ") + error));
             // Complete: nothing the format knows is left out.
             for (const QString &value : {buyer->fiscalCode, buyer->houseNumber, buyer->province})
@@ -810,9 +757,9 @@ private Q_SLOTS:
         const QString out = dir.filePath(QStringLiteral("an den Vermittler"));
         QVERIFY(QDir().mkdir(out));
 
-        const Result r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), year, QStringLiteral("--nr"),
-                                  nr, QStringLiteral("--out"), out},
-                                 QString(), QStringLiteral(RECHNUNG_DB_TOOL), GermanLocale);
+        const ToolResult r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), year, QStringLiteral("--nr"),
+                                      nr, QStringLiteral("--out"), out},
+                                     {.locale = GermanLocale});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         const QString written = QDir(out).filePath(QStringLiteral("IT00000000190_00001.xml"));
@@ -839,9 +786,9 @@ private Q_SLOTS:
         // a new file with the next number, as a correction would be.
         QStringList written;
         for (const char *nr : {"1", "2", "1"}) {
-            const Result r = runTool({QStringLiteral("fatturapa"), QStringLiteral("rechungen.mdb"), QStringLiteral("--year=2004"),
-                                      QStringLiteral("--nr=") + QLatin1String(nr)},
-                                     dir.path(), QStringLiteral(RECHNUNG_DB_TOOL), GermanLocale);
+            const ToolResult r = runTool({QStringLiteral("fatturapa"), QStringLiteral("rechungen.mdb"), QStringLiteral("--year=2004"),
+                                          QStringLiteral("--nr=") + QLatin1String(nr)},
+                                         {.workDir = dir.path(), .locale = GermanLocale});
             QCOMPARE(r.exitCode, 0);
             QVERIFY2(isOneLine(r.out), qPrintable(r.out));
             written << QFileInfo(r.out.trimmed()).fileName();
@@ -914,8 +861,8 @@ private Q_SLOTS:
         const QStringList entriesBefore = entries(dir.path());
         const QString numberBefore = setUp.startsWith(QLatin1String("DROP")) ? QString() : storedNumber(f);
 
-        const Result r = runTool(QStringList{QStringLiteral("fatturapa"), f} + args, dir.path(),
-                                 QStringLiteral(RECHNUNG_DB_TOOL), locale);
+        const ToolResult r = runTool(QStringList{QStringLiteral("fatturapa"), f} + args,
+                                     {.workDir = dir.path(), .locale = locale});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(isOneLine(r.err), qPrintable(r.err));
         QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
@@ -930,9 +877,9 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
-        const Result r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), QStringLiteral("2004"),
-                                  QStringLiteral("--nr"), QStringLiteral("1")},
-                                 dir.path(), QStringLiteral(RECHNUNG_DB_TOOL), GermanLocale);
+        const ToolResult r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), QStringLiteral("2004"),
+                                      QStringLiteral("--nr"), QStringLiteral("1")},
+                                     {.workDir = dir.path(), .locale = GermanLocale});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(QStringLiteral("wurde nicht gefunden")), qPrintable(r.err));
         QCOMPARE(entries(dir.path()), QStringList());
@@ -966,7 +913,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString f = dir.filePath(QStringLiteral("gen.mdb"));
         // The file name may also stand after the options.
-        const Result r = runTool(QStringList{QStringLiteral("generate")} + options + QStringList{f});
+        const ToolResult r = runTool(QStringList{QStringLiteral("generate")} + options + QStringList{f});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         QVERIFY(isOneLine(r.out));
@@ -1075,7 +1022,7 @@ private Q_SLOTS:
 
         QStringList args = command;
         args.insert(1, f);
-        const Result r = runTool(args);
+        const ToolResult r = runTool(args);
 
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(isOneLine(r.err), qPrintable(r.err));
@@ -1144,7 +1091,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, args);
         QTemporaryDir dir;
-        const Result r = runTool(args, dir.path());
+        const ToolResult r = runTool(args, {.workDir = dir.path()});
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(isOneLine(r.err), qPrintable(r.err));
         QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
@@ -1155,7 +1102,7 @@ private Q_SLOTS:
 
     void helpGoesToStandardOutput()
     {
-        const Result r = runTool({QStringLiteral("--help")});
+        const ToolResult r = runTool({QStringLiteral("--help")});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(isOneLine(r.out));
         QVERIFY(r.out.contains(QLatin1String("generate DATEI --customers N --headers N --lines N")));
@@ -1190,7 +1137,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, usage);
         QTemporaryDir dir;
-        const Result r = runTool(args, dir.path());
+        const ToolResult r = runTool(args, {.workDir = dir.path()});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.err, QString());
         QVERIFY2(r.out.startsWith(usage), qPrintable(r.out));
@@ -1214,7 +1161,7 @@ private Q_SLOTS:
         const QString f = dir.filePath(QStringLiteral("fehlt/rechungen.mdb"));
         QStringList args = command;
         args.insert(1, f);
-        const Result r = runTool(args);
+        const ToolResult r = runTool(args);
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(isOneLine(r.err), qPrintable(r.err));
         QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
@@ -1241,7 +1188,7 @@ private Q_SLOTS:
         args.insert(1, QStringLiteral("rechungen.mdb"));
         const QStringList shell{QStringLiteral("-c"), QStringLiteral("ulimit -f 16 && exec \"$0\" \"$@\""),
                                 QStringLiteral(RECHNUNG_DB_TOOL)};
-        const Result r = runTool(shell + args, dir.path(), QStringLiteral("/bin/sh"));
+        const ToolResult r = runTool(shell + args, {.workDir = dir.path(), .program = QStringLiteral("/bin/sh")});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(isOneLine(r.err), qPrintable(r.err));
         QVERIFY2(r.err.startsWith(QLatin1String("rechnung-db: ")), qPrintable(r.err));
@@ -1256,7 +1203,7 @@ private Q_SLOTS:
     void relativeFileNameInWorkingFolder()
     {
         QTemporaryDir dir;
-        const Result r = runTool({QStringLiteral("create"), QStringLiteral("rechungen.mdb")}, dir.path());
+        const ToolResult r = runTool({QStringLiteral("create"), QStringLiteral("rechungen.mdb")}, {.workDir = dir.path()});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("rechungen.mdb")});
     }
