@@ -59,9 +59,16 @@ std::optional<QByteArray> storedText(const QJsonValue &value, const QString &key
     return value.toString().toUtf8();
 }
 
+// The same as an invoice holds it: a null QString for NULL.
+QString storedString(const QJsonValue &value, const QString &key)
+{
+    const std::optional<QByteArray> t = storedText(value, key);
+    return t ? QString::fromUtf8(*t) : QString();
+}
+
 QString text(const QJsonObject &object, const QString &key)
 {
-    return QString::fromUtf8(storedText(object.value(key), key).value_or(QByteArray()));
+    return storedString(object.value(key), key);
 }
 
 void bind(StatementHandle &statement, int index, const QJsonValue &value, const QString &key)
@@ -97,13 +104,6 @@ QString customerId(const CustomerIds &ids, const QJsonObject &invoice)
     return *it;
 }
 
-// A text as an invoice holds it: null for NULL.
-QString invoiceText(const QJsonValue &value, const QString &key)
-{
-    const std::optional<QByteArray> t = storedText(value, key);
-    return t ? QString::fromUtf8(*t) : QString();
-}
-
 // An invoice with its positions, [beschreibung, anzahl, einzelpreis] each.
 void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &datum, const QJsonObject &data,
                    const QString &customer, Counts &counts)
@@ -111,18 +111,18 @@ void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &
     Invoice invoice;
     invoice.header.nr = nr;
     invoice.header.datum = datum;
-    invoice.header.bezahlung = invoiceText(data.value(QStringLiteral("bezahlung")), QStringLiteral("bezahlung"));
+    invoice.header.bezahlung = text(data, QStringLiteral("bezahlung"));
     invoice.header.kundennummer = customer;
-    invoice.header.bestimmungsort = invoiceText(data.value(QStringLiteral("bestimmungsort")), QStringLiteral("bestimmungsort"));
+    invoice.header.bestimmungsort = text(data, QStringLiteral("bestimmungsort"));
     const QString positions = QStringLiteral("positionen");
     for (const QJsonValue &position : array(data, positions)) {
         const QJsonArray fields = position.toArray();
         if (fields.size() != 3)
             badDemoData(positions);
-        invoice.lines.append({invoiceText(fields.at(0), positions), invoiceText(fields.at(1), positions),
-                              invoiceText(fields.at(2), positions)});
+        invoice.lines.append({storedString(fields.at(0), positions), storedString(fields.at(1), positions),
+                              storedString(fields.at(2), positions)});
     }
-    // The demo's numbers are written with a decimal comma; nothing is read here anyway.
+    // The separators the demo's numbers are written in.
     InvoiceRepository repository(db.connection(), Separators());
     db.guarded([&] { repository.insert(year, invoice); });
     ++counts.headers;
