@@ -3,6 +3,7 @@
 #include "app/aboutbox.h"
 #include "data/backup.h"
 #include "data/businesstexts.h"
+#include "data/invoicerepository.h"
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
@@ -485,8 +486,10 @@ void MainWindow::exportEInvoice()
     if (!seller || seller->vatNumber.isEmpty())
         throw ConversionError(einvoice::NoBusinessData);
 
-    auto text = [](RecordSet &rs, const char *field) { return rs.FieldByName(QString::fromLatin1(field))->AsString(); };
-    const qint64 customerId = d.customers.FieldByName(QStringLiteral("id"))->AsInteger();
+    // Read back from the file as the tool reads an invoice, so that both write the same e-invoice of it.
+    const Invoice invoice = InvoiceRepository(connection, d.separators())
+                                .loadById(d.year(), d.invoiceHeaders.FieldByName(QStringLiteral("id"))->AsInteger());
+    const qint64 customerId = invoice.header.customerId();
     einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, customerId);
     if (!buyerDialog->edit(buyer, [&](const einvoice::Buyer &b) {
             einvoice::saveBuyer(connection, customerId, b);
@@ -494,18 +497,11 @@ void MainWindow::exportEInvoice()
         }))
         return;
 
-    const einvoice::InvoiceHeader header{text(d.invoiceHeaders, "nr"), text(d.invoiceHeaders, "datum")};
-    QList<einvoice::InvoiceLine> lines;
-    for (int pos = 0; pos < d.invoiceLines.RecordCount(); ++pos)
-        d.invoiceLines.readRowAt(pos, [&] {
-            lines.append({text(d.invoiceLines, "beschreibung"), text(d.invoiceLines, "anzahl"), text(d.invoiceLines, "einzelpreis")});
-        });
-
     const std::optional<QString> folder = askFolder(QStringLiteral("Ordner für die elektronische Rechnung"),
                                                     rememberedFolder(QStringLiteral("fatturapa"), QDir::homePath()));
     if (!folder)
         return;
     rememberFolderOf(QStringLiteral("fatturapa"), *folder);
-    const QString path = einvoice::exportInvoice(connection, *seller, buyer, header, lines, *folder, d.separators());
+    const QString path = einvoice::exportInvoice(connection, *seller, buyer, invoice, *folder, d.separators());
     showMessage(QStringLiteral("Die elektronische Rechnung wurde geschrieben:\n") + QDir::toNativeSeparators(path));
 }

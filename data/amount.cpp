@@ -248,6 +248,12 @@ bool LocaleWatcher::eventFilter(QObject *, QEvent *event)
     return false;
 }
 
+QString generalNumber(double value, const Separators &separators)
+{
+    QString s = QString::number(value, 'g', 15);
+    return s.replace(QLatin1Char('.'), separators.decimal);
+}
+
 QString formatFloat(const QString &pattern, long double value, const Separators &sep)
 {
     if (pattern.isEmpty() || !std::isfinite(value))

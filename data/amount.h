@@ -45,6 +45,10 @@ inline QString formatAmount(long double value, const Separators &separators)
     return formatFloat(AmountPattern, value, separators);
 }
 
+// A number as a text field takes it and a record set shows a stored one: 15
+// significant digits, the decimal separator, no grouping.
+QString generalNumber(double value, const Separators &separators);
+
 // The plain number conversion: leading/trailing blanks, optional sign, digits
 // with the given decimal separator, optional exponent. Anything else throws
 // ConversionError "'<text>' ist kein gültiger Gleitkommawert".

@@ -26,10 +26,7 @@ bool Field::IsNull() const { return value().isNull(); }
 
 QString Field::AsString() const
 {
-    const Value v = value();
-    if (v.type == Value::Real)
-        return generalNumber(v.real, m_set->separators());
-    return v.toText();
+    return value().toText(m_set->separators());
 }
 
 QString Field::DisplayText() const

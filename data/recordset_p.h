@@ -71,12 +71,6 @@ inline QString truncatedText(const QString &text)
     return text.left(n);
 }
 
-inline QString generalNumber(double v, const Separators &separators)
-{
-    QString s = QString::number(v, 'g', 15);
-    return s.replace(QLatin1Char('.'), separators.decimal);
-}
-
 // Restores a member on scope exit (reading contexts nest).
 template <class T>
 struct Restore

@@ -1,5 +1,7 @@
 #include "value.h"
 
+#include "amount.h"
+
 QString Value::toText() const
 {
     switch (type) {
@@ -10,6 +12,11 @@ QString Value::toText() const
     case Blob: return QString::fromUtf8(bytes);
     }
     return QString();
+}
+
+QString Value::toText(const Separators &separators) const
+{
+    return type == Real ? generalNumber(real, separators) : toText();
 }
 
 QByteArray Value::toUtf8Text() const

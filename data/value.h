@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+struct Separators;
+
 // One field value as the engine stores it. The storage class is kept so that
 // a lost-update check compares with exactly what was read.
 struct Value
@@ -25,6 +27,9 @@ struct Value
     bool isNull() const { return type == Null; }
     // Text form: a whole number as its decimal digits, NULL as "".
     QString toText() const;
+    // As a record set shows it (Field::AsString): the same, but a REAL
+    // written by generalNumber with the given separators.
+    QString toText(const Separators &separators) const;
     QByteArray toUtf8Text() const;
     bool operator==(const Value &o) const;
 };

@@ -280,10 +280,10 @@ private:
 
 } // namespace
 
-FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                         const QList<InvoiceLine> &lines, const QString &transmissionNumber,
-                         const Separators &separators)
+FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                         const QString &transmissionNumber, const Separators &separators)
 {
+    const InvoiceHeader &header = invoice.header;
     checkSeller(seller);
     checkBuyer(buyer);
     inContext(QStringLiteral("Firmendaten"),
@@ -294,7 +294,7 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
         number = elementText(field::Nr, header.nr, 20, Charset::BasicLatin);
     });
     const QDate date = invoiceDate(header.datum);
-    const Figures figures = computeFigures(lines, separators);
+    const Figures figures = computeFigures(invoice.lines, separators);
 
     FatturaPA result;
     result.fileName = QStringLiteral("%1%2_%3.xml").arg(seller.vatCountry, seller.vatNumber, transmissionNumber);
@@ -413,13 +413,12 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     return result;
 }
 
-FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                        const QList<InvoiceLine> &lines, const QString &transmissionNumber,
-                        const QString &schemaFile, const Separators &separators)
+FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                        const QString &transmissionNumber, const QString &schemaFile, const Separators &separators)
 {
-    FatturaPA invoice = buildFatturaPA(seller, buyer, header, lines, transmissionNumber, separators);
-    validateFatturaPA(invoice.xml, schemaFile);
-    return invoice;
+    FatturaPA made = buildFatturaPA(seller, buyer, invoice, transmissionNumber, separators);
+    validateFatturaPA(made.xml, schemaFile);
+    return made;
 }
 
 QString saveFatturaPA(const FatturaPA &invoice, const QString &folder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/amount.h"
+#include "data/invoice.h"
 #include "einvoice/invoicedata.h"
 
 #include <QByteArray>
@@ -31,16 +32,15 @@ struct FatturaPA
 // price and quantity, cut to the format's 8 decimals, no longer give its
 // amount within 0.01. Line amounts and totals are the printed invoice's
 // (data/totals.h); the numbers in the lines are read with `separators`, the
-// ones they were typed in.
-FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                         const QList<InvoiceLine> &lines, const QString &transmissionNumber,
-                         const Separators &separators);
+// ones they were typed in. Of the invoice only its header and lines count:
+// the customer is the buyer's business.
+FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                         const QString &transmissionNumber, const Separators &separators);
 
 // buildFatturaPA, then the schema check of validation.h: what comes back may
 // be written.
-FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                        const QList<InvoiceLine> &lines, const QString &transmissionNumber,
-                        const QString &schemaFile, const Separators &separators);
+FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                        const QString &transmissionNumber, const QString &schemaFile, const Separators &separators);
 
 // Writes the file into the folder and returns its path. A file of that name
 // is never replaced: it was made with the same transmission number, and the

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QList>
 #include <QString>
 
-// What an Italian electronic invoice (FatturaPA) is made from: the business's
-// own data, the customer's, and the invoice as the program stores it. Plain
-// values; where they are kept is the caller's business.
+// What an Italian electronic invoice (FatturaPA) is made from besides the
+// invoice itself (data/invoice.h): the business's own data and the
+// customer's. Plain values; where they are kept is the caller's business.
 namespace einvoice {
 
 // The business that issues the invoice (the "cedente/prestatore").
@@ -53,21 +52,6 @@ struct Buyer
     QString town;
     QString province;
     QString country = QStringLiteral("IT");
-};
-
-// The invoice header's texts as stored.
-struct InvoiceHeader
-{
-    QString nr;
-    QString datum;            // dd.mm.yyyy
-};
-
-// One invoice line's texts as stored; numbers with the user's decimal separator.
-struct InvoiceLine
-{
-    QString beschreibung;
-    QString anzahl;
-    QString einzelpreis;
 };
 
 } // namespace einvoice

@@ -2,7 +2,6 @@
 
 #include "data/engine.h"
 #include "data/errors.h"
-#include "data/years.h"
 #include "einvoice/businesstables.h"
 #include "einvoice/checks.h"
 #include "einvoice/prefill.h"
@@ -241,45 +240,8 @@ Buyer buyerOfCustomer(Database &connection, qint64 customerId)
     return buyerFromCustomer(text(0), text(1), text(2), text(3));
 }
 
-StoredInvoice loadInvoice(Database &connection, int year, const QString &nr)
-{
-    bool found = false;
-    for (const YearTables &y : findYears(connection))
-        found = found || y.year == year;
-    if (!found)
-        throw ConversionError(QStringLiteral("Für das Jahr %1 gibt es keine Rechnungen in der Datenbank.").arg(year));
-    const YearTables tables = tablesOfYear(year);
-    const QString read = QStringLiteral("Die Rechnung %1 des Jahres %2 kann nicht gelesen werden").arg(nr).arg(year);
-
-    StoredInvoice invoice;
-    {
-        StatementHandle st = connection.prepare(QStringLiteral("SELECT kundennummer, nr, datum FROM %1 WHERE nr = ?1 "
-                                                             "ORDER BY id LIMIT 1")
-                                                  .arg(tables.headerTable)
-                                                  .toUtf8());
-        st->bindText(1, nr);
-        if (!nextRow(*st, read))
-            throw ConversionError(QStringLiteral("Die Rechnung Nr. %1 gibt es im Jahr %2 nicht.").arg(nr).arg(year));
-        bool isNumber = false;
-        const qint64 customerId = columnText(*st, 0).value_or(QString()).trimmed().toLongLong(&isNumber);
-        invoice.customerId = isNumber ? customerId : 0;
-        invoice.header.nr = columnText(*st, 1).value_or(QString());
-        invoice.header.datum = columnText(*st, 2).value_or(QString());
-    }
-    StatementHandle st = connection.prepare(QStringLiteral("SELECT beschreibung, anzahl, einzelpreis FROM %1 "
-                                                         "WHERE rechnungsnummer = ?1 ORDER BY id")
-                                              .arg(tables.lineTable)
-                                              .toUtf8());
-    st->bindText(1, nr);
-    while (nextRow(*st, read)) {
-        const auto text = [&](int column) { return columnText(*st, column).value_or(QString()); };
-        invoice.lines.append({text(0), text(1), text(2)});
-    }
-    return invoice;
-}
-
-QString exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                      const QList<InvoiceLine> &lines, const QString &folder, const Separators &separators)
+QString exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                      const QString &folder, const Separators &separators)
 {
     requireTable(connection, "firma");
     Transaction transaction(connection, true, CountNumberUp);
@@ -293,11 +255,11 @@ QString exportInvoice(Database &connection, const Seller &seller, const Buyer &b
     }
     Seller current = seller;
     current.nextTransmissionNumber = number;
-    const FatturaPA invoice = makeFatturaPA(current, buyer, header, lines, number, bundledSchemaFile(), separators);
+    const FatturaPA made = makeFatturaPA(current, buyer, invoice, number, bundledSchemaFile(), separators);
     // Before the file is written: a number that cannot be counted on any
     // further must not be used at all.
     const QString following = followingTransmissionNumber(number);
-    const QString path = saveFatturaPA(invoice, folder);
+    const QString path = saveFatturaPA(made, folder);
     try {
         StatementHandle st = connection.prepare(QByteArray("UPDATE firma SET naechste_uebertragung = ?1 WHERE id = ") +
                                               FirstBusinessRow);

@@ -43,18 +43,6 @@ void forgetBuyer(Database &connection, qint64 customerId);
 // customer is not in `kunde`.
 Buyer buyerOfCustomer(Database &connection, qint64 customerId);
 
-// The invoice of a year by its number, read from the file: its header and
-// lines in the order the line set shows them (by id). Of two headers with
-// one number the first by id counts. Throws ConversionError with a German
-// message when the year or the number is not there.
-struct StoredInvoice
-{
-    qint64 customerId = 0;    // the header's `kundennummer`; 0 when it is no number
-    InvoiceHeader header;
-    QList<InvoiceLine> lines;
-};
-StoredInvoice loadInvoice(Database &connection, int year, const QString &nr);
-
 // The whole export, one path for the program and the tool: builds and
 // validates the file, writes it into the folder, and only then counts the
 // business's transmission number up. The number is the one `firma` holds at
@@ -64,7 +52,7 @@ StoredInvoice loadInvoice(Database &connection, int year, const QString &nr);
 // (ConversionError, EngineError) leaves the folder and the number as they
 // were. The numbers in the lines are read with `separators`. Returns the
 // file's path.
-QString exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const InvoiceHeader &header,
-                      const QList<InvoiceLine> &lines, const QString &folder, const Separators &separators);
+QString exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                      const QString &folder, const Separators &separators);
 
 } // namespace einvoice

@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "output.h"
 
+#include "data/invoicerepository.h"
 #include "data/newdatabase.h"
 #include "data/years.h"
 #include "einvoice/invoicedata.h"
@@ -58,9 +59,16 @@ std::optional<QByteArray> storedText(const QJsonValue &value, const QString &key
     return value.toString().toUtf8();
 }
 
+// The same as an invoice holds it: a null QString for NULL.
+QString storedString(const QJsonValue &value, const QString &key)
+{
+    const std::optional<QByteArray> t = storedText(value, key);
+    return t ? QString::fromUtf8(*t) : QString();
+}
+
 QString text(const QJsonObject &object, const QString &key)
 {
-    return QString::fromUtf8(storedText(object.value(key), key).value_or(QByteArray()));
+    return storedString(object.value(key), key);
 }
 
 void bind(StatementHandle &statement, int index, const QJsonValue &value, const QString &key)
@@ -86,9 +94,9 @@ QJsonArray array(const QJsonObject &object, const QString &key)
 }
 
 // A header refers to its customer by the id the database handed out, as text.
-using CustomerIds = QHash<QString, QByteArray>;
+using CustomerIds = QHash<QString, QString>;
 
-QByteArray customerId(const CustomerIds &ids, const QJsonObject &invoice)
+QString customerId(const CustomerIds &ids, const QJsonObject &invoice)
 {
     const auto it = ids.constFind(text(invoice, QStringLiteral("kunde")));
     if (it == ids.constEnd())
@@ -97,34 +105,28 @@ QByteArray customerId(const CustomerIds &ids, const QJsonObject &invoice)
 }
 
 // An invoice with its positions, [beschreibung, anzahl, einzelpreis] each.
-void insertInvoice(NewDatabase &db, const YearTables &tables, const QByteArray &nr, const QByteArray &datum,
-                   const QJsonObject &invoice, const QByteArray &customer, Counts &counts)
+void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &datum, const QJsonObject &data,
+                   const QString &customer, Counts &counts)
 {
-    const QByteArray insertHeader = QStringLiteral("INSERT INTO %1 (nr, datum, bezahlung, kundennummer, bestimmungsort) "
-                                                   "VALUES (?, ?, ?, ?, ?)").arg(tables.headerTable).toUtf8();
-    const QByteArray insertLine = QStringLiteral("INSERT INTO %1 (rechnungsnummer, beschreibung, anzahl, einzelpreis) "
-                                                 "VALUES (?, ?, ?, ?)").arg(tables.lineTable).toUtf8();
-    StatementHandle header = db.prepare(insertHeader);
-    header->bindText(1, nr.constData());
-    header->bindText(2, datum.constData());
-    bindField(header, 3, invoice, QStringLiteral("bezahlung"));
-    header->bindText(4, customer.constData());
-    bindField(header, 5, invoice, QStringLiteral("bestimmungsort"));
-    db.guarded([&] { header->run(); });
-    ++counts.headers;
-
-    StatementHandle line = db.prepare(insertLine);
+    Invoice invoice;
+    invoice.header.nr = nr;
+    invoice.header.datum = datum;
+    invoice.header.bezahlung = text(data, QStringLiteral("bezahlung"));
+    invoice.header.kundennummer = customer;
+    invoice.header.bestimmungsort = text(data, QStringLiteral("bestimmungsort"));
     const QString positions = QStringLiteral("positionen");
-    for (const QJsonValue &position : array(invoice, positions)) {
+    for (const QJsonValue &position : array(data, positions)) {
         const QJsonArray fields = position.toArray();
         if (fields.size() != 3)
             badDemoData(positions);
-        line->bindText(1, nr.constData());
-        for (int i = 0; i < 3; ++i)
-            bind(line, i + 2, fields.at(i), positions);
-        db.guarded([&] { line->run(); });
-        ++counts.lines;
+        invoice.lines.append({storedString(fields.at(0), positions), storedString(fields.at(1), positions),
+                              storedString(fields.at(2), positions)});
     }
+    // The separators the demo's numbers are written in.
+    InvoiceRepository repository(db.connection(), Separators());
+    db.guarded([&] { repository.insert(year, invoice); });
+    ++counts.headers;
+    counts.lines += invoice.lines.size();
 }
 
 // A new user starts on this year's invoices, so the demo has some: dated in
@@ -143,8 +145,8 @@ void addThisYear(NewDatabase &db, const QJsonObject &data, const CustomerIds &id
         if (daysAgo < 0)
             badDemoData(QStringLiteral("vor_tagen"));
         const QDate date = std::max(today.addDays(-daysAgo), QDate(year, 1, 1));
-        insertInvoice(db, tablesOfYear(year), QByteArray::number(year) + '-' + QByteArray::number(++number),
-                      date.toString(QStringLiteral("dd.MM.yyyy")).toUtf8(), invoice, customerId(ids, invoice), counts);
+        insertInvoice(db, year, QStringLiteral("%1-%2").arg(year).arg(++number), date.toString(QStringLiteral("dd.MM.yyyy")),
+                      invoice, customerId(ids, invoice), counts);
     }
 }
 
@@ -198,7 +200,7 @@ Counts fillDemo(NewDatabase &db, const QJsonObject &data)
                 bindField(insert, i + 1, customer, QLatin1String(columns[i]));
             db.guarded([&] { insert->run(); });
             const long long id = db.connection().lastInsertId();
-            ids.insert(text(customer, QStringLiteral("kundennr")), QByteArray::number(id));
+            ids.insert(text(customer, QStringLiteral("kundennr")), QString::number(id));
             customers.emplace_back(id, customer);
             ++counts.customers;
         }
@@ -210,8 +212,8 @@ Counts fillDemo(NewDatabase &db, const QJsonObject &data)
         const int year = invoice.value(QStringLiteral("jahr")).toInt();
         if (year < FirstYear || year > 2004)
             badDemoData(QStringLiteral("jahr"));
-        insertInvoice(db, tablesOfYear(year), text(invoice, QStringLiteral("nr")).toUtf8(),
-                      text(invoice, QStringLiteral("datum")).toUtf8(), invoice, customerId(ids, invoice), counts);
+        insertInvoice(db, year, text(invoice, QStringLiteral("nr")), text(invoice, QStringLiteral("datum")), invoice,
+                      customerId(ids, invoice), counts);
     }
 
     // Through the program's own store, with its checks: demo data it would

@@ -4,6 +4,7 @@
 
 #include "data/amount.h"
 #include "data/engine.h"
+#include "data/invoicerepository.h"
 #include "data/years.h"
 #include "einvoice/prefill.h"
 #include "einvoice/store.h"
@@ -55,9 +56,9 @@ int runFatturaPA(CommandLine &commandLine)
     const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
     if (!seller)
         throw Failure{einvoice::NoBusinessData};
-    const einvoice::StoredInvoice invoice = einvoice::loadInvoice(connection, year, *nr);
-    const einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, invoice.customerId);
-    const QString path = einvoice::exportInvoice(connection, *seller, buyer, invoice.header, invoice.lines, out, separators);
+    const Invoice invoice = InvoiceRepository(connection, separators).loadByNumber(year, *nr);
+    const einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, invoice.header.customerId());
+    const QString path = einvoice::exportInvoice(connection, *seller, buyer, invoice, out, separators);
     printLine(stdout, shown(QFileInfo(path).absoluteFilePath()));
     return ExitOk;
 }

@@ -35,6 +35,8 @@ struct Fixture
     QString transmissionNumber = QStringLiteral("00042");
     // The user's regional settings, which the lines were typed in.
     Separators typedIn{QLatin1Char(','), QLatin1Char('.')};
+
+    Invoice invoice() const { return {header, {}, lines}; }
 };
 
 } // namespace
@@ -75,7 +77,7 @@ Fixture standard()
 
 FatturaPA build(const Fixture &f)
 {
-    return buildFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, f.typedIn);
+    return buildFatturaPA(f.seller, f.buyer, f.invoice(), f.transmissionNumber, f.typedIn);
 }
 
 // Every element without child elements as "Path/Below/Root=text", in document order.
@@ -723,10 +725,10 @@ void TestEInvoice::validatorRefusesWithItsFirstError()
     QVERIFY(QFile::copy(QDir(ReferenceDir).filePath(QStringLiteral("xmldsig-stub.xsd")),
                         QDir(strict.path()).filePath(QStringLiteral("xmldsig-stub.xsd"))));
     const Fixture f = standard();
-    QVERIFY(errorOf<ConversionError>([&] { makeFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, schemaFileIn(strict.path()), f.typedIn); })
+    QVERIFY(errorOf<ConversionError>([&] { makeFatturaPA(f.seller, f.buyer, f.invoice(), f.transmissionNumber, schemaFileIn(strict.path()), f.typedIn); })
                 .contains(QStringLiteral("'39100'")));
     FatturaPA made;
-    QCOMPARE(errorOf<ConversionError>([&] { made = makeFatturaPA(f.seller, f.buyer, f.header, f.lines, f.transmissionNumber, bundledSchemaFile(), f.typedIn); }),
+    QCOMPARE(errorOf<ConversionError>([&] { made = makeFatturaPA(f.seller, f.buyer, f.invoice(), f.transmissionNumber, bundledSchemaFile(), f.typedIn); }),
              QString());
     QCOMPARE(made.xml, invoice.xml);
 }

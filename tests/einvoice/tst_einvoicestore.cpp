@@ -11,6 +11,7 @@
 #include "data/amount.h"
 #include "data/sqlitedatabase.h"
 #include "data/errors.h"
+#include "data/invoicerepository.h"
 #include "data/years.h"
 #include "einvoice/checks.h"
 #include "einvoice/store.h"
@@ -346,8 +347,8 @@ private Q_SLOTS:
             "INSERT INTO rechnungsdaten2004 (nr, datum, kundennummer) VALUES ('7', '01.01.2004', '5')"));
         SqliteDatabase c;
         c.open(db.file());
-        const StoredInvoice invoice = loadInvoice(c, 2003, QStringLiteral("7"));
-        QCOMPARE(invoice.customerId, qint64(5));
+        const Invoice invoice = InvoiceRepository(c, TypedIn).loadByNumber(2003, QStringLiteral("7"));
+        QCOMPARE(invoice.header.customerId(), qint64(5));
         QCOMPARE(invoice.header.nr, QStringLiteral("7"));
         QCOMPARE(invoice.header.datum, QStringLiteral("02.05.2003"));
         QStringList lines;
@@ -357,9 +358,9 @@ private Q_SLOTS:
                                      QStringLiteral("Dritte||")}));
         // 2002's tables carry no year in their names.
         db.exec(QStringLiteral("INSERT INTO rechnungsdaten (nr, datum, kundennummer) VALUES ('1', '05.05.2002', 'x')"));
-        const StoredInvoice first = loadInvoice(c, 2002, QStringLiteral("1"));
+        const Invoice first = InvoiceRepository(c, TypedIn).loadByNumber(2002, QStringLiteral("1"));
         QCOMPARE(first.header.datum, QStringLiteral("05.05.2002"));
-        QCOMPARE(first.customerId, qint64(0)); // no customer number
+        QCOMPARE(first.header.customerId(), qint64(0)); // no customer number
         QVERIFY(first.lines.isEmpty());
     }
 
@@ -386,7 +387,7 @@ private Q_SLOTS:
         testdb::Fixture db(QStringLiteral("INSERT INTO rechnungsdaten2004 (nr, datum) VALUES ('1', '01.01.2004')"));
         SqliteDatabase c;
         c.open(db.file());
-        QCOMPARE(errorOf([&] { loadInvoice(c, year, nr); }), error);
+        QCOMPARE(errorOf([&] { InvoiceRepository(c, TypedIn).loadByNumber(year, nr); }), error);
     }
 
     void exportCountsTheNumberUp()
@@ -398,12 +399,12 @@ private Q_SLOTS:
         saveSeller(c, nursery());
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
         const InvoiceHeader header{QStringLiteral("17"), QStringLiteral("08.01.2004")};
-        const QString first = exportInvoice(c, nursery(), company(), header, lines, out.path(), TypedIn);
+        const QString first = exportInvoice(c, nursery(), company(), {header, {}, lines}, out.path(), TypedIn);
         QCOMPARE(first, QDir(out.path()).filePath(QStringLiteral("IT01234567890_00041.xml")));
         QCOMPARE(xmllintError(first), QString());
         QCOMPARE(storedNumber(db), QStringLiteral("00042"));
         // The number is the stored one, not the copy a window still holds.
-        const QString second = exportInvoice(c, nursery(), company(), header, lines, out.path(), TypedIn);
+        const QString second = exportInvoice(c, nursery(), company(), {header, {}, lines}, out.path(), TypedIn);
         QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("IT01234567890_00042.xml"));
         QCOMPARE(storedNumber(db), QStringLiteral("00043"));
         QCOMPARE(filesIn(out.path()).size(), 2);
@@ -458,7 +459,7 @@ private Q_SLOTS:
         const QString numberBefore = setUp.startsWith(QLatin1String("DROP")) ? QString() : storedNumber(db);
         const QList<InvoiceLine> lines{{description, QStringLiteral("25"), QStringLiteral("3,80")}};
         const QString message = errorOf([&] {
-            exportInvoice(c, nursery(), company(), {QStringLiteral("17"), QStringLiteral("08.01.2004")}, lines,
+            exportInvoice(c, nursery(), company(), {{QStringLiteral("17"), QStringLiteral("08.01.2004")}, {}, lines},
                           out.path(), TypedIn);
         });
         QVERIFY2(message.contains(error), qPrintable(message));
@@ -485,7 +486,7 @@ private Q_SLOTS:
         other.exec("BEGIN IMMEDIATE");
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
         const QString message = errorOf([&] {
-            exportInvoice(c, nursery(), company(), {QStringLiteral("17"), QStringLiteral("08.01.2004")}, lines,
+            exportInvoice(c, nursery(), company(), {{QStringLiteral("17"), QStringLiteral("08.01.2004")}, {}, lines},
                           out.path(), TypedIn);
         });
         other.exec("ROLLBACK");
@@ -517,10 +518,10 @@ private Q_SLOTS:
                 const QString context = QStringLiteral("%1 Nr. %2").arg(year.year).arg(nr);
                 QString path;
                 const QString error = errorOf([&] {
-                    const StoredInvoice invoice = loadInvoice(c, year.year, nr);
+                    const Invoice invoice = InvoiceRepository(c, TypedIn).loadByNumber(year.year, nr);
                     // Every customer with an invoice has stored data, complete.
-                    const Buyer buyer = loadBuyer(c, invoice.customerId).value();
-                    path = exportInvoice(c, seller, buyer, invoice.header, invoice.lines, out, TypedIn);
+                    const Buyer buyer = loadBuyer(c, invoice.header.customerId()).value();
+                    path = exportInvoice(c, seller, buyer, invoice, out, TypedIn);
                 });
                 QVERIFY2(error.isEmpty(), qPrintable(context + QStringLiteral(": ") + error));
                 QCOMPARE(xmllintError(path), QString());

@@ -77,9 +77,9 @@ QList<Line> numbered(int n)
 }
 
 // The program's data on its own database, with the report window over it.
-struct Invoice
+struct PrintedInvoice
 {
-    explicit Invoice(const QList<Line> &lines) : db(QString::fromLatin1(Customer) + linesSql(lines))
+    explicit PrintedInvoice(const QList<Line> &lines) : db(QString::fromLatin1(Customer) + linesSql(lines))
     {
         data.setSeparators({QLatin1Char(','), QLatin1Char('.')});
         data.open(db.file());
@@ -230,7 +230,7 @@ private Q_SLOTS:
         connection.open(demo);
         const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
         QVERIFY(seller);
-        Invoice inv(numbered(3));
+        PrintedInvoice inv(numbered(3));
         const RunResult sample = inv.run();
         inv.druck->setLetterhead(Letterhead::of(*seller));
         const RunResult stored = inv.run();
@@ -261,7 +261,7 @@ private Q_SLOTS:
         QFETCH(int, pixels);
         QFETCH(bool, bold);
         QFETCH(int, align);
-        Invoice inv(numbered(1));
+        PrintedInvoice inv(numbered(1));
         const RunResult r = inv.run();
         QCOMPARE(r.end, RunEnd::Completed);
         const TextRun *t = findText(*r.pages.front(), text);
@@ -277,7 +277,7 @@ private Q_SLOTS:
 
     void autoWidthBoxesTakeTheirTextsWidth()
     {
-        Invoice inv(numbered(1));
+        PrintedInvoice inv(numbered(1));
         const RunResult r = inv.run();
         TextMeasure m;
         // A long name runs to the right instead of wrapping.
@@ -289,7 +289,7 @@ private Q_SLOTS:
 
     void logoAtItsNaturalSize()
     {
-        Invoice inv(numbered(1));
+        PrintedInvoice inv(numbered(1));
         inv.druck->layout.pixelDensity = 96;
         const RunResult r = inv.run();
         const ImageRun *logo = nullptr;
@@ -306,7 +306,7 @@ private Q_SLOTS:
 
     void boxesAndRulingOfTheTitleBand()
     {
-        Invoice inv(numbered(1));
+        PrintedInvoice inv(numbered(1));
         const RunResult r = inv.run();
         std::vector<RoundRectRun> boxes;
         std::vector<LineRun> lines;
@@ -342,7 +342,7 @@ private Q_SLOTS:
 
     void rowsFiveMillimetresApartWithTheirMarks()
     {
-        Invoice inv({{"Rosen", "4", "2,5"}, {"Tulpen", "10", "0,8"}, {"Erde", "2", "3"}});
+        PrintedInvoice inv({{"Rosen", "4", "2,5"}, {"Tulpen", "10", "0,8"}, {"Erde", "2", "3"}});
         const RunResult r = inv.run();
         const Page &page = *r.pages.front();
         const QStringList names{"Rosen", "Tulpen", "Erde"};
@@ -381,7 +381,7 @@ private Q_SLOTS:
         QFETCH(QString, net);
         QFETCH(QString, tax);
         QFETCH(QString, gross);
-        Invoice inv(lines);
+        PrintedInvoice inv(lines);
         const RunResult r = inv.run();
         QCOMPARE(r.end, RunEnd::Completed);
         QCOMPARE(r.pages.size(), size_t(1));
@@ -398,7 +398,7 @@ private Q_SLOTS:
 
     void emptyInvoice()
     {
-        Invoice inv({});
+        PrintedInvoice inv({});
         const RunResult r = inv.run();
         QCOMPARE(r.pages.size(), size_t(1));
         const Page &page = *r.pages.front();
@@ -427,7 +427,7 @@ private Q_SLOTS:
     {
         QFETCH(int, rows);
         QFETCH(int, pages);
-        Invoice inv(numbered(rows));
+        PrintedInvoice inv(numbered(rows));
         const RunResult r = inv.run();
         QCOMPARE(int(r.pages.size()), pages);
         for (const PagePtr &p : r.pages) {
@@ -452,7 +452,7 @@ private Q_SLOTS:
     void longDescriptionWrapsAndTheRowGrows()
     {
         const QString description = QStringLiteral("Hochstamm-Rosen veredelt im Topf mit Stütze und Dünger");
-        Invoice inv({{description, "1", "10"}, {"Erde", "1", "1"}});
+        PrintedInvoice inv({{description, "1", "10"}, {"Erde", "1", "1"}});
         const RunResult r = inv.run();
         const Page &page = *r.pages.front();
         const TextRun *d = textAt(page, Margin, rowTop(0) + 0.26);
@@ -480,7 +480,7 @@ private Q_SLOTS:
     void descriptionWordNeedsRoomForItsBlank()
     {
         const QString description = QStringLiteral("Zitronenbäumchen im Terrakottatopf mit Stützen und");
-        Invoice inv({{description, "1", "10"}});
+        PrintedInvoice inv({{description, "1", "10"}});
         const RunResult r = inv.run();
         const TextRun *d = textAt(*r.pages.front(), Margin, rowTop(0) + 0.26);
         QVERIFY(d);
@@ -515,7 +515,7 @@ private Q_SLOTS:
         QList<Line> lines;
         for (int i = 0; i < rows; ++i)
             lines.append({QStringLiteral("Palme"), quantity, price});
-        Invoice inv(lines);
+        PrintedInvoice inv(lines);
         const RunResult r = inv.run();
         QCOMPARE(r.end, RunEnd::Completed);
         const Page &page = *r.pages.front();
@@ -556,7 +556,7 @@ private Q_SLOTS:
     void wordWiderThanTheColumnIsCut()
     {
         const QString word = QStringLiteral("Rhododendronhybridenzüchtungsbetriebsbestellung");
-        Invoice inv({{word, "1", "1"}});
+        PrintedInvoice inv({{word, "1", "1"}});
         const RunResult r = inv.run();
         const TextRun *d = textAt(*r.pages.front(), Margin, rowTop(0) + 0.26);
         QVERIFY(d);
@@ -570,7 +570,7 @@ private Q_SLOTS:
 
     void addressOfThreeLinesShowsTwo()
     {
-        Invoice inv(numbered(1));
+        PrintedInvoice inv(numbered(1));
         const RunResult r = inv.run();
         const TextRun *a = findText(*r.pages.front(), QStringLiteral("Weg 1"));
         QVERIFY(a);
@@ -593,7 +593,7 @@ private Q_SLOTS:
         QFETCH(QString, quantity);
         QFETCH(QString, price);
         QFETCH(QString, amount);
-        Invoice inv({{"Posten", quantity, price}});
+        PrintedInvoice inv({{"Posten", quantity, price}});
         const RunResult r = inv.run();
         const Page &page = *r.pages.front();
         const TextRun *q = textAt(page, Margin + 75.41, rowTop(0) + 0.26);
@@ -610,7 +610,7 @@ private Q_SLOTS:
 
     void lineThatIsNotANumberEndsTheRun()
     {
-        Invoice inv({{"Rosen", "4", "2,5"}, {"Kaputt", "1", "abc"}, {"Erde", "1", "3"}});
+        PrintedInvoice inv({{"Rosen", "4", "2,5"}, {"Kaputt", "1", "abc"}, {"Erde", "1", "3"}});
         const RunResult r = inv.run();
         QCOMPARE(r.end, RunEnd::Failed);
         // The second line of the invoice is the one to correct.
@@ -633,7 +633,7 @@ private Q_SLOTS:
 
     void lineSetLeftOnItsLastRow()
     {
-        Invoice inv({{"a", "1", "1"}, {"b", "1", "1"}, {"c", "1", "1"}});
+        PrintedInvoice inv({{"a", "1", "1"}, {"b", "1", "1"}, {"c", "1", "1"}});
         RecordSet &lines = inv.data.invoiceLines;
         QCOMPARE(lines.RecNo(), 0);
         inv.run();
@@ -647,7 +647,7 @@ private Q_SLOTS:
         // The arithmetic is the totals' own (tests/data/tst_totals.cpp); the
         // report must hand it every line of the invoice, in order.
         const QList<Line> lines{{"a", "3", "0,1"}, {"b", "7", "0,3"}, {"c", "1", "1234,567"}};
-        Invoice inv(lines);
+        PrintedInvoice inv(lines);
         inv.run();
         QList<TotalsLine> read;
         for (const Line &l : lines)
@@ -665,7 +665,7 @@ private Q_SLOTS:
 
     void previewDuringARunDoesNothing()
     {
-        Invoice inv(numbered(5));
+        PrintedInvoice inv(numbered(5));
         struct Sink : PageSink
         {
             InvoiceReport *druck;
@@ -692,7 +692,7 @@ private Q_SLOTS:
 
     void previewShowsPageOneBeforeTheRunEnds()
     {
-        Invoice inv(numbered(40));
+        PrintedInvoice inv(numbered(40));
         bool busyAtFirstPage = false;
         QString statusAtFirstPage;
         int pages = 0;
@@ -725,7 +725,7 @@ private Q_SLOTS:
 
     void closingThePreviewStopsTheRun()
     {
-        Invoice inv(numbered(150));
+        PrintedInvoice inv(numbered(150));
         int printedRows = 0;
         inv.druck->lineBand->AfterPrint = [&, old = inv.druck->lineBand->AfterPrint](Band &b, bool p) {
             ++printedRows;
@@ -749,7 +749,7 @@ private Q_SLOTS:
 
     void otherWindowsGetNoInputDuringTheRun()
     {
-        Invoice inv(numbered(40));
+        PrintedInvoice inv(numbered(40));
         QLineEdit other;
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
@@ -778,7 +778,7 @@ private Q_SLOTS:
     {
         QFETCH(int, from);
         QFETCH(int, to);
-        Invoice inv(numbered(40));
+        PrintedInvoice inv(numbered(40));
         QTemporaryDir dir;
         const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
         const QString previewed = dir.filePath(QStringLiteral("vorschau.pdf"));
@@ -819,7 +819,7 @@ private Q_SLOTS:
         QFETCH(int, cancelAfterRow);
         QFETCH(int, pages);
         QFETCH(bool, summary);
-        Invoice inv(numbered(40));
+        PrintedInvoice inv(numbered(40));
         QTemporaryDir dir;
         const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
         inv.druck->runner.printerSettings().printer().setOutputFileName(printed);
@@ -845,7 +845,7 @@ private Q_SLOTS:
 
     void previewFromAModalWindowBelongsToIt()
     {
-        Invoice inv(numbered(3));
+        PrintedInvoice inv(numbered(3));
         QDialog editor;
         QWidget *parent = nullptr;
         QTimer::singleShot(0, &editor, [&] {
@@ -858,7 +858,7 @@ private Q_SLOTS:
 
     void pdfFromThePreview()
     {
-        Invoice inv({{"Rosen", "4", "12,5"}, {"Erde", "10", "5"}});
+        PrintedInvoice inv({{"Rosen", "4", "12,5"}, {"Erde", "10", "5"}});
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("rechnung.pdf"));
         previewThen(*inv.druck, [&](PreviewWindow &w) { QVERIFY(w.savePages(file, true)); });
@@ -870,7 +870,7 @@ private Q_SLOTS:
 
     void savedPagesOfARunReadBackEqual()
     {
-        Invoice inv(numbered(40));
+        PrintedInvoice inv(numbered(40));
         const RunResult r = inv.run();
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("r.QRP"));
@@ -882,7 +882,7 @@ private Q_SLOTS:
 
     void landscapeMakesLaterRunsLandscape()
     {
-        Invoice inv(numbered(20));
+        PrintedInvoice inv(numbered(20));
         inv.druck->runner.printerSettings().setOrientation(QPageLayout::Landscape);
         const RunResult r = inv.run();
         QCOMPARE(r.pages.front()->paper, QSizeF(297, 210));
@@ -896,7 +896,7 @@ private Q_SLOTS:
 
     void captionsBeforeTheFirstRun()
     {
-        Invoice inv({});
+        PrintedInvoice inv({});
         QCOMPARE(inv.druck->netTotal->caption, QStringLiteral("EuroTotalesdf"));
         QCOMPARE(inv.druck->taxTotal->caption, QStringLiteral("EuroTotalesdf"));
         QCOMPARE(inv.druck->grossTotal->caption, QStringLiteral("EuroTotalesdf"));

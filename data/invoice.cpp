@@ -1,0 +1,8 @@
+#include "invoice.h"
+
+qint64 InvoiceHeader::customerId() const
+{
+    bool isNumber = false;
+    const qint64 id = kundennummer.trimmed().toLongLong(&isNumber);
+    return isNumber ? id : 0;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// An invoice as a year's tables hold it: its header, the customer the header
+// names, and its lines. Every field is the text the file holds, read the way
+// the record sets show it; a null QString stands for NULL, so that what is
+// read can be written back as it was. The texts come first and the id the
+// file handed out last: an invoice made in memory has none yet (0).
+
+// A row of the year's header table.
+struct InvoiceHeader
+{
+    QString nr;
+    QString datum; // dd.mm.yyyy
+    QString bezahlung;
+    QString kundennummer; // the customer's id in `kunde`, as text
+    QString bestimmungsort;
+    qint64 id = 0;
+
+    // The customer's id that kundennummer gives, blanks around allowed; 0
+    // when it is no number.
+    qint64 customerId() const;
+};
+
+// The customer's row in `kunde`.
+struct Customer
+{
+    QString name;
+    QString adresse;
+    QString telefon;
+    QString piva;
+    QString ansprache;
+    QString kundennr;
+    QString name2;
+    qint64 id = 0;
+};
+
+// A row of the year's line table; it belongs to the header whose nr its
+// `rechnungsnummer` holds. Numbers are written with the file's separators.
+struct InvoiceLine
+{
+    QString beschreibung;
+    QString anzahl;
+    QString einzelpreis;
+    qint64 id = 0;
+};
+
+struct Invoice
+{
+    InvoiceHeader header;
+    // Empty (id 0) when `kunde` has no row of the header's customer.
+    Customer customer;
+    // In the order the line set shows them.
+    QList<InvoiceLine> lines;
+};
