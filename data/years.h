@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schema.h"
+
 #include <QString>
 #include <vector>
 
@@ -14,8 +16,7 @@ struct YearTables
     bool operator==(const YearTables &) const = default;
 };
 
-// The first year carries no year in its table names; every later one does.
-constexpr int FirstYear = 2002;
+using schema::FirstYear;
 YearTables tablesOfYear(int year);
 
 // Orders years newest first, as every list of them is shown.
