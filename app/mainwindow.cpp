@@ -3,6 +3,7 @@
 #include "app/aboutbox.h"
 #include "data/backup.h"
 #include "data/businesstexts.h"
+#include "data/migrations.h"
 #include "data/schema.h"
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
@@ -455,14 +456,13 @@ void MainWindow::applyLetterhead()
     m_windows.invoiceReport->setLetterhead(seller ? Letterhead::of(*seller) : Letterhead::sample());
 }
 
-void MainWindow::offerBusinessData()
+void MainWindow::offerSchemaUpgrade(const QDate &today)
 {
-    if (einvoice::hasBusinessTables(m_data->connection))
-        return;
-    if (!confirm(QStringLiteral("Die Datenbank hat noch keine Firmendaten. Jetzt anlegen?")))
-        return;
-    einvoice::createBusinessTables(m_data->connection);
-    editBusinessData();
+    Database &connection = m_data->connection;
+    const bool hadBusinessTables = einvoice::hasBusinessTables(connection);
+    const UpgradeResult result = upgradeSchema(connection, [](const QString &question) { return confirm(question); }, today);
+    if (result == UpgradeResult::Upgraded && !hadBusinessTables)
+        editBusinessData();
 }
 
 void MainWindow::editBusinessData()

@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "errors.h"
+#include "migrations.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -16,8 +17,9 @@ QStringList tableNames(Database &db)
     return withContext(QStringLiteral("Die Tabellen der Datenbank können nicht gelesen werden"), [&] { return db.tableNames(); });
 }
 
-// The column definitions of a table: name, declared type, and the key as the
-// file declares it, so a new year's table is made exactly like its model.
+// The column definitions of a table: name, declared type, default, and the
+// key as the file declares it, so a new year's table is made exactly like its
+// model, a column a migration added included.
 QStringList columnDefinitions(Database &db, const QString &table)
 {
     const QString what = QStringLiteral("Die Tabelle '%1' kann nicht gelesen werden").arg(table);
@@ -30,6 +32,8 @@ QStringList columnDefinitions(Database &db, const QString &table)
         QString column = QString::fromUtf8(db.quoteIdentifier(c.name));
         if (!c.declType.isEmpty())
             column += QLatin1Char(' ') + QString::fromUtf8(c.declType);
+        if (!c.defaultValue.isEmpty())
+            column += QStringLiteral(" DEFAULT ") + QString::fromUtf8(c.defaultValue);
         if (c.primaryKey)
             column += c.autoIncrement ? QStringLiteral(" PRIMARY KEY AUTOINCREMENT") : QStringLiteral(" PRIMARY KEY");
         columns << column;
@@ -37,25 +41,30 @@ QStringList columnDefinitions(Database &db, const QString &table)
     return columns;
 }
 
-// The year tables as schema/rechungen.sql makes them.
-QStringList standardColumns(QLatin1StringView id, QList<QLatin1StringView> textColumns)
+// The year tables as schema/rechungen.sql makes them, then what the
+// migrations add to every year.
+QStringList standardColumns(Migration::Kind addedBy, QLatin1StringView id, QList<QLatin1StringView> textColumns)
 {
     QStringList columns{id + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT")};
     for (QLatin1StringView c : textColumns)
         columns << c + QStringLiteral(" VARCHAR(50)");
+    for (const Migration &m : programMigrations()) {
+        if (m.kind == addedBy)
+            columns << m.column + QLatin1Char(' ') + QString::fromUtf8(m.definition);
+    }
     return columns;
 }
 
 QStringList standardHeaderColumns()
 {
     using namespace schema::header;
-    return standardColumns(Id, {Number, Date, Payment, CustomerId, Destination});
+    return standardColumns(Migration::Kind::AddHeaderColumn, Id, {Number, Date, Payment, CustomerId, Destination});
 }
 
 QStringList standardLineColumns()
 {
     using namespace schema::line;
-    return standardColumns(Id, {InvoiceNumber, Description, Quantity, UnitPrice, Amount});
+    return standardColumns(Migration::Kind::AddLineColumn, Id, {InvoiceNumber, Description, Quantity, UnitPrice, Amount});
 }
 
 } // namespace

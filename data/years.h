@@ -39,7 +39,8 @@ int proposedNewYear(const std::vector<YearTables> &years, int currentYear);
 int parseYear(const QString &text);
 
 // Creates the year's two tables with the columns and declared types of the
-// newest year's tables (or the standard ones in a file without any year), in
+// newest year's tables (or, in a file without any year, the standard ones and
+// every column a migration adds to them), in
 // one savepoint, so nothing is left half made. Throws EngineError with a
 // German message when the year exists or the file refuses.
 void createYearTables(Database &db, int year);

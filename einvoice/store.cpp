@@ -2,9 +2,9 @@
 
 #include "data/engine.h"
 #include "data/errors.h"
+#include "data/migrations.h"
 #include "data/schema.h"
 #include "data/years.h"
-#include "einvoice/businesstables.h"
 #include "einvoice/checks.h"
 #include "einvoice/prefill.h"
 #include "einvoice/validation.h"
@@ -140,14 +140,16 @@ const QByteArray FirstBusinessRow = "(SELECT min(" + sql(business::Id) + ") FROM
 
 bool hasBusinessTables(Database &connection)
 {
-    return tableExists(connection, business::Table) && tableExists(connection, customerEInvoice::Table);
+    return isInFile(connection, businessTablesMigration());
 }
 
 void createBusinessTables(Database &connection)
 {
+    // The first migration's tables, asked for by hand: the file's version is
+    // left to the question at start-up, which finds them there.
     const QString what = QStringLiteral("Die Tabellen für die Firmendaten konnten nicht angelegt werden");
     Transaction transaction(connection, true, what);
-    connection.exec(BusinessTablesSql, what);
+    connection.exec(businessTablesMigration().definition, what);
     transaction.commit();
 }
 
