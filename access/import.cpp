@@ -2,6 +2,7 @@
 
 #include "data/amount.h"
 #include "data/errors.h"
+#include "data/schema.h"
 #include "data/newdatabase.h"
 #include "data/years.h"
 
@@ -31,7 +32,7 @@ QString quoted(const QString &name)
 // ---------------------------------------------------------------------------
 // Which tables of the source are the program's
 
-const QString CustomerTable = QStringLiteral("kunde");
+const QString CustomerTable = schema::customer::Table;
 // The years every new database has.
 const int StandardYears[] = {2004, 2003, 2002};
 
@@ -50,8 +51,8 @@ struct Found
 
 Found findProgramTables(const Source &source)
 {
-    static const QRegularExpression headerName(QStringLiteral("^rechnungsdaten([0-9]{4})$"));
-    static const QRegularExpression lineName(QStringLiteral("^rechnung([0-9]{4})$"));
+    static const QRegularExpression headerName(QLatin1Char('^') + schema::header::BaseName + QStringLiteral("([0-9]{4})$"));
+    static const QRegularExpression lineName(QLatin1Char('^') + schema::line::BaseName + QStringLiteral("([0-9]{4})$"));
     Found found;
     for (const Table &t : source.tables()) {
         // Access, like SQLite, does not tell upper from lower case in names.
@@ -222,9 +223,9 @@ enum class Meaning { Plain, Amount, CustomerId };
 
 Meaning meaningOf(const QString &column)
 {
-    if (column == QLatin1String("anzahl") || column == QLatin1String("einzelpreis"))
+    if (column == schema::line::Quantity || column == schema::line::UnitPrice)
         return Meaning::Amount;
-    if (column == QLatin1String("kundennummer"))
+    if (column == schema::header::CustomerId)
         return Meaning::CustomerId;
     return Meaning::Plain;
 }

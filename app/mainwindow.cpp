@@ -4,6 +4,8 @@
 #include "data/backup.h"
 #include "data/businesstexts.h"
 #include "data/invoicerepository.h"
+#include "data/migrations.h"
+#include "data/schema.h"
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
@@ -159,12 +161,13 @@ void MainWindow::buildCustomerPanel(QWidget *page)
     customerPanel = placedGroupBox(page, "GroupBox1", QString(), QRect(5, 4, 660, 202));
     customerPanel->setAccessibleName(QStringLiteral("Kundendaten"));
 
-    struct FieldSpec { const char *labelName; const char *caption; QRect labelRect; Qt::Alignment align; const char *name; QRect rect; const char *field; };
+    using namespace schema::customer;
+    struct FieldSpec { const char *labelName; const char *caption; QRect labelRect; Qt::Alignment align; const char *name; QRect rect; QLatin1StringView field; };
     const FieldSpec specs[] = {
-        {"Label1", "An", {8, 12, 42, 13}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit2", {56, 10, 65, 21}, "ansprache"},
-        {"Label2", "Name", {8, 36, 42, 13}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit1", {56, 34, 185, 21}, "name"},
-        {"Label4", "Name eff.", {2, 59, 50, 15}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit3", {56, 58, 185, 21}, "name2"},
-        {"Label5", "P.IVA:", {21, 85, 30, 13}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit4", {56, 82, 185, 21}, "piva"},
+        {"Label1", "An", {8, 12, 42, 13}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit2", {56, 10, 65, 21}, Salutation},
+        {"Label2", "Name", {8, 36, 42, 13}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit1", {56, 34, 185, 21}, Name},
+        {"Label4", "Name eff.", {2, 59, 50, 15}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit3", {56, 58, 185, 21}, Owner},
+        {"Label5", "P.IVA:", {21, 85, 30, 13}, Qt::AlignRight | Qt::AlignVCenter, "DBEdit4", {56, 82, 185, 21}, VatNumber},
     };
     DBEdit **edits[] = {&salutation, &customerName, &ownerName, &vatNumber};
     for (int i = 0; i < 4; ++i) {
@@ -174,7 +177,7 @@ void MainWindow::buildCustomerPanel(QWidget *page)
         e->setObjectName(QString::fromLatin1(s.name));
         e->setGeometry(s.rect);
         e->setDataSource(&m_data->customerSource);
-        e->setDataField(QString::fromLatin1(s.field));
+        e->setDataField(s.field);
         e->setAccessibleName(l->text().remove(QLatin1Char(':')));
         paintAsField(e);
         l->setBuddy(e);
@@ -185,7 +188,7 @@ void MainWindow::buildCustomerPanel(QWidget *page)
     address->setObjectName(QStringLiteral("DBMemo1"));
     address->setGeometry(56, 106, 185, 65);
     address->setDataSource(&m_data->customerSource);
-    address->setDataField(QStringLiteral("adresse"));
+    address->setDataField(Address);
     address->setAccessibleName(QStringLiteral("Adresse"));
     paintAsField(address);
     adresse->setBuddy(address);
@@ -231,7 +234,7 @@ void MainWindow::buildInvoiceList(QWidget *page)
     lastNumber->setObjectName(QStringLiteral("DBText1"));
     lastNumber->setGeometry(584, 24, 25, 17);
     lastNumber->setDataSource(&m_data->lastNumberSource);
-    lastNumber->setDataField(QStringLiteral("nr"));
+    lastNumber->setDataField(schema::header::Number);
     lastNumber->setAccessibleName(QStringLiteral("Letzte Rechnungsnummer"));
     lastNumberLabel->setBuddy(lastNumber);
 
@@ -247,7 +250,7 @@ void MainWindow::buildInvoiceList(QWidget *page)
     chosenInvoice->setGeometry(119, 48, 66, 15);
     chosenInvoice->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8, true));
     chosenInvoice->setDataSource(&m_data->headerSource);
-    chosenInvoice->setDataField(QStringLiteral("nr"));
+    chosenInvoice->setDataField(schema::header::Number);
     chosenInvoice->setAccessibleName(QStringLiteral("Ausgewählte Rechnung"));
     chosenInvoiceLabel->setBuddy(chosenInvoice);
 
@@ -255,11 +258,12 @@ void MainWindow::buildInvoiceList(QWidget *page)
     invoiceList->setObjectName(QStringLiteral("DBGrid4"));
     invoiceList->setGeometry(0, 72, 657, 160);
     invoiceList->setAccessibleName(QStringLiteral("Rechnungen"));
+    using namespace schema::header;
     invoiceList->setColumns({
-        {QStringLiteral("nr"), QStringLiteral("rechnungsnummer"), 114, {}},
-        {QStringLiteral("datum"), QStringLiteral("datum"), 93, {}},
-        {QStringLiteral("bezahlung"), QStringLiteral("bezahlung"), 108, {QStringLiteral("30 Tage"), QStringLiteral("bezahlt")}},
-        {QStringLiteral("bestimmungsort"), QStringLiteral("bestimmungsort"), 228, {}},
+        {Number, QStringLiteral("rechnungsnummer"), 114, {}},
+        {Date, QStringLiteral("datum"), 93, {}},
+        {Payment, QStringLiteral("bezahlung"), 108, {QStringLiteral("30 Tage"), QStringLiteral("bezahlt")}},
+        {Destination, QStringLiteral("bestimmungsort"), 228, {}},
     });
     invoiceList->setCellColor(QApplication::palette().color(QPalette::ToolTipBase));
     invoiceList->setTitleColor(MoneyGreen);
@@ -429,7 +433,7 @@ void MainWindow::deleteCustomer()
 {
     if (!confirm(QStringLiteral("Wollen Sie diesen Eintrag wirklich löschen?")))
         return;
-    const qint64 id = customers().IsEmpty() ? 0 : customers().FieldByName(QStringLiteral("id"))->AsInteger();
+    const qint64 id = customers().IsEmpty() ? 0 : customers().FieldByName(schema::customer::Id)->AsInteger();
     customers().Delete();
     // The customer's e-invoice data goes with the customer.
     if (id && einvoice::hasBusinessTables(m_data->connection))
@@ -453,14 +457,13 @@ void MainWindow::applyLetterhead()
     m_windows.invoiceReport->setLetterhead(seller ? Letterhead::of(*seller) : Letterhead::sample());
 }
 
-void MainWindow::offerBusinessData()
+void MainWindow::offerSchemaUpgrade(const QDate &today)
 {
-    if (einvoice::hasBusinessTables(m_data->connection))
-        return;
-    if (!confirm(QStringLiteral("Die Datenbank hat noch keine Firmendaten. Jetzt anlegen?")))
-        return;
-    einvoice::createBusinessTables(m_data->connection);
-    editBusinessData();
+    Database &connection = m_data->connection;
+    const bool hadBusinessTables = einvoice::hasBusinessTables(connection);
+    const UpgradeResult result = upgradeSchema(connection, [](const QString &question) { return confirm(question); }, today);
+    if (result == UpgradeResult::Upgraded && !hadBusinessTables)
+        editBusinessData();
 }
 
 void MainWindow::editBusinessData()

@@ -120,8 +120,10 @@ public:
     void exportEInvoice();
     // Prints with the business's stored letterhead (or the sample when the file holds none).
     void applyLetterhead();
-    // A file without the business's tables is offered them once it is shown.
-    void offerBusinessData();
+    // A file whose tables are older than the program's is offered what they
+    // lack once the window is shown; a file given the business's tables
+    // opens their dialog at once.
+    void offerSchemaUpgrade(const QDate &today);
 
     // "&Datei" -> "&Sicherung speichern ...": a checked copy of the database
     // in a file the user chooses.

@@ -75,7 +75,9 @@ void Program::create(const QString &databaseFile)
     // belong to; before the question below, so the copy is the file as it was found.
     QTimer::singleShot(0, mainWindow.get(), [window = mainWindow.get()] { window->makeDailyBackup(QDate::currentDate()); });
     // Asked once the main window is up, so the question has a window to belong to.
-    QTimer::singleShot(0, mainWindow.get(), [window = mainWindow.get()] { guarded([&] { window->offerBusinessData(); }); });
+    QTimer::singleShot(0, mainWindow.get(), [window = mainWindow.get()] {
+        guarded([&] { window->offerSchemaUpgrade(QDate::currentDate()); });
+    });
 }
 
 void prepareApplication(QApplication &app)

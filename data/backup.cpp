@@ -237,15 +237,45 @@ QString dailyFileName(const QDate &day)
     return QStringLiteral("rechungen-") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".mdb");
 }
 
+static QDir folderBeside(const QString &databaseFile)
+{
+    return QDir(QFileInfo(databaseFile).absolutePath() + QLatin1Char('/') + FolderName);
+}
+
+static void makeFolder(const QDir &folder)
+{
+    if (!folder.exists() && !QDir().mkpath(folder.path()))
+        throw EngineError(QStringLiteral("Der Ordner '%1' kann nicht angelegt werden").arg(folder.path()));
+}
+
+QString beforeVersionFileName(int version, const QDate &day)
+{
+    return QStringLiteral("rechungen-vor-Version-%1-%2.mdb").arg(version).arg(day.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+QString copyBeforeVersion(Database &source, const QString &databaseFile, int version, const QDate &today)
+{
+    const QDir folder = folderBeside(databaseFile);
+    const QString target = folder.filePath(beforeVersionFileName(version, today));
+    try {
+        makeFolder(folder);
+        copyDatabase(source, target, true);
+    } catch (const AppError &e) {
+        throw EngineError(QStringLiteral("Die Sicherung vor dem Ergänzen der Datenbank ist fehlgeschlagen. %1. Die Datenbank "
+                                         "wurde nicht verändert")
+                              .arg(e.message()));
+    }
+    return target;
+}
+
 QString makeDailyCopy(Database &source, const QString &databaseFile, const QDate &today)
 {
-    const QDir folder(QFileInfo(databaseFile).absolutePath() + QLatin1Char('/') + FolderName);
+    const QDir folder = folderBeside(databaseFile);
     const QString target = folder.filePath(dailyFileName(today));
     if (QFileInfo::exists(target))
         return QString();
     try {
-        if (!folder.exists() && !QDir().mkpath(folder.path()))
-            throw EngineError(QStringLiteral("Der Ordner '%1' kann nicht angelegt werden").arg(folder.path()));
+        makeFolder(folder);
         copyDatabase(source, target, false);
     } catch (const AppError &e) {
         // A second copy of the program, started at the same moment, was quicker.

@@ -44,6 +44,17 @@ QString partialFileName(const QString &target);
 // "rechungen-YYYY-MM-DD.mdb"
 QString dailyFileName(const QDate &day);
 
+// "rechungen-vor-Version-N-YYYY-MM-DD.mdb": the copy made before the file's
+// tables are brought to version N. The daily copies' rotation neither counts
+// nor removes it.
+QString beforeVersionFileName(int version, const QDate &day);
+
+// Copies the database into the folder "Sicherungen" beside `databaseFile`
+// under beforeVersionFileName(), replacing a copy of that name: the file is
+// still at its old version, or there would be nothing to bring up to date.
+// The path of the copy. Throws EngineError with one German message.
+QString copyBeforeVersion(Database &source, const QString &databaseFile, int version, const QDate &today);
+
 // The first start of a day copies the database into the folder "Sicherungen"
 // beside `databaseFile` and keeps the newest KeptDailyCopies copies; later
 // starts that day find the copy and do nothing. The path of the new copy, or

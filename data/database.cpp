@@ -8,28 +8,31 @@
 
 QString lastNumberSql(int year)
 {
-    return QStringLiteral("select * from %1 order by id desc").arg(tablesOfYear(year).headerTable);
+    return QStringLiteral("select * from %1 order by %2 desc").arg(tablesOfYear(year).headerTable, schema::header::Id);
 }
 
 InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_database)
 {
+    using namespace schema;
     customers.setSQL(CustomerSql);
-    for (const char *name : {"name", "id", "adresse", "telefon", "piva", "ansprache", "kundennr", "name2"}) {
-        const QString n = QString::fromLatin1(name);
-        customers.declareField(n, n == QLatin1String("id") ? FieldKind::AutoInc : n == QLatin1String("adresse") ? FieldKind::Memo : FieldKind::Text);
+    for (QLatin1StringView name : {customer::Name, customer::Id, customer::Address, customer::Telephone, customer::VatNumber,
+                                   customer::Salutation, customer::CustomerNumber, customer::Owner}) {
+        customers.declareField(name, name == customer::Id ? FieldKind::AutoInc
+                                     : name == customer::Address ? FieldKind::Memo
+                                                                 : FieldKind::Text);
     }
 
-    customerTable.setTableName(QStringLiteral("kunde"));
+    customerTable.setTableName(customer::Table);
 
     invoiceHeaders.setTableName(tablesOfYear(ClassicStartYear).headerTable);
-    invoiceHeaders.declareField(QStringLiteral("id"), FieldKind::AutoInc);
-    for (const char *name : {"nr", "datum", "bezahlung", "kundennummer", "bestimmungsort"})
-        invoiceHeaders.declareField(QString::fromLatin1(name), FieldKind::Text);
+    invoiceHeaders.declareField(header::Id, FieldKind::AutoInc);
+    for (QLatin1StringView name : {header::Number, header::Date, header::Payment, header::CustomerId, header::Destination})
+        invoiceHeaders.declareField(name, FieldKind::Text);
 
     invoiceLines.setTableName(tablesOfYear(ClassicStartYear).lineTable);
-    invoiceLines.declareField(QStringLiteral("id"), FieldKind::AutoInc);
-    for (const char *name : {"rechnungsnummer", "beschreibung", "anzahl", "einzelpreis", "summe"})
-        invoiceLines.declareField(QString::fromLatin1(name), FieldKind::Text);
+    invoiceLines.declareField(line::Id, FieldKind::AutoInc);
+    for (QLatin1StringView name : {line::InvoiceNumber, line::Description, line::Quantity, line::UnitPrice, line::Amount})
+        invoiceLines.declareField(name, FieldKind::Text);
     invoiceLines.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
     invoiceLines.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
     invoiceLines.setOnCalcFields(calculateLineAmount);
@@ -120,5 +123,6 @@ QString InvoiceData::customerSearchSql(const QString &text)
                                          "Bitte den Suchtext neu eingeben"));
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("SELECT * FROM kunde WHERE name LIKE '%") + quoted + QStringLiteral("%';");
+    return QStringLiteral("SELECT * FROM %1 WHERE %2 LIKE '%").arg(schema::customer::Table, schema::customer::Name) + quoted
+           + QStringLiteral("%';");
 }

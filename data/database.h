@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "recordset.h"
+#include "schema.h"
 #include "years.h"
 
 #include <QString>
@@ -9,7 +10,7 @@
 #include <vector>
 
 inline const QString DatabaseFileName = QStringLiteral("rechungen.mdb");
-inline const QString CustomerSql = QStringLiteral("SELECT * FROM kunde");
+inline const QString CustomerSql = QStringLiteral("SELECT * FROM ") + schema::customer::Table;
 
 // The years every file is offered, whether it holds their tables or not:
 // a file made before any other year existed knows only these.
@@ -48,8 +49,8 @@ public:
     DataSource lineSource{QStringLiteral("DataSource1"), &invoiceLines};
     DataSource lastNumberSource{QStringLiteral("lezztenr"), &lastInvoiceNumber};
 
-    Link headerLink{&customerSource, QStringLiteral("id"), &invoiceHeaders, QStringLiteral("kundennummer")};
-    Link lineLink{&headerSource, QStringLiteral("nr"), &invoiceLines, QStringLiteral("rechnungsnummer")};
+    Link headerLink{&customerSource, schema::customer::Id, &invoiceHeaders, schema::header::CustomerId};
+    Link lineLink{&headerSource, schema::header::Number, &invoiceLines, schema::line::InvoiceNumber};
 
     // Opens the connection and then the sets in start-up order; nrquery stays closed.
     // busyTimeoutMs: how long a store waits for another program's lock.

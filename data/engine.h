@@ -106,6 +106,9 @@ struct ColumnInfo
 {
     QByteArray name;
     QByteArray declType;
+    // What follows DEFAULT in a definition that gives the column the same
+    // default; empty when it has none.
+    QByteArray defaultValue;
     bool primaryKey = false;
     bool autoIncrement = false;
     bool found = false;

@@ -3,11 +3,12 @@
 #include "amount.h"
 #include "errors.h"
 #include "recordset.h"
+#include "schema.h"
 
 namespace {
 
-const QString PriceField = QStringLiteral("einzelpreis");
-const QString QuantityField = QStringLiteral("anzahl");
+const QString PriceField = schema::line::UnitPrice;
+const QString QuantityField = schema::line::Quantity;
 const QString AmountField = QStringLiteral("summerechn");
 
 // The amount of the row being read; `number` is its place in the invoice.

@@ -2,6 +2,7 @@
 
 #include "data/backup.h"
 #include "data/errors.h"
+#include "data/migrations.h"
 #include "generated/data/schema.h"
 
 #include <QFile>
@@ -202,6 +203,10 @@ void NewDatabase::startWithSchema()
 {
     exec("BEGIN");
     exec(schema().constData());
+    // The schema file is where every file starts; the migrations bring a new
+    // one to the newest version as they bring an old one, without a question.
+    const std::vector<Migration> &migrations = programMigrations();
+    guarded([&] { applyMigrations(m_connection, pendingMigrations(m_connection, migrations), latestVersion(migrations)); });
 }
 
 void NewDatabase::finish()

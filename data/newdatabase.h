@@ -55,7 +55,8 @@ public:
         }
     }
 
-    // "BEGIN" and the schema: everything up to finish() is one transaction,
+    // "BEGIN", the schema and every migration, so the file is at the newest
+    // version: everything up to finish() is one transaction,
     // so a crash half way leaves an empty file rather than one that looks complete.
     void startWithSchema();
     // Commits and gives the file its final name.

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <sqlite3.h>
@@ -432,9 +433,26 @@ QStringList SqliteDatabase::tableNames()
     return names;
 }
 
+namespace {
+
+// SQLite reports a default as written but without the parentheses around an
+// expression, which DEFAULT needs back; a plain literal is left as it is.
+QByteArray defaultClause(const QByteArray &reported)
+{
+    static const QRegularExpression literal(
+        QStringLiteral("^('([^']|'')*'|[+-]?[0-9]+(\\.[0-9]*)?([eE][+-]?[0-9]+)?|NULL|TRUE|FALSE|CURRENT_TIME|CURRENT_DATE|"
+                       "CURRENT_TIMESTAMP|[xX]'[0-9a-fA-F]*')$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (literal.match(QString::fromUtf8(reported)).hasMatch())
+        return reported;
+    return '(' + reported + ')';
+}
+
+} // namespace
+
 std::vector<ColumnInfo> SqliteDatabase::columns(const QString &table)
 {
-    StatementHandle st = prepare("SELECT name, type, pk FROM pragma_table_info(?1)");
+    StatementHandle st = prepare("SELECT name, type, pk, dflt_value FROM pragma_table_info(?1)");
     st->bindText(1, table);
     std::vector<ColumnInfo> columns;
     while (st->step()) {
@@ -443,6 +461,8 @@ std::vector<ColumnInfo> SqliteDatabase::columns(const QString &table)
         c.name = st->columnValue(0).bytes;
         c.declType = st->columnValue(1).bytes;
         c.primaryKey = st->columnInteger(2) > 0;
+        if (st->columnType(3) != Value::Null)
+            c.defaultValue = defaultClause(st->columnValue(3).bytes);
         if (c.primaryKey)
             c.autoIncrement = columnInfo(table.toUtf8(), c.name).autoIncrement;
         columns.push_back(c);

@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "errors.h"
+#include "migrations.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -16,8 +17,9 @@ QStringList tableNames(Database &db)
     return withContext(QStringLiteral("Die Tabellen der Datenbank können nicht gelesen werden"), [&] { return db.tableNames(); });
 }
 
-// The column definitions of a table: name, declared type, and the key as the
-// file declares it, so a new year's table is made exactly like its model.
+// The column definitions of a table: name, declared type, default, and the
+// key as the file declares it, so a new year's table is made exactly like its
+// model, a column a migration added included.
 QStringList columnDefinitions(Database &db, const QString &table)
 {
     const QString what = QStringLiteral("Die Tabelle '%1' kann nicht gelesen werden").arg(table);
@@ -30,6 +32,8 @@ QStringList columnDefinitions(Database &db, const QString &table)
         QString column = QString::fromUtf8(db.quoteIdentifier(c.name));
         if (!c.declType.isEmpty())
             column += QLatin1Char(' ') + QString::fromUtf8(c.declType);
+        if (!c.defaultValue.isEmpty())
+            column += QStringLiteral(" DEFAULT ") + QString::fromUtf8(c.defaultValue);
         if (c.primaryKey)
             column += c.autoIncrement ? QStringLiteral(" PRIMARY KEY AUTOINCREMENT") : QStringLiteral(" PRIMARY KEY");
         columns << column;
@@ -37,22 +41,37 @@ QStringList columnDefinitions(Database &db, const QString &table)
     return columns;
 }
 
-const QStringList StandardHeaderColumns{
-    QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT"), QStringLiteral("nr VARCHAR(50)"),
-    QStringLiteral("datum VARCHAR(50)"), QStringLiteral("bezahlung VARCHAR(50)"),
-    QStringLiteral("kundennummer VARCHAR(50)"), QStringLiteral("bestimmungsort VARCHAR(50)")};
-const QStringList StandardLineColumns{
-    QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT"), QStringLiteral("rechnungsnummer VARCHAR(50)"),
-    QStringLiteral("beschreibung VARCHAR(50)"), QStringLiteral("anzahl VARCHAR(50)"),
-    QStringLiteral("einzelpreis VARCHAR(50)"), QStringLiteral("summe VARCHAR(50)")};
+// The year tables as schema/rechungen.sql makes them, then what the
+// migrations add to every year.
+QStringList standardColumns(Migration::Kind addedBy, QLatin1StringView id, QList<QLatin1StringView> textColumns)
+{
+    QStringList columns{id + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT")};
+    for (QLatin1StringView c : textColumns)
+        columns << c + QStringLiteral(" VARCHAR(50)");
+    for (const Migration &m : programMigrations()) {
+        if (m.kind == addedBy)
+            columns << m.column + QLatin1Char(' ') + QString::fromUtf8(m.definition);
+    }
+    return columns;
+}
+
+QStringList standardHeaderColumns()
+{
+    using namespace schema::header;
+    return standardColumns(Migration::Kind::AddHeaderColumn, Id, {Number, Date, Payment, CustomerId, Destination});
+}
+
+QStringList standardLineColumns()
+{
+    using namespace schema::line;
+    return standardColumns(Migration::Kind::AddLineColumn, Id, {InvoiceNumber, Description, Quantity, UnitPrice, Amount});
+}
 
 } // namespace
 
 YearTables tablesOfYear(int year)
 {
-    if (year == FirstYear)
-        return {year, QStringLiteral("rechnungsdaten"), QStringLiteral("rechnung")};
-    return {year, QStringLiteral("rechnungsdaten%1").arg(year), QStringLiteral("rechnung%1").arg(year)};
+    return {year, schema::header::tableOfYear(year), schema::line::tableOfYear(year)};
 }
 
 void sortNewestFirst(std::vector<YearTables> &years)
@@ -68,16 +87,17 @@ std::vector<YearTables> findYears(Database &db)
     for (const QString &n : names)
         present.insert(n.toLower());
     std::vector<YearTables> years;
-    if (present.contains(QStringLiteral("rechnungsdaten")) && present.contains(QStringLiteral("rechnung")))
-        years.push_back(tablesOfYear(FirstYear));
-    static const QRegularExpression headerName(QStringLiteral("^rechnungsdaten([0-9]{4})$"));
+    const YearTables first = tablesOfYear(FirstYear);
+    if (present.contains(first.headerTable) && present.contains(first.lineTable))
+        years.push_back(first);
+    static const QRegularExpression headerName(QLatin1Char('^') + schema::header::BaseName + QStringLiteral("([0-9]{4})$"));
     for (const QString &n : names) {
         const QRegularExpressionMatch m = headerName.match(n.toLower());
         if (!m.hasMatch())
             continue;
         const int year = m.captured(1).toInt();
         // 2002's tables are the ones without a year in the name.
-        if (year == FirstYear || !present.contains(QStringLiteral("rechnung") + m.captured(1)))
+        if (year == FirstYear || !present.contains(tablesOfYear(year).lineTable))
             continue;
         years.push_back(tablesOfYear(year));
     }
@@ -120,8 +140,11 @@ void createYearTables(Database &db, int year)
                                              "das Jahr %2 wird nicht angelegt")
                                   .arg(name)
                                   .arg(year));
-    QStringList headerColumns = StandardHeaderColumns, lineColumns = StandardLineColumns;
-    if (!years.empty()) {
+    QStringList headerColumns, lineColumns;
+    if (years.empty()) {
+        headerColumns = standardHeaderColumns();
+        lineColumns = standardLineColumns();
+    } else {
         headerColumns = columnDefinitions(db, years.front().headerTable);
         lineColumns = columnDefinitions(db, years.front().lineTable);
     }

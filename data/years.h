@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schema.h"
+
 #include <QString>
 #include <vector>
 
@@ -14,8 +16,7 @@ struct YearTables
     bool operator==(const YearTables &) const = default;
 };
 
-// The first year carries no year in its table names; every later one does.
-constexpr int FirstYear = 2002;
+using schema::FirstYear;
 YearTables tablesOfYear(int year);
 
 // Orders years newest first, as every list of them is shown.
@@ -38,7 +39,8 @@ int proposedNewYear(const std::vector<YearTables> &years, int currentYear);
 int parseYear(const QString &text);
 
 // Creates the year's two tables with the columns and declared types of the
-// newest year's tables (or the standard ones in a file without any year), in
+// newest year's tables (or, in a file without any year, the standard ones and
+// every column a migration adds to them), in
 // one savepoint, so nothing is left half made. Throws EngineError with a
 // German message when the year exists or the file refuses.
 void createYearTables(Database &db, int year);

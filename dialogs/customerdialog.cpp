@@ -2,6 +2,7 @@
 
 #include "controls/dbedit.h"
 #include "data/database.h"
+#include "data/schema.h"
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
@@ -27,12 +28,13 @@ CustomerDialog::CustomerDialog(InvoiceData &data, QWidget *parent) : QDialog(par
 
     heading = silverHeading(this, "Label18", QStringLiteral("Neuen Kunden einfügen"), QRect(16, 13, 362, 32));
 
-    struct Row { QGroupBox **box; const char *boxName; const char *caption; QRect boxRect; DBEdit **edit; const char *editName; QRect editRect; const char *field; };
+    using namespace schema::customer;
+    struct Row { QGroupBox **box; const char *boxName; const char *caption; QRect boxRect; DBEdit **edit; const char *editName; QRect editRect; QLatin1StringView field; };
     const Row rows[] = {
-        {&salutationBox, "GroupBox1", "   Anrede   ", {40, 64, 289, 49}, &salutation, "DBEdit2", {8, 20, 65, 21}, "ansprache"},
-        {&nameBox, "GroupBox2", "   Name (Name vom Betrieb)   ", {40, 120, 289, 49}, &customerName, "DBEdit5", {8, 20, 273, 21}, "name"},
-        {&ownerBox, "GroupBox3", "   Vor und Nachname (der Name des Eigentümer)   ", {40, 176, 289, 49}, &ownerName, "DBEdit6", {8, 20, 273, 21}, "name2"},
-        {&vatBox, "GroupBox4", "   P.IVA oder auch MWST genannt ;)   ", {40, 232, 289, 49}, &vatNumber, "DBEdit7", {8, 20, 273, 21}, "piva"},
+        {&salutationBox, "GroupBox1", "   Anrede   ", {40, 64, 289, 49}, &salutation, "DBEdit2", {8, 20, 65, 21}, Salutation},
+        {&nameBox, "GroupBox2", "   Name (Name vom Betrieb)   ", {40, 120, 289, 49}, &customerName, "DBEdit5", {8, 20, 273, 21}, Name},
+        {&ownerBox, "GroupBox3", "   Vor und Nachname (der Name des Eigentümer)   ", {40, 176, 289, 49}, &ownerName, "DBEdit6", {8, 20, 273, 21}, Owner},
+        {&vatBox, "GroupBox4", "   P.IVA oder auch MWST genannt ;)   ", {40, 232, 289, 49}, &vatNumber, "DBEdit7", {8, 20, 273, 21}, VatNumber},
     };
     QWidget *previous = nullptr;
     for (const Row &s : rows) {
@@ -41,7 +43,7 @@ CustomerDialog::CustomerDialog(InvoiceData &data, QWidget *parent) : QDialog(par
         e->setObjectName(QString::fromLatin1(s.editName));
         e->setGeometry(s.editRect);
         e->setDataSource(&m_data.customerSource);
-        e->setDataField(QString::fromLatin1(s.field));
+        e->setDataField(s.field);
         e->setAccessibleName((*s.box)->accessibleName());
         paintAsField(e);
         if (previous)
@@ -54,7 +56,7 @@ CustomerDialog::CustomerDialog(InvoiceData &data, QWidget *parent) : QDialog(par
     address->setObjectName(QStringLiteral("DBMemo1"));
     address->setGeometry(8, 16, 273, 73);
     address->setDataSource(&m_data.customerSource);
-    address->setDataField(QStringLiteral("adresse"));
+    address->setDataField(Address);
     address->setAccessibleName(QStringLiteral("Adresse"));
     paintAsField(address);
     setTabOrder(previous, address);

@@ -2,6 +2,7 @@
 
 #include "controls/dbgrid.h"
 #include "data/database.h"
+#include "data/schema.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
 #include "framework/widgets.h"
@@ -28,8 +29,8 @@ CustomerSearch::CustomerSearch(InvoiceData &data, QWidget *parent) : QDialog(par
     resultList->setRowSelect(true);
     resultList->horizontalHeader()->hide();
     resultList->verticalHeader()->hide();
-    resultList->setColumns({{QStringLiteral("name"), QStringLiteral("name"), 170, {}},
-                         {QStringLiteral("name2"), QStringLiteral("name2"), 150, {}}});
+    resultList->setColumns({{schema::customer::Name, QStringLiteral("name"), 170, {}},
+                            {schema::customer::Owner, QStringLiteral("name2"), 150, {}}});
     // The chosen row stays marked when the searchText field has the focus.
     QPalette p = resultList->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
@@ -80,12 +81,12 @@ void CustomerSearch::chooseCustomer()
     RecordSet &customers = m_data.customers;
     // Stored first, so a customer that was pending has its id when it is chosen.
     settleCustomers();
-    const qint64 id = customers.Active() && !customers.IsEmpty() ? customers.FieldByName(QStringLiteral("id"))->AsInteger() : 0;
+    const qint64 id = customers.Active() && !customers.IsEmpty() ? customers.FieldByName(schema::customer::Id)->AsInteger() : 0;
     customers.setSQL(CustomerSql);
     customers.setActive(true);
     LocateOptions partial;
     partial.partialKey = true;
-    customers.Locate(QStringLiteral("id"), id, partial);
+    customers.Locate(schema::customer::Id, id, partial);
     accept();
 }
 

@@ -7,6 +7,7 @@
 #include "data/database.h"
 #include "data/errors.h"
 #include "data/lineamount.h"
+#include "data/schema.h"
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
@@ -25,14 +26,14 @@ const QString ClickToCompute = QStringLiteral("auf berechnen klicken!");
 // The controls reach 670 to the right and 537 down; a few pixels of margin.
 const QSize MinimumSize(675, 545);
 
-DBText *boldText(QWidget *parent, const char *name, DataSource *source, const char *field, const QRect &r, const QString &label)
+DBText *boldText(QWidget *parent, const char *name, DataSource *source, const QString &field, const QRect &r, const QString &label)
 {
     auto *t = new DBText(parent);
     t->setObjectName(QString::fromLatin1(name));
     t->setGeometry(r);
     t->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 8, true));
     t->setDataSource(source);
-    t->setDataField(QString::fromLatin1(field));
+    t->setDataField(field);
     t->setAccessibleName(label);
     return t;
 }
@@ -77,17 +78,17 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(paren
 
     customerBox = placedGroupBox(this, "GroupBox3", QStringLiteral("   Kundendaten   "), QRect(8, 8, 657, 41));
     placedLabel(customerBox, "Label1", QStringLiteral("Name:"), QRect(16, 19, 0, 13));
-    customerName = boldText(customerBox, "DBText1", &m_data.customerSource, "name", QRect(57, 19, 320, 17), QStringLiteral("Name"));
+    customerName = boldText(customerBox, "DBText1", &m_data.customerSource, schema::customer::Name, QRect(57, 19, 320, 17), QStringLiteral("Name"));
 
     invoiceBox = placedGroupBox(this, "GroupBox2", QStringLiteral("   Rechnungsdaten   "), QRect(8, 55, 657, 73));
     placedLabel(invoiceBox, "Label7", QStringLiteral("Rechnungsnummer:"), QRect(8, 24, 0, 13));
-    invoiceNumber = boldText(invoiceBox, "DBText2", &m_data.headerSource, "nr", QRect(105, 24, 65, 17), QStringLiteral("Rechnungsnummer"));
+    invoiceNumber = boldText(invoiceBox, "DBText2", &m_data.headerSource, schema::header::Number, QRect(105, 24, 65, 17), QStringLiteral("Rechnungsnummer"));
     placedLabel(invoiceBox, "Label8", QStringLiteral("Datum:"), QRect(67, 50, 0, 13));
-    invoiceDate = boldText(invoiceBox, "DBText3", &m_data.headerSource, "datum", QRect(105, 50, 88, 17), QStringLiteral("Datum"));
+    invoiceDate = boldText(invoiceBox, "DBText3", &m_data.headerSource, schema::header::Date, QRect(105, 50, 88, 17), QStringLiteral("Datum"));
     placedLabel(invoiceBox, "Label9", QStringLiteral("Bezahlung:"), QRect(312, 24, 0, 13));
-    paymentTerms = boldText(invoiceBox, "DBText4", &m_data.headerSource, "bezahlung", QRect(369, 24, 120, 17), QStringLiteral("Bezahlung"));
+    paymentTerms = boldText(invoiceBox, "DBText4", &m_data.headerSource, schema::header::Payment, QRect(369, 24, 120, 17), QStringLiteral("Bezahlung"));
     placedLabel(invoiceBox, "Label10", QStringLiteral("Bestimmungsort:"), QRect(288, 50, 0, 13));
-    destination = boldText(invoiceBox, "DBText5", &m_data.headerSource, "bestimmungsort", QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
+    destination = boldText(invoiceBox, "DBText5", &m_data.headerSource, schema::header::Destination, QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
     previewButton = placedFlatButton(invoiceBox, "SpeedButton1", QStringLiteral("[ Vorschau ]"), QRect(504, 14, 145, 22));
 
     lineNavigator = new DBNavigator(this);
@@ -103,9 +104,9 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(paren
     lineGrid->setGeometry(5, 158, 665, 241);
     lineGrid->setAccessibleName(QStringLiteral("Positionen"));
     const Qt::Alignment centred = Qt::AlignCenter;
-    lineGrid->setColumns({{QStringLiteral("beschreibung"), QStringLiteral("beschreibung"), 382, {}},
-                         {QStringLiteral("anzahl"), QStringLiteral("anzahl"), 76, {}, centred},
-                         {QStringLiteral("einzelpreis"), QStringLiteral("einzelpreis"), 91, {}, centred}});
+    lineGrid->setColumns({{schema::line::Description, QStringLiteral("beschreibung"), 382, {}},
+                          {schema::line::Quantity, QStringLiteral("anzahl"), 76, {}, centred},
+                          {schema::line::UnitPrice, QStringLiteral("einzelpreis"), 91, {}, centred}});
     lineGrid->setTitleColor(QColor(255, 251, 240));
     lineGrid->setDataSource(&m_data.lineSource);
 
@@ -142,7 +143,7 @@ void InvoiceEditor::placeOver(QWidget *mainWindow)
 void InvoiceEditor::openFromList(QWidget *mainWindow)
 {
     RecordSet &headers = m_data.invoiceHeaders;
-    if (!headers.Active() || headers.FieldByName(QStringLiteral("nr"))->AsString().isEmpty())
+    if (!headers.Active() || headers.FieldByName(schema::header::Number)->AsString().isEmpty())
         return;
     for (QLineEdit *e : {netTotal, taxTotal, grossTotal})
         e->setText(ClickToCompute);
@@ -204,7 +205,7 @@ void InvoiceEditor::insertDeductionLine()
     const long double net = textToFloat(grossAmount->text(), m_data.separators()) / 1.1L;
     if (!isValidAmount(net))
         throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(grossAmount->text()));
-    lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(unitPriceText(net, m_data.separators()));
+    lines.FieldByName(schema::line::UnitPrice)->setAsString(unitPriceText(net, m_data.separators()));
     lines.Post();
 }
 

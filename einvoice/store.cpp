@@ -2,7 +2,8 @@
 
 #include "data/engine.h"
 #include "data/errors.h"
-#include "einvoice/businesstables.h"
+#include "data/migrations.h"
+#include "data/schema.h"
 #include "einvoice/checks.h"
 #include "einvoice/prefill.h"
 #include "einvoice/validation.h"
@@ -13,53 +14,55 @@ namespace einvoice {
 
 namespace {
 
+using namespace schema;
+
 // Each field and its column, so that reading and writing cannot disagree.
 struct SellerColumn
 {
-    const char *column;
+    QLatin1StringView column;
     QString Seller::*member;
 };
 const SellerColumn sellerColumns[] = {
-    {"name", &Seller::businessName},
-    {"inhaber", &Seller::owner},
-    {"strasse", &Seller::street},
-    {"cap", &Seller::cap},
-    {"ort", &Seller::town},
-    {"provinz", &Seller::province},
-    {"land", &Seller::country},
-    {"ust_land", &Seller::vatCountry},
-    {"ust_nr", &Seller::vatNumber},
-    {"steuernummer", &Seller::fiscalCode},
-    {"steuerregime", &Seller::taxRegime},
-    {"telefon", &Seller::telephone},
-    {"email", &Seller::email},
-    {"bank", &Seller::bankName},
-    {"iban", &Seller::iban},
-    {"bic", &Seller::bic},
-    {"zahlungszeile", &Seller::paymentLine},
-    {"naechste_uebertragung", &Seller::nextTransmissionNumber},
+    {business::Name, &Seller::businessName},
+    {business::Owner, &Seller::owner},
+    {business::Street, &Seller::street},
+    {business::Cap, &Seller::cap},
+    {business::Town, &Seller::town},
+    {business::Province, &Seller::province},
+    {business::Country, &Seller::country},
+    {business::VatCountry, &Seller::vatCountry},
+    {business::VatNumber, &Seller::vatNumber},
+    {business::FiscalCode, &Seller::fiscalCode},
+    {business::TaxRegime, &Seller::taxRegime},
+    {business::Telephone, &Seller::telephone},
+    {business::Email, &Seller::email},
+    {business::Bank, &Seller::bankName},
+    {business::Iban, &Seller::iban},
+    {business::Bic, &Seller::bic},
+    {business::PaymentLine, &Seller::paymentLine},
+    {business::NextTransmissionNumber, &Seller::nextTransmissionNumber},
 };
 
 // The person flag is stored as 0/1 in `person` before these.
 struct BuyerColumn
 {
-    const char *column;
+    QLatin1StringView column;
     QString Buyer::*member;
 };
 const BuyerColumn buyerColumns[] = {
-    {"vorname", &Buyer::firstName},
-    {"nachname", &Buyer::lastName},
-    {"ust_land", &Buyer::vatCountry},
-    {"ust_nr", &Buyer::vatNumber},
-    {"steuernummer", &Buyer::fiscalCode},
-    {"empfaengercode", &Buyer::recipientCode},
-    {"pec", &Buyer::pec},
-    {"strasse", &Buyer::street},
-    {"hausnummer", &Buyer::houseNumber},
-    {"cap", &Buyer::cap},
-    {"ort", &Buyer::town},
-    {"provinz", &Buyer::province},
-    {"land", &Buyer::country},
+    {customerEInvoice::FirstName, &Buyer::firstName},
+    {customerEInvoice::LastName, &Buyer::lastName},
+    {customerEInvoice::VatCountry, &Buyer::vatCountry},
+    {customerEInvoice::VatNumber, &Buyer::vatNumber},
+    {customerEInvoice::FiscalCode, &Buyer::fiscalCode},
+    {customerEInvoice::RecipientCode, &Buyer::recipientCode},
+    {customerEInvoice::Pec, &Buyer::pec},
+    {customerEInvoice::Street, &Buyer::street},
+    {customerEInvoice::HouseNumber, &Buyer::houseNumber},
+    {customerEInvoice::Cap, &Buyer::cap},
+    {customerEInvoice::Town, &Buyer::town},
+    {customerEInvoice::Province, &Buyer::province},
+    {customerEInvoice::Country, &Buyer::country},
 };
 
 template <class Columns>
@@ -70,7 +73,7 @@ QByteArray columnList(const Columns &columns, const char *prefix = "")
         if (!list.isEmpty())
             list += ", ";
         list += prefix;
-        list += c.column;
+        list += schema::sql(c.column);
     }
     return list;
 }
@@ -80,7 +83,7 @@ QList<QByteArray> columnNames(const Columns &columns)
 {
     QList<QByteArray> names;
     for (const auto &c : columns)
-        names << QByteArray(c.column);
+        names << schema::sql(c.column);
     return names;
 }
 
@@ -109,13 +112,13 @@ bool nextRow(Statement &st, const QString &what)
     return withContext(what, [&] { return st.step(); });
 }
 
-bool tableExists(Database &connection, const char *table)
+bool tableExists(Database &connection, const QString &table)
 {
     return withContext(QStringLiteral("Die Tabellen der Datenbank können nicht gelesen werden"),
-                       [&] { return connection.hasTable(QString::fromLatin1(table)); });
+                       [&] { return connection.hasTable(table); });
 }
 
-void requireTable(Database &connection, const char *table)
+void requireTable(Database &connection, const QString &table)
 {
     if (!tableExists(connection, table))
         throw EngineError(NoBusinessData);
@@ -130,29 +133,31 @@ const QString StoreCustomerData =
     QStringLiteral("Die Daten des Kunden für die elektronische Rechnung können nicht gespeichert werden");
 
 // The first row counts, should a file ever hold more than one.
-const char *const FirstBusinessRow = "(SELECT min(id) FROM firma)";
+const QByteArray FirstBusinessRow = "(SELECT min(" + sql(business::Id) + ") FROM " + sql(business::Table) + ")";
 
 } // namespace
 
 bool hasBusinessTables(Database &connection)
 {
-    return tableExists(connection, "firma") && tableExists(connection, "kunde_efattura");
+    return isInFile(connection, businessTablesMigration());
 }
 
 void createBusinessTables(Database &connection)
 {
+    // The first migration's tables, asked for by hand: the file's version is
+    // left to the question at start-up, which finds them there.
     const QString what = QStringLiteral("Die Tabellen für die Firmendaten konnten nicht angelegt werden");
     Transaction transaction(connection, true, what);
-    connection.exec(BusinessTablesSql, what);
+    connection.exec(businessTablesMigration().definition, what);
     transaction.commit();
 }
 
 std::optional<Seller> loadSeller(Database &connection)
 {
-    if (!tableExists(connection, "firma"))
+    if (!tableExists(connection, business::Table))
         return std::nullopt;
-    StatementHandle st = connection.prepare("SELECT " + columnList(sellerColumns) + " FROM firma WHERE id = " +
-                                          FirstBusinessRow);
+    StatementHandle st = connection.prepare("SELECT " + columnList(sellerColumns) + " FROM " + sql(business::Table) +
+                                            " WHERE " + sql(business::Id) + " = " + FirstBusinessRow);
     Seller seller;
     if (nextRow(*st, ReadBusinessData)) {
         int column = 0;
@@ -167,11 +172,11 @@ std::optional<Seller> loadSeller(Database &connection)
 void saveSeller(Database &connection, const Seller &seller)
 {
     checkSeller(seller);
-    requireTable(connection, "firma");
+    requireTable(connection, business::Table);
     const int count = int(std::size(sellerColumns));
     StatementHandle st = connection.prepare(connection.insertOrReplace(
-        "firma", QList<QByteArray>{"id"} + columnNames(sellerColumns),
-        "VALUES (coalesce(" + QByteArray(FirstBusinessRow) + ", 1), " + placeholders(count, 1) + ")"));
+        sql(business::Table), QList<QByteArray>{sql(business::Id)} + columnNames(sellerColumns),
+        "VALUES (coalesce(" + FirstBusinessRow + ", 1), " + placeholders(count, 1) + ")"));
     int index = 1;
     for (const SellerColumn &c : sellerColumns)
         st->bindText(index++, seller.*c.member);
@@ -180,11 +185,14 @@ void saveSeller(Database &connection, const Seller &seller)
 
 std::optional<Buyer> loadBuyer(Database &connection, qint64 customerId)
 {
-    if (!tableExists(connection, "kunde_efattura"))
+    if (!tableExists(connection, customerEInvoice::Table))
         return std::nullopt;
-    StatementHandle st = connection.prepare("SELECT e.person, k.name, k.name2, " + columnList(buyerColumns, "e.") +
-                                          " FROM kunde_efattura e LEFT JOIN kunde k ON k.id = e.kunde_id"
-                                          " WHERE e.kunde_id = ?1");
+    StatementHandle st = connection.prepare(
+        QStringLiteral("SELECT e.%1, k.%2, k.%3, ").arg(customerEInvoice::Person, customer::Name, customer::Owner).toUtf8() +
+        columnList(buyerColumns, "e.") +
+        QStringLiteral(" FROM %1 e LEFT JOIN %2 k ON k.%3 = e.%4 WHERE e.%4 = ?1")
+            .arg(customerEInvoice::Table, customer::Table, customer::Id, customerEInvoice::CustomerId)
+            .toUtf8());
     st->bindInteger(1, customerId);
     if (!nextRow(*st, ReadCustomerData))
         return std::nullopt;
@@ -203,12 +211,14 @@ std::optional<Buyer> loadBuyer(Database &connection, qint64 customerId)
 void saveBuyer(Database &connection, qint64 customerId, const Buyer &buyer)
 {
     checkBuyer(buyer);
-    requireTable(connection, "kunde_efattura");
+    requireTable(connection, customerEInvoice::Table);
     const int count = int(std::size(buyerColumns));
     // Only for a customer that is there: a row of nobody's would never be read.
     StatementHandle st = connection.prepare(connection.insertOrReplace(
-        "kunde_efattura", QList<QByteArray>{"kunde_id", "person"} + columnNames(buyerColumns),
-        "SELECT ?1, ?2, " + placeholders(count, 3) + " WHERE EXISTS (SELECT 1 FROM kunde WHERE id = ?1)"));
+        sql(customerEInvoice::Table),
+        QList<QByteArray>{sql(customerEInvoice::CustomerId), sql(customerEInvoice::Person)} + columnNames(buyerColumns),
+        "SELECT ?1, ?2, " + placeholders(count, 3) + " WHERE EXISTS (SELECT 1 FROM " + sql(customer::Table) + " WHERE " +
+            sql(customer::Id) + " = ?1)"));
     st->bindInteger(1, customerId);
     st->bindInteger(2, buyer.isPerson ? 1 : 0);
     int index = 3;
@@ -221,9 +231,10 @@ void saveBuyer(Database &connection, qint64 customerId, const Buyer &buyer)
 
 void forgetBuyer(Database &connection, qint64 customerId)
 {
-    if (!tableExists(connection, "kunde_efattura"))
+    if (!tableExists(connection, customerEInvoice::Table))
         return;
-    StatementHandle st = connection.prepare("DELETE FROM kunde_efattura WHERE kunde_id = ?1");
+    StatementHandle st = connection.prepare("DELETE FROM " + sql(customerEInvoice::Table) + " WHERE " +
+                                            sql(customerEInvoice::CustomerId) + " = ?1");
     st->bindInteger(1, customerId);
     nextRow(*st, QStringLiteral("Die Daten des Kunden für die elektronische Rechnung können nicht gelöscht werden"));
 }
@@ -232,7 +243,10 @@ Buyer buyerOfCustomer(Database &connection, qint64 customerId)
 {
     if (std::optional<Buyer> stored = loadBuyer(connection, customerId))
         return *stored;
-    StatementHandle st = connection.prepare("SELECT name, name2, piva, adresse FROM kunde WHERE id = ?1");
+    StatementHandle st = connection.prepare(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6 = ?1")
+                                                .arg(customer::Name, customer::Owner, customer::VatNumber, customer::Address,
+                                                     customer::Table, customer::Id)
+                                                .toUtf8());
     st->bindInteger(1, customerId);
     if (!nextRow(*st, ReadCustomerData))
         throw EngineError(QStringLiteral("Den Kunden mit der Nummer %1 gibt es in der Datenbank nicht.").arg(customerId));

@@ -4,6 +4,7 @@
 #include "data/amount.h"
 #include "data/database.h"
 #include "data/lineamount.h"
+#include "data/schema.h"
 #include "einvoice/invoicedata.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
@@ -67,17 +68,17 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     t->add<FixedText>(QStringLiteral("QRLabel3"), box(9.53, 88.37, 5.56, 5.29), verdana(9, true), Left, Auto,
                                  QStringLiteral("Nr."));
     t->add<DataText>(QStringLiteral("QRDBText3"), box(17.99, 88.37, 3.97, 5.29), verdana(9, true), Left, Auto,
-                                 header, QStringLiteral("nr"));
+                                 header, schema::header::Number);
     t->add<DataText>(QStringLiteral("QRDBText5"), box(36.51, 88.37, 29.10, 5.29), verdana(9, true), Center, Fixed,
-                                 header, QStringLiteral("datum"));
+                                 header, schema::header::Date);
     t->add<FixedText>(QStringLiteral("QRLabel1"), box(36.51, 82.02, 29.10, 5.29), verdana(9), Center, Fixed,
                                  QStringLiteral("Datum / Data"));
     t->add<DataText>(QStringLiteral("QRDBText1"), box(66.94, 88.37, 42.33, 5.29), verdana(9, true), Center, Fixed,
-                                 header, QStringLiteral("bezahlung"));
+                                 header, schema::header::Payment);
     t->add<FixedText>(QStringLiteral("QRLabel4"), box(66.94, 82.02, 42.33, 5.29), verdana(9), Center, Fixed,
                                  QStringLiteral("Bezahlung / Pagamento"));
     t->add<DataText>(QStringLiteral("QRDBText7"), box(115.89, 73.55, 9.26, 5.29), verdana(12), Left, Auto,
-                                 customer, QStringLiteral("piva"));
+                                 customer, schema::customer::VatNumber);
     t->add<FixedText>(QStringLiteral("QRLabel7"), box(103.19, 73.55, 12.17, 5.29), verdana(12), Left, Auto,
                                  QStringLiteral("P.IVA"));
     logo = t->add<Picture>(QStringLiteral("QRImage1"), box(0.00, 6.35, 59.53, 29.90), letterheadPicture());
@@ -103,20 +104,20 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     t->add<FixedText>(QStringLiteral("QRLabel24"), box(151.61, 100.28, 29.63, 5.29), verdana(9, true), Left, Auto,
                                   QStringLiteral("Betrag - Importo"));
     t->add<DataText>(QStringLiteral("QRDBText10"), box(111.12, 88.37, 72.76, 5.29), verdana(9, true), Left, Fixed,
-                                  header, QStringLiteral("bestimmungsort"));
+                                  header, schema::header::Destination);
     t->add<LineShape>(QStringLiteral("QRShape8"), box(0.53, 87.31, 183.89, 0.26), Across, Dotted);
     t->add<LineShape>(QStringLiteral("QRShape9"), box(109.27, 80.96, 0.26, 13.76), Down, Dotted);
     t->add<LineShape>(QStringLiteral("QRShape10"), box(66.15, 80.96, 0.26, 13.76), Down, Dotted);
     t->add<LineShape>(QStringLiteral("QRShape11"), box(35.98, 80.96, 0.26, 13.76), Down, Dotted);
     t->add<RoundedRectangle>(QStringLiteral("QRShape12"), box(91.28, 40.22, 91.02, 31.22), 0.1, false, true);
     t->add<DataText>(QStringLiteral("QRDBText6"), box(98.95, 58.21, 17.20, 11.38), verdana(12), Left, Auto,
-                                 customer, QStringLiteral("adresse"));
+                                 customer, schema::customer::Address);
     t->add<DataText>(QStringLiteral("QRDBText4"), box(98.95, 47.62, 13.23, 5.29), verdana(12, true), Left, Auto,
-                                 customer, QStringLiteral("name"));
+                                 customer, schema::customer::Name);
     t->add<FixedText>(QStringLiteral("QRLabel5"), box(98.95, 42.33, 5.82, 5.29), verdana(12), Left, Auto,
                                  QStringLiteral("An"));
     t->add<DataText>(QStringLiteral("QRDBText2"), box(105.04, 42.33, 22.23, 5.29), verdana(12), Left, Auto,
-                                 customer, QStringLiteral("ansprache"));
+                                 customer, schema::customer::Salutation);
     t->add<LineShape>(QStringLiteral("QRShape14"), box(0.00, 96.57, 184.41, 0.26), Across, Solid);
     t->add<LineShape>(QStringLiteral("QRShape15"), box(70.91, 96.84, 3.44, 9.26), Down, Solid);
     t->add<LineShape>(QStringLiteral("QRShape16"), box(89.96, 96.84, 3.44, 9.26), Down, Solid);
@@ -124,12 +125,12 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     t->add<FixedText>(QStringLiteral("QRLabel19"), box(73.55, 100.81, 17.20, 3.97), verdana(9, true), Center, Fixed,
                                   QStringLiteral("Quantità"));
     t->add<DataText>(QStringLiteral("QRDBText13"), box(98.95, 52.92, 16.14, 5.29), verdana(12, true), Left, Auto,
-                                  customer, QStringLiteral("name2"));
+                                  customer, schema::customer::Owner);
 
     // ---- detail band: one row of the table of lines
     Band *d = lineBand = layout.addBand(BandType::Detail, QStringLiteral("DetailBand1"), mm(5.03), width);
     lineDescription = d->add<DataText>(QStringLiteral("QRDBText11"), box(0.00, 0.26, 72.23, 4.50), verdana(8), Left, Stretch,
-                                  lines, QStringLiteral("beschreibung"));
+                                  lines, schema::line::Description);
     lineAmountText = d->add<DataText>(QStringLiteral("QRDBText12"), box(154.52, 0.26, 23.28, 4.50), verdana(8), Right, Fixed,
                                   lines, QStringLiteral("summerechn"));
     d->add<FixedText>(QStringLiteral("Punktstrich"), box(178.86, 0.53, 2.12, 3.97), arial(8), Left, Auto,
@@ -137,9 +138,9 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     d->add<LineShape>(QStringLiteral("QRShape3"), box(125.94, 0.00, 3.44, 4.50), Down, Dotted);
     d->add<LineShape>(QStringLiteral("QRShape4"), box(70.91, 0.00, 3.44, 4.50), Down, Dotted);
     d->add<DataText>(QStringLiteral("QRDBText8"), box(75.41, 0.26, 11.64, 4.50), verdana(8), Center, Stretch,
-                                 lines, QStringLiteral("anzahl"));
+                                 lines, schema::line::Quantity);
     d->add<DataText>(QStringLiteral("QRDBText9"), box(95.25, 0.26, 25.66, 4.50), verdana(8), Right, Stretch,
-                                 lines, QStringLiteral("einzelpreis"));
+                                 lines, schema::line::UnitPrice);
     d->add<LineShape>(QStringLiteral("QRShape5"), box(89.96, 0.00, 3.44, 4.50), Down, Dotted);
     d->add<LineShape>(QStringLiteral("QRShape6"), box(0.00, 4.50, 184.41, 0.26), Across, Dotted);
     d->add<FixedText>(QStringLiteral("QRLabel26"), box(122.50, 0.53, 2.12, 3.97), arial(8), Left, Auto,

@@ -68,9 +68,10 @@ CREATE TABLE rechnung (
 );
 
 -- The business's own data and each customer's data for the Italian electronic
--- invoice. The program also runs everything from here to the end on a file
--- made before these tables were known, hence "IF NOT EXISTS" and the guarded
--- insert. Text sizes are what the e-invoice lets each field hold; the owner,
+-- invoice. Everything from here to the end is the first migration of the
+-- tables (data/migrations.cpp): the program also runs it on a file made before
+-- these tables were known, hence "IF NOT EXISTS" and the guarded insert. Later
+-- versions add to the tables there, not here. Text sizes are what the e-invoice lets each field hold; the owner,
 -- telephone and payment line, which only the printed invoice shows, get room
 -- for a line of the letterhead.
 

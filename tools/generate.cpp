@@ -3,6 +3,7 @@
 #include "output.h"
 
 #include "data/newdatabase.h"
+#include "data/schema.h"
 
 #include <QByteArray>
 
@@ -22,6 +23,9 @@ namespace {
 // Large enough for any benchmark, small enough that no index arithmetic below
 // can overflow.
 constexpr long long maxCount = 100'000'000;
+
+// The invoices are all of one year; the texts below name it.
+constexpr int GeneratedYear = 2004;
 
 long long parseCount(const QString &option, const QString &value)
 {
@@ -119,9 +123,9 @@ public:
     static constexpr int rowsPerStatement = 100;
 
     // The first column is the integer id, the others are text.
-    BatchInsert(NewDatabase &db, const char *table, const char *columns, int columnCount)
-        : m_db(db), m_table(table), m_columns(columns), m_columnCount(columnCount),
-          m_ids(rowsPerStatement), m_texts(std::size_t(rowsPerStatement) * (columnCount - 1)),
+    BatchInsert(NewDatabase &db, const QString &table, const QList<QLatin1StringView> &columns)
+        : m_db(db), m_table(table.toUtf8()), m_columns(columnList(columns)), m_columnCount(int(columns.size())),
+          m_ids(rowsPerStatement), m_texts(std::size_t(rowsPerStatement) * (m_columnCount - 1)),
           m_full(db.prepare(insertSql(rowsPerStatement)))
     {
     }
@@ -148,6 +152,14 @@ public:
     }
 
 private:
+    static QByteArray columnList(const QList<QLatin1StringView> &columns)
+    {
+        QByteArray list;
+        for (QLatin1StringView c : columns)
+            list += (list.isEmpty() ? "" : ", ") + schema::sql(c);
+        return list;
+    }
+
     QByteArray insertSql(int rows) const
     {
         QByteArray row = "(?";
@@ -175,8 +187,8 @@ private:
     }
 
     NewDatabase &m_db;
-    const char *m_table;
-    const char *m_columns;
+    QByteArray m_table;
+    QByteArray m_columns;
     int m_columnCount;
     int m_pending = 0;
     std::vector<long long> m_ids;
@@ -192,7 +204,8 @@ void fillGenerated(NewDatabase &db, long long customers, long long headers, long
     char anzahl[8], einzelpreis[24];
 
     {
-        BatchInsert insert(db, "kunde", "id, name, adresse, telefon, piva, ansprache, kundennr, name2", 8);
+        using namespace schema::customer;
+        BatchInsert insert(db, Table, {Id, Name, Address, Telephone, VatNumber, Salutation, CustomerNumber, Owner});
         for (long long id = 1; id <= customers; ++id) {
             const char *family = pick(rng, familyNames);
             const int n1 = std::snprintf(name, sizeof name, "%s %s", pick(rng, firmKinds), family);
@@ -214,7 +227,8 @@ void fillGenerated(NewDatabase &db, long long customers, long long headers, long
     }
 
     {
-        BatchInsert insert(db, "rechnungsdaten2004", "id, nr, datum, bezahlung, kundennummer, bestimmungsort", 6);
+        using namespace schema::header;
+        BatchInsert insert(db, tableOfYear(GeneratedYear), {Id, Number, Date, Payment, CustomerId, Destination});
         for (long long id = 1; id <= headers; ++id) {
             const int n1 = std::snprintf(nr, sizeof nr, "2004-%06lld", id);
             const int n2 = std::snprintf(datum, sizeof datum, "%02d.%02d.2004", static_cast<int>(rng.below(28) + 1),
@@ -231,7 +245,8 @@ void fillGenerated(NewDatabase &db, long long customers, long long headers, long
     }
 
     {
-        BatchInsert insert(db, "rechnung2004", "id, rechnungsnummer, beschreibung, anzahl, einzelpreis", 5);
+        using namespace schema::line;
+        BatchInsert insert(db, tableOfYear(GeneratedYear), {Id, InvoiceNumber, Description, Quantity, UnitPrice});
         long long currentHeader = 0;
         int nrLength = 0;
         for (long long k = 0; k < lines; ++k) {

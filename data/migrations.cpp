@@ -1,0 +1,146 @@
+#include "migrations.h"
+
+#include "backup.h"
+#include "engine.h"
+#include "errors.h"
+#include "schema.h"
+#include "years.h"
+#include "generated/data/businesstables.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString Failed = QStringLiteral("Die Datenbank konnte nicht ergänzt werden");
+
+QByteArray quoted(Database &db, const QString &name) { return db.quoteIdentifier(name.toUtf8()); }
+
+bool hasColumn(Database &db, const QString &table, const QString &column)
+{
+    const std::vector<ColumnInfo> columns = db.columns(table);
+    return std::any_of(columns.begin(), columns.end(), [&](const ColumnInfo &c) {
+        return QString::fromUtf8(c.name).compare(column, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// Every year's table the migration gives its column to.
+QStringList tablesOfEveryYear(Database &db, Migration::Kind kind)
+{
+    QStringList tables;
+    for (const YearTables &y : findYears(db))
+        tables << (kind == Migration::Kind::AddHeaderColumn ? y.headerTable : y.lineTable);
+    return tables;
+}
+
+void apply(Database &db, const Migration &m)
+{
+    switch (m.kind) {
+    case Migration::Kind::CreateTables:
+        db.exec(m.definition);
+        return;
+    case Migration::Kind::AddHeaderColumn:
+    case Migration::Kind::AddLineColumn:
+        // A year made from a model that had the column has it already.
+        for (const QString &table : tablesOfEveryYear(db, m.kind)) {
+            if (!hasColumn(db, table, m.column))
+                db.exec("ALTER TABLE " + quoted(db, table) + " ADD COLUMN " + quoted(db, m.column) + ' ' + m.definition,
+                        QStringLiteral("Tabelle '%1'").arg(table));
+        }
+        return;
+    }
+}
+
+} // namespace
+
+const std::vector<Migration> &programMigrations()
+{
+    using namespace schema;
+    static const std::vector<Migration> list{
+        {1, Migration::Kind::CreateTables, QStringLiteral("die Tabellen für die Firmendaten und für die Daten der Kunden "
+                                                          "für die elektronische Rechnung"),
+         {business::Table, customerEInvoice::Table}, QString(), QByteArray(BusinessTablesSql),
+         QStringLiteral("Die Datenbank hat noch keine Firmendaten. Jetzt anlegen?")},
+    };
+    return list;
+}
+
+const Migration &businessTablesMigration() { return programMigrations().front(); }
+
+int latestVersion(const std::vector<Migration> &list)
+{
+    int version = 0;
+    for (const Migration &m : list)
+        version = std::max(version, m.version);
+    return version;
+}
+
+bool isInFile(Database &db, const Migration &migration)
+{
+    return withContext(QStringLiteral("Die Tabellen der Datenbank können nicht gelesen werden"), [&] {
+        switch (migration.kind) {
+        case Migration::Kind::CreateTables:
+            return std::all_of(migration.tables.begin(), migration.tables.end(), [&](const QString &t) { return db.hasTable(t); });
+        case Migration::Kind::AddHeaderColumn:
+        case Migration::Kind::AddLineColumn:
+            for (const QString &table : tablesOfEveryYear(db, migration.kind)) {
+                if (!hasColumn(db, table, migration.column))
+                    return false;
+            }
+            return true;
+        }
+        return false;
+    });
+}
+
+std::vector<Migration> pendingMigrations(Database &db, const std::vector<Migration> &list)
+{
+    const int version = withContext(QStringLiteral("Die Version der Datenbank kann nicht gelesen werden"),
+                                    [&] { return db.schemaVersion(); });
+    std::vector<Migration> pending;
+    for (const Migration &m : list) {
+        if (m.version > version && !isInFile(db, m))
+            pending.push_back(m);
+    }
+    return pending;
+}
+
+QString consentQuestion(const std::vector<Migration> &pending)
+{
+    if (pending.size() == 1 && !pending.front().question.isEmpty())
+        return pending.front().question;
+    QString question = QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n");
+    for (const Migration &m : pending)
+        question += QStringLiteral("\n- ") + m.description;
+    return question + QStringLiteral("\n\nVorher wird die Datenbank in den Ordner „%1“ kopiert. Jetzt ergänzen?")
+                          .arg(backup::FolderName);
+}
+
+void applyMigrations(Database &db, const std::vector<Migration> &pending, int version)
+{
+    Transaction transaction(db, true, Failed);
+    withContext(Failed, [&] {
+        // Another program may have brought the file up to date meanwhile;
+        // under the write lock that can no longer change.
+        for (const Migration &m : pending) {
+            if (!isInFile(db, m))
+                apply(db, m);
+        }
+        if (db.schemaVersion() < version)
+            db.setSchemaVersion(version);
+    });
+    transaction.commit();
+}
+
+UpgradeResult upgradeSchema(Database &db, const std::function<bool(const QString &question)> &consent, const QDate &today,
+                            const std::vector<Migration> &list)
+{
+    const std::vector<Migration> pending = pendingMigrations(db, list);
+    if (pending.empty())
+        return UpgradeResult::UpToDate;
+    if (!consent(consentQuestion(pending)))
+        return UpgradeResult::Declined;
+    const int version = latestVersion(list);
+    backup::copyBeforeVersion(db, db.fileName(), version, today);
+    applyMigrations(db, pending, version);
+    return UpgradeResult::Upgraded;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+// The versions of the program's tables. A file says which version its tables
+// have (Database::schemaVersion()); each later version is one entry of an
+// ordered list, and what an entry adds is data: the tables it makes, or the
+// one column it gives every year's header or line table. A year made later
+// copies the newest year's columns, so it has the column as well.
+//
+// A file is brought up to date only when the user agrees: one question lists
+// what is missing, then the file is copied into "Sicherungen" beside it, then
+// everything missing is added in one transaction and the version is set. A
+// file made new gets all of it at once, without asking.
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class Database;
+
+struct Migration
+{
+    enum class Kind {
+        CreateTables,    // `definition` is the statements that make `tables`
+        AddHeaderColumn, // `column` with `definition` (its type and default) in every year's header table
+        AddLineColumn,   // the same in every year's line table
+    };
+
+    // The version a file has once this is in it.
+    int version = 0;
+    Kind kind = Kind::CreateTables;
+    // What it adds, in German words that complete "Die Datenbank wird ergänzt um ...".
+    QString description;
+    QStringList tables;
+    QString column;
+    QByteArray definition;
+    // The question when it is the only one missing; empty: the general one.
+    QString question = QString();
+};
+
+// The program's migrations, oldest first.
+const std::vector<Migration> &programMigrations();
+// The first of them: the business's data and each customer's e-invoice data.
+const Migration &businessTablesMigration();
+
+// The version a file has with every migration of `list` in it.
+int latestVersion(const std::vector<Migration> &list);
+
+// Whether what the migration adds is in the file already (a file made before
+// versions were kept may have it).
+bool isInFile(Database &db, const Migration &migration);
+
+// The migrations past the file's version that are not in it yet, oldest first.
+std::vector<Migration> pendingMigrations(Database &db, const std::vector<Migration> &list = programMigrations());
+
+// The one question that asks for all of `pending` (not empty).
+QString consentQuestion(const std::vector<Migration> &pending);
+
+// Adds what `pending` adds and sets the version to `version`, in one
+// transaction (a savepoint inside an open one). Throws EngineError with a
+// German message; the file is then as it was.
+void applyMigrations(Database &db, const std::vector<Migration> &pending, int version);
+
+enum class UpgradeResult {
+    UpToDate, // nothing was missing
+    Declined, // the user said no: nothing changed
+    Upgraded,
+};
+
+// Asks `consent` with consentQuestion() when something is missing; on yes
+// copies the file into the folder "Sicherungen" beside it
+// (backup::copyBeforeVersion) and then applies everything missing. A failed
+// copy stops it before anything changes. Throws EngineError with a German
+// message; the file is then as it was.
+UpgradeResult upgradeSchema(Database &db, const std::function<bool(const QString &question)> &consent,
+                            const QDate &today, const std::vector<Migration> &list = programMigrations());

@@ -1,0 +1,17 @@
+#include "schema.h"
+
+namespace schema {
+
+namespace {
+QString ofYear(QLatin1StringView baseName, int year)
+{
+    if (year == FirstYear)
+        return baseName;
+    return baseName + QString::number(year);
+}
+} // namespace
+
+QString header::tableOfYear(int year) { return ofYear(BaseName, year); }
+QString line::tableOfYear(int year) { return ofYear(BaseName, year); }
+
+} // namespace schema

@@ -1,0 +1,105 @@
+#pragma once
+
+// The names of the program's tables and columns. They are what the file
+// holds, what scripts and other programs read, and what the windows bind
+// their fields to; the program writes them only through these constants.
+// The tables themselves are defined in schema/rechungen.sql and the
+// migrations (migrations.h).
+
+#include <QLatin1StringView>
+#include <QString>
+
+namespace schema {
+
+// The customers, one table for all years.
+namespace customer {
+inline constexpr QLatin1StringView Table{"kunde"};
+inline constexpr QLatin1StringView Id{"id"};
+inline constexpr QLatin1StringView Name{"name"};
+inline constexpr QLatin1StringView Address{"adresse"};
+inline constexpr QLatin1StringView Telephone{"telefon"};
+inline constexpr QLatin1StringView VatNumber{"piva"};
+inline constexpr QLatin1StringView Salutation{"ansprache"};
+inline constexpr QLatin1StringView CustomerNumber{"kundennr"};
+// The owner's first and last name ("Name eff.").
+inline constexpr QLatin1StringView Owner{"name2"};
+} // namespace customer
+
+// The first year carries no year in its table names; every later one does.
+constexpr int FirstYear = 2002;
+
+// A year's invoice headers.
+namespace header {
+// The name without a year: the first year's table, and the start of every other's.
+inline constexpr QLatin1StringView BaseName{"rechnungsdaten"};
+QString tableOfYear(int year);
+inline constexpr QLatin1StringView Id{"id"};
+inline constexpr QLatin1StringView Number{"nr"};
+inline constexpr QLatin1StringView Date{"datum"};
+inline constexpr QLatin1StringView Payment{"bezahlung"};
+// The customer's `kunde.id`, as text.
+inline constexpr QLatin1StringView CustomerId{"kundennummer"};
+inline constexpr QLatin1StringView Destination{"bestimmungsort"};
+} // namespace header
+
+// A year's invoice lines.
+namespace line {
+inline constexpr QLatin1StringView BaseName{"rechnung"};
+QString tableOfYear(int year);
+inline constexpr QLatin1StringView Id{"id"};
+// The header's `nr`.
+inline constexpr QLatin1StringView InvoiceNumber{"rechnungsnummer"};
+inline constexpr QLatin1StringView Description{"beschreibung"};
+inline constexpr QLatin1StringView Quantity{"anzahl"};
+inline constexpr QLatin1StringView UnitPrice{"einzelpreis"};
+inline constexpr QLatin1StringView Amount{"summe"};
+} // namespace line
+
+// The business's own data: one row.
+namespace business {
+inline constexpr QLatin1StringView Table{"firma"};
+inline constexpr QLatin1StringView Id{"id"};
+inline constexpr QLatin1StringView Name{"name"};
+inline constexpr QLatin1StringView Owner{"inhaber"};
+inline constexpr QLatin1StringView Street{"strasse"};
+inline constexpr QLatin1StringView Cap{"cap"};
+inline constexpr QLatin1StringView Town{"ort"};
+inline constexpr QLatin1StringView Province{"provinz"};
+inline constexpr QLatin1StringView Country{"land"};
+inline constexpr QLatin1StringView VatCountry{"ust_land"};
+inline constexpr QLatin1StringView VatNumber{"ust_nr"};
+inline constexpr QLatin1StringView FiscalCode{"steuernummer"};
+inline constexpr QLatin1StringView TaxRegime{"steuerregime"};
+inline constexpr QLatin1StringView Telephone{"telefon"};
+inline constexpr QLatin1StringView Email{"email"};
+inline constexpr QLatin1StringView Bank{"bank"};
+inline constexpr QLatin1StringView Iban{"iban"};
+inline constexpr QLatin1StringView Bic{"bic"};
+inline constexpr QLatin1StringView PaymentLine{"zahlungszeile"};
+inline constexpr QLatin1StringView NextTransmissionNumber{"naechste_uebertragung"};
+} // namespace business
+
+// Each customer's data for the electronic invoice, keyed by `kunde.id`.
+namespace customerEInvoice {
+inline constexpr QLatin1StringView Table{"kunde_efattura"};
+inline constexpr QLatin1StringView CustomerId{"kunde_id"};
+inline constexpr QLatin1StringView Person{"person"};
+inline constexpr QLatin1StringView FirstName{"vorname"};
+inline constexpr QLatin1StringView LastName{"nachname"};
+inline constexpr QLatin1StringView VatCountry{"ust_land"};
+inline constexpr QLatin1StringView VatNumber{"ust_nr"};
+inline constexpr QLatin1StringView FiscalCode{"steuernummer"};
+inline constexpr QLatin1StringView RecipientCode{"empfaengercode"};
+inline constexpr QLatin1StringView Pec{"pec"};
+inline constexpr QLatin1StringView Street{"strasse"};
+inline constexpr QLatin1StringView HouseNumber{"hausnummer"};
+inline constexpr QLatin1StringView Cap{"cap"};
+inline constexpr QLatin1StringView Town{"ort"};
+inline constexpr QLatin1StringView Province{"provinz"};
+inline constexpr QLatin1StringView Country{"land"};
+} // namespace customerEInvoice
+
+// A name as the bytes of a statement.
+inline QByteArray sql(QLatin1StringView name) { return QByteArray(name.data(), name.size()); }
+
+} // namespace schema
