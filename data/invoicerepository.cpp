@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "errors.h"
+#include "schema.h"
 #include "years.h"
 
 #include <algorithm>
@@ -72,11 +73,13 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
     // follows the header set.
     Value lineKey;
     withContext(cannotRead(nr, year), [&] {
-        const QString where = key == Key::Number ? QStringLiteral("nr = ?1 ORDER BY id LIMIT 1") : QStringLiteral("id = ?1");
-        StatementHandle st = m_database.prepare(
-            QStringLiteral("SELECT id, nr, datum, bezahlung, kundennummer, bestimmungsort FROM %1 WHERE %2")
-                .arg(tables.headerTable, where)
-                .toUtf8());
+        using namespace schema::header;
+        const QString where = key == Key::Number ? QStringLiteral("%1 = ?1 ORDER BY %2 LIMIT 1").arg(Number, Id)
+                                                 : QStringLiteral("%1 = ?1").arg(Id);
+        StatementHandle st = m_database.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                                    .arg(schema::columnList({Id, Number, Date, Payment, CustomerId, Destination}),
+                                                         tables.headerTable, where)
+                                                    .toUtf8());
         if (key == Key::Number)
             st->bindText(1, nr);
         else
@@ -100,8 +103,11 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
 
     withContext(cannotRead(invoice.header.nr, year), [&] {
         if (const qint64 customerId = invoice.header.customerId()) {
+            using namespace schema::customer;
             StatementHandle st = m_database.prepare(
-                "SELECT id, name, adresse, telefon, piva, ansprache, kundennr, name2 FROM kunde WHERE id = ?1");
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
+                    .arg(schema::columnList({Id, Name, Address, Telephone, VatNumber, Salutation, CustomerNumber, Owner}), Table, Id)
+                    .toUtf8());
             st->bindInteger(1, customerId);
             if (st->step()) {
                 Customer &customer = invoice.customer;
@@ -116,9 +122,11 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
             }
         }
 
+        using namespace schema::line;
         StatementHandle st = m_database.prepare(
-            QStringLiteral("SELECT id, beschreibung, anzahl, einzelpreis FROM %1 WHERE rechnungsnummer %2 ?1 ORDER BY id")
-                .arg(tables.lineTable, QString::fromUtf8(m_database.nullSafeEqual()))
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3 %4 ?1 ORDER BY %5")
+                .arg(schema::columnList({Id, Description, Quantity, UnitPrice}), tables.lineTable, InvoiceNumber,
+                     QString::fromUtf8(m_database.nullSafeEqual()), Id)
                 .toUtf8());
         st->bind(1, lineKey);
         while (st->step())
@@ -137,9 +145,10 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
 
     Transaction transaction(m_database, true, what);
     withContext(what, [&] {
+        using namespace schema::header;
         StatementHandle st = m_database.prepare(
-            QStringLiteral("INSERT INTO %1 (nr, datum, bezahlung, kundennummer, bestimmungsort) VALUES (?1, ?2, ?3, ?4, ?5)")
-                .arg(tables.headerTable)
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, ?5)")
+                .arg(tables.headerTable, schema::columnList({Number, Date, Payment, CustomerId, Destination}))
                 .toUtf8());
         bindStored(*st, 1, header.nr);
         bindStored(*st, 2, header.datum);
@@ -150,8 +159,9 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
         headerId = m_database.lastInsertId();
 
         StatementHandle line = m_database.prepare(
-            QStringLiteral("INSERT INTO %1 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES (?1, ?2, ?3, ?4)")
-                .arg(tables.lineTable)
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4)")
+                .arg(tables.lineTable, schema::columnList({schema::line::InvoiceNumber, schema::line::Description,
+                                                   schema::line::Quantity, schema::line::UnitPrice}))
                 .toUtf8());
         for (const InvoiceLine &l : invoice.lines) {
             bindStored(*line, 1, header.nr);

@@ -8,6 +8,7 @@
 
 #include <QLatin1StringView>
 #include <QString>
+#include <initializer_list>
 
 namespace schema {
 
@@ -101,5 +102,8 @@ inline constexpr QLatin1StringView Country{"land"};
 
 // A name as the bytes of a statement.
 inline QByteArray sql(QLatin1StringView name) { return QByteArray(name.data(), name.size()); }
+
+// "a, b, c": the columns of a SELECT or an INSERT, in the order given.
+QString columnList(std::initializer_list<QLatin1StringView> columns);
 
 } // namespace schema
