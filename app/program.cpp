@@ -207,8 +207,9 @@ std::optional<QString> chooseDatabase(const QString &reason)
             askSaveFile(QStringLiteral("Neue Datenbank anlegen"), proposedNewDatabase(), DatabaseFilter, true);
         if (!file)
             return QString();
-        // The same file as "rechnung-db create" makes; it refuses to replace anything.
-        if (!guarded([&] { newdb::createEmpty(*file); }))
+        // The same file as "rechnung-db create" makes, and this year's tables;
+        // it refuses to replace anything.
+        if (!guarded([&] { newdb::createEmpty(*file, QDate::currentDate().year()); }))
             return QString();
         rememberFolderOf(DatabaseFolderKey, *file);
         return *file;

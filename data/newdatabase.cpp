@@ -3,6 +3,7 @@
 #include "data/backup.h"
 #include "data/errors.h"
 #include "data/migrations.h"
+#include "data/years.h"
 #include "generated/data/schema.h"
 
 #include <QFile>
@@ -234,10 +235,12 @@ void NewDatabase::discard()
         m_watcher->release(false);
 }
 
-void createEmpty(const QString &file)
+void createEmpty(const QString &file, int alsoYear)
 {
     NewDatabase db(file);
     db.startWithSchema();
+    if (alsoYear > 0)
+        db.guarded([&] { ensureYearTables(db.connection(), alsoYear); });
     db.finish();
 }
 

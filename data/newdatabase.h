@@ -74,8 +74,10 @@ private:
     bool m_finished = false;
 };
 
-// An empty database with the program's tables, as "rechnung-db create" makes it.
-void createEmpty(const QString &file);
+// An empty database with the program's tables, as "rechnung-db create" makes it;
+// with a year, that year's tables as well (a new user starts writing into this
+// year, not into the newest of the classic ones).
+void createEmpty(const QString &file, int alsoYear = 0);
 
 // Removes the half-made file of the running NewDatabase, if any. Only calls
 // unlink(), so a signal handler may call it.

@@ -155,3 +155,10 @@ void createYearTables(Database &db, int year)
     db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(db, target.lineTable), lineColumns.join(QStringLiteral(", "))).toUtf8(), what);
     transaction.commit();
 }
+
+void ensureYearTables(Database &db, int year)
+{
+    const std::vector<YearTables> years = findYears(db);
+    if (std::none_of(years.begin(), years.end(), [&](const YearTables &y) { return y.year == year; }))
+        createYearTables(db, year);
+}

@@ -44,3 +44,5 @@ int parseYear(const QString &text);
 // one savepoint, so nothing is left half made. Throws EngineError with a
 // German message when the year exists or the file refuses.
 void createYearTables(Database &db, int year);
+// Makes the year's tables unless the file has them already.
+void ensureYearTables(Database &db, int year);
