@@ -3,6 +3,7 @@
 #include "einvoice/checks.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 
 using namespace einvoice;
@@ -23,8 +24,17 @@ BusinessDialog::BusinessDialog(QWidget *parent)
     taxRegime = new QComboBox(this);
     taxRegime->setObjectName(QStringLiteral("taxRegime"));
     taxRegime->setAccessibleName(field::TaxRegime);
-    for (const TaxRegime &r : taxRegimes())
+    for (const TaxRegime &r : taxRegimes()) {
         taxRegime->addItem(r.code + QStringLiteral(" – ") + r.description, r.code);
+        taxRegime->setItemData(taxRegime->count() - 1, r.description, Qt::ToolTipRole);
+    }
+    // The longest regime's legal reference would make the form wider than half
+    // a screen: the closed box shows the start of the entry, its open list and
+    // the tooltip the whole of it.
+    taxRegime->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    taxRegime->setMinimumContentsLength(40);
+    taxRegime->view()->setMinimumWidth(taxRegime->view()->sizeHintForColumn(0) + 24);
+    taxRegime->view()->setTextElideMode(Qt::ElideNone);
     addRow(field::TaxRegime + QLatin1Char(':'), taxRegime);
     addField("telephone", field::Telephone, &Seller::telephone, 40);
     addField("email", field::Email, &Seller::email, 80);

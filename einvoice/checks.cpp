@@ -104,7 +104,9 @@ void checkIban(const QString &label, const QString &iban)
         remainder = (remainder * (value < 10 ? 10 : 100) + value) % 97;
     }
     if (remainder != 1)
-        refuse(label, iban, QStringLiteral("ist keine gültige IBAN: die Prüfziffern stimmen nicht"));
+        throw ConversionError(QStringLiteral("Das Feld „%1“ enthält mit '%2' keine gültige IBAN: die Prüfziffern passen nicht dazu. "
+                                             "Bitte die IBAN vom Kontoauszug abschreiben.")
+                                  .arg(label, iban));
 }
 
 void checkBic(const QString &label, const QString &bic)

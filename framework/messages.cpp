@@ -6,10 +6,12 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -245,6 +247,10 @@ std::optional<QString> askText(const QString &title, const QString &label, const
     dialog.setTextValue(proposal);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    // A short label makes a dialog narrower than its own title, which the
+    // window manager then cuts; leave room for the title and its buttons.
+    const int titleWidth = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title);
+    dialog.setMinimumWidth(std::max(dialog.minimumSizeHint().width(), titleWidth + 140));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();

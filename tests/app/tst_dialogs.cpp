@@ -489,7 +489,10 @@ void TestDialogs::businessDataIsCheckedStoredAndPrinted()
         QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
         QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
         QVERIFY2(boxes.asked.value(0).contains(QStringLiteral("IBAN")), qPrintable(boxes.asked.value(0)));
+        QCOMPARE(boxes.asked.value(0).count(QStringLiteral("nicht")), 1);
         QVERIFY(dialog->isVisible());
+        // Half of a 1280-pixel screen, whatever the longest tax regime's text.
+        QVERIFY2(dialog->width() <= 640, qPrintable(QString::number(dialog->width())));
         QVERIFY(!einvoice::loadSeller(d.w().data().connection).value_or(einvoice::Seller()).vatNumber.size());
         dialog->field("iban")->setText(QStringLiteral("IT60 X054 2811 1010 0000 0123 456"));
         QTest::mouseClick(dialog->okButton(), Qt::LeftButton);

@@ -821,7 +821,8 @@ void TestEInvoice::settingsChecks_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("error");   // empty: accepted
 
-    const QString iban = QStringLiteral("Das Feld „IBAN“ ist keine gültige IBAN: die Prüfziffern stimmen nicht, nicht '%1'.");
+    const QString iban = QStringLiteral("Das Feld „IBAN“ enthält mit '%1' keine gültige IBAN: die Prüfziffern passen nicht dazu. "
+                                        "Bitte die IBAN vom Kontoauszug abschreiben.");
     QTest::newRow("IBAN") << "iban" << "IT60X0542811101000000123456" << QString();
     QTest::newRow("IBAN in groups, small letters") << "iban" << "it60 x054 2811 1010 0000 0123 456" << QString();
     QTest::newRow("IBAN of another country") << "iban" << "DE89370400440532013000" << QString();
