@@ -158,6 +158,7 @@ expected=(
   /usr/share/man/man1/Rechnung.1.gz /usr/share/man/man1/rechnung-db.1.gz
   /usr/share/icons/hicolor/scalable/apps/rechnung.svg
   /usr/share/rechnung/fatturapa/Schema_del_file_xml_FatturaPA_v1.2.2.xsd
+  /usr/share/doc/rechnung/copyright
 )
 for size in 16 32 48 64 128 256; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/rechnung.png")
