@@ -226,4 +226,38 @@ inline qsizetype columnEntry(const QByteArray &file, const Definition &d, int nu
     qFatal("no column %d", number);
 }
 
+// How a calculated column keeps its value: a header of 16 bytes, the
+// value's length, the value, 3 bytes.
+inline QByteArray calculatedValue(const QByteArray &value)
+{
+    QByteArray length(4, '\0');
+    setLe16(length, 0, quint16(value.size()));
+    return QByteArray(16, '\x11') + length + value + QByteArray(3, '\0');
+}
+
+// ace-test.accdb (or a copy) with Table1's column B made into a calculated
+// column of `type` (a code of accessdb::ColumnType), its values stored the
+// way Access stores a calculated column's (a memo's in the row).
+inline QByteArray calculatedColumnB(QByteArray file, int type)
+{
+    const QByteArray first = QByteArrayLiteral("\xff\xfe" "abcdefg");
+    const qsizetype entry = columnEntry(file, definitionOf(file, {0x0a, 0x0a, 0x02, 0x03, 0x04, 0x07, 0x08, 0x05, 0x01}), 1);
+    file[entry] = char(type);
+    file[entry + 16] = char(0xc0);
+    return changedRows(file, first, [&](const QByteArray &row) {
+        Jet4Row r = Jet4Row::of(row);
+        QByteArray &b = r.variable[1];
+        // A memo keeps its length and where its text is in 12 bytes; kept
+        // in the row, the length's highest bit is set.
+        if (type == 0x0c) {
+            QByteArray header(12, '\0');
+            setLe16(header, 0, quint16(b.size()));
+            header[3] = char(0x80);
+            b = header + b;
+        }
+        b = calculatedValue(b);
+        return r.bytes();
+    });
+}
+
 } // namespace fixtures

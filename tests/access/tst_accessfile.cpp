@@ -78,14 +78,6 @@ QByteArray withFirstRowParts(const QString &file, const std::function<void(fixtu
     });
 }
 
-// How a calculated column keeps its value.
-QByteArray calculated(const QByteArray &value)
-{
-    QByteArray length(4, '\0');
-    qToLittleEndian(quint32(value.size()), length.data());
-    return QByteArray(16, '\x11') + length + value + QByteArray(3, '\0');
-}
-
 const Row &rowOf(const Table &t, const QString &a)
 {
     for (const Row &r : t.rows) {
@@ -510,22 +502,7 @@ private Q_SLOTS:
         QFETCH(int, type);
         QFETCH(bool, unread);
         QFETCH(QStringList, values);
-        QByteArray bytes = fixtures::bytes(QStringLiteral("ace-test.accdb"));
-        const qsizetype entry = fixtures::columnEntry(bytes, fixtures::definitionOf(bytes, Table1Types), 1);
-        bytes[entry] = char(type);
-        bytes[entry + 16] = char(0xc0);
-        bytes = fixtures::changedRows(bytes, FirstRow, [&](const QByteArray &row) {
-            fixtures::Jet4Row r = fixtures::Jet4Row::of(row);
-            QByteArray &b = r.variable[1];
-            // A memo keeps its length and where its text is in 12 bytes.
-            if (type == Memo) {
-                QByteArray header(12, '\0');
-                qToLittleEndian(quint32(b.size()) | 0x80000000u, header.data());
-                b = header + b;
-            }
-            b = calculated(b);
-            return r.bytes();
-        });
+        const QByteArray bytes = fixtures::calculatedColumnB(fixtures::bytes(QStringLiteral("ace-test.accdb")), type);
         const AccessFile access(bytes, QStringLiteral("alt.accdb"));
         const Table &t = tableOf(access, QStringLiteral("Table1"));
         QCOMPARE(t.unreadable, QString());

@@ -252,6 +252,28 @@ private Q_SLOTS:
         }
     }
 
+    // ace-test.accdb's column B made into a calculated column.
+    void listMarksCalculatedColumns_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("read") << 0x0c << "B Memo (berechnet)";
+        QTest::newRow("not read") << 0x09 << "B Binary(200) (berechnet, nicht lesbar; wird nicht übernommen)";
+    }
+
+    void listMarksCalculatedColumns()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, column);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("alt.accdb"));
+        fixtures::write(source, fixtures::calculatedColumnB(fixtures::bytes(QStringLiteral("ace-test.accdb")), type));
+        const ToolResult r = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), source});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.section(QLatin1Char('\n'), 0, 0), QString(Table1).replace(QStringLiteral("B Text(100)"), column));
+    }
+
     void missingSource()
     {
         QTemporaryDir dir;
