@@ -115,10 +115,10 @@ private:
         unsigned long page;
     };
 
-    // A table definition as libmdb reads it, with the catalog entry it points to.
     // What a calculated column's values are read as.
     enum class Calculated { No, Read, NotRead };
 
+    // A table definition as libmdb reads it, with the catalog entry it points to.
     struct OpenTable
     {
         std::unique_ptr<MdbCatalogEntry> entry;
@@ -160,12 +160,14 @@ private:
         return t;
     }
 
-    // The table's definition as one piece: it can go on over further pages,
-    // each after a header of 8 bytes, chained by the page number at 4.
+    // The table's definition as one piece, as far as its columns go: it can
+    // go on over further pages, each after a header of 8 bytes, chained by
+    // the page number at 4. 64 KiB hold the columns of any table Access makes.
     std::string definition(unsigned long page) const
     {
+        constexpr std::size_t Enough = 64 * 1024;
         std::string out;
-        for (std::size_t hops = 0; hops < m_pages && isTableDefinitionPage(page); ++hops) {
+        for (std::size_t hops = 0; hops < m_pages && out.size() < Enough && isTableDefinitionPage(page); ++hops) {
             const unsigned char *p = m_data + page * m_pageSize;
             const std::size_t skip = out.empty() ? 0 : 8;
             out.append(reinterpret_cast<const char *>(p) + skip, m_pageSize - skip);
