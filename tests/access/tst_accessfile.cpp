@@ -8,6 +8,7 @@
 #include "access/accessfile.h"
 #include "access/isolated.h"
 #include "access/mdbchild.h"
+#include "access/rowlayout.h"
 #include "access/stream.h"
 #include "data/errors.h"
 
@@ -403,6 +404,80 @@ private Q_SLOTS:
             QVERIFY2(row[c] == expected[c], qPrintable(t.columns[c].name));
         // The other row is untouched.
         QVERIFY(rowOf(t, QStringLiteral("a"))[8] == Value(false));
+    }
+
+    // The layout read from a row's own bytes, before libmdb is let at it.
+    void rowLayout_data()
+    {
+        QTest::addColumn<QByteArray>("row");
+        QTest::addColumn<bool>("jet3");
+        QTest::addColumn<bool>("variable");
+        QTest::addColumn<int>("columns"); // -1: refused
+        QTest::addColumn<QString>("values"); // per column up to one past the row's: 1 value, 0 none, - absent
+        QTest::addColumn<int>("dataEnd"); // the first offset past the data
+        // Three columns: a fixed one of four bytes, a variable one "ab", one
+        // empty; then the end of the data, the first offset, their count, the mask.
+        const QByteArray jet4("\x03\x00" "\x11\x22\x33\x44" "ab" "\x08\x00" "\x06\x00" "\x01\x00" "\x05", 15);
+        QTest::newRow("jet4") << jet4 << false << true << 3 << "101-" << 8;
+        QTest::newRow("jet4 without variable columns") << jet4 << false << false << 3 << "101-" << 14;
+        QTest::newRow("jet3") << QByteArray("\x02" "\x11" "a" "\x03" "\x02" "\x01" "\x02", 7) << true << true << 2 << "01-" << 3;
+        QTest::newRow("no columns") << QByteArray("\x00\x00", 2) << false << false << 0 << "-" << 2;
+        QByteArray many = jet4;
+        many[0] = char(0xff);
+        many[1] = char(0xff);
+        QTest::newRow("columns beyond the row") << many << false << true << -1 << "" << 0;
+        QByteArray offsets = jet4;
+        offsets[12] = 0x7f;
+        QTest::newRow("offsets beyond the row") << offsets << false << true << -1 << "" << 0;
+        QTest::newRow("one byte") << QByteArray("\x01", 1) << false << false << -1 << "" << 0;
+        QTest::newRow("nothing") << QByteArray() << true << false << -1 << "" << 0;
+    }
+
+    void rowLayout()
+    {
+        QFETCH(QByteArray, row);
+        QFETCH(bool, jet3);
+        QFETCH(bool, variable);
+        QFETCH(int, columns);
+        QFETCH(QString, values);
+        QFETCH(int, dataEnd);
+        const auto *bytes = reinterpret_cast<const unsigned char *>(row.constData());
+        const std::optional<row::Layout> layout = row::Layout::of(row.isEmpty() ? nullptr : bytes, std::size_t(row.size()), jet3, variable);
+        QCOMPARE(layout.has_value(), columns >= 0);
+        if (!layout)
+            return;
+        QCOMPARE(int(layout->columns()), columns);
+        QString read;
+        for (unsigned c = 0; c <= layout->columns(); ++c)
+            read += !layout->holds(c) ? QLatin1Char('-') : layout->hasValue(c) ? QLatin1Char('1') : QLatin1Char('0');
+        QCOMPARE(read, values);
+        const std::size_t begin = jet3 ? 1 : 2, end = std::size_t(dataEnd);
+        QVERIFY(layout->inData(begin, end - begin));
+        QVERIFY(layout->inData(end, 0));
+        QVERIFY(!layout->inData(begin, end - begin + 1));
+        QVERIFY(!layout->inData(begin - 1, 1));
+        QVERIFY(!layout->inData(end + 1, 0));
+        QVERIFY(!layout->inData(begin, std::size_t(-1)));
+    }
+
+    void calculatedValue_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QByteArray>("value"); // "-" when refused
+        const auto stored = [](quint8 length, const QByteArray &rest) { return QByteArray(16, 'h') + char(length) + QByteArray(3, '\0') + rest; };
+        QTest::newRow("value") << stored(2, "ab\0\0\0") << QByteArray("ab");
+        QTest::newRow("empty") << stored(0, "") << QByteArray("");
+        QTest::newRow("all of the rest") << stored(3, "abc") << QByteArray("abc");
+        QTest::newRow("longer than the rest") << stored(4, "abc") << QByteArray("-");
+        QTest::newRow("no length") << QByteArray(19, 'h') << QByteArray("-");
+    }
+
+    void calculatedValue()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QByteArray, value);
+        const std::optional<row::Span> span = row::calculatedValue(reinterpret_cast<const unsigned char *>(stored.constData()), std::size_t(stored.size()));
+        QCOMPARE(span ? stored.mid(qsizetype(span->offset), qsizetype(span->size)) : QByteArray("-"), value);
     }
 
     // A row whose counts or offsets point outside it is passed over by
