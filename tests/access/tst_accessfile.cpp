@@ -758,6 +758,44 @@ private Q_SLOTS:
             QCOMPARE(r.output, output);
     }
 
+    // A table the child could not read comes after whatever of it was
+    // handed over, or instead of it; its rows are void.
+    void unreadableTablesInStream()
+    {
+        const auto text = [](const QByteArray &t) {
+            QByteArray b(4, '\0');
+            qToLittleEndian(quint32(t.size()), b.data());
+            return b + t;
+        };
+        const auto u32 = [](quint32 v) {
+            QByteArray b(4, '\0');
+            qToLittleEndian(v, b.data());
+            return b;
+        };
+        QByteArray bytes = "H" + u32(3);
+        bytes += "T" + text("Table1") + u32(2) + QByteArray("\x02\x00", 2);
+        bytes += text("A") + QByteArray("\x0a\x32\x00\x00\x00\x02", 6) + text("B") + QByteArray("\x09\x0a\x00\x00\x00\x06", 6);
+        bytes += "R\x07" + text("x") + QByteArray(1, '\0');
+        bytes += "T" + text("Table2") + u32(2) + QByteArray("\x01\x00", 2) + text("c") + QByteArray("\x04\x04\x00\x00\x00\x00", 6);
+        bytes += "R\x03" + QByteArray("\x05\0\0\0\0\0\0\0", 8);
+        bytes += "U" + text("Table2") + "\x04" + u32(2);
+        bytes += "U" + text("Table3") + "\x03" + u32(0);
+        const stream::Decoded decoded = stream::decode(bytes + "Z", QStringLiteral("x"));
+        QCOMPARE(decoded.tables.size(), std::size_t(3));
+        const Table &t1 = decoded.tables[0], &t2 = decoded.tables[1], &t3 = decoded.tables[2];
+        QCOMPARE(t1.unreadable, QString());
+        QCOMPARE(t1.rows.size(), std::size_t(1));
+        QVERIFY(t1.columns[0].calculated && !t1.columns[0].unread);
+        QVERIFY(t1.columns[1].calculated && t1.columns[1].unread);
+        QCOMPARE(t2.unreadable, QStringLiteral("ihre Zeile 2 ist beschädigt"));
+        QVERIFY(t2.rows.empty());
+        QCOMPARE(t2.columns.size(), std::size_t(1));
+        QCOMPARE(t3.name, QStringLiteral("Table3"));
+        QCOMPARE(t3.unreadable, QStringLiteral("ihre Beschreibung ist beschädigt"));
+        // No row may follow it.
+        QVERIFY_THROWS_EXCEPTION(EngineError, stream::decode(bytes + "R\x00Z", QStringLiteral("x")));
+    }
+
     // What the child hands over, cut short anywhere, is refused and never
     // taken for a complete file.
     void streamCutShort()
