@@ -7,6 +7,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
+
+#include <utility>
 
 namespace accessdb {
 
@@ -32,10 +35,54 @@ bool hasSignature(const QByteArray &head)
                || head.mid(SignatureOffset, AceSignature.size()) == AceSignature);
 }
 
+// Jet masks the rest of its header with RC4 under a fixed key; the key the
+// pages are encoded with lies in that masked part.
+constexpr qsizetype MaskedHeaderOffset = 0x18;
+constexpr qsizetype EncodingKeyOffset = 0x3e;
+constexpr unsigned char HeaderMaskKey[] = {0xc7, 0xda, 0x39, 0x6b};
+
+// The key stream of RC4 for `key`, as long as `length`.
+QByteArray rc4Stream(const unsigned char *key, std::size_t keyLength, qsizetype length)
+{
+    unsigned char s[256];
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[std::size_t(i) % keyLength]) & 0xff;
+        std::swap(s[i], s[j]);
+    }
+    QByteArray out(length, Qt::Uninitialized);
+    for (qsizetype n = 0, i = 0, j = 0; n < length; ++n) {
+        i = (i + 1) & 0xff;
+        j = (j + s[i]) & 0xff;
+        std::swap(s[i], s[j]);
+        out[n] = char(s[(s[i] + s[j]) & 0xff]);
+    }
+    return out;
+}
+
+// The key the file's pages are encoded with; 0 for none. A Jet database
+// password alone leaves it 0: the password only guards opening in Access.
+quint32 encodingKeyOf(const QByteArray &bytes)
+{
+    if (bytes.size() < EncodingKeyOffset + 4)
+        return 0;
+    const QByteArray mask = rc4Stream(HeaderMaskKey, sizeof HeaderMaskKey, EncodingKeyOffset + 4 - MaskedHeaderOffset);
+    quint32 key = 0;
+    for (int i = 3; i >= 0; --i)
+        key = key << 8 | quint8(bytes.at(EncodingKeyOffset + i) ^ mask.at(EncodingKeyOffset - MaskedHeaderOffset + i));
+    return key;
+}
+
 // One byte: ACE files keep something else in the byte after it.
 quint32 versionOf(const QByteArray &bytes)
 {
     return quint8(bytes.at(VersionOffset));
+}
+
+qsizetype pageSizeOf(const QByteArray &bytes)
+{
+    return versionOf(bytes) == Jet3 ? 2048 : 4096;
 }
 
 // What can be checked before libmdb sees the file: the signature, a known
@@ -55,7 +102,13 @@ void checkHeader(const QByteArray &bytes, const QString &name)
     const bool ace = bytes.mid(SignatureOffset, AceSignature.size()) == AceSignature;
     if (ace != (version > Jet4))
         throw EngineError(stream::damagedMessage(name, QStringLiteral("ihr Kopf widerspricht sich in der Version")));
-    const qsizetype pageSize = version == Jet3 ? 2048 : 4096;
+    // ACE encrypts a file with a password (RC4 or AES through Office's
+    // cryptography), which libmdb cannot undo; without the password nobody can.
+    if (ace && encodingKeyOf(bytes) != 0)
+        throw EngineError(QStringLiteral("Die Access-Datei '%1' ist mit einem Kennwort verschlüsselt. Bitte in Access ohne Kennwort "
+                                         "speichern und erneut versuchen.")
+                              .arg(name));
+    const qsizetype pageSize = pageSizeOf(bytes);
     // The page of the table of tables is the third one.
     if (bytes.size() < 3 * pageSize)
         throw EngineError(stream::damagedMessage(name, QStringLiteral("sie ist zu kurz (%1 Bytes)").arg(bytes.size())));
@@ -64,8 +117,35 @@ void checkHeader(const QByteArray &bytes, const QString &name)
             name, QStringLiteral("ihre Länge (%1 Bytes) ist kein Vielfaches der Seitengröße %2; sie ist wohl abgeschnitten")
                       .arg(bytes.size())
                       .arg(pageSize)));
-    const auto page = [&](int n) { return reinterpret_cast<const unsigned char *>(bytes.constData()) + n * pageSize; };
-    if (page(2)[0] != 0x02 || page(2)[1] != 0x01)
+}
+
+// Jet 3 and Jet 4 can encode every page but the first with RC4, keyed by
+// the encoding key and the page's number. Decoded here, and the key taken
+// out of the header, so that every check and libmdb see the plain file.
+QByteArray decodedPages(const QByteArray &bytes)
+{
+    const quint32 key = encodingKeyOf(bytes);
+    if (key == 0)
+        return bytes;
+    QByteArray plain = bytes;
+    const qsizetype pageSize = pageSizeOf(bytes);
+    for (qsizetype n = 1; n < plain.size() / pageSize; ++n) {
+        unsigned char pageKey[4];
+        qToLittleEndian(quint32(key ^ quint32(n)), pageKey);
+        const QByteArray stream = rc4Stream(pageKey, sizeof pageKey, pageSize);
+        char *p = plain.data() + n * pageSize;
+        for (qsizetype i = 0; i < pageSize; ++i)
+            p[i] = char(p[i] ^ stream.at(i));
+    }
+    for (int i = 0; i < 4; ++i)
+        plain[EncodingKeyOffset + i] = char(plain.at(EncodingKeyOffset + i) ^ quint8(key >> (8 * i)));
+    return plain;
+}
+
+void checkDirectory(const QByteArray &bytes, const QString &name)
+{
+    const auto *page = reinterpret_cast<const unsigned char *>(bytes.constData()) + 2 * pageSizeOf(bytes);
+    if (page[0] != 0x02 || page[1] != 0x01)
         throw EngineError(stream::damagedMessage(name, QStringLiteral("das Verzeichnis ihrer Tabellen ist unlesbar")));
 }
 
@@ -159,9 +239,11 @@ AccessFile::AccessFile(const QByteArray &bytes, const QString &name) : m_name(na
     read(bytes);
 }
 
-void AccessFile::read(const QByteArray &bytes)
+void AccessFile::read(const QByteArray &file)
 {
-    checkHeader(bytes, m_name);
+    checkHeader(file, m_name);
+    const QByteArray bytes = decodedPages(file);
+    checkDirectory(bytes, m_name);
     stream::Decoded decoded = stream::decode(readInChild(bytes, m_name), m_name);
     if (decoded.version != versionOf(bytes))
         throw EngineError(stream::damagedMessage(m_name, QStringLiteral("ihr Kopf widerspricht sich in der Version")));

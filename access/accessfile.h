@@ -58,6 +58,12 @@ struct Column
     int precision = 0; // Numeric
     int scale = 0; // Numeric
     bool autoNumber = false;
+    // Computed by Access from other columns (Access 2010 and later); what is
+    // read is the value Access stored with the row.
+    bool calculated = false;
+    // A calculated column of a kind whose stored values cannot be read: every
+    // value is empty, and an import leaves the column out.
+    bool unread = false;
 
     // As Access names it: "Text(50)", "Long Integer", "Numeric(18,0)", ...
     QString typeName() const;
@@ -70,6 +76,9 @@ struct Table
     // What the table's definition says it holds; -1 when nobody said.
     qint64 declaredRows = -1;
     std::vector<Row> rows;
+    // Why the table cannot be read ("ihre Zeile 3 ist beschädigt"); empty
+    // when it was read. A table that cannot be read has no rows.
+    QString unreadable;
 };
 
 // Where an import takes its tables from: an Access file, or tables made in memory.
@@ -83,14 +92,17 @@ public:
 };
 
 // An Access file, read completely when it is opened: every user table (no
-// MSys* table, no query, no linked table) with all its rows.
+// MSys* table, no temporary ~TMP* table, no query, no linked table) with all
+// its rows. A table that cannot be read is kept with the reason (see
+// Table::unreadable); whoever needs it decides what that means.
 //
 // The reading itself is done by libmdb, which trusts the file: a damaged one
 // can make it read out of bounds, loop or eat memory. So the file's header is
 // checked here first, and libmdb then runs in a child process of its own that
 // hands the tables over through a pipe; whatever happens to it there ends as
 // a German "beschädigt" message here. Its warnings never reach our output.
-// Every failure is an EngineError with a German message naming the file.
+// Every failure is an EngineError with a German message naming the file; a
+// file encrypted with a password (which libmdb cannot read) is said to be so.
 class AccessFile : public Source
 {
 public:

@@ -1,5 +1,6 @@
 #include "access/import.h"
 
+#include "access/stream.h"
 #include "data/amount.h"
 #include "data/errors.h"
 #include "data/schema.h"
@@ -47,6 +48,7 @@ struct Found
     const Table *customers = nullptr;
     std::map<int, YearSource> years;
     QStringList others;
+    std::vector<ImportReport::Unreadable> unreadable;
 };
 
 Found findProgramTables(const Source &source)
@@ -78,7 +80,10 @@ Found findProgramTables(const Source &source)
                      || (name != tablesOfYear(*year).headerTable && name != tablesOfYear(*year).lineTable)))
             year.reset();
         if (!year) {
-            found.others << t.name;
+            if (t.unreadable.isEmpty())
+                found.others << t.name;
+            else
+                found.unreadable.push_back({t.name, t.unreadable});
             continue;
         }
         YearSource &y = found.years[*year];
@@ -254,6 +259,15 @@ public:
         for (int s = 0; s < int(m_source->columns.size()); ++s) {
             const Column &c = m_source->columns[std::size_t(s)];
             const QString key = c.name.toLower();
+            if (c.unread) {
+                m_report.notes << QStringLiteral("Spalte %1 (%2) wird in Access berechnet; ihre gespeicherten Werte sind nicht lesbar, "
+                                                 "sie wurde nicht übernommen")
+                                      .arg(c.name, c.typeName());
+                continue;
+            }
+            if (c.calculated)
+                m_report.notes << QStringLiteral("Spalte %1 (%2) wird in Access berechnet; übernommen wurden die gespeicherten Werte")
+                                      .arg(c.name, c.typeName());
             int t = byName.value(key, -1);
             if (t < 0) {
                 m_db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT").arg(quoted(m_target), quoted(c.name)).toUtf8().constData());
@@ -286,6 +300,11 @@ public:
             return;
         m_report.declared = m_source->declaredRows;
         m_report.read = qint64(m_source->rows.size());
+        // Access's count of rows can lag behind; what was read is what there is.
+        if (m_report.declared >= 0 && m_report.read > m_report.declared)
+            m_report.notes << QStringLiteral("Die Access-Tabelle meldet %1 Zeilen, gelesen wurden %2; alle wurden übernommen")
+                                  .arg(m_report.declared)
+                                  .arg(m_report.read);
 
         // Rows with an id of their own first, so that the rows without one
         // get numbers after the highest.
@@ -437,13 +456,20 @@ ImportReport importTables(const Source &source, const QString &target, const Sep
                                          "rechnungsdaten und rechnung (auch nicht mit Jahreszahl); es wurde nichts angelegt")
                               .arg(source.name()));
 
-    // A table that holds more rows than can be read is damaged; bringing over
-    // the rest would lose the others without a word.
+    // A table of the program that cannot be read, or that holds more rows
+    // than can be read, is damaged; bringing over the rest would lose the
+    // others without a word. More rows than announced are all there.
     std::vector<const Table *> used{found.customers};
     for (const auto &[year, y] : found.years)
         used.insert(used.end(), {y.header, y.lines});
     for (const Table *t : used) {
-        if (t && t->declaredRows >= 0 && t->declaredRows != qint64(t->rows.size()))
+        if (t && !t->unreadable.isEmpty())
+            throw EngineError(stream::damagedMessage(source.name(), QStringLiteral("die Tabelle '%1' kann nicht gelesen werden, %2")
+                                                                        .arg(t->name, t->unreadable))
+                              + QStringLiteral(". Es wurde nichts angelegt"));
+    }
+    for (const Table *t : used) {
+        if (t && t->declaredRows >= 0 && t->declaredRows > qint64(t->rows.size()))
             throw EngineError(QStringLiteral("Die Tabelle %1 in '%2' meldet %3 Zeilen, lesbar sind nur %4; die Datei ist wohl "
                                              "beschädigt. Es wurde nichts angelegt")
                                   .arg(t->name, source.name())
@@ -455,6 +481,7 @@ ImportReport importTables(const Source &source, const QString &target, const Sep
     report.source = source.name();
     report.target = target;
     report.otherTables = found.others;
+    report.unreadableTables = found.unreadable;
 
     // Every year found and the standard ones, newest first as the program lists them.
     std::vector<YearTables> years;
@@ -532,6 +559,8 @@ QStringList reportLines(const ImportReport &report, int notesPerTable)
         lines << QStringLiteral("Jahr %1: Tabellen neu angelegt").arg(year);
     if (!report.otherTables.isEmpty())
         lines << QStringLiteral("Nicht übernommen, da keine Tabellen dieses Programms: %1").arg(report.otherTables.join(QStringLiteral(", ")));
+    for (const ImportReport::Unreadable &u : report.unreadableTables)
+        lines << QStringLiteral("Nicht übernommen, da keine Tabelle dieses Programms und nicht lesbar: %1 (%2)").arg(u.table, u.reason);
     return lines;
 }
 

@@ -26,7 +26,8 @@ struct TableReport
 
     bool missing() const { return sourceTable.isEmpty(); }
     // Every row the source announces was read, and every row read was written.
-    bool complete() const { return read == written && (declared < 0 || declared == read); }
+    // A table with more rows than it announces is complete when all were read.
+    bool complete() const { return read == written && (declared < 0 || declared <= read); }
 };
 
 struct ImportReport
@@ -38,6 +39,14 @@ struct ImportReport
     std::vector<int> createdYears;
     // Tables of the source that are none of the program's; not copied.
     QStringList otherTables;
+    // Tables of the source that are none of the program's and cannot be read,
+    // with the reason (see Table::unreadable); not copied.
+    struct Unreadable
+    {
+        QString table;
+        QString reason;
+    };
+    std::vector<Unreadable> unreadableTables;
 
     bool complete() const;
 };
@@ -52,7 +61,9 @@ struct ImportReport
 // (numbers with the decimal separator of `separators`, dates as
 // dd.MM.yyyy). Throws EngineError with a German message, and then `target`
 // does not exist: for a source with none of the program's tables (nothing is
-// written at all), an existing target, or a failure while writing.
+// written at all), one of the program's tables that cannot be read or has
+// fewer rows than it announces, an existing target, or a failure while
+// writing. Other tables that cannot be read are skipped and named.
 ImportReport importTables(const Source &source, const QString &target, const Separators &separators);
 
 // Reads the Access file `source` and imports it into `target` as above.

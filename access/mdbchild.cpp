@@ -1,6 +1,7 @@
 #include "access/mdbchild.h"
 
 #include "access/accessfile.h"
+#include "access/rowlayout.h"
 #include "access/stream.h"
 
 #include <mdbtools.h>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,7 @@ struct Failed
 {
     std::uint8_t failure;
     std::string table;
+    std::uint32_t row = 0; // from 1; 0 when no row is concerned
 };
 
 std::uint32_t le32(const unsigned char *p)
@@ -39,6 +42,25 @@ std::uint32_t le32(const unsigned char *p)
 constexpr std::uint32_t MaxLongValue = 64u * 1024 * 1024;
 // Access allows 255 columns.
 constexpr unsigned MaxColumns = 255;
+
+// Where Jet 4 and ACE describe a table's columns: after a header of 63
+// bytes and the table's indexes (12 bytes each), 25 bytes per column, its
+// number at 5 and the flags of Access 2010 and later at 16.
+constexpr std::size_t DefinitionHeader = 63;
+constexpr std::size_t DefinitionRealIndexes = 51;
+constexpr std::size_t IndexEntry = 12;
+constexpr std::size_t ColumnEntry = 25;
+constexpr std::size_t ColumnNumberAt = 5;
+constexpr std::size_t ColumnExtraFlagsAt = 16;
+constexpr unsigned char CalculatedFlags = 0xc0;
+// A calculated column keeps this much more than its value: the header of
+// row::calculatedValue() and three bytes after the value.
+constexpr int CalculatedOverhead = 23;
+
+std::uint16_t le16(const unsigned char *p)
+{
+    return std::uint16_t(p[0] | p[1] << 8);
+}
 
 // One value, decoded from the row before it goes into the stream.
 struct Cell
@@ -93,11 +115,15 @@ private:
         unsigned long page;
     };
 
+    // What a calculated column's values are read as.
+    enum class Calculated { No, Read, NotRead };
+
     // A table definition as libmdb reads it, with the catalog entry it points to.
     struct OpenTable
     {
         std::unique_ptr<MdbCatalogEntry> entry;
         MdbTableDef *def = nullptr;
+        std::vector<Calculated> calculated; // per column, in libmdb's order
         ~OpenTable()
         {
             if (def)
@@ -130,7 +156,71 @@ private:
         GPtrArray *columns = mdb_read_columns(t->def);
         if (!columns || columns->len != t->def->num_cols)
             throw Failed{failure, name};
+        t->calculated = calculatedColumns(*t, page);
         return t;
+    }
+
+    // The table's definition as one piece, as far as its columns go: it can
+    // go on over further pages, each after a header of 8 bytes, chained by
+    // the page number at 4. 64 KiB hold the columns of any table Access makes.
+    std::string definition(unsigned long page) const
+    {
+        constexpr std::size_t Enough = 64 * 1024;
+        std::string out;
+        for (std::size_t hops = 0; hops < m_pages && out.size() < Enough && isTableDefinitionPage(page); ++hops) {
+            const unsigned char *p = m_data + page * m_pageSize;
+            const std::size_t skip = out.empty() ? 0 : 8;
+            out.append(reinterpret_cast<const char *>(p) + skip, m_pageSize - skip);
+            page = le32(p + 4);
+        }
+        return out;
+    }
+
+    // libmdb does not know calculated columns; their flags are read from the
+    // definition here. Their stored values are read for the kinds whose
+    // layout is plain; a Numeric, OLE, Binary or newer kind is left out.
+    std::vector<Calculated> calculatedColumns(const OpenTable &t, unsigned long page) const
+    {
+        std::vector<Calculated> out(t.def->num_cols, Calculated::No);
+        if (m_mdb->f->jet_version < MDB_VER_ACCDB_2010)
+            return out;
+        const std::string bytes = definition(page);
+        const auto *d = reinterpret_cast<const unsigned char *>(bytes.data());
+        if (bytes.size() < DefinitionHeader)
+            return out;
+        const std::size_t first = DefinitionHeader + std::size_t(le32(d + DefinitionRealIndexes)) * IndexEntry;
+        for (unsigned entry = 0; entry < t.def->num_cols; ++entry) {
+            const std::size_t at = first + std::size_t(entry) * ColumnEntry;
+            if (at > bytes.size() || bytes.size() - at < ColumnEntry)
+                break;
+            if (!(d[at + ColumnExtraFlagsAt] & CalculatedFlags))
+                continue;
+            const int number = le16(d + at + ColumnNumberAt);
+            for (unsigned i = 0; i < t.def->num_cols; ++i) {
+                const MdbColumn *c = column(t, i);
+                if (c->col_num != number)
+                    continue;
+                switch (c->col_type) {
+                case MDB_BOOL:
+                case MDB_BYTE:
+                case MDB_INT:
+                case MDB_LONGINT:
+                case MDB_MONEY:
+                case MDB_FLOAT:
+                case MDB_DOUBLE:
+                case MDB_DATETIME:
+                case MDB_TEXT:
+                case MDB_MEMO:
+                case MDB_REPID:
+                    out[i] = Calculated::Read;
+                    break;
+                default:
+                    out[i] = Calculated::NotRead;
+                    break;
+                }
+            }
+        }
+        return out;
     }
 
     MdbColumn *column(const OpenTable &t, unsigned i) const { return static_cast<MdbColumn *>(g_ptr_array_index(t.def->columns, i)); }
@@ -172,6 +262,9 @@ private:
                 continue;
             if (g_ascii_strncasecmp(cName.text.c_str(), "MSys", 4) == 0)
                 continue;
+            // What Access leaves behind of its own work, never the user's.
+            if (g_ascii_strncasecmp(cName.text.c_str(), "~TMP", 4) == 0)
+                continue;
             tables.push_back(Entry{cName.text, (unsigned long)(cId.integer & 0x00ffffff)});
         }
         // A table missed here would be missed without a word.
@@ -180,7 +273,22 @@ private:
         return tables;
     }
 
+    // A table that cannot be read is said so in the stream, after whatever
+    // of it was written, and the next one is read: whether it matters is for
+    // the parent to decide.
     void writeTable(const Entry &e)
+    {
+        try {
+            writeTableOrFail(e);
+        } catch (const Failed &f) {
+            m_out.u8(stream::TagUnreadable);
+            m_out.string(e.name);
+            m_out.u8(f.failure);
+            m_out.u32(f.row);
+        }
+    }
+
+    void writeTableOrFail(const Entry &e)
     {
         const std::unique_ptr<OpenTable> t = open(e.name, e.page, stream::FailedTable);
         const unsigned n = t->def->num_cols;
@@ -193,6 +301,8 @@ private:
             m_out.string(c->name, std::strlen(c->name));
             m_out.u8(std::uint8_t(c->col_type));
             int size = c->col_size;
+            if (t->calculated[i] != Calculated::No && c->col_type == MDB_TEXT)
+                size -= CalculatedOverhead;
             // Jet 4 and ACE keep text as UTF-16: two bytes a character.
             if (c->col_type == MDB_TEXT && !m_jet3)
                 size /= 2;
@@ -202,10 +312,17 @@ private:
             const int a = std::clamp(c->col_prec, 0, 255), b = std::clamp(c->col_scale, 0, 255);
             m_out.u8(std::uint8_t(std::max(a, b)));
             m_out.u8(std::uint8_t(std::min(a, b)));
-            m_out.u8(c->is_long_auto ? stream::FlagAutoNumber : 0);
+            std::uint8_t flags = c->is_long_auto ? stream::FlagAutoNumber : 0;
+            if (t->calculated[i] != Calculated::No)
+                flags |= stream::FlagCalculated;
+            if (t->calculated[i] == Calculated::NotRead)
+                flags |= stream::FlagNotRead;
+            m_out.u8(flags);
         }
         std::vector<Cell> cells;
-        while (fetch(*t, cells, stream::FailedRow, e.name)) {
+        std::uint32_t row = 0;
+        while (fetch(*t, cells, stream::FailedRow, e.name, row + 1)) {
+            ++row;
             m_out.u8(stream::TagRow);
             for (const Cell &c : cells)
                 write(c);
@@ -238,50 +355,85 @@ private:
     }
 
     // The next row of the table, one cell per column in column order; false at the end.
-    bool fetch(const OpenTable &t, std::vector<Cell> &cells, std::uint8_t failure, const std::string &table = {})
+    bool fetch(const OpenTable &t, std::vector<Cell> &cells, std::uint8_t failure, const std::string &table = {},
+               std::uint32_t rowNumber = 0)
     {
         if (!mdb_fetch_row(t.def))
             return false;
+        const Failed failed{failure, table, rowNumber};
         // mdb_fetch_row() leaves the row's page in pg_buf and its number
         // just behind; cracking it again gives every field's bytes.
         const unsigned n = t.def->num_cols;
         int start = 0;
         size_t length = 0;
         if (t.def->cur_row == 0 || mdb_find_row(m_mdb, int(t.def->cur_row - 1), &start, &length) != 0)
-            throw Failed{failure, table};
+            throw failed;
+        const std::size_t rowStart = std::size_t(start & 0x1fff);
+        if (rowStart > m_pageSize || length > m_pageSize - rowStart)
+            throw failed;
+        // Checked before libmdb reads the offsets the row's counts point to.
+        const std::optional<row::Layout> layout = row::Layout::of(page() + rowStart, length, m_jet3, t.def->num_var_cols > 0);
+        if (!layout)
+            throw failed;
         std::vector<MdbField> fields(n);
-        const int cracked = mdb_crack_row(t.def, start & 0x1fff, length, fields.data());
-        if (cracked < 0 || unsigned(cracked) != n)
-            throw Failed{failure, table};
+        const int cracked = mdb_crack_row(t.def, int(rowStart), length, fields.data());
+        // The row may hold another number of columns than the table has now
+        // (added or deleted since it was written); it must be the one read here.
+        if (cracked < 0 || unsigned(cracked) != layout->columns())
+            throw failed;
         cells.assign(n, Cell{});
         std::vector<bool> seen(n, false);
         for (const MdbField &f : fields) {
             if (f.colnum < 0 || unsigned(f.colnum) >= n || seen[std::size_t(f.colnum)])
-                throw Failed{failure, table};
+                throw failed;
             seen[std::size_t(f.colnum)] = true;
-            if (!decode(column(t, unsigned(f.colnum)), f, cells[std::size_t(f.colnum)]))
-                throw Failed{failure, table};
+            const MdbColumn *col = column(t, unsigned(f.colnum));
+            Cell &cell = cells[std::size_t(f.colnum)];
+            const Calculated calculated = t.calculated[std::size_t(f.colnum)];
+            // Absent from an older row: empty, whatever the bytes after the
+            // row's null mask would say.
+            if (col->col_num < 0 || !layout->holds(unsigned(col->col_num)) || calculated == Calculated::NotRead)
+                continue;
+            const bool hasValue = layout->hasValue(unsigned(col->col_num));
+            // A Yes/No column keeps its value in the null mask: set means Yes.
+            if (col->col_type == MDB_BOOL && calculated == Calculated::No) {
+                cell.tag = hasValue ? stream::ValueTrue : stream::ValueFalse;
+                continue;
+            }
+            // libmdb hands out no bytes for a column the row has no place
+            // for (a variable one beyond the row's table of offsets).
+            if (!hasValue || !f.value)
+                continue;
+            if (f.start < 0 || f.siz < 0 || std::size_t(f.start) < rowStart
+                || !layout->inData(std::size_t(f.start) - rowStart, std::size_t(f.siz)))
+                throw failed;
+            std::size_t at = std::size_t(f.start), size = std::size_t(f.siz);
+            if (calculated == Calculated::Read) {
+                const std::optional<row::Span> value = row::calculatedValue(page() + at, size);
+                if (!value)
+                    throw failed;
+                at += value->offset;
+                size = value->size;
+            }
+            if (!decode(col, page() + at, size, cell))
+                throw failed;
         }
         return true;
     }
 
     const unsigned char *page() const { return m_mdb->pg_buf; }
 
-    bool decode(const MdbColumn *col, const MdbField &f, Cell &out)
+    // One value of `size` bytes at `p`, inside the row.
+    bool decode(const MdbColumn *col, const unsigned char *p, std::size_t size, Cell &out)
     {
-        // A Yes/No column keeps its value in the null mask: set means Yes.
-        if (col->col_type == MDB_BOOL) {
-            out.tag = f.is_null ? stream::ValueFalse : stream::ValueTrue;
-            return true;
-        }
-        if (f.is_null)
-            return true;
-        if (f.start < 0 || f.siz < 0 || std::size_t(f.start) + std::size_t(f.siz) > m_pageSize)
-            return false;
-        const unsigned char *p = page() + f.start;
-        const std::size_t size = std::size_t(f.siz);
         const auto need = [&](std::size_t bytes) { return size >= bytes; };
         switch (col->col_type) {
+        case MDB_BOOL:
+            // Only a calculated Yes/No keeps a byte of its own.
+            if (!need(1))
+                return false;
+            out.tag = p[0] ? stream::ValueTrue : stream::ValueFalse;
+            return true;
         case MDB_BYTE:
             if (!need(1))
                 return false;

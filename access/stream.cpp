@@ -177,6 +177,22 @@ QString failureText(std::uint8_t failure, const QString &table)
     }
 }
 
+// Why one table cannot be read; the file's name and the table's are said by
+// whoever shows it.
+QString unreadableReason(std::uint8_t failure, std::uint32_t row)
+{
+    switch (failure) {
+    case FailedTable:
+        return QStringLiteral("ihre Beschreibung ist beschädigt");
+    case FailedRow:
+        return row > 0 ? QStringLiteral("ihre Zeile %1 ist beschädigt").arg(row) : QStringLiteral("eine ihrer Zeilen ist beschädigt");
+    case FailedTooLarge:
+        return QStringLiteral("ein Wert ist unglaubhaft groß");
+    default:
+        return QStringLiteral("sie ist beschädigt");
+    }
+}
+
 } // namespace
 
 Decoded decode(const QByteArray &bytes, const QString &file)
@@ -204,7 +220,10 @@ Decoded decode(const QByteArray &bytes, const QString &file)
                 c.size = in.take<std::uint16_t>();
                 c.precision = in.take<std::uint8_t>();
                 c.scale = in.take<std::uint8_t>();
-                c.autoNumber = (in.take<std::uint8_t>() & FlagAutoNumber) != 0;
+                const auto flags = in.take<std::uint8_t>();
+                c.autoNumber = (flags & FlagAutoNumber) != 0;
+                c.calculated = (flags & FlagCalculated) != 0;
+                c.unread = c.calculated && (flags & FlagNotRead) != 0;
                 t.columns.push_back(std::move(c));
             }
             out.tables.push_back(std::move(t));
@@ -219,6 +238,22 @@ Decoded decode(const QByteArray &bytes, const QString &file)
             for (std::size_t i = 0; i < current->columns.size(); ++i)
                 row.push_back(readValue(in));
             current->rows.push_back(std::move(row));
+            break;
+        }
+        case TagUnreadable: {
+            const QString name = in.text();
+            const auto failure = in.take<std::uint8_t>();
+            const auto row = in.take<std::uint32_t>();
+            // After its definition, or instead of it when that is what failed.
+            if (!current || current->name != name) {
+                Table t;
+                t.name = name;
+                out.tables.push_back(std::move(t));
+                current = &out.tables.back();
+            }
+            current->rows.clear();
+            current->unreadable = unreadableReason(failure, row);
+            current = nullptr;
             break;
         }
         case TagFailure: {

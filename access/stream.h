@@ -16,6 +16,7 @@ enum Tag : std::uint8_t {
     TagFormat = 'H', // u32 Jet version
     TagTable = 'T', // name, u32 declared rows, u16 columns, each: name, u8 type, u16 size, u8 precision, u8 scale, u8 flags
     TagRow = 'R', // one value per column
+    TagUnreadable = 'U', // name of a table that cannot be read, u8 Failure, u32 row (from 1; 0 for none); its rows so far void
     TagFailure = 'X', // u8 Failure, name of the table concerned (may be empty)
     TagEnd = 'Z',
 };
@@ -32,14 +33,18 @@ enum ValueTag : std::uint8_t {
     ValueBytes = 8, // string
 };
 
-enum ColumnFlag : std::uint8_t { FlagAutoNumber = 1 };
+enum ColumnFlag : std::uint8_t {
+    FlagAutoNumber = 1,
+    FlagCalculated = 2,
+    FlagNotRead = 4, // a calculated column whose stored values cannot be read: all empty
+};
 
 // What the child could not read; the parent words it.
 enum Failure : std::uint8_t {
     FailedOpen = 1,
     FailedCatalog = 2,
     FailedTable = 3, // a table's definition
-    FailedRow = 4, // a value of a row
+    FailedRow = 4, // a row, or a value of it
     FailedTooLarge = 5,
 };
 

@@ -11,14 +11,22 @@ namespace {
 // "Table1: 2 Zeilen; A Text(50), B Text(100), ..."
 QString tableLine(const accessdb::Table &t)
 {
+    if (!t.unreadable.isEmpty())
+        return QStringLiteral("%1: nicht lesbar, %2").arg(t.name, t.unreadable);
     const qint64 rows = qint64(t.rows.size());
     QString line = QStringLiteral("%1: %2 %3").arg(t.name).arg(rows).arg(rows == 1 ? QStringLiteral("Zeile") : QStringLiteral("Zeilen"));
     // A damaged table can hand out fewer rows than its definition announces.
     if (t.declaredRows >= 0 && t.declaredRows != rows)
         line += QStringLiteral(" (laut Tabellendefinition %1)").arg(t.declaredRows);
     QStringList columns;
-    for (const accessdb::Column &c : t.columns)
-        columns << c.name + QLatin1Char(' ') + c.typeName();
+    for (const accessdb::Column &c : t.columns) {
+        QString column = c.name + QLatin1Char(' ') + c.typeName();
+        if (c.unread)
+            column += QStringLiteral(" (berechnet, nicht lesbar; wird nicht übernommen)");
+        else if (c.calculated)
+            column += QStringLiteral(" (berechnet)");
+        columns << column;
+    }
     return line + QStringLiteral("; ") + columns.join(QStringLiteral(", "));
 }
 

@@ -10,6 +10,9 @@
 #include <QString>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
+
 namespace fixtures {
 
 inline QString path(const QString &name)
@@ -85,6 +88,176 @@ inline QList<int> catalogPages(const QByteArray &file)
             pages << n;
     }
     return pages;
+}
+
+inline quint16 le16(const QByteArray &b, qsizetype at)
+{
+    return quint16(quint8(b.at(at)) | quint8(b.at(at + 1)) << 8);
+}
+
+inline void setLe16(QByteArray &b, qsizetype at, quint16 v)
+{
+    b[at] = char(v & 0xff);
+    b[at + 1] = char(v >> 8);
+}
+
+// A row of Jet 4 or ACE taken apart: the number of columns it holds, the
+// bytes of its fixed columns, each variable column's bytes, the null mask.
+struct Jet4Row
+{
+    quint16 columns = 0;
+    QByteArray fixed;
+    QList<QByteArray> variable;
+    QByteArray mask;
+
+    static Jet4Row of(const QByteArray &row)
+    {
+        Jet4Row r;
+        r.columns = le16(row, 0);
+        const qsizetype maskBytes = (r.columns + 7) / 8;
+        r.mask = row.right(maskBytes);
+        const int count = le16(row, row.size() - maskBytes - 2);
+        // The offsets from the row's start, the first variable column's
+        // nearest the count, the end of the data last.
+        QList<int> offsets;
+        for (int k = 0; k <= count; ++k)
+            offsets << le16(row, row.size() - maskBytes - 4 - 2 * k);
+        r.fixed = row.mid(2, offsets.at(0) - 2);
+        for (int k = 0; k < count; ++k)
+            r.variable << row.mid(offsets.at(k), offsets.at(k + 1) - offsets.at(k));
+        return r;
+    }
+
+    QByteArray bytes() const
+    {
+        QByteArray row(2, '\0');
+        setLe16(row, 0, columns);
+        row += fixed;
+        QList<int> offsets;
+        for (const QByteArray &v : variable) {
+            offsets << int(row.size());
+            row += v;
+        }
+        offsets << int(row.size());
+        for (qsizetype k = offsets.size() - 1; k >= 0; --k) {
+            row += QByteArray(2, '\0');
+            setLe16(row, row.size() - 2, quint16(offsets.at(k)));
+        }
+        row += QByteArray(2, '\0');
+        setLe16(row, row.size() - 2, quint16(variable.size()));
+        return row + mask;
+    }
+};
+
+// Jet 4 and ACE: every row of the data page that holds `marker` given to
+// `change` (with the row's bytes; it returns the new ones), the page's rows
+// packed anew from its end. The page must have room.
+inline QByteArray changedRows(QByteArray file, const QByteArray &marker, const std::function<QByteArray(const QByteArray &)> &change)
+{
+    const int page = pageSize(file);
+    const qsizetype at = file.indexOf(marker);
+    if (at < 0 || file.indexOf(marker, at + 1) >= 0)
+        qFatal("the marker is not in the fixture exactly once");
+    const qsizetype base = at / page * page;
+    QByteArray p = file.mid(base, page);
+    const int count = le16(p, 12);
+    QList<QByteArray> rows;
+    int end = page;
+    for (int i = 0; i < count; ++i) {
+        const int start = le16(p, 14 + 2 * i) & 0x1fff;
+        rows << change(p.mid(start, end - start));
+        end = start;
+    }
+    const int header = 14 + 2 * count;
+    end = page;
+    for (int i = 0; i < count; ++i) {
+        end -= int(rows.at(i).size());
+        if (end < header)
+            qFatal("the changed rows do not fit into their page");
+        p.replace(end, rows.at(i).size(), rows.at(i));
+        setLe16(p, 14 + 2 * i, quint16(end));
+    }
+    p.replace(header, end - header, QByteArray(end - header, '\0'));
+    setLe16(p, 2, quint16(end - header));
+    file.replace(base, page, p);
+    return file;
+}
+
+// The definition page of the Jet 4 or ACE table whose columns have exactly
+// `types` (in any order), and where its column descriptions begin.
+struct Definition
+{
+    qsizetype page = -1;
+    qsizetype columns = -1;
+};
+
+inline Definition definitionOf(const QByteArray &file, QList<int> types)
+{
+    const int page = pageSize(file);
+    std::sort(types.begin(), types.end());
+    Definition found;
+    for (qsizetype n = 3; n < file.size() / page; ++n) {
+        const qsizetype p = n * page;
+        if (file.at(p) != 0x02 || file.at(p + 1) != 0x01 || le16(file, p + 45) != types.size())
+            continue;
+        const qsizetype columns = p + 63 + 12 * qsizetype(le16(file, p + 51));
+        QList<int> have;
+        for (qsizetype i = 0; i < types.size(); ++i)
+            have << quint8(file.at(columns + 25 * i));
+        std::sort(have.begin(), have.end());
+        if (have != types)
+            continue;
+        if (found.page >= 0)
+            qFatal("more than one table with these columns");
+        found = Definition{p, columns};
+    }
+    if (found.page < 0)
+        qFatal("no table with these columns");
+    return found;
+}
+
+// Where the description of the column numbered `number` begins.
+inline qsizetype columnEntry(const QByteArray &file, const Definition &d, int number)
+{
+    for (qsizetype i = 0; i < le16(file, d.page + 45); ++i) {
+        if (le16(file, d.columns + 25 * i + 5) == number)
+            return d.columns + 25 * i;
+    }
+    qFatal("no column %d", number);
+}
+
+// How a calculated column keeps its value: a header of 16 bytes, the
+// value's length, the value, 3 bytes.
+inline QByteArray calculatedValue(const QByteArray &value)
+{
+    QByteArray length(4, '\0');
+    setLe16(length, 0, quint16(value.size()));
+    return QByteArray(16, '\x11') + length + value + QByteArray(3, '\0');
+}
+
+// ace-test.accdb (or a copy) with Table1's column B made into a calculated
+// column of `type` (a code of accessdb::ColumnType), its values stored the
+// way Access stores a calculated column's (a memo's in the row).
+inline QByteArray calculatedColumnB(QByteArray file, int type)
+{
+    const QByteArray first = QByteArrayLiteral("\xff\xfe" "abcdefg");
+    const qsizetype entry = columnEntry(file, definitionOf(file, {0x0a, 0x0a, 0x02, 0x03, 0x04, 0x07, 0x08, 0x05, 0x01}), 1);
+    file[entry] = char(type);
+    file[entry + 16] = char(0xc0);
+    return changedRows(file, first, [&](const QByteArray &row) {
+        Jet4Row r = Jet4Row::of(row);
+        QByteArray &b = r.variable[1];
+        // A memo keeps its length and where its text is in 12 bytes; kept
+        // in the row, the length's highest bit is set.
+        if (type == 0x0c) {
+            QByteArray header(12, '\0');
+            setLe16(header, 0, quint16(b.size()));
+            header[3] = char(0x80);
+            b = header + b;
+        }
+        b = calculatedValue(b);
+        return r.bytes();
+    });
 }
 
 } // namespace fixtures

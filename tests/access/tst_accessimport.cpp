@@ -371,6 +371,10 @@ private Q_SLOTS:
         QTest::newRow("rows unreadable") << 2
                                          << "Die Tabelle rechnung in 'alt.mdb' meldet 3 Zeilen, lesbar sind nur 2; die Datei ist wohl "
                                             "beschädigt. Es wurde nichts angelegt";
+        QTest::newRow("a table of the program unreadable")
+            << 3
+            << "Die Access-Datei 'alt.mdb' ist beschädigt und kann nicht gelesen werden: die Tabelle 'Rechnung2004' kann nicht gelesen "
+               "werden, ihre Zeile 7 ist beschädigt. Es wurde nichts angelegt";
     }
 
     void refused()
@@ -384,6 +388,10 @@ private Q_SLOTS:
         if (source == 2) {
             tables = {customers({}), lines(QStringLiteral("rechnung"), {{qint64(1)}, {qint64(2)}})};
             tables.back().declaredRows = 3;
+        }
+        if (source == 3) {
+            tables = {customers({{qint64(1)}}), lines(QStringLiteral("Rechnung2004"), {})};
+            tables.back().unreadable = QStringLiteral("ihre Zeile 7 ist beschädigt");
         }
         QCOMPARE(errorOf<EngineError>([&] { importTables(MemorySource(tables), m_target, m_separators); }), message);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
@@ -452,6 +460,58 @@ private Q_SLOTS:
         QCOMPARE(all.mid(2, 3), (QStringList{"  id 1, name: 51 Zeichen (mehr als 50); unverändert übernommen",
                                              "  id 2, name: 52 Zeichen (mehr als 50); unverändert übernommen",
                                              "  id 3, name: 53 Zeichen (mehr als 50); unverändert übernommen"}));
+    }
+
+    // Access's count of a table's rows can lag behind its rows; all of them
+    // are brought over, and the report says so.
+    void moreRowsThanAnnounced()
+    {
+        Table t = customers({{qint64(1), QStringLiteral("A")}, {qint64(2), QStringLiteral("B")}, {qint64(3), QStringLiteral("C")}});
+        t.declaredRows = 1;
+        const ImportReport report = importTables(MemorySource({t}), m_target, m_separators);
+        QVERIFY(report.complete());
+        QCOMPARE(query(m_target, "SELECT count(*) FROM kunde"), QStringLiteral("3"));
+        const QStringList lines = accessdb::reportLines(report);
+        QCOMPARE(lines.at(1), QStringLiteral("kunde: 3 Zeilen gelesen, 3 geschrieben"));
+        QVERIFY(lines.contains(QStringLiteral("  Die Access-Tabelle meldet 1 Zeilen, gelesen wurden 3; alle wurden übernommen")));
+    }
+
+    // A table the program does not need is skipped when it cannot be read.
+    void unreadableOtherTableSkipped()
+    {
+        Table notes = table(QStringLiteral("Notizen"), {column("x")}, {});
+        notes.unreadable = QStringLiteral("ihre Beschreibung ist beschädigt");
+        const ImportReport report =
+            importTables(MemorySource({customers({{qint64(1), QStringLiteral("A")}}), notes, table(QStringLiteral("Preise"), {column("x")}, {})}),
+                         m_target, m_separators);
+        QVERIFY(report.complete());
+        QCOMPARE(report.otherTables, QStringList{QStringLiteral("Preise")});
+        const QStringList lines = accessdb::reportLines(report);
+        QCOMPARE(lines.mid(lines.size() - 2),
+                 (QStringList{"Nicht übernommen, da keine Tabellen dieses Programms: Preise",
+                              "Nicht übernommen, da keine Tabelle dieses Programms und nicht lesbar: Notizen (ihre Beschreibung ist beschädigt)"}));
+        QCOMPARE(query(m_target, "SELECT name FROM kunde"), QStringLiteral("A"));
+    }
+
+    // A calculated column comes over with the values Access stored; one
+    // whose values cannot be read is left out, and both are said.
+    void calculatedColumns()
+    {
+        Table t = customers({{qint64(1), QStringLiteral("A"), null, null, null, null, null, null, QStringLiteral("A Gärtnerei"), null}});
+        Column full = column(QStringLiteral("vollname"));
+        full.calculated = true;
+        Column picture = column(QStringLiteral("bild"), Binary, 10);
+        picture.calculated = picture.unread = true;
+        t.columns.push_back(full);
+        t.columns.push_back(picture);
+        const ImportReport report = importTables(MemorySource({t}), m_target, m_separators);
+        QVERIFY(report.complete());
+        QCOMPARE(query(m_target, "SELECT vollname FROM kunde"), QStringLiteral("A Gärtnerei"));
+        QCOMPARE(query(m_target, "SELECT count(*) FROM pragma_table_info('kunde') WHERE name = 'bild'"), QStringLiteral("0"));
+        const QStringList notes = reportOf(report, "kunde").notes;
+        QVERIFY(notes.contains(QStringLiteral("Spalte vollname (Text(50)) wird in Access berechnet; übernommen wurden die gespeicherten Werte")));
+        QVERIFY(notes.contains(QStringLiteral("Spalte bild (Binary(10)) wird in Access berechnet; ihre gespeicherten Werte sind nicht lesbar, "
+                                              "sie wurde nicht übernommen")));
     }
 
     void incompleteReport()

@@ -154,6 +154,10 @@ private Q_SLOTS:
         QTest::newRow("no table of this program") << fixtures::bytes(QStringLiteral("ace-test.accdb"))
                                                   << "'%1' ist keine Datenbank dieses Programms: Sie enthält keine der Tabellen kunde, "
                                                      "rechnungsdaten und rechnung (auch nicht mit Jahreszahl); es wurde nichts angelegt.";
+        QByteArray encrypted = fixtures::bytes(QStringLiteral("ace-test.accdb"));
+        encrypted[0x3f] = char(encrypted.at(0x3f) ^ 0x21);
+        QTest::newRow("encrypted with a password")
+            << encrypted << "Die Access-Datei '%1' ist mit einem Kennwort verschlüsselt. Bitte in Access ohne Kennwort speichern und erneut versuchen.";
         QTest::newRow("no table at all") << fixtures::bytes(QStringLiteral("jet4-empty.mdb"))
                                          << "'%1' ist keine Datenbank dieses Programms: Sie enthält keine der Tabellen kunde, "
                                             "rechnungsdaten und rechnung (auch nicht mit Jahreszahl); es wurde nichts angelegt.";
@@ -194,6 +198,80 @@ private Q_SLOTS:
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out.section(QLatin1Char('\n'), 0, 0), QString(Table1).replace(QStringLiteral("2 Zeilen;"), QStringLiteral("0 Zeilen (laut Tabellendefinition 2);")));
+    }
+
+    // ace-test.accdb with Table1's column B marked as calculated, which its
+    // values are too short for: listed as unreadable, skipped by an import
+    // that does not need it (Table3 renamed into kunde), refusing one that does.
+    void damagedTable_data()
+    {
+        QTest::addColumn<QString>("customers"); // the table renamed into kunde; empty for none
+        QTest::addColumn<bool>("list");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("line"); // of stdout, or stderr when it failed; %1 the source
+        QTest::newRow("listed") << QString() << true << 0 << "Table1: nicht lesbar, ihre Zeile 1 ist beschädigt";
+        QTest::newRow("not needed") << "Table3" << false << 0
+                                    << "Nicht übernommen, da keine Tabelle dieses Programms und nicht lesbar: Table1 (ihre Zeile 1 ist beschädigt)";
+        QTest::newRow("needed") << "Table1" << false << 1
+                                << "rechnung-db: Die Access-Datei '%1' ist beschädigt und kann nicht gelesen werden: die Tabelle 'kunde' kann "
+                                   "nicht gelesen werden, ihre Zeile 1 ist beschädigt. Es wurde nichts angelegt.";
+    }
+
+    void damagedTable()
+    {
+        QFETCH(QString, customers);
+        QFETCH(bool, list);
+        QFETCH(int, exitCode);
+        QFETCH(QString, line);
+        QByteArray content = fixtures::bytes(QStringLiteral("ace-test.accdb"));
+        const fixtures::Definition table1 = fixtures::definitionOf(content, {0x0a, 0x0a, 0x02, 0x03, 0x04, 0x07, 0x08, 0x05, 0x01});
+        content[fixtures::columnEntry(content, table1, 1) + 16] = char(0xc0);
+        if (!customers.isEmpty())
+            content = fixtures::renamedTable(content, customers, "kunde");
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("alt.mdb"));
+        const QString target = dir.filePath(QStringLiteral("neu.mdb"));
+        fixtures::write(source, content);
+        const ToolResult r = list ? runTool({QStringLiteral("import-access"), QStringLiteral("--list"), source})
+                                  : runTool({QStringLiteral("import-access"), source, target}, {.locale = GermanLocale});
+        QCOMPARE(r.exitCode, exitCode);
+        if (exitCode != 0) {
+            QCOMPARE(r.err, line.arg(source) + QLatin1Char('\n'));
+            QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("alt.mdb")});
+            return;
+        }
+        QCOMPARE(r.err, QString());
+        const QStringList out = r.out.split(QLatin1Char('\n'));
+        QVERIFY2(out.contains(line), qPrintable(r.out));
+        if (list) {
+            QCOMPARE(out.size(), 5); // four tables and the last line's end
+            QCOMPARE(out.at(2), Table3);
+        } else {
+            QVERIFY(out.contains(QStringLiteral("kunde: 0 Zeilen gelesen, 0 geschrieben")));
+            QCOMPARE(testdb::scalar(target, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+        }
+    }
+
+    // ace-test.accdb's column B made into a calculated column.
+    void listMarksCalculatedColumns_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("read") << 0x0c << "B Memo (berechnet)";
+        QTest::newRow("not read") << 0x09 << "B Binary(200) (berechnet, nicht lesbar; wird nicht übernommen)";
+    }
+
+    void listMarksCalculatedColumns()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, column);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("alt.accdb"));
+        fixtures::write(source, fixtures::calculatedColumnB(fixtures::bytes(QStringLiteral("ace-test.accdb")), type));
+        const ToolResult r = runTool({QStringLiteral("import-access"), QStringLiteral("--list"), source});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.section(QLatin1Char('\n'), 0, 0), QString(Table1).replace(QStringLiteral("B Text(100)"), column));
     }
 
     void missingSource()
