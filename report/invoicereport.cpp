@@ -50,6 +50,12 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     layout.dataSet = &m_data.invoiceLines;
     layout.printIfEmpty = true;
     layout.BeforePrint = [this](Report &r, bool &go) { startRun(r, go); };
+    // A failed run closes the previews of this invoice, not those of others.
+    runner.subject = [this] {
+        const RecordSet &headers = m_data.invoiceHeaders;
+        const Field *id = headers.FindField(schema::header::Id);
+        return headers.TableName() + QLatin1Char('/') + (id ? id->AsString() : QString());
+    };
 
     const double width = mm(184.68);
     RecordSet *customer = &m_data.customers;
