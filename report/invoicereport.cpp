@@ -50,6 +50,12 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     layout.dataSet = &m_data.invoiceLines;
     layout.printIfEmpty = true;
     layout.BeforePrint = [this](Report &r, bool &go) { startRun(r, go); };
+    // A failed run closes the previews of this invoice, not those of others.
+    runner.subject = [this] {
+        const RecordSet &headers = m_data.invoiceHeaders;
+        const Field *id = headers.FindField(schema::header::Id);
+        return headers.TableName() + QLatin1Char('/') + (id ? id->AsString() : QString());
+    };
 
     const double width = mm(184.68);
     RecordSet *customer = &m_data.customers;
@@ -145,8 +151,9 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     d->add<LineShape>(QStringLiteral("QRShape6"), box(0.00, 4.50, 184.41, 0.26), Across, Dotted);
     d->add<FixedText>(QStringLiteral("QRLabel26"), box(122.50, 0.53, 2.12, 3.97), arial(8), Left, Auto,
                                   QStringLiteral(".-"));
-    // A line whose amount cannot be calculated ends the run where it stands.
-    lineBand->AfterPrint = [this](Band &, bool) { amountForSum(m_data.invoiceLines); };
+    // Each line is read for the totals as it is printed; one whose amount
+    // cannot be calculated ends the run where it stands.
+    lineBand->AfterPrint = [this](Band &, bool) { addPrintedLine(); };
 
     // ---- summary band
     const QString placeholder = QStringLiteral("EuroTotalesdf");
@@ -240,11 +247,20 @@ void InvoiceReport::print() { runner.print(); }
 void InvoiceReport::startRun(Report &, bool &)
 {
     m_printedTotals = InvoiceTotals();
+    m_printedLines.clear();
+}
+
+void InvoiceReport::addPrintedLine()
+{
+    // An invoice without lines still prints its one empty row.
+    const RecordSet &lines = m_data.invoiceLines;
+    if (!lines.atEnd())
+        m_printedLines.append(totalsLine(lines));
 }
 
 void InvoiceReport::showTotals(Band &, bool &)
 {
-    m_printedTotals = invoiceTotals(totalsLines(m_data.invoiceLines));
+    m_printedTotals = invoiceTotals(m_printedLines);
     const Separators &separators = m_data.separators();
     netTotal->caption = formatAmount(m_printedTotals.net, separators);
     taxTotal->caption = formatAmount(m_printedTotals.tax, separators);

@@ -86,6 +86,9 @@ public:
     void showTotals(rpt::Band &band, bool &printIt);
 
 private:
+    void addPrintedLine();
+
     InvoiceData &m_data;
     InvoiceTotals m_printedTotals;
+    QList<TotalsLine> m_printedLines; // of the run in progress, in print order
 };

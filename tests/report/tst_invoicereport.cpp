@@ -151,16 +151,13 @@ int count(const Page &page, const QString &text)
 // Row tops in mm: rows are 5.0 mm apart from 120.1 mm on page 1.
 double rowTop(int row) { return (1201 + 50 * row) / 10.0; }
 
-// Opens the preview of `druck`; `whenFinished` runs once the run has ended,
-// with the preview still open; the preview is closed afterwards.
-void previewThen(InvoiceReport &druck, const std::function<void(PreviewWindow &)> &whenFinished,
-                 const std::function<void(PreviewWindow &, int)> &onPage = {})
+// Opens the preview of `druck`; `whenFinished` runs once the preview shows
+// the run's pages; the preview is closed afterwards.
+void previewThen(InvoiceReport &druck, const std::function<void(PreviewWindow &)> &whenFinished)
 {
     QPointer<PreviewWindow> window;
     auto opened = QObject::connect(&druck.runner, &ReportRunner::previewOpened, [&](QWidget *w) {
         window = qobject_cast<PreviewWindow *>(w);
-        if (onPage)
-            QObject::connect(window, &PreviewWindow::pageAdded, window, [&, w = window.data()](int n) { onPage(*w, n); });
         auto *poll = new QTimer(window);
         QObject::connect(poll, &QTimer::timeout, window, [&, poll] {
             if (!window || window->running() || druck.layout.busy())
@@ -174,6 +171,25 @@ void previewThen(InvoiceReport &druck, const std::function<void(PreviewWindow &)
     });
     druck.showPreview();
     QObject::disconnect(opened);
+}
+
+// Preview windows among the application's windows, shown or not.
+int previewWindows()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        n += qobject_cast<PreviewWindow *>(w) ? 1 : 0;
+    return n;
+}
+
+// The line band throws as a hook whose conversion fails while `broken` says so.
+void breakLinesWhile(InvoiceReport &druck, const bool &broken)
+{
+    druck.lineBand->AfterPrint = [&broken, old = druck.lineBand->AfterPrint](Band &b, bool p) {
+        if (broken)
+            throw ConversionError(QStringLiteral("'x' ist kein gültiger Gleitkommawert"));
+        old(b, p);
+    };
 }
 
 } // namespace
@@ -623,12 +639,121 @@ private Q_SLOTS:
         QVERIFY(!findText(page, QStringLiteral("Gesamtbetrag / Totale")));
         QVERIFY(!findText(page, texts::PaymentLine));
         QVERIFY(!inv.druck->layout.busy());
-        // The preview shows the error and the pages it has.
+    }
+
+    // Whichever way the invoice is started, a run that stops on an error
+    // shows that error and nothing else: no preview, no page on the printer.
+    void failedRunLeavesNothingToPrint_data()
+    {
+        QTest::addColumn<QList<Line>>("lines");
+        QTest::addColumn<bool>("summaryFails");
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<QString>("error");
+        QList<Line> onPage2 = numbered(40);
+        onPage2[34].quantity = QStringLiteral("abc"); // page 1 holds 31 rows: it is complete, footer and all
+        struct Case
+        {
+            const char *name;
+            QList<Line> lines;
+            bool summaryFails;
+            QString error;
+        };
+        const Case cases[] = {
+            {"first line's quantity not a number", {{"Rosen", "abc", "2,5"}, {"Erde", "1", "3"}}, false,
+             QStringLiteral("Zeile 1: 'abc' ist kein gültiger Gleitkommawert.")},
+            {"second line's price not a number", {{"Rosen", "4", "2,5"}, {"Kaputt", "1", "abc"}, {"Erde", "1", "3"}}, false,
+             QStringLiteral("Zeile 2: 'abc' ist kein gültiger Gleitkommawert.")},
+            {"line on page 2 after a whole page 1", onPage2, false,
+             QStringLiteral("Zeile 35: 'abc' ist kein gültiger Gleitkommawert.")},
+            {"summary hook fails after every line", numbered(3), true,
+             QStringLiteral("'x' ist kein gültiger Gleitkommawert.")},
+        };
+        for (const Case &c : cases) {
+            QTest::addRow("%s, preview", c.name) << c.lines << c.summaryFails << false << c.error;
+            QTest::addRow("%s, print", c.name) << c.lines << c.summaryFails << true << c.error;
+        }
+    }
+    void failedRunLeavesNothingToPrint()
+    {
+        QFETCH(QList<Line>, lines);
+        QFETCH(bool, summaryFails);
+        QFETCH(bool, print);
+        QFETCH(QString, error);
+        PrintedInvoice inv(lines);
+        if (summaryFails)
+            inv.druck->summaryBand->BeforePrint = [](Band &, bool &) {
+                throw ConversionError(QStringLiteral("'x' ist kein gültiger Gleitkommawert"));
+            };
+        QTemporaryDir dir;
+        const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
+        inv.druck->runner.printerSettings().printer().setOutputFileName(printed);
+        int opened = 0;
+        auto c = QObject::connect(&inv.druck->runner, &ReportRunner::previewOpened, [&](QWidget *w) {
+            ++opened;
+            w->close();
+        });
         Boxes boxes;
-        int shown = -1;
-        previewThen(*inv.druck, [&](PreviewWindow &w) { shown = w.pageCount(); });
-        QCOMPARE(shown, 1);
-        QCOMPARE(boxes.texts, QStringList{QStringLiteral("Zeile 2: 'abc' ist kein gültiger Gleitkommawert.")});
+        if (print)
+            inv.druck->print();
+        else
+            inv.druck->showPreview();
+        QObject::disconnect(c);
+        QCOMPARE(boxes.texts, QStringList{error});
+        QCOMPARE(opened, 0);
+        QCOMPARE(previewWindows(), 0);
+        QVERIFY(!QFile::exists(printed));
+        QVERIFY(!inv.druck->layout.busy());
+    }
+
+    // A preview still open when a later run of the same invoice fails shows
+    // what is no longer the invoice: it goes. Another invoice's stays.
+    void failedRerunClosesThePreviewOfTheSameInvoice_data()
+    {
+        QTest::addColumn<bool>("otherInvoice");
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("same invoice, preview") << false << false << true;
+        QTest::newRow("same invoice, print") << false << true << true;
+        QTest::newRow("other invoice, preview") << true << false << false;
+        QTest::newRow("other invoice, print") << true << true << false;
+    }
+    void failedRerunClosesThePreviewOfTheSameInvoice()
+    {
+        QFETCH(bool, otherInvoice);
+        QFETCH(bool, print);
+        QFETCH(bool, closed);
+        PrintedInvoice inv(numbered(3));
+        QTemporaryDir dir;
+        const QString printed = dir.filePath(QStringLiteral("gedruckt.pdf"));
+        inv.druck->runner.printerSettings().printer().setOutputFileName(printed);
+        bool broken = false;
+        breakLinesWhile(*inv.druck, broken);
+        Boxes boxes;
+        std::optional<bool> firstVisible;
+        int windowsMeanwhile = -1;
+        previewThen(*inv.druck, [&](PreviewWindow &first) {
+            if (otherInvoice)
+                inv.data.invoiceHeaders.Next();
+            broken = true;
+            if (print)
+                inv.druck->print();
+            else
+                inv.druck->showPreview();
+            firstVisible = first.isVisible();
+            windowsMeanwhile = previewWindows();
+        });
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("'x' ist kein gültiger Gleitkommawert.")});
+        QVERIFY(firstVisible);
+        QCOMPARE(*firstVisible, !closed);
+        QCOMPARE(windowsMeanwhile, 1); // the failed run opened none of its own
+        QVERIFY(!QFile::exists(printed));
+        QCOMPARE(previewWindows(), 0);
+        // Once the lines can be read again, the invoice previews as before.
+        broken = false;
+        int pages = 0;
+        previewThen(*inv.druck, [&](PreviewWindow &w) { pages = w.pageCount(); });
+        QCOMPARE(pages, 1);
+        QCOMPARE(previewWindows(), 0);
     }
 
     void lineSetLeftOnItsLastRow()
@@ -690,31 +815,28 @@ private Q_SLOTS:
         QCOMPARE(inv.druck->netTotal->caption, QStringLiteral("12,50"));
     }
 
-    void previewShowsPageOneBeforeTheRunEnds()
+    void previewShowsEveryPageOnceTheRunHasEnded()
     {
         PrintedInvoice inv(numbered(40));
-        bool busyAtFirstPage = false;
-        QString statusAtFirstPage;
+        std::optional<bool> busyWhenOpened;
+        int pagesWhenOpened = 0;
+        auto c = QObject::connect(&inv.druck->runner, &ReportRunner::previewOpened, [&](QWidget *w) {
+            busyWhenOpened = inv.druck->layout.busy();
+            pagesWhenOpened = qobject_cast<PreviewWindow *>(w)->pageCount();
+        });
         int pages = 0;
         QString status;
         bool setupEnabled = false;
         QString title;
-        previewThen(
-            *inv.druck,
-            [&](PreviewWindow &w) {
-                pages = w.pageCount();
-                status = w.pageText();
-                setupEnabled = w.tool(PreviewWindow::PrinterSetup)->isEnabled();
-                title = w.windowTitle();
-            },
-            [&](PreviewWindow &w, int n) {
-                if (n == 1) {
-                    busyAtFirstPage = inv.druck->layout.busy();
-                    statusAtFirstPage = w.pageText();
-                }
-            });
-        QVERIFY(busyAtFirstPage);
-        QCOMPARE(statusAtFirstPage, QStringLiteral("Page 1 of 1"));
+        previewThen(*inv.druck, [&](PreviewWindow &w) {
+            pages = w.pageCount();
+            status = w.pageText();
+            setupEnabled = w.tool(PreviewWindow::PrinterSetup)->isEnabled();
+            title = w.windowTitle();
+        });
+        QObject::disconnect(c);
+        QVERIFY(busyWhenOpened && !*busyWhenOpened);
+        QCOMPARE(pagesWhenOpened, 2);
         QCOMPARE(pages, 2);
         QCOMPARE(status, QStringLiteral("Page 1 of 2"));
         QVERIFY(setupEnabled);
@@ -723,27 +845,34 @@ private Q_SLOTS:
         QCOMPARE(inv.druck->grossTotal->caption, QStringLiteral("110,00"));
     }
 
-    void closingThePreviewStopsTheRun()
+    void cancelDuringThePreviewsRunShowsNothing()
     {
         PrintedInvoice inv(numbered(150));
         int printedRows = 0;
+        QString progressTitle;
         inv.druck->lineBand->AfterPrint = [&, old = inv.druck->lineBand->AfterPrint](Band &b, bool p) {
-            ++printedRows;
             old(b, p);
+            auto *progress = qobject_cast<ProgressWindow *>(QApplication::activeModalWidget());
+            if (progress)
+                progressTitle = progress->windowTitle();
+            if (++printedRows == 40 && progress)
+                QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
         };
-        QPointer<PreviewWindow> window;
+        int opened = 0;
         auto c = QObject::connect(&inv.druck->runner, &ReportRunner::previewOpened, [&](QWidget *w) {
-            window = qobject_cast<PreviewWindow *>(w);
-            QObject::connect(window, &PreviewWindow::pageAdded, window, [&](int n) {
-                if (n == 1)
-                    window->close();
-            });
+            ++opened;
+            w->close();
         });
+        Boxes boxes;
         inv.druck->showPreview(); // returns: the caller resumes
         QObject::disconnect(c);
-        QVERIFY(!window); // the preview is gone
+        QCOMPARE(progressTitle, QStringLiteral("Printing progress"));
+        QCOMPARE(opened, 0);
+        QCOMPARE(previewWindows(), 0);
+        QCOMPARE(boxes.texts, QStringList());
         QVERIFY(!inv.druck->layout.busy());
-        QVERIFY(printedRows >= 31 && printedRows < 150);
+        // Stopped before the next row.
+        QCOMPARE(printedRows, 40);
         QVERIFY(!inv.data.invoiceLines.Eof());
     }
 
@@ -754,14 +883,15 @@ private Q_SLOTS:
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
         QString duringRun = QStringLiteral("<not reached>");
-        previewThen(
-            *inv.druck, [&](PreviewWindow &) { QTest::keyClicks(&other, QStringLiteral("nachher")); },
-            [&](PreviewWindow &, int n) {
-                if (n == 1) {
-                    QTest::keyClicks(&other, QStringLiteral("x"));
-                    duringRun = other.text();
-                }
-            });
+        int row = 0;
+        inv.druck->lineBand->AfterPrint = [&, old = inv.druck->lineBand->AfterPrint](Band &b, bool p) {
+            old(b, p);
+            if (++row == 1) {
+                QTest::keyClicks(&other, QStringLiteral("x"));
+                duringRun = other.text();
+            }
+        };
+        previewThen(*inv.druck, [&](PreviewWindow &) { QTest::keyClicks(&other, QStringLiteral("nachher")); });
         QCOMPARE(duringRun, QString());
         QCOMPARE(other.text(), QStringLiteral("nachher"));
     }

@@ -13,6 +13,7 @@
 #include "framework/report/printing.h"
 #include "framework/report/progresswindow.h"
 #include "framework/report/report.h"
+#include "framework/report/runner.h"
 
 #include "data/errors.h"
 #include "data/rowsource.h"
@@ -1136,6 +1137,64 @@ private Q_SLOTS:
         QVERIFY(w.isVisible());
         w.close();
         QVERIFY(!w.isVisible());
+    }
+
+    // ---- the runner: only a complete run is shown or printed
+
+    void runnerShowsOrPrintsOnlyACompleteRun_data()
+    {
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<int>("failingRow"); // 0: none
+        QTest::addColumn<bool>("complete");
+        for (const bool print : {false, true}) {
+            const char *way = print ? "print" : "preview";
+            QTest::addRow("%s, every row", way) << print << 0 << true;
+            QTest::addRow("%s, row 1 fails", way) << print << 1 << false;
+            QTest::addRow("%s, row 60 of 80 fails, page 1 done", way) << print << 60 << false;
+        }
+    }
+    void runnerShowsOrPrintsOnlyACompleteRun()
+    {
+        QFETCH(bool, print);
+        QFETCH(int, failingRow);
+        QFETCH(bool, complete);
+        QStringList values;
+        for (int i = 1; i <= 80; ++i)
+            values << QStringLiteral("Zeile %1").arg(i);
+        ListRows rows(QStringLiteral("f"), values);
+        Report r;
+        r.dataSet = &rows;
+        r.addBand(BandType::Title, QStringLiteral("t"), 20, 180)
+            ->add<FixedText>(QStringLiteral("a"), QRectF(0, 0, 50, 5), Verdana8, HAlign::Left, Sizing::Fixed, QStringLiteral("Kopf"));
+        // 5 mm rows: 50 on page 1 under the title, 30 on page 2.
+        Band *d = r.addBand(BandType::Detail, QStringLiteral("d"), 5, 180);
+        d->add<DataText>(QStringLiteral("b"), QRectF(0, 0, 50, 5), Verdana8, HAlign::Left, Sizing::Fixed, &rows, QStringLiteral("f"));
+        int row = 0;
+        d->AfterPrint = [&](Band &, bool) {
+            if (++row == failingRow)
+                throw ConversionError(QStringLiteral("'x' ist kein gültiger Gleitkommawert"));
+        };
+        ReportRunner runner(r);
+        QTemporaryDir dir;
+        const QString printed = dir.filePath(QStringLiteral("p.pdf"));
+        runner.printerSettings().printer().setOutputFileName(printed);
+        int shownPages = -1;
+        auto c = connect(&runner, &ReportRunner::previewOpened, this, [&](QWidget *w) {
+            shownPages = qobject_cast<PreviewWindow *>(w)->pageCount();
+            QTimer::singleShot(0, w, &QWidget::close);
+        });
+        Boxes boxes;
+        if (print)
+            runner.print();
+        else
+            runner.preview();
+        disconnect(c);
+        QCOMPARE(boxes.texts, complete ? QStringList() : QStringList{QStringLiteral("'x' ist kein gültiger Gleitkommawert.")});
+        QCOMPARE(QFile::exists(printed), print && complete);
+        QCOMPARE(shownPages, !print && complete ? 2 : -1);
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<PreviewWindow *>(w));
+        QVERIFY(!r.busy());
     }
 
     // ---- input during a run
