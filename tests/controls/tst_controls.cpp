@@ -412,6 +412,8 @@ void TestControls::leavingTheGridDropsAnUntouchedNewRow()
         QTest::keyClicks(w.grid, typed);
     w.other->setFocus();
     QCOMPARE(h.State(), typed.isEmpty() ? DataSetState::Browse : DataSetState::Insert);
+    if (!typed.isEmpty())
+        h.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004")); // a header is stored only with its date
     w.data.customers.Next(); // the next settling stores a typed row
     QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QString::number(headers));
 }
