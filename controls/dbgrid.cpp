@@ -642,6 +642,11 @@ void DBGrid::showFieldInEditor()
         return;
     const Field *f = columnField(m_col);
     const QString text = f ? f->DisplayText() : QString();
+    // The same text again keeps the cursor and the selection: the first key
+    // after Ctrl+A starts the edit, which shows the field anew, and must still
+    // replace the selected text.
+    if (cellEditorText() == text)
+        return;
     m_loadingEditor = true;
     if (auto *cb = qobject_cast<QComboBox *>(m_editor))
         cb->setEditText(text);
