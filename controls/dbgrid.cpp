@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 
@@ -217,6 +218,12 @@ void DBGrid::dataEvent(Notification n, Field *field)
 {
     switch (n) {
     case Notification::StateChanged:
+        // A new row is typed from its first column, whatever column was used
+        // last; unless the grid itself started it for a key typed into a cell.
+        if (const RecordSet *rs = dataSet(); rs && rs->State() == DataSetState::Insert && !m_requestingEdit)
+            m_col = 0;
+        reloadRows();
+        break;
     case Notification::RowsChanged:
     case Notification::RowMoved:
     case Notification::RowValuesChanged:
@@ -570,6 +577,7 @@ bool DBGrid::requestEdit()
     if (!ds || m_readOnly)
         return false;
     bool editable = false;
+    const QScopedValueRollback requesting(m_requestingEdit, true);
     guarded([&] { editable = ds->Edit(); });
     return editable && m_link.editing();
 }
@@ -620,11 +628,14 @@ void DBGrid::closeEditor()
     m_editor = nullptr;
     m_cellDirty = false;
     const bool hadFocus = ed->hasFocus() || (ed->focusProxy() && ed->focusProxy()->hasFocus()) || ed->isAncestorOf(QApplication::focusWidget());
+    // The grid takes the focus back before the editor hides: hiding a focused
+    // widget hands the focus on to the next control, which would count as
+    // leaving the grid and drop a new row nobody has typed into yet.
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
     ed->hide();
     ed->removeEventFilter(this);
     ed->deleteLater();
-    if (hadFocus)
-        setFocus(Qt::OtherFocusReason);
 }
 
 void DBGrid::placeEditor()
@@ -642,6 +653,11 @@ void DBGrid::showFieldInEditor()
         return;
     const Field *f = columnField(m_col);
     const QString text = f ? f->DisplayText() : QString();
+    // The same text again keeps the cursor and the selection: the first key
+    // after Ctrl+A starts the edit, which shows the field anew, and must still
+    // replace the selected text.
+    if (cellEditorText() == text)
+        return;
     m_loadingEditor = true;
     if (auto *cb = qobject_cast<QComboBox *>(m_editor))
         cb->setEditText(text);

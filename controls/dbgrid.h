@@ -139,6 +139,7 @@ private:
     QWidget *m_editor = nullptr;
     bool m_cellDirty = false;
     bool m_loadingEditor = false;
+    bool m_requestingEdit = false;
     SplitCharacterKeys m_splitKeys;
     std::function<void()> m_onDoubleClick;
     QMetaObject::Connection m_focusConnection;

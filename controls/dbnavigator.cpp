@@ -1,5 +1,6 @@
 #include "dbnavigator.h"
 
+#include "controls/dbgrid.h"
 #include "framework/messages.h"
 
 #include <QPainter>
@@ -178,7 +179,10 @@ void DBNavigator::click(Button b)
     case nbPrior: rs->Prior(); break;
     case nbNext: rs->Next(); break;
     case nbLast: rs->Last(); break;
-    case nbInsert: rs->Insert(); break;
+    case nbInsert:
+        rs->Insert();
+        focusGridOfNewRow();
+        break;
     case nbDelete:
         if (confirmOkCancel(QStringLiteral("Datensatz löschen?")))
             rs->Delete();
@@ -191,4 +195,16 @@ void DBNavigator::click(Button b)
     }
     if (m_onClick)
         m_onClick(b);
+}
+
+void DBNavigator::focusGridOfNewRow()
+{
+    // The buttons take no focus, so without this the keys would go on to
+    // whatever had it before: a button that a blank presses, or a field of
+    // another row. The new row is typed where it shows.
+    for (DBGrid *grid : window()->findChildren<DBGrid *>())
+        if (grid->dataSource() == m_link.dataSource() && grid->isVisible()) {
+            grid->setFocus(Qt::OtherFocusReason);
+            return;
+        }
 }

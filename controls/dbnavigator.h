@@ -34,6 +34,9 @@ protected:
 
 private:
     void updateEnabled();
+    // Puts the keyboard into the grid that shows this navigator's rows, if
+    // the window has one, so that typing lands in the new row.
+    void focusGridOfNewRow();
     void layoutButtons();
 
     ControlLink m_link;

@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "errors.h"
+#include "headercheck.h"
 #include "lineamount.h"
 
 #include <algorithm>
@@ -28,6 +29,7 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     invoiceHeaders.declareField(header::Id, FieldKind::AutoInc);
     for (QLatin1StringView name : {header::Number, header::Date, header::Payment, header::CustomerId, header::Destination})
         invoiceHeaders.declareField(name, FieldKind::Text);
+    invoiceHeaders.setBeforePost(checkHeaderBeforePost);
 
     invoiceLines.setTableName(tablesOfYear(ClassicStartYear).lineTable);
     invoiceLines.declareField(line::Id, FieldKind::AutoInc);

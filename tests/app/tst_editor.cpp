@@ -107,6 +107,8 @@ private Q_SLOTS:
     void deduction();
     void emptyDeductionLeavesALineTheNextMoveDrops();
     void halfTypedLineIsStoredWhenTheMainWindowMoves();
+    void typingAfterAnInsertLandsInTheNewRow_data();
+    void typingAfterAnInsertLandsInTheNewRow();
     void deleteAnsweredWithAbbrechenKeepsTheLine();
     void editorTotalsEqualThePrintedTotals();
     void leavingTheEditorClosesItsPreview();
@@ -421,6 +423,87 @@ void TestEditor::halfTypedLineIsStoredWhenTheMainWindowMoves()
     QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM rechnung2004 WHERE beschreibung = 'Lavendel'")), QStringLiteral("0"));
     d.w().invoiceHeaders().Next();
     QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer FROM rechnung2004 WHERE beschreibung = 'Lavendel'")), QStringLiteral("5"));
+}
+
+void TestEditor::typingAfterAnInsertLandsInTheNewRow_data()
+{
+    QTest::addColumn<bool>("inEditor");     // the editor's lines, or the main window's invoice list
+    QTest::addColumn<bool>("byNavigator");  // the navigator's "+", or the Insert key in the grid
+    QTest::addColumn<QStringList>("cells"); // typed one key at a time, Tab between the cells
+    QTest::addColumn<QString>("stored");
+    // The line starts with a blank, which pressed "[ Beenden ]" when the
+    // focus stayed where it was; the rest then went into the list's open cell.
+    QTest::newRow("editor, +") << true << true << QStringList{" Meran", "3"} << "5| Meran|3";
+    QTest::newRow("editor, Insert key") << true << false << QStringList{" Meran", "3"} << "5| Meran|3";
+    // The keys of a new invoice: number, Tab, date; the list had last been
+    // used in its last column.
+    QTest::newRow("invoice list, +") << false << true << QStringList{"2", "11.12.2026"} << "1|2|11.12.2026|NULL";
+    QTest::newRow("invoice list, Insert key") << false << false << QStringList{"2", "11.12.2026"} << "1|2|11.12.2026|NULL";
+}
+
+void TestEditor::typingAfterAnInsertLandsInTheNewRow()
+{
+    QFETCH(bool, inEditor);
+    QFETCH(bool, byNavigator);
+    QFETCH(QStringList, cells);
+    QFETCH(QString, stored);
+    Editor d;
+    QVERIFY(d.active);
+    Boxes boxes;
+    // A cell of the invoice list is open on the destination of invoice 5.
+    DBGrid *list = d.w().invoiceList;
+    list->setFocus();
+    list->setCurrentColumn(3);
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(list->cellEditorText(), QStringLiteral("Meran"));
+
+    const auto insertTypeAndStore = [&](DBGrid *grid, DBNavigator *navigator) {
+        if (byNavigator)
+            QTest::mouseClick(navigator->button(DBNavigator::nbInsert), Qt::LeftButton);
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Insert);
+        QCOMPARE(QApplication::focusWidget(), grid);
+        QCOMPARE(grid->currentColumn(), 0);
+        QCOMPARE(grid->dataSource()->DataSet()->State(), DataSetState::Insert);
+        QCOMPARE(grid->currentIndex().row(), grid->dataSource()->DataSet()->RecNo());
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            for (const QChar c : cells.at(i))
+                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        }
+        QTest::mouseClick(navigator->button(DBNavigator::nbPost), Qt::LeftButton);
+    };
+    if (inEditor) {
+        const auto run = d.byMenu([&] {
+            // As a window manager does when the editor shows (the offscreen
+            // platform leaves the main window active).
+            d.e()->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), d.e());
+            DBGrid *grid = d.e()->lineGrid;
+            grid->setCurrentColumn(2);
+            if (byNavigator)
+                d.e()->closeButton->setFocus();
+            else
+                grid->setFocus();
+            insertTypeAndStore(grid, d.e()->lineNavigator);
+            QVERIFY(d.e()->isVisible());
+        });
+        QVERIFY(run.stayedOpen);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || beschreibung || '|' || anzahl FROM rechnung2004 "
+                                         "ORDER BY id DESC LIMIT 1")),
+                 stored);
+        // Nothing reached the list's open cell.
+        QCOMPARE(list->cellEditorText(), QStringLiteral("Meran"));
+        QCOMPARE(d.w().invoiceHeaders().State(), DataSetState::Browse);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT bestimmungsort FROM rechnungsdaten2004 WHERE id = 1")), QStringLiteral("Meran"));
+    } else {
+        insertTypeAndStore(list, d.w().invoiceNavigator);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT kundennummer || '|' || nr || '|' || datum || '|' || ifnull(bestimmungsort, 'NULL') "
+                                         "FROM rechnungsdaten2004 ORDER BY id DESC LIMIT 1")),
+                 stored);
+    }
+    QCOMPARE(boxes.asked, QStringList());
 }
 
 void TestEditor::deleteAnsweredWithAbbrechenKeepsTheLine()

@@ -562,6 +562,7 @@ void TestMainWindow::newYearFromTheMenu()
     // An invoice written there is stored there.
     w.invoiceHeaders().Append();
     w.invoiceHeaders().FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("N-1"));
+    w.invoiceHeaders().FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("02.01.") + year);
     w.invoiceHeaders().Post();
     QCOMPARE(r.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten%1 WHERE nr = 'N-1'").arg(year)), QStringLiteral("1"));
     // And it is the newest now: the last number comes from it.

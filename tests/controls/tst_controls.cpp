@@ -143,6 +143,8 @@ private Q_SLOTS:
     void screenReaderHearsOfANewSetOfRowsOnce();
     void hiddenTextControlsFollowTheSetWhenShown();
     void gridModelGoesWithTheGrid();
+    void ctrlAInAnOpenCellSelectsTheText_data();
+    void ctrlAInAnOpenCellSelectsTheText();
 };
 
 void TestControls::editFieldStartsTheEditAndHandsOverOnLeaving()
@@ -412,6 +414,8 @@ void TestControls::leavingTheGridDropsAnUntouchedNewRow()
         QTest::keyClicks(w.grid, typed);
     w.other->setFocus();
     QCOMPARE(h.State(), typed.isEmpty() ? DataSetState::Browse : DataSetState::Insert);
+    if (!typed.isEmpty())
+        h.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("09.09.2004")); // a header is stored only with its date
     w.data.customers.Next(); // the next settling stores a typed row
     QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2004")), QString::number(headers));
 }
@@ -681,6 +685,42 @@ void TestControls::hiddenTextControlsFollowTheSetWhenShown()
     hidden.show();
     QCOMPARE(name->text(), QStringLiteral("Carla"));
     QCOMPARE(address->toPlainText(), QStringLiteral("Platz 3"));
+}
+
+void TestControls::ctrlAInAnOpenCellSelectsTheText_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("ctrlA"); // the text the platform sends with Ctrl+A
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("text cell, control character") << 1 << "\x01" << "11.12.2026" << "SELECT datum FROM rechnungsdaten2004 WHERE id = 1";
+    QTest::newRow("text cell, letter") << 1 << "a" << "11.12.2026" << "SELECT datum FROM rechnungsdaten2004 WHERE id = 1";
+    QTest::newRow("pick-list cell, control character") << 2 << "\x01" << "bezahlt" << "SELECT bezahlung FROM rechnungsdaten2004 WHERE id = 1";
+}
+
+void TestControls::ctrlAInAnOpenCellSelectsTheText()
+{
+    QFETCH(int, column);
+    QFETCH(QString, ctrlA);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    Window w;
+    QVERIFY(w.active);
+    w.grid->setFocus();
+    w.grid->setCurrentColumn(column);
+    QTest::keyClick(w.grid, Qt::Key_F2);
+    QVERIFY(w.grid->cellEditor());
+    QVERIFY(!w.grid->cellEditorText().isEmpty());
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent e(type, Qt::Key_A, Qt::ControlModifier, ctrlA);
+        QApplication::sendEvent(QApplication::focusWidget(), &e);
+    }
+    // The first key starts the edit; the text stays selected and is replaced.
+    typeText(typed, false);
+    QCOMPARE(w.grid->cellEditorText(), typed);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    w.data.customers.Next();
+    QCOMPARE(w.scalar(stored), typed);
 }
 
 QTEST_MAIN(TestControls)

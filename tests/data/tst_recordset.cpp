@@ -57,6 +57,8 @@ private Q_SLOTS:
     void newCustomerEmptiesHeadersUntilStored();
     void movingCustomerStoresTypedHeaderUnderPreviousCustomer();
     void typedNumberRefiltersLinesAtOnce();
+    void headerWithoutNumberOrDateIsNotStored_data();
+    void headerWithoutNumberOrDateIsNotStored();
     void equalNumbersKeepTheLineCurrent();
     void deletingCustomers();
     void deleteDuringInsertDropsOnlyThePendingRow();
@@ -265,10 +267,14 @@ void TestRecordSet::postRightAfterInsertStoresOnlyTheLinkField()
     d.open(db.file());
     d.customers.Next(); // Bruno, id 2
     d.invoiceHeaders.Insert();
+    // A header is stored only with its number and date; nothing else was typed.
+    d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("8"));
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("05.02.2004"));
     d.invoiceHeaders.Post();
     const QString id = str(d.invoiceHeaders, "id");
     QVERIFY(!id.isEmpty());
-    QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer || '|' || ifnull(nr, 'NULL') || '|' || ifnull(datum, 'NULL') FROM rechnungsdaten2004 WHERE id = ") + id),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer || '|' || ifnull(bezahlung, 'NULL') || '|' || ifnull(bestimmungsort, 'NULL') "
+                                      "FROM rechnungsdaten2004 WHERE id = ") + id),
              QStringLiteral("2|NULL|NULL"));
     QCOMPARE(d.invoiceHeaders.RecordCount(), 2);
 }
@@ -288,6 +294,7 @@ void TestRecordSet::newCustomerEmptiesHeadersUntilStored()
     QVERIFY(d.invoiceHeaders.IsEmpty());
     d.invoiceHeaders.Append();
     d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("8"));
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("06.02.2004"));
     d.invoiceHeaders.Post();
     QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2004 WHERE nr = '8'")), QString::number(id));
 
@@ -307,6 +314,7 @@ void TestRecordSet::movingCustomerStoresTypedHeaderUnderPreviousCustomer()
     d.open(db.file());
     d.invoiceHeaders.Append();
     d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("9"));
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("06.02.2004"));
     d.customers.Next();
     QCOMPARE(db.scalar(QStringLiteral("SELECT kundennummer FROM rechnungsdaten2004 WHERE nr = '9'")), QStringLiteral("1"));
     QCOMPARE(str(d.invoiceHeaders, "nr"), QStringLiteral("7"));
@@ -316,6 +324,61 @@ void TestRecordSet::movingCustomerStoresTypedHeaderUnderPreviousCustomer()
     d.customers.Prior();
     QCOMPARE(d.invoiceHeaders.State(), DataSetState::Browse);
     QCOMPARE(d.invoiceHeaders.RecordCount(), 3);
+}
+
+void TestRecordSet::headerWithoutNumberOrDateIsNotStored_data()
+{
+    QTest::addColumn<bool>("newRow"); // a new header, or header 5 changed
+    QTest::addColumn<QString>("nr");
+    QTest::addColumn<QString>("datum");
+    QTest::addColumn<QString>("message");
+    const QString refused = QStringLiteral("Die Rechnung braucht eine Nummer und ein Datum.");
+    QTest::newRow("new, only a destination") << true << "" << "" << refused;
+    QTest::newRow("new, no number") << true << "" << "11.12.2026" << refused;
+    QTest::newRow("new, no date") << true << "2" << "" << refused;
+    QTest::newRow("new, blanks as the number") << true << "  " << "11.12.2026" << refused;
+    QTest::newRow("new, blanks as the date") << true << "2" << " " << refused;
+    QTest::newRow("new, both") << true << "2" << "11.12.2026" << "";
+    QTest::newRow("changed, number removed") << false << "" << "01.02.2004" << refused;
+    QTest::newRow("changed, date removed") << false << "5" << "" << refused;
+    QTest::newRow("changed, both kept") << false << "5" << "02.02.2004" << "";
+}
+
+void TestRecordSet::headerWithoutNumberOrDateIsNotStored()
+{
+    QFETCH(bool, newRow);
+    QFETCH(QString, nr);
+    QFETCH(QString, datum);
+    QFETCH(QString, message);
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    RecordSet &h = d.invoiceHeaders;
+    const QString before = db.scalar(QStringLiteral("SELECT group_concat(id || nr || datum || ifnull(bestimmungsort, ''), ',') FROM rechnungsdaten2004"));
+    newRow ? h.Append() : h.Edit();
+    h.FieldByName(QStringLiteral("nr"))->setAsString(nr);
+    h.FieldByName(QStringLiteral("datum"))->setAsString(datum);
+    h.FieldByName(QStringLiteral("bestimmungsort"))->setAsString(QStringLiteral("Meran"));
+    // Refused alike whether stored at once or by a move that settles it.
+    QCOMPARE(errorOf<ConversionError>([&] { h.Post(); }), message);
+    QCOMPARE(errorOf<ConversionError>([&] { d.customers.Next(); }), message);
+    if (message.isEmpty()) {
+        QCOMPARE(db.scalar(QStringLiteral("SELECT nr || '|' || datum || '|' || bestimmungsort FROM rechnungsdaten2004 WHERE nr = '%1'").arg(nr)),
+                 nr + QLatin1Char('|') + datum + QStringLiteral("|Meran"));
+        return;
+    }
+    // Nothing reached the file, and the row keeps everything typed, to be completed.
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(id || nr || datum || ifnull(bestimmungsort, ''), ',') FROM rechnungsdaten2004")), before);
+    QCOMPARE(h.State(), newRow ? DataSetState::Insert : DataSetState::Edit);
+    QCOMPARE(str(h, "nr") + QLatin1Char('|') + str(h, "datum") + QLatin1Char('|') + str(h, "bestimmungsort"),
+             nr + QLatin1Char('|') + datum + QStringLiteral("|Meran"));
+    QCOMPARE(str(d.customers, "name"), QStringLiteral("Anna"));
+    // Completed, it is stored.
+    h.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("12"));
+    h.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("11.12.2026"));
+    h.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT datum || '|' || bestimmungsort || '|' || kundennummer FROM rechnungsdaten2004 WHERE nr = '12'")),
+             QStringLiteral("11.12.2026|Meran|1"));
 }
 
 void TestRecordSet::typedNumberRefiltersLinesAtOnce()
@@ -996,6 +1059,7 @@ void TestRecordSet::newYearIsMadeLikeTheNewest()
     InvoiceData d;
     d.open(db.file());
     d.invoiceHeaders.Edit();
+    d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("2026-9"));
     d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("31.12.2026"));
     d.addYear(2027);
     // The pending header (a new one: Anna has none in 2026) was stored first, in its own year.
@@ -1011,6 +1075,7 @@ void TestRecordSet::newYearIsMadeLikeTheNewest()
     // An invoice written there lands there, linked to the customer.
     d.invoiceHeaders.Append();
     d.invoiceHeaders.FieldByName(QStringLiteral("nr"))->setAsString(QStringLiteral("2027-1"));
+    d.invoiceHeaders.FieldByName(QStringLiteral("datum"))->setAsString(QStringLiteral("04.01.2027"));
     d.invoiceHeaders.Post();
     d.invoiceLines.Append();
     d.invoiceLines.FieldByName(QStringLiteral("anzahl"))->setAsString(QStringLiteral("2"));
