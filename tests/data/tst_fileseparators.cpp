@@ -223,7 +223,8 @@ void TestFileSeparators::typingTakesTheFilesSeparator()
     RecordSet &lines = d.invoiceLines;
     lines.First();
     lines.Edit();
-    lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("3.75"));
+    QCOMPARE(errorOf([&] { lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("3.75")); }),
+             QStringLiteral("'3.75' ist kein gültiger Gleitkommawert"));
     QCOMPARE(errorOf([&] { lines.Post(); }), QStringLiteral("'3.75' ist kein gültiger Gleitkommawert"));
     lines.FieldByName(QStringLiteral("einzelpreis"))->setAsString(QStringLiteral("3,75"));
     lines.Post();
@@ -261,6 +262,15 @@ void TestFileSeparators::mixedFileReadsAndIsListed()
                                   QStringLiteral("rechnung2004 4 anzahl 0.5 %1").arg(other),
                                   QStringLiteral("rechnung2003 7 einzelpreis 1.250 %1").arg(unreadable),
                                   QStringLiteral("rechnung2003 8 einzelpreis x %1").arg(unreadable)}));
+
+    // Changing something else of such a line holds nothing up.
+    QVERIFY(d.invoiceLines.Locate(QStringLiteral("id"), 3));
+    d.invoiceLines.Edit();
+    d.invoiceLines.FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("Rosen"));
+    d.invoiceLines.Post();
+    QCOMPARE(db.scalar(QStringLiteral("SELECT beschreibung || '|' || einzelpreis FROM rechnung2004 WHERE id = 3")),
+             QStringLiteral("Rosen|2.50"));
+    QCOMPARE(gross(d), QStringLiteral("29,15"));
 
     // The year whose amount cannot be read says where.
     d.setYear(2003);
