@@ -493,7 +493,7 @@ ImportReport importTables(const Source &source, const QString &target, const Sep
     sortNewestFirst(years);
 
     newdb::NewDatabase db(target);
-    db.startWithSchema();
+    db.startWithSchema(separators);
     for (const YearTables &y : years) {
         if (std::find(std::begin(StandardYears), std::end(StandardYears), y.year) == std::end(StandardYears)) {
             createYearTables(db.connection(), y.year);

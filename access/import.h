@@ -58,7 +58,8 @@ struct ImportReport
 // the auto-increment counters end past the highest id. Years the new
 // database lacks get their tables; columns the program does not know are
 // added, so nothing is lost. Values become text as the program keeps it
-// (numbers with the decimal separator of `separators`, dates as
+// (numbers with the decimal separator of `separators`, which the new file
+// names as its own, dates as
 // dd.MM.yyyy). Throws EngineError with a German message, and then `target`
 // does not exist: for a source with none of the program's tables (nothing is
 // written at all), one of the program's tables that cannot be read or has

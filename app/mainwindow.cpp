@@ -461,8 +461,14 @@ void MainWindow::offerSchemaUpgrade(const QDate &today)
 {
     Database &connection = m_data->connection;
     const bool hadBusinessTables = einvoice::hasBusinessTables(connection);
-    const UpgradeResult result = upgradeSchema(connection, [](const QString &question) { return confirm(question); }, today);
-    if (result == UpgradeResult::Upgraded && !hadBusinessTables)
+    // A file that names no separators gets the user's: those its amounts have
+    // been typed and read with on this PC.
+    const UpgradeResult result = upgradeSchema(connection, [](const QString &question) { return confirm(question); }, today,
+                                               programMigrations(), m_data->userSeparators());
+    if (result != UpgradeResult::Upgraded)
+        return;
+    m_data->readFileSeparators();
+    if (!hadBusinessTables)
         editBusinessData();
 }
 

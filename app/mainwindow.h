@@ -34,8 +34,9 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    // Opens the database file, its numbers read and shown with `separators`;
-    // throws AppError when it cannot.
+    // Opens the database file, its numbers read and shown with the separators
+    // it names, or with the user's `separators` when it names none; throws
+    // AppError when it cannot.
     MainWindow(const QString &databaseFile, const Separators &separators, QWidget *parent = nullptr);
     ~MainWindow() override;
 

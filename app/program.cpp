@@ -57,7 +57,8 @@ void Program::create(const QString &databaseFile)
 {
     mainWindow = std::make_unique<MainWindow>(databaseFile, userSeparators());
     InvoiceData &data = mainWindow->data();
-    // The data follow the user's settings for as long as the windows live.
+    // A file that names no separators follows the user's settings for as
+    // long as the windows live; one that names them keeps its own.
     qApp->installEventFilter(new LocaleWatcher([&data](const Separators &system) { data.setSeparators(system); }, mainWindow.get()));
     about = std::make_unique<AboutBox>(mainWindow.get());
     about->setDatabaseFile(data.connection.fileName());
@@ -209,7 +210,7 @@ std::optional<QString> chooseDatabase(const QString &reason)
             return QString();
         // The same file as "rechnung-db create" makes, and this year's tables;
         // it refuses to replace anything.
-        if (!guarded([&] { newdb::createEmpty(*file, QDate::currentDate().year()); }))
+        if (!guarded([&] { newdb::createEmpty(*file, userSeparators(), QDate::currentDate().year()); }))
             return QString();
         rememberFolderOf(DatabaseFolderKey, *file);
         return *file;

@@ -27,10 +27,10 @@ struct Program
 // user's number separators and their watcher, the window icon.
 void prepareApplication(QApplication &app);
 
-// The separators of the user's regional settings, which a program's data get
-// when it starts: read from the system by prepareApplication and again on
-// every locale change. Tests put theirs in place of the system's, so that
-// none depends on the machine's locale.
+// The separators of the user's regional settings: what a new file names as
+// its own, and what a file that names none is read with. Read from the
+// system by prepareApplication and again on every locale change. Tests put
+// theirs in place of the system's, so that none depends on the machine's locale.
 Separators userSeparators();
 void setUserSeparators(const Separators &separators);
 

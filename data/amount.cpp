@@ -229,15 +229,19 @@ locale_t cLocale()
 
 } // namespace
 
-Separators Separators::fromSystem()
+Separators Separators::ofLocale(const QLocale &locale)
 {
-    const QLocale system = QLocale::system();
-    const QString decimal = system.decimalPoint();
-    const QString group = system.groupSeparator();
+    const QString decimal = locale.decimalPoint();
+    const QString group = locale.groupSeparator();
     Separators s;
     s.decimal = decimal.isEmpty() ? QLatin1Char('.') : decimal.at(0);
     s.thousands = group.isEmpty() ? QLatin1Char(',') : group.at(0);
     return s;
+}
+
+Separators Separators::fromSystem()
+{
+    return ofLocale(QLocale::system());
 }
 
 bool LocaleWatcher::eventFilter(QObject *, QEvent *event)
@@ -355,6 +359,67 @@ long double textToFloat(const QString &text, const Separators &separators)
     if (!tryTextToFloat(text, result, separators))
         throw ConversionError(QLatin1Char('\'') + text
                               + QStringLiteral("' ist kein gültiger Gleitkommawert"));
+    return result;
+}
+
+namespace {
+
+// The decimal separator a file of the other convention writes: only the
+// point and the comma have one.
+QChar otherDecimalSeparator(QChar decimal)
+{
+    if (decimal == QLatin1Char(','))
+        return QLatin1Char('.');
+    if (decimal == QLatin1Char('.'))
+        return QLatin1Char(',');
+    return QChar();
+}
+
+// Blanks, a sign, digits, `other`, one or two digits, blanks: nothing else,
+// so the separator cannot be a thousands separator nor the text anything
+// but a number with that decimal separator.
+bool writtenWithOtherSeparator(const QString &text, QChar other)
+{
+    qsizetype i = 0;
+    qsizetype n = text.size();
+    while (i < n && isBlank(text.at(i)))
+        ++i;
+    while (n > i && isBlank(text.at(n - 1)))
+        --n;
+    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
+        ++i;
+    while (i < n && isDigit(text.at(i)))
+        ++i;
+    if (i >= n || text.at(i) != other)
+        return false;
+    const qsizetype fractionDigits = n - i - 1;
+    if (fractionDigits < 1 || fractionDigits > 2)
+        return false;
+    for (++i; i < n; ++i) {
+        if (!isDigit(text.at(i)))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+StoredNumber tryStoredNumber(const QString &text, long double &result, const Separators &separators)
+{
+    if (tryTextToFloat(text, result, separators))
+        return StoredNumber::Read;
+    const QChar other = otherDecimalSeparator(separators.decimal);
+    if (other.isNull() || !writtenWithOtherSeparator(text, other))
+        return StoredNumber::Unreadable;
+    return tryTextToFloat(text, result, Separators{other, separators.decimal}) ? StoredNumber::ReadWithOtherSeparator
+                                                                               : StoredNumber::Unreadable;
+}
+
+long double storedNumber(const QString &text, const Separators &separators)
+{
+    long double result = 0;
+    if (tryStoredNumber(text, result, separators) == StoredNumber::Unreadable)
+        return textToFloat(text, separators); // throws with the plain conversion's message
     return result;
 }
 

@@ -1,20 +1,23 @@
 #pragma once
 
 #include <QChar>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <functional>
 
 // The two separators amounts are written and read with. Every conversion is
-// handed the ones it uses: whoever owns the data holds them (the user's
-// regional settings today) and passes them down.
+// handed the ones it uses: whoever owns the data holds them (the ones the file
+// names, data/fileseparators.h, else the user's regional settings) and passes
+// them down.
 struct Separators
 {
     QChar decimal = QLatin1Char(',');
     QChar thousands = QLatin1Char('.');
 
-    // The user's regional settings: the first character of QLocale::system()'s
-    // entries; "." and "," when empty.
+    // A locale's: the first character of its entries; "." and "," when empty.
+    static Separators ofLocale(const QLocale &locale);
+    // The user's regional settings, QLocale::system()'s.
     static Separators fromSystem();
     bool operator==(const Separators &) const = default;
 };
@@ -55,6 +58,25 @@ QString generalNumber(double value, const Separators &separators);
 long double textToFloat(const QString &text, const Separators &separators);
 // Same rules; returns false instead of throwing.
 bool tryTextToFloat(const QString &text, long double &result, const Separators &separators);
+
+// How a number stored in the file was read.
+enum class StoredNumber {
+    Read,                   // by the plain conversion
+    ReadWithOtherSeparator, // written with the other decimal separator, see tryStoredNumber
+    Unreadable,
+};
+
+// A number the file holds, for the line amount, the totals and the e-invoice:
+// the plain conversion, or, for a text written with the other decimal
+// separator where it cannot mean anything else, that separator. Files written
+// before they named their separators hold such texts, typed on PCs of other
+// settings. "2.50" in a file of decimal commas (one point, no comma, one or
+// two digits after the point) is 2,50, and "2,50" in a file of decimal points
+// is 2.50; "1.250" stays unreadable, as it may be a thousand and a quarter.
+// What is typed is never read this way: it takes the file's separator.
+StoredNumber tryStoredNumber(const QString &text, long double &result, const Separators &separators);
+// Same; an unreadable text throws as textToFloat does.
+long double storedNumber(const QString &text, const Separators &separators);
 
 // An amount the program writes, adds and prints: finite and below 10^15 in
 // magnitude, where a double still holds every cent.

@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "errors.h"
+#include "fileseparators.h"
 #include "headercheck.h"
 #include "lineamount.h"
 
@@ -44,11 +45,22 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     findYears();
 }
 
-void InvoiceData::setSeparators(const Separators &separators)
+void InvoiceData::setSeparators(const Separators &userSeparators)
 {
-    m_separators = separators;
+    m_userSeparators = userSeparators;
+    passSeparatorsOn();
+}
+
+void InvoiceData::readFileSeparators()
+{
+    m_fileSeparators = storedSeparators(connection);
+    passSeparatorsOn();
+}
+
+void InvoiceData::passSeparatorsOn()
+{
     for (RecordSet *rs : {&customerTable, &invoiceHeaders, &invoiceLines, &customers, &lastInvoiceNumber})
-        rs->setSeparators(separators);
+        rs->setSeparators(separators());
 }
 
 void InvoiceData::findYears()
@@ -65,6 +77,7 @@ void InvoiceData::findYears()
 void InvoiceData::open(const QString &fileName, int busyTimeoutMs)
 {
     connection.open(fileName, busyTimeoutMs);
+    readFileSeparators();
     findYears();
     m_year = m_newestYear;
     invoiceHeaders.setTableName(tablesOfYear(m_year).headerTable);

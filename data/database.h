@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 inline const QString DatabaseFileName = QStringLiteral("rechungen.mdb");
@@ -83,15 +84,26 @@ public:
 
     // The separators the numbers in the file are read and shown with: every
     // record set converts with them, and whoever writes an amount of this
-    // data (the editor, the printed invoice, the e-invoice) asks here.
-    void setSeparators(const Separators &separators);
-    const Separators &separators() const { return m_separators; }
+    // data (the editor, the printed invoice, the e-invoice) asks here. They
+    // are the ones the file names (fileseparators.h), read when it opens and
+    // never changed by the PC's settings; a file that names none is read
+    // with the user's, given by setSeparators.
+    const Separators &separators() const { return m_fileSeparators ? *m_fileSeparators : m_userSeparators; }
+    // The user's regional settings: for a file that names no separators, and
+    // what such a file is given to name.
+    void setSeparators(const Separators &userSeparators);
+    const Separators &userSeparators() const { return m_userSeparators; }
+    bool fileNamesSeparators() const { return m_fileSeparators.has_value(); }
+    // Reads the separators the file names again, once they have been stored.
+    void readFileSeparators();
 
 private:
     void findYears();
     void settleYearSets();
+    void passSeparatorsOn();
 
-    Separators m_separators;
+    Separators m_userSeparators;
+    std::optional<Separators> m_fileSeparators;
     int m_year = ClassicStartYear;
     int m_newestYear = ClassicStartYear;
     std::vector<YearTables> m_years;

@@ -29,11 +29,22 @@ TotalsLine lineOfRow(const RecordSet &lines, int number)
 
 void calculateLineAmount(RecordSet &set)
 {
-    const QString price = set.FieldByName(PriceField)->AsString();
+    const Field *priceField = set.FieldByName(PriceField);
+    const Field *quantityField = set.FieldByName(QuantityField);
+    const QString price = priceField->AsString();
     if (price.isEmpty())
         return;
-    const QString quantity = set.FieldByName(QuantityField)->AsString();
-    if (const std::optional<double> amount = lineAmount(price, quantity, set.separators()))
+    const QString quantity = quantityField->AsString();
+    const Separators &separators = set.separators();
+    // What is typed takes the file's separator; only a stored text may have
+    // been written with the other one.
+    if (!quantity.isEmpty()) {
+        if (priceField->Assigned())
+            textToFloat(price, separators);
+        if (quantityField->Assigned())
+            textToFloat(quantity, separators);
+    }
+    if (const std::optional<double> amount = lineAmount(price, quantity, separators))
         set.FieldByName(AmountField)->setAsFloat(*amount);
 }
 

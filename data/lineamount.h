@@ -10,7 +10,8 @@ class RecordSet;
 // The amount of an invoice line, unit price times quantity: computed for every
 // row the line set reads, never stored. Empty price or quantity leaves it
 // without a value; a text that is not a number, or a product that is no
-// amount, throws ConversionError.
+// amount, throws ConversionError. A stored text is read as lineAmount reads
+// it; one typed since the edit began must take the file's separator.
 void calculateLineAmount(RecordSet &set);
 
 // Run before a line is stored: a quantity or unit price that was typed must

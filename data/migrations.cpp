@@ -3,9 +3,11 @@
 #include "backup.h"
 #include "engine.h"
 #include "errors.h"
+#include "fileseparators.h"
 #include "schema.h"
 #include "years.h"
 #include "generated/data/businesstables.h"
+#include "generated/data/separatorstable.h"
 
 #include <algorithm>
 
@@ -32,11 +34,15 @@ QStringList tablesOfEveryYear(Database &db, Migration::Kind kind)
     return tables;
 }
 
-void apply(Database &db, const Migration &m)
+void apply(Database &db, const Migration &m, const Separators &separators)
 {
     switch (m.kind) {
     case Migration::Kind::CreateTables:
         db.exec(m.definition);
+        return;
+    case Migration::Kind::StoreSeparators:
+        db.exec(m.definition);
+        storeSeparators(db, separators);
         return;
     case Migration::Kind::AddHeaderColumn:
     case Migration::Kind::AddLineColumn:
@@ -60,11 +66,20 @@ const std::vector<Migration> &programMigrations()
                                                           "für die elektronische Rechnung"),
          {business::Table, customerEInvoice::Table}, QString(), QByteArray(BusinessTablesSql),
          QStringLiteral("Die Datenbank hat noch keine Firmendaten. Jetzt anlegen?")},
+        // Whoever opens such a file first has typed its amounts, or reads them as they were typed.
+        {2, Migration::Kind::StoreSeparators, QStringLiteral("das Zahlenformat der Beträge (Dezimal- und Tausendertrennzeichen)"),
+         {numberFormat::Table}, QString(), QByteArray(SeparatorsTableSql),
+         QStringLiteral("In der Datenbank ist noch nicht festgehalten, mit welchem Dezimaltrennzeichen ihre Beträge "
+                        "geschrieben sind. Jetzt die Trennzeichen dieses Computers in der Datenbank speichern, damit "
+                        "jeder Computer die Beträge gleich liest?\n\nVorher wird die Datenbank in den Ordner „%1“ kopiert.")
+             .arg(backup::FolderName)},
     };
     return list;
 }
 
 const Migration &businessTablesMigration() { return programMigrations().front(); }
+
+const Migration &separatorsMigration() { return programMigrations().at(1); }
 
 int latestVersion(const std::vector<Migration> &list)
 {
@@ -79,6 +94,7 @@ bool isInFile(Database &db, const Migration &migration)
     return withContext(QStringLiteral("Die Tabellen der Datenbank können nicht gelesen werden"), [&] {
         switch (migration.kind) {
         case Migration::Kind::CreateTables:
+        case Migration::Kind::StoreSeparators:
             return std::all_of(migration.tables.begin(), migration.tables.end(), [&](const QString &t) { return db.hasTable(t); });
         case Migration::Kind::AddHeaderColumn:
         case Migration::Kind::AddLineColumn:
@@ -115,7 +131,7 @@ QString consentQuestion(const std::vector<Migration> &pending)
                           .arg(backup::FolderName);
 }
 
-void applyMigrations(Database &db, const std::vector<Migration> &pending, int version)
+void applyMigrations(Database &db, const std::vector<Migration> &pending, int version, const Separators &separators)
 {
     Transaction transaction(db, true, Failed);
     withContext(Failed, [&] {
@@ -123,7 +139,7 @@ void applyMigrations(Database &db, const std::vector<Migration> &pending, int ve
         // under the write lock that can no longer change.
         for (const Migration &m : pending) {
             if (!isInFile(db, m))
-                apply(db, m);
+                apply(db, m, separators);
         }
         if (db.schemaVersion() < version)
             db.setSchemaVersion(version);
@@ -132,7 +148,7 @@ void applyMigrations(Database &db, const std::vector<Migration> &pending, int ve
 }
 
 UpgradeResult upgradeSchema(Database &db, const std::function<bool(const QString &question)> &consent, const QDate &today,
-                            const std::vector<Migration> &list)
+                            const std::vector<Migration> &list, const Separators &separators)
 {
     const std::vector<Migration> pending = pendingMigrations(db, list);
     if (pending.empty())
@@ -141,6 +157,6 @@ UpgradeResult upgradeSchema(Database &db, const std::function<bool(const QString
         return UpgradeResult::Declined;
     const int version = latestVersion(list);
     backup::copyBeforeVersion(db, db.fileName(), version, today);
-    applyMigrations(db, pending, version);
+    applyMigrations(db, pending, version, separators);
     return UpgradeResult::Upgraded;
 }

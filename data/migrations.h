@@ -11,6 +11,8 @@
 // everything missing is added in one transaction and the version is set. A
 // file made new gets all of it at once, without asking.
 
+#include "amount.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QString>
@@ -26,6 +28,9 @@ struct Migration
         CreateTables,    // `definition` is the statements that make `tables`
         AddHeaderColumn, // `column` with `definition` (its type and default) in every year's header table
         AddLineColumn,   // the same in every year's line table
+        // `definition` makes `tables`: the file's number format, whose row
+        // then names the separators given when it is applied
+        StoreSeparators,
     };
 
     // The version a file has once this is in it.
@@ -44,6 +49,8 @@ struct Migration
 const std::vector<Migration> &programMigrations();
 // The first of them: the business's data and each customer's e-invoice data.
 const Migration &businessTablesMigration();
+// The second: the separators the file's amounts are written with.
+const Migration &separatorsMigration();
 
 // The version a file has with every migration of `list` in it.
 int latestVersion(const std::vector<Migration> &list);
@@ -59,9 +66,11 @@ std::vector<Migration> pendingMigrations(Database &db, const std::vector<Migrati
 QString consentQuestion(const std::vector<Migration> &pending);
 
 // Adds what `pending` adds and sets the version to `version`, in one
-// transaction (a savepoint inside an open one). Throws EngineError with a
-// German message; the file is then as it was.
-void applyMigrations(Database &db, const std::vector<Migration> &pending, int version);
+// transaction (a savepoint inside an open one). A file that gets its number
+// format names `separators`: those its amounts have been written with, the
+// regional settings of the PC that makes or opens it. Throws EngineError with
+// a German message; the file is then as it was.
+void applyMigrations(Database &db, const std::vector<Migration> &pending, int version, const Separators &separators);
 
 enum class UpgradeResult {
     UpToDate, // nothing was missing
@@ -71,8 +80,10 @@ enum class UpgradeResult {
 
 // Asks `consent` with consentQuestion() when something is missing; on yes
 // copies the file into the folder "Sicherungen" beside it
-// (backup::copyBeforeVersion) and then applies everything missing. A failed
-// copy stops it before anything changes. Throws EngineError with a German
-// message; the file is then as it was.
+// (backup::copyBeforeVersion) and then applies everything missing, with
+// `separators` as applyMigrations takes them. A failed copy stops it before
+// anything changes. Throws EngineError with a German message; the file is
+// then as it was.
 UpgradeResult upgradeSchema(Database &db, const std::function<bool(const QString &question)> &consent,
-                            const QDate &today, const std::vector<Migration> &list = programMigrations());
+                            const QDate &today, const std::vector<Migration> &list = programMigrations(),
+                            const Separators &separators = Separators::fromSystem());

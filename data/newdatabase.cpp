@@ -2,6 +2,7 @@
 
 #include "data/backup.h"
 #include "data/errors.h"
+#include "data/fileseparators.h"
 #include "data/migrations.h"
 #include "data/years.h"
 #include "generated/data/schema.h"
@@ -200,14 +201,18 @@ void NewDatabase::fail() const
     throw sqliteFailure(m_file, m_partial, m_connection, m_connection.lastErrorText());
 }
 
-void NewDatabase::startWithSchema()
+void NewDatabase::startWithSchema(const Separators &separators)
 {
     exec("BEGIN");
     exec(schema().constData());
     // The schema file is where every file starts; the migrations bring a new
     // one to the newest version as they bring an old one, without a question.
     const std::vector<Migration> &migrations = programMigrations();
-    guarded([&] { applyMigrations(m_connection, pendingMigrations(m_connection, migrations), latestVersion(migrations)); });
+    guarded([&] {
+        applyMigrations(m_connection, pendingMigrations(m_connection, migrations), latestVersion(migrations), separators);
+        // The schema has made the table already, so the migration did not fill it.
+        storeSeparators(m_connection, separators);
+    });
 }
 
 void NewDatabase::finish()
@@ -235,10 +240,10 @@ void NewDatabase::discard()
         m_watcher->release(false);
 }
 
-void createEmpty(const QString &file, int alsoYear)
+void createEmpty(const QString &file, const Separators &separators, int alsoYear)
 {
     NewDatabase db(file);
-    db.startWithSchema();
+    db.startWithSchema(separators);
     if (alsoYear > 0)
         db.guarded([&] { ensureYearTables(db.connection(), alsoYear); });
     db.finish();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/amount.h"
 #include "data/sqlitedatabase.h"
 
 #include <QByteArray>
@@ -58,7 +59,8 @@ public:
     // "BEGIN", the schema and every migration, so the file is at the newest
     // version: everything up to finish() is one transaction,
     // so a crash half way leaves an empty file rather than one that looks complete.
-    void startWithSchema();
+    // The file names `separators` as those its amounts are written with.
+    void startWithSchema(const Separators &separators);
     // Commits and gives the file its final name.
     void finish();
 
@@ -74,10 +76,11 @@ private:
     bool m_finished = false;
 };
 
-// An empty database with the program's tables, as "rechnung-db create" makes it;
-// with a year, that year's tables as well (a new user starts writing into this
-// year, not into the newest of the classic ones).
-void createEmpty(const QString &file, int alsoYear = 0);
+// An empty database with the program's tables, as "rechnung-db create" makes
+// it, its amounts to be written with `separators`: the regional settings of
+// the PC that makes it. With a year, that year's tables as well (a new user
+// starts writing into this year, not into the newest of the classic ones).
+void createEmpty(const QString &file, const Separators &separators = Separators::fromSystem(), int alsoYear = 0);
 
 // Removes the half-made file of the running NewDatabase, if any. Only calls
 // unlink(), so a signal handler may call it.

@@ -100,6 +100,14 @@ inline constexpr QLatin1StringView Province{"provinz"};
 inline constexpr QLatin1StringView Country{"land"};
 } // namespace customerEInvoice
 
+// The separators the file's amounts are written with: one row.
+namespace numberFormat {
+inline constexpr QLatin1StringView Table{"zahlenformat"};
+inline constexpr QLatin1StringView Id{"id"};
+inline constexpr QLatin1StringView DecimalSeparator{"dezimaltrennzeichen"};
+inline constexpr QLatin1StringView ThousandsSeparator{"tausendertrennzeichen"};
+} // namespace numberFormat
+
 // A name as the bytes of a statement.
 inline QByteArray sql(QLatin1StringView name) { return QByteArray(name.data(), name.size()); }
 

@@ -11,8 +11,8 @@ std::optional<double> lineAmount(const QString &price, const QString &quantity, 
     if (price.isEmpty() || quantity.isEmpty())
         return std::nullopt;
     // The price first, so a row with two bad texts reports the price.
-    const double unitPrice = double(textToFloat(price, separators));
-    const long double count = textToFloat(quantity, separators);
+    const double unitPrice = double(storedNumber(price, separators));
+    const long double count = storedNumber(quantity, separators);
     const double amount = double(unitPrice * count);
     if (!isValidAmount(amount)) {
         // The factor that is out of all proportion is the one to correct.

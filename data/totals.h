@@ -23,9 +23,10 @@ struct VatRate
 // The rate every line is taxed at: lines carry no rate of their own yet.
 inline const VatRate StandardRate{10, QString()};
 
-// The amount of a line, unit price times quantity, from the texts as typed:
-// no value when either is empty. A text that is not a number, or a product
-// that is no amount, throws ConversionError.
+// The amount of a line, unit price times quantity, from the texts as stored
+// (storedNumber: a text written with the other decimal separator is read
+// where it cannot mean anything else): no value when either is empty. A text
+// that is not a number, or a product that is no amount, throws ConversionError.
 std::optional<double> lineAmount(const QString &price, const QString &quantity, const Separators &separators);
 
 // A line as the totals take it.

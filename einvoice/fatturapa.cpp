@@ -103,7 +103,7 @@ struct Figures
     QString gross;
 };
 
-// Reads the lines with the separators they were typed in; the amounts and
+// Reads the lines as the file stores them (storedNumber); the amounts and
 // the totals are the printed invoice's (totals.h), an empty price or
 // quantity counting 0.
 Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separators)
@@ -140,10 +140,10 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
             // wants the unit price to equal the total.
             if (const std::optional<double> amount = lineAmount(line.einzelpreis, line.anzahl, separators)) {
                 r.line.amount = *amount;
-                r.unitPrice = double(textToFloat(line.einzelpreis, separators));
-                r.quantity = textToFloat(line.anzahl, separators);
+                r.unitPrice = double(storedNumber(line.einzelpreis, separators));
+                r.quantity = storedNumber(line.anzahl, separators);
             } else if (r.hasQuantity) {
-                r.quantity = textToFloat(line.anzahl, separators);
+                r.quantity = storedNumber(line.anzahl, separators);
             }
             // The format has no negative quantity: the price takes the sign.
             if (r.quantity < 0) {

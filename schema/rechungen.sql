@@ -67,6 +67,18 @@ CREATE TABLE rechnung (
     summe           VARCHAR(50)
 );
 
+-- The separators the file's amounts are written with, in one row: every PC
+-- reads, shows and takes amounts with these, whatever its regional settings.
+-- A new file gets the settings of the PC that makes it. This table is the
+-- second migration (data/migrations.cpp): a file made before it gets the table
+-- and the settings of the PC that opens it first, with the user's consent.
+-- Without the row a PC uses its own regional settings.
+CREATE TABLE IF NOT EXISTS zahlenformat (
+    id                    INTEGER PRIMARY KEY,
+    dezimaltrennzeichen   VARCHAR(1),
+    tausendertrennzeichen VARCHAR(1)
+);
+
 -- The business's own data and each customer's data for the Italian electronic
 -- invoice. Everything from here to the end is the first migration of the
 -- tables (data/migrations.cpp): the program also runs it on a file made before

@@ -3,10 +3,40 @@
 #include "output.h"
 
 #include "data/backup.h"
+#include "data/engine.h"
+#include "data/fileseparators.h"
+
+namespace {
+
+QString separatorName(QChar c)
+{
+    if (c == QLatin1Char(','))
+        return QStringLiteral("Komma");
+    if (c == QLatin1Char('.'))
+        return QStringLiteral("Punkt");
+    return QLatin1Char('\'') + QString(c) + QLatin1Char('\'');
+}
+
+// "rechnung2004, id 7, einzelpreis: '2.50' ..."
+QString noteLine(const StoredAmountNote &note, const Separators &separators)
+{
+    const QString where = QStringLiteral("%1, id %2, %3: '%4'").arg(note.table).arg(note.id).arg(note.column, note.text);
+    if (note.reading == StoredNumber::Unreadable)
+        return where + QStringLiteral(" ist keine Zahl; die Rechnung kann so nicht berechnet werden.");
+    long double value = 0;
+    tryStoredNumber(note.text, value, separators);
+    return where + QStringLiteral(" ist mit dem anderen Dezimaltrennzeichen geschrieben und wird als %1 gelesen.")
+                       .arg(generalNumber(double(value), separators));
+}
+
+} // namespace
 
 int runCheck(CommandLine &commandLine)
 {
-    commandLine.setDescription(QStringLiteral("Prüft die Datenbank mit SQLites Integritätsprüfung."));
+    commandLine.setDescription(QStringLiteral(
+        "Prüft die Datenbank mit SQLites Integritätsprüfung und liest jede Menge und jeden Einzelpreis der "
+        "Rechnungen: genannt werden die, die nicht lesbar sind (dann endet die Prüfung mit einem Fehler), und "
+        "die, die mit dem anderen Dezimaltrennzeichen geschrieben sind."));
     commandLine.addArgument(QStringLiteral("DATEI"), QStringLiteral("die Datenbankdatei"));
     if (!commandLine.parse())
         return ExitOk;
@@ -15,6 +45,26 @@ int runCheck(CommandLine &commandLine)
     const QString problem = backup::integrityProblem(file);
     if (!problem.isEmpty()) {
         printError(shown(problem));
+        return ExitFailure;
+    }
+
+    const std::unique_ptr<Database> database = openDatabase(file);
+    const std::optional<Separators> stored = storedSeparators(*database);
+    const Separators separators = stored.value_or(Separators::fromSystem());
+    if (!stored)
+        printLine(stdout, QStringLiteral("Die Datei nennt nicht, mit welchen Trennzeichen ihre Beträge geschrieben sind; "
+                                         "gelesen wird mit denen dieses Computers (Dezimaltrennzeichen %1).")
+                              .arg(separatorName(separators.decimal)));
+    qsizetype unreadable = 0;
+    for (const StoredAmountNote &note : storedAmountNotes(*database, separators)) {
+        printLine(stdout, shown(noteLine(note, separators)));
+        if (note.reading == StoredNumber::Unreadable)
+            ++unreadable;
+    }
+    if (unreadable > 0) {
+        printError(QStringLiteral("In der Datei %1 %2 nicht lesbar (siehe oben); bitte in den Rechnungen korrigieren")
+                       .arg(shown(file),
+                            unreadable == 1 ? QStringLiteral("ist ein Betrag") : QStringLiteral("sind %1 Beträge").arg(unreadable)));
         return ExitFailure;
     }
     printLine(stdout, QStringLiteral("Die Datei %1 ist in Ordnung.").arg(shown(file)));

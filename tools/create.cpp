@@ -12,8 +12,9 @@ int runCreate(CommandLine &commandLine)
         return ExitOk;
     const QString file = commandLine.file();
 
-    // The program's "Neue Datenbank anlegen ..." makes its files the same way.
-    newdb::createEmpty(file);
+    // The program's "Neue Datenbank anlegen ..." makes its files the same
+    // way; the file's amounts are to be written with this PC's separators.
+    newdb::createEmpty(file, Separators::fromSystem());
     printLine(stdout, QStringLiteral("Leere Datenbank %1 angelegt.").arg(shown(file)));
     return ExitOk;
 }

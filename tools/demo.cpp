@@ -26,6 +26,10 @@ using newdb::NewDatabase;
 
 namespace {
 
+// The demo's numbers are written with a decimal comma, whatever the settings
+// of the PC that makes the file; the file names the separators they are in.
+const Separators DemoSeparators{QLatin1Char(','), QLatin1Char('.')};
+
 struct Counts
 {
     long long customers = 0;
@@ -122,8 +126,7 @@ void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &
         invoice.lines.append({storedString(fields.at(0), positions), storedString(fields.at(1), positions),
                               storedString(fields.at(2), positions)});
     }
-    // The separators the demo's numbers are written in.
-    InvoiceRepository repository(db.connection(), Separators());
+    InvoiceRepository repository(db.connection(), DemoSeparators);
     db.guarded([&] { repository.insert(year, invoice); });
     ++counts.headers;
     counts.lines += invoice.lines.size();
@@ -237,7 +240,7 @@ int runDemo(CommandLine &commandLine)
 
     const QJsonObject data = demoData();
     NewDatabase db(file);
-    db.startWithSchema();
+    db.startWithSchema(DemoSeparators);
     const Counts c = fillDemo(db, data);
     db.finish();
     printLine(stdout, QStringLiteral("Demo-Datenbank %1 angelegt: %2 Kunden, %3 Rechnungen, %4 Positionen.")

@@ -4,6 +4,7 @@
 
 #include "data/amount.h"
 #include "data/engine.h"
+#include "data/fileseparators.h"
 #include "data/invoicerepository.h"
 #include "data/years.h"
 #include "einvoice/prefill.h"
@@ -48,11 +49,10 @@ int runFatturaPA(CommandLine &commandLine)
     const int year = parseYear(*typedYear);
     if (!QFileInfo(out).isDir())
         throw Failure{QStringLiteral("Der Ordner '%1' existiert nicht").arg(shown(out))};
-    // The numbers in the lines were typed with the separators of the
-    // user's regional settings, and the program reads them with those.
-    const Separators separators = Separators::fromSystem();
     const std::unique_ptr<Database> database = openDatabase(file);
     Database &connection = *database;
+    // The numbers in the lines are read as the program reads them.
+    const Separators separators = separatorsOfFile(connection);
     const std::optional<einvoice::Seller> seller = einvoice::loadSeller(connection);
     if (!seller)
         throw Failure{einvoice::NoBusinessData};

@@ -313,7 +313,8 @@ int runGenerate(CommandLine &commandLine)
     // Only this brand-new file is affected, and a failure deletes it
     // anyway. SQLite accepts the setting only outside a transaction.
     db.exec("PRAGMA synchronous=OFF");
-    db.startWithSchema();
+    // The prices below are written with a decimal comma.
+    db.startWithSchema(Separators{QLatin1Char(','), QLatin1Char('.')});
     fillGenerated(db, customers, headers, lines);
     db.finish();
     printLine(stdout, QStringLiteral("Testdatenbank %1 angelegt: %2 Kunden, %3 Rechnungen, %4 Positionen.")

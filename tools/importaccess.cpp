@@ -42,7 +42,7 @@ int listTables(const QString &file)
 
 int import(const QString &file, const QString &target)
 {
-    // Numbers become text with the separators the program reads them with.
+    // Numbers become text with this PC's separators, which the new file names as its own.
     const accessdb::ImportReport report = accessdb::importAccessFile(file, target, Separators::fromSystem());
     for (const QString &line : accessdb::reportLines(report))
         printLine(stdout, shown(line));

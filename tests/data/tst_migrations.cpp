@@ -118,7 +118,8 @@ void TestMigrations::whatIsAsked_data()
         << QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n- den Steuersatz jeder Zeile\n\n"
                           "Vorher wird die Datenbank in den Ordner „Sicherungen“ kopiert. Jetzt ergänzen?");
     // The version counts, not what the file has: a later version knows better.
-    QTest::newRow("at the latest version") << NoBusinessTables + QStringLiteral("PRAGMA user_version = 2") << true << QString();
+    QTest::newRow("at the latest version")
+        << NoBusinessTables + QStringLiteral("PRAGMA user_version = %1").arg(lineColumn().version) << true << QString();
 }
 
 void TestMigrations::whatIsAsked()
@@ -144,12 +145,16 @@ void TestMigrations::yesAddsEverythingAfterACopy_data()
     QTest::addColumn<QString>("withColumnAfter");
 
     const QString everyYear = LineTables.join(QLatin1Char(' '));
-    QTest::newRow("business tables") << NoBusinessTables << false << 1 << QString();
-    QTest::newRow("a line column in four years") << QString() << true << 2 << everyYear;
-    QTest::newRow("both") << NoBusinessTables << true << 2 << everyYear;
+    // The version of the program's last migration, and of the column after it.
+    const int latest = latestVersion(programMigrations());
+    const int withColumn = lineColumn().version;
+    QTest::newRow("business tables") << NoBusinessTables << false << latest << QString();
+    QTest::newRow("a line column in four years") << QString() << true << withColumn << everyYear;
+    QTest::newRow("both") << NoBusinessTables << true << withColumn << everyYear;
     // The year that has it keeps it as it is; the others get it.
     QTest::newRow("the column in one year already")
-        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN steuersatz VARCHAR(10) DEFAULT '22'") << true << 2 << everyYear;
+        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN steuersatz VARCHAR(10) DEFAULT '22'") << true << withColumn
+        << everyYear;
 }
 
 void TestMigrations::yesAddsEverythingAfterACopy()

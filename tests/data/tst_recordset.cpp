@@ -585,7 +585,9 @@ void TestRecordSet::lineAmount_data()
     QTest::newRow("thousands") << "1100" << "3" << "3.300,00" << 3300.0 << ",";
     QTest::newRow("exponent") << "1e2" << "0,5" << "50,00" << 50.0 << ",";
     QTest::newRow("english") << "2.5" << "1100" << "2,750.00" << 2750.0 << ".";
-    QTest::newRow("a comma under english") << "2,5" << "4" << "" << 0.0 << ".";
+    // Stored on a PC with a decimal comma: it cannot mean anything else.
+    QTest::newRow("a comma under english") << "2,5" << "4" << "10.00" << 10.0 << ".";
+    QTest::newRow("a comma and thousands under english") << "2,500" << "4" << "" << 0.0 << ".";
 }
 
 void TestRecordSet::lineAmount()

@@ -519,7 +519,10 @@ void TestEInvoice::numbersWithADotWhateverTheSeparators()
     f.lines.removeLast();
     const QByteArray underGerman = build(f).xml;
     f.typedIn = english();
-    QCOMPARE(errorOf<ConversionError>([&] { build(f); }), QStringLiteral("Zeile 1: '1234,5' ist kein gültiger Gleitkommawert"));
+    // Stored with a decimal comma in a file of decimal points, where it cannot mean anything else.
+    QCOMPARE(build(f).xml, underGerman);
+    f.lines = {{QStringLiteral("Zitronenbäumchen"), QStringLiteral("2,5"), QStringLiteral("1.234,5")}};
+    QCOMPARE(errorOf<ConversionError>([&] { build(f); }), QStringLiteral("Zeile 1: '1.234,5' ist kein gültiger Gleitkommawert"));
     f.lines = {{QStringLiteral("Zitronenbäumchen"), QStringLiteral("2.5"), QStringLiteral("1234.5")}};
     const QByteArray underEnglish = build(f).xml;
     QCOMPARE(underEnglish, underGerman);
