@@ -295,11 +295,16 @@ void RecordSet::Refresh()
     if (!m_viewValid)
         rebuildView();
     if (m_idColumn >= 0 && !m_writeTable.isEmpty()) {
-        // Stored values of the rows held, by id; rows added since stay out.
-        std::unordered_map<qint64, uint32_t> byId;
+        // The rows held, by id; rows added since stay out.
+        std::vector<std::pair<qint64, uint32_t>> byId;
+        byId.reserve(m_snapshot.rowCount());
         for (uint32_t r = 0; r < m_snapshot.rowCount(); ++r)
             if (m_snapshot.isLive(r))
-                byId.emplace(m_snapshot.integer(r, m_idColumn), r);
+                byId.emplace_back(m_snapshot.integer(r, m_idColumn), r);
+        // A table's rows come in id order, so this is mostly one pass; of
+        // rows held twice under one id the first comes first.
+        if (!std::is_sorted(byId.begin(), byId.end()))
+            std::sort(byId.begin(), byId.end());
         QByteArray sql = "SELECT ";
         for (size_t i = 0; i < m_originNames.size(); ++i)
             sql += (i ? ", " : "") + m_conn.quoteIdentifier(m_originNames[i]);
@@ -308,19 +313,24 @@ void RecordSet::Refresh()
         std::vector<int> identity(m_originNames.size());
         for (size_t i = 0; i < identity.size(); ++i)
             identity[i] = int(i);
-        Snapshot fresh(m_snapshot.columnCount());
-        std::unordered_set<uint32_t> seen;
+        // Read into a fresh snapshot under the same row numbers, which then
+        // takes the old one's place: the records read before go with it, so
+        // refreshing never adds to what the set holds, and a failed read
+        // leaves the rows as they were. Rows not found stay empty: deleted.
+        Snapshot fresh = m_snapshot.withSameRows();
+        size_t next = 0;
         while (st->step()) {
-            auto it = byId.find(st->columnInteger(m_idColumn));
-            if (it == byId.end())
-                continue;
-            const uint32_t f = fresh.appendFromStatement(*st, identity);
-            m_snapshot.replaceFrom(it->second, fresh, f);
-            seen.insert(it->second);
+            const qint64 id = st->columnInteger(m_idColumn);
+            size_t at = next;
+            if (at >= byId.size() || byId[at].first != id) {
+                at = size_t(std::lower_bound(byId.begin(), byId.end(), std::pair<qint64, uint32_t>(id, 0)) - byId.begin());
+                if (at == byId.size() || byId[at].first != id)
+                    continue;
+            }
+            next = at + 1;
+            fresh.setFromStatement(byId[at].second, *st, identity);
         }
-        for (uint32_t r = 0; r < m_snapshot.rowCount(); ++r)
-            if (m_snapshot.isLive(r) && !seen.count(r))
-                m_snapshot.remove(r);
+        m_snapshot = std::move(fresh);
         buildGroups();
     }
     decltype(m_view) view;

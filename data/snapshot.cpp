@@ -126,6 +126,7 @@ void freeLarge(void *p) noexcept { std::free(p); }
 
 uint8_t *Snapshot::allocate(size_t size)
 {
+    m_recordBytes += size;
     if (size > ChunkSize / 4) {
         // A large memo gets a chunk of its own rather than wasting the rest.
         m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(size)));
@@ -153,7 +154,7 @@ uint32_t Snapshot::pushRecord(const uint8_t *record)
     return uint32_t(m_rows.size() - 1);
 }
 
-uint32_t Snapshot::appendFromStatement(const Statement &st, const std::vector<int> &columns)
+const uint8_t *Snapshot::recordFromStatement(const Statement &st, const std::vector<int> &columns)
 {
     FieldParts parts[64];
     std::vector<FieldParts> many;
@@ -171,7 +172,24 @@ uint32_t Snapshot::appendFromStatement(const Statement &st, const std::vector<in
     uint8_t *w = record;
     for (int i = 0; i < m_columns; ++i)
         w = encode(w, f[i]);
-    return pushRecord(record);
+    return record;
+}
+
+uint32_t Snapshot::appendFromStatement(const Statement &st, const std::vector<int> &columns)
+{
+    return pushRecord(recordFromStatement(st, columns));
+}
+
+Snapshot Snapshot::withSameRows() const
+{
+    Snapshot fresh(m_columns);
+    fresh.m_rows.assign(m_rows.size(), nullptr);
+    return fresh;
+}
+
+void Snapshot::setFromStatement(uint32_t row, const Statement &st, const std::vector<int> &columns)
+{
+    m_rows[row] = recordFromStatement(st, columns);
 }
 
 uint32_t Snapshot::append(const std::vector<Value> &values)
@@ -274,4 +292,9 @@ Value Snapshot::value(uint32_t row, int column) const
 size_t Snapshot::memoryBytes() const
 {
     return m_allocated + m_rows.capacity() * sizeof(const uint8_t *) + m_chunks.capacity() * sizeof(void *);
+}
+
+size_t Snapshot::heldBytes() const
+{
+    return m_recordBytes + m_rows.capacity() * sizeof(const uint8_t *);
 }

@@ -33,7 +33,8 @@ struct LargeAllocator
 
 // The rows of a record set, packed: each row is one byte record in large
 // chunks (a varint header per column, then its bytes), reached by one
-// pointer. Changed rows get a fresh record; the old bytes stay until close.
+// pointer. Changed rows get a fresh record; the old bytes stay until the set
+// is refreshed (which reads into a fresh snapshot, withSameRows()) or closed.
 class Snapshot
 {
 public:
@@ -54,6 +55,14 @@ public:
     void replaceFrom(uint32_t row, const Snapshot &other, uint32_t otherRow);
     void remove(uint32_t row) { m_rows[row] = nullptr; }
 
+    // An empty snapshot of the same columns with room for the same row
+    // numbers, none of them live yet: a re-read fills it with
+    // setFromStatement() and takes the old one's place, so the old records
+    // go with the old chunks.
+    Snapshot withSameRows() const;
+    // Makes `row` (below rowCount()) the current row of a stepped statement.
+    void setFromStatement(uint32_t row, const Statement &st, const std::vector<int> &columns);
+
     Value value(uint32_t row, int column) const;
     Value::Type type(uint32_t row, int column) const;
     // Raw bytes of a Text or Blob value; empty for others.
@@ -62,10 +71,15 @@ public:
 
     // Bytes held by this snapshot: record chunks and the row table.
     size_t memoryBytes() const;
+    // Bytes of the records written so far, replaced ones included, and of the
+    // row table: unlike memoryBytes() not rounded up to whole chunks, so a
+    // record that is never let go shows at once.
+    size_t heldBytes() const;
 
 private:
     uint8_t *allocate(size_t size);
     uint32_t pushRecord(const uint8_t *record);
+    const uint8_t *recordFromStatement(const Statement &st, const std::vector<int> &columns);
     const uint8_t *field(uint32_t row, int column) const;
 
     int m_columns = 0;
@@ -75,4 +89,5 @@ private:
     size_t m_chunkSize = 0;
     size_t m_chunkUsed = 0;
     size_t m_allocated = 0;
+    size_t m_recordBytes = 0;
 };
