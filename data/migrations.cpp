@@ -47,6 +47,9 @@ void apply(Database &db, const Migration &m)
                         QStringLiteral("Tabelle '%1'").arg(table));
         }
         return;
+    case Migration::Kind::AddYearIndexes:
+        createYearIndexes(db, missingYearIndexes(db));
+        return;
     }
 }
 
@@ -60,6 +63,10 @@ const std::vector<Migration> &programMigrations()
                                                           "für die elektronische Rechnung"),
          {business::Table, customerEInvoice::Table}, QString(), QByteArray(BusinessTablesSql),
          QStringLiteral("Die Datenbank hat noch keine Firmendaten. Jetzt anlegen?")},
+        // Version 2 is the file's own separators.
+        {YearIndexesVersion, Migration::Kind::AddYearIndexes,
+         QStringLiteral("Indizes, mit denen Rechnungen und Rechnungszeilen jedes Jahres schneller gefunden werden"),
+         {}, QString(), QByteArray()},
     };
     return list;
 }
@@ -87,6 +94,8 @@ bool isInFile(Database &db, const Migration &migration)
                     return false;
             }
             return true;
+        case Migration::Kind::AddYearIndexes:
+            return missingYearIndexes(db).empty();
         }
         return false;
     });

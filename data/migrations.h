@@ -26,6 +26,7 @@ struct Migration
         CreateTables,    // `definition` is the statements that make `tables`
         AddHeaderColumn, // `column` with `definition` (its type and default) in every year's header table
         AddLineColumn,   // the same in every year's line table
+        AddYearIndexes,  // every year's indexes (indexesOfYear())
     };
 
     // The version a file has once this is in it.
@@ -44,6 +45,8 @@ struct Migration
 const std::vector<Migration> &programMigrations();
 // The first of them: the business's data and each customer's e-invoice data.
 const Migration &businessTablesMigration();
+// The version that gives every year its indexes.
+constexpr int YearIndexesVersion = 3;
 
 // The version a file has with every migration of `list` in it.
 int latestVersion(const std::vector<Migration> &list);

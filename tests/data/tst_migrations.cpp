@@ -62,6 +62,28 @@ QString tablesWithColumn(const QString &file, const QStringList &tables, const Q
 const QStringList LineTables{QStringLiteral("rechnung2005"), QStringLiteral("rechnung2004"), QStringLiteral("rechnung2003"),
                              QStringLiteral("rechnung")};
 
+// Every index on a year table, as "name: table(column)", sorted.
+QString yearIndexes(const QString &file)
+{
+    return testdb::scalar(file, QStringLiteral("SELECT group_concat(i, ' ') FROM (SELECT m.name || ': ' || m.tbl_name || '(' "
+                                               "|| c.name || ')' AS i FROM sqlite_master m, pragma_index_info(m.name) c "
+                                               "WHERE m.type = 'index' AND m.tbl_name LIKE 'rechnung%' ORDER BY i)"));
+}
+
+// The indexes every year of `years` should have, as yearIndexes() lists them.
+QString expectedIndexes(const QList<int> &years)
+{
+    QStringList expected;
+    for (int year : years) {
+        const QString suffix = year == FirstYear ? QString() : QString::number(year);
+        expected << QStringLiteral("idx_rechnungsdaten%1_nr: rechnungsdaten%1(nr)").arg(suffix)
+                 << QStringLiteral("idx_rechnungsdaten%1_kundennummer: rechnungsdaten%1(kundennummer)").arg(suffix)
+                 << QStringLiteral("idx_rechnung%1_rechnungsnummer: rechnung%1(rechnungsnummer)").arg(suffix);
+    }
+    expected.sort();
+    return expected.join(QLatin1Char(' '));
+}
+
 QString backupOf(const testdb::Fixture &db, int version)
 {
     return db.dir() + QStringLiteral("/Sicherungen/") + backup::beforeVersionFileName(version, Today);
@@ -85,6 +107,8 @@ private Q_SLOTS:
     void declinedChangesNothing();
     void newDatabaseIsAtTheLatestVersion();
     void dailyCopiesLeaveTheCopyBeforeAVersion();
+    void everyYearHasItsIndexes_data();
+    void everyYearHasItsIndexes();
 };
 
 void TestMigrations::whatIsAsked_data()
@@ -118,7 +142,8 @@ void TestMigrations::whatIsAsked_data()
         << QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n- den Steuersatz jeder Zeile\n\n"
                           "Vorher wird die Datenbank in den Ordner „Sicherungen“ kopiert. Jetzt ergänzen?");
     // The version counts, not what the file has: a later version knows better.
-    QTest::newRow("at the latest version") << NoBusinessTables + QStringLiteral("PRAGMA user_version = 2") << true << QString();
+    QTest::newRow("at the latest version")
+        << NoBusinessTables + QStringLiteral("PRAGMA user_version = %1").arg(lineColumn().version) << true << QString();
 }
 
 void TestMigrations::whatIsAsked()
@@ -144,12 +169,15 @@ void TestMigrations::yesAddsEverythingAfterACopy_data()
     QTest::addColumn<QString>("withColumnAfter");
 
     const QString everyYear = LineTables.join(QLatin1Char(' '));
-    QTest::newRow("business tables") << NoBusinessTables << false << 1 << QString();
-    QTest::newRow("a line column in four years") << QString() << true << 2 << everyYear;
-    QTest::newRow("both") << NoBusinessTables << true << 2 << everyYear;
+    // The file ends at the list's latest version.
+    const int latest = latestVersion(programMigrations());
+    const int withLine = lineColumn().version;
+    QTest::newRow("business tables") << NoBusinessTables << false << latest << QString();
+    QTest::newRow("a line column in four years") << QString() << true << withLine << everyYear;
+    QTest::newRow("both") << NoBusinessTables << true << withLine << everyYear;
     // The year that has it keeps it as it is; the others get it.
     QTest::newRow("the column in one year already")
-        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN steuersatz VARCHAR(10) DEFAULT '22'") << true << 2 << everyYear;
+        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN steuersatz VARCHAR(10) DEFAULT '22'") << true << withLine << everyYear;
 }
 
 void TestMigrations::yesAddsEverythingAfterACopy()
@@ -312,6 +340,51 @@ void TestMigrations::dailyCopiesLeaveTheCopyBeforeAVersion()
     const QStringList left = QDir(db.dir() + QStringLiteral("/Sicherungen")).entryList(QDir::Files);
     QCOMPARE(left.size(), backup::KeptDailyCopies + 1);
     QVERIFY(left.contains(QFileInfo(before).fileName()));
+}
+
+void TestMigrations::everyYearHasItsIndexes_data()
+{
+    QTest::addColumn<QString>("made"); // how the file or year came to be
+    QTest::addColumn<QList<int>>("years");
+    QTest::newRow("new file") << "new file" << QList<int>{2004, 2003, 2002};
+    QTest::newRow("new year") << "new year" << QList<int>{2026, 2004, 2003, 2002};
+    // A file of an earlier version, with a year made by it as well.
+    QTest::newRow("old file brought up to date") << "old file" << QList<int>{2005, 2004, 2003, 2002};
+}
+
+void TestMigrations::everyYearHasItsIndexes()
+{
+    QFETCH(QString, made);
+    QFETCH(QList<int>, years);
+    testdb::Fixture db;
+    QString file = db.file();
+    QTemporaryDir dir;
+    if (made == QLatin1String("new file")) {
+        file = dir.filePath(QStringLiteral("neu.mdb"));
+        newdb::createEmpty(file);
+    } else if (made == QLatin1String("new year")) {
+        SqliteDatabase c;
+        c.open(file);
+        createYearTables(c, 2026);
+    } else {
+        SqliteDatabase c;
+        c.open(file);
+        createYearTables(c, 2005);
+        for (const QString &index : c.indexNames())
+            c.exec("DROP INDEX " + c.quoteIdentifier(index.toUtf8()));
+        c.setSchemaVersion(1);
+        QCOMPARE(yearIndexes(file), QString());
+        const std::vector<Migration> pending = pendingMigrations(c);
+        QCOMPARE(pending.size(), size_t(1));
+        QCOMPARE(pending.front().version, YearIndexesVersion);
+        QString question;
+        QCOMPARE(upgradeSchema(c, [&](const QString &q) { question = q; return true; }, Today), UpgradeResult::Upgraded);
+        QVERIFY2(question.contains(QStringLiteral("- Indizes, mit denen Rechnungen und Rechnungszeilen jedes Jahres schneller "
+                                                  "gefunden werden\n")),
+                 qPrintable(question));
+        QVERIFY(pendingMigrations(c).empty());
+    }
+    QCOMPARE(yearIndexes(file), expectedIndexes(years));
 }
 
 QTEST_GUILESS_MAIN(TestMigrations)
