@@ -5,6 +5,7 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 
 using namespace recordset_detail;
@@ -295,20 +296,13 @@ void RecordSet::Refresh()
     if (!m_viewValid)
         rebuildView();
     if (m_idColumn >= 0 && !m_writeTable.isEmpty()) {
-        // The rows held, by id; rows added since stay out.
-        std::vector<std::pair<qint64, uint32_t>> byId;
-        byId.reserve(m_snapshot.rowCount());
-        for (uint32_t r = 0; r < m_snapshot.rowCount(); ++r)
-            if (m_snapshot.isLive(r))
-                byId.emplace_back(m_snapshot.integer(r, m_idColumn), r);
-        // A table's rows come in id order, so this is mostly one pass; of
-        // rows held twice under one id the first comes first.
-        if (!std::is_sorted(byId.begin(), byId.end()))
-            std::sort(byId.begin(), byId.end());
+        // The table in id order (its own order when the id is its key); the
+        // rows held are matched to it by id, and rows added since stay out.
+        const QByteArray id = m_conn.quoteIdentifier(m_originNames[size_t(m_idColumn)]);
         QByteArray sql = "SELECT ";
         for (size_t i = 0; i < m_originNames.size(); ++i)
             sql += (i ? ", " : "") + m_conn.quoteIdentifier(m_originNames[i]);
-        sql += " FROM " + m_conn.quoteIdentifier(m_writeTable);
+        sql += " FROM " + m_conn.quoteIdentifier(m_writeTable) + " ORDER BY " + id;
         StatementHandle st = m_conn.prepare(sql, Database::Reuse::Once);
         std::vector<int> identity(m_originNames.size());
         for (size_t i = 0; i < identity.size(); ++i)
@@ -318,22 +312,46 @@ void RecordSet::Refresh()
         // refreshing never adds to what the set holds, and a failed read
         // leaves the rows as they were. Rows not found stay empty: deleted.
         Snapshot fresh = m_snapshot.withSameRows();
-        size_t next = 0;
-        while (st->step()) {
-            const qint64 id = st->columnInteger(m_idColumn);
-            size_t at = next;
-            if (at >= byId.size() || byId[at].first != id) {
-                at = size_t(std::lower_bound(byId.begin(), byId.end(), std::pair<qint64, uint32_t>(id, 0)) - byId.begin());
-                if (at == byId.size() || byId[at].first != id)
-                    continue;
+        const uint32_t rows = m_snapshot.rowCount();
+        bool ascending = true;
+        qint64 last = std::numeric_limits<qint64>::min();
+        for (uint32_t r = 0; r < rows && ascending; ++r) {
+            if (!m_snapshot.isLive(r))
+                continue;
+            const qint64 v = m_snapshot.integer(r, m_idColumn);
+            ascending = r == 0 || v > last;
+            last = v;
+        }
+        if (ascending) {
+            // Held in id order too, as a set that read its table is: one pass over both.
+            uint32_t r = 0;
+            while (st->step()) {
+                const qint64 v = st->columnInteger(m_idColumn);
+                while (r < rows && (!m_snapshot.isLive(r) || m_snapshot.integer(r, m_idColumn) < v))
+                    ++r;
+                if (r < rows && m_snapshot.integer(r, m_idColumn) == v)
+                    fresh.setFromStatement(r++, *st, identity);
             }
-            next = at + 1;
-            fresh.setFromStatement(byId[at].second, *st, identity);
+        } else {
+            // Of rows held twice under one id, the first is kept.
+            std::vector<std::pair<qint64, uint32_t>> byId;
+            byId.reserve(rows);
+            for (uint32_t r = 0; r < rows; ++r)
+                if (m_snapshot.isLive(r))
+                    byId.emplace_back(m_snapshot.integer(r, m_idColumn), r);
+            std::sort(byId.begin(), byId.end());
+            while (st->step()) {
+                const qint64 v = st->columnInteger(m_idColumn);
+                const auto at = std::lower_bound(byId.begin(), byId.end(), std::pair<qint64, uint32_t>(v, 0));
+                if (at != byId.end() && at->first == v && !fresh.isLive(at->second))
+                    fresh.setFromStatement(at->second, *st, identity);
+            }
         }
         m_snapshot = std::move(fresh);
         buildGroups();
     }
     decltype(m_view) view;
+    view.reserve(m_view.size());
     int target = 0;
     for (uint32_t r : m_view) {
         if (!m_snapshot.isLive(r))

@@ -113,23 +113,39 @@ void *allocateLarge(size_t bytes)
         return p;
     }
     const size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
-    void *p = std::aligned_alloc(HugePage, rounded);
-    if (!p)
+    // One huge page more than needed, then the unaligned ends cut off.
+    void *mapped = ::mmap(nullptr, rounded + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
         throw std::bad_alloc();
+    const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (start + HugePage - 1) / HugePage * HugePage;
+    if (aligned > start)
+        ::munmap(mapped, aligned - start);
+    if (const size_t tail = start + rounded + HugePage - (aligned + rounded))
+        ::munmap(reinterpret_cast<void *>(aligned + rounded), tail);
+    void *p = reinterpret_cast<void *>(aligned);
 #ifdef MADV_HUGEPAGE
     madvise(p, rounded, MADV_HUGEPAGE);
 #endif
     return p;
 }
 
-void freeLarge(void *p) noexcept { std::free(p); }
+void freeLarge(void *p, size_t bytes) noexcept
+{
+    if (bytes < HugePage) {
+        std::free(p);
+        return;
+    }
+    if (p)
+        ::munmap(p, (bytes + HugePage - 1) / HugePage * HugePage);
+}
 
 uint8_t *Snapshot::allocate(size_t size)
 {
     m_recordBytes += size;
     if (size > ChunkSize / 4) {
         // A large memo gets a chunk of its own rather than wasting the rest.
-        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(size)));
+        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(size)), FreeLarge{size});
         m_allocated += size;
         uint8_t *p = m_chunks.back().get();
         // Keep the open chunk as the last one to fill.
@@ -138,7 +154,7 @@ uint8_t *Snapshot::allocate(size_t size)
         return p;
     }
     if (m_chunkSize - m_chunkUsed < size) {
-        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(ChunkSize)));
+        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(ChunkSize)), FreeLarge{ChunkSize});
         m_allocated += ChunkSize;
         m_chunkSize = ChunkSize;
         m_chunkUsed = 0;

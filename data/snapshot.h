@@ -13,9 +13,12 @@ class Statement;
 
 // Large blocks come from 2 MiB-aligned memory marked for transparent huge
 // pages: opening a million rows otherwise spends much of its time faulting in
-// fresh 4 KiB pages one by one.
+// fresh 4 KiB pages one by one. They are mapped for themselves and unmapped
+// when freed, so the memory goes back to the system at once instead of
+// staying with the allocator, where refreshing a large set grew the process.
 void *allocateLarge(size_t bytes);
-void freeLarge(void *p) noexcept;
+// `bytes` as given to allocateLarge().
+void freeLarge(void *p, size_t bytes) noexcept;
 
 template <class T>
 struct LargeAllocator
@@ -25,7 +28,7 @@ struct LargeAllocator
     template <class U>
     LargeAllocator(const LargeAllocator<U> &) noexcept {}
     T *allocate(size_t n) { return static_cast<T *>(allocateLarge(n * sizeof(T))); }
-    void deallocate(T *p, size_t) noexcept { freeLarge(p); }
+    void deallocate(T *p, size_t n) noexcept { freeLarge(p, n * sizeof(T)); }
     template <class U>
     bool operator==(const LargeAllocator<U> &) const noexcept { return true; }
 };
@@ -83,7 +86,11 @@ private:
     const uint8_t *field(uint32_t row, int column) const;
 
     int m_columns = 0;
-    struct FreeLarge { void operator()(uint8_t *p) const noexcept { freeLarge(p); } };
+    struct FreeLarge
+    {
+        size_t bytes = 0;
+        void operator()(uint8_t *p) const noexcept { freeLarge(p, bytes); }
+    };
     std::vector<const uint8_t *, LargeAllocator<const uint8_t *>> m_rows;
     std::vector<std::unique_ptr<uint8_t, FreeLarge>> m_chunks;
     size_t m_chunkSize = 0;
