@@ -313,38 +313,53 @@ void RecordSet::Refresh()
         // leaves the rows as they were. Rows not found stay empty: deleted.
         Snapshot fresh = m_snapshot.withSameRows();
         const uint32_t rows = m_snapshot.rowCount();
+        // Rows held in id order, as a set that read its table holds them, are
+        // matched in one pass over both; the order is checked on the way.
         bool ascending = true;
-        qint64 last = std::numeric_limits<qint64>::min();
-        for (uint32_t r = 0; r < rows && ascending; ++r) {
-            if (!m_snapshot.isLive(r))
-                continue;
-            const qint64 v = m_snapshot.integer(r, m_idColumn);
-            ascending = r == 0 || v > last;
-            last = v;
-        }
-        if (ascending) {
-            // Held in id order too, as a set that read its table is: one pass over both.
-            uint32_t r = 0;
-            while (st->step()) {
-                const qint64 v = st->columnInteger(m_idColumn);
-                while (r < rows && (!m_snapshot.isLive(r) || m_snapshot.integer(r, m_idColumn) < v))
-                    ++r;
-                if (r < rows && m_snapshot.integer(r, m_idColumn) == v)
-                    fresh.setFromStatement(r++, *st, identity);
+        uint32_t r = 0;
+        qint64 held = 0; // the id of row r, the next live one
+        auto nextLive = [&] {
+            while (r < rows && !m_snapshot.isLive(r))
+                ++r;
+            if (r < rows) {
+                const qint64 v = m_snapshot.integer(r, m_idColumn);
+                ascending = ascending && v > held;
+                held = v;
             }
-        } else {
-            // Of rows held twice under one id, the first is kept.
+        };
+        held = std::numeric_limits<qint64>::min();
+        nextLive();
+        while (ascending && r < rows && st->step()) {
+            const qint64 v = st->columnInteger(m_idColumn);
+            while (ascending && r < rows && held < v) {
+                ++r;
+                nextLive();
+            }
+            if (ascending && r < rows && held == v) {
+                fresh.setFromStatement(r++, *st, identity);
+                nextLive();
+            }
+        }
+        while (ascending && r < rows) {
+            ++r;
+            nextLive();
+        }
+        if (!ascending) {
+            // Held in another order: by id, looked up. Of rows held twice
+            // under one id, the first is kept.
+            fresh = m_snapshot.withSameRows();
+            StatementHandle again = m_conn.prepare(sql, Database::Reuse::Once);
             std::vector<std::pair<qint64, uint32_t>> byId;
             byId.reserve(rows);
-            for (uint32_t r = 0; r < rows; ++r)
-                if (m_snapshot.isLive(r))
-                    byId.emplace_back(m_snapshot.integer(r, m_idColumn), r);
+            for (uint32_t row = 0; row < rows; ++row)
+                if (m_snapshot.isLive(row))
+                    byId.emplace_back(m_snapshot.integer(row, m_idColumn), row);
             std::sort(byId.begin(), byId.end());
-            while (st->step()) {
-                const qint64 v = st->columnInteger(m_idColumn);
+            while (again->step()) {
+                const qint64 v = again->columnInteger(m_idColumn);
                 const auto at = std::lower_bound(byId.begin(), byId.end(), std::pair<qint64, uint32_t>(v, 0));
                 if (at != byId.end() && at->first == v && !fresh.isLive(at->second))
-                    fresh.setFromStatement(at->second, *st, identity);
+                    fresh.setFromStatement(at->second, *again, identity);
             }
         }
         m_snapshot = std::move(fresh);

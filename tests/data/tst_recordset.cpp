@@ -69,6 +69,7 @@ private Q_SLOTS:
     void refreshRereadsStoredValues();
     void refreshHoldsNoMoreThanBefore_data();
     void refreshHoldsNoMoreThanBefore();
+    void refreshOfAQueryInAnotherOrder();
     void lineAmount_data();
     void lineAmount();
     void unreadableLineStaysInViewAndCanBeCorrected();
@@ -545,6 +546,24 @@ void TestRecordSet::refreshHoldsNoMoreThanBefore()
         QCOMPARE(d.customers.RecordCount(), 3);
         QCOMPARE(str(d.customers, "name"), change == QLatin1String("none") ? QStringLiteral("Bruno") : name);
     }
+}
+
+// Rows held in another order than their ids are matched by id all the same.
+void TestRecordSet::refreshOfAQueryInAnotherOrder()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.customers.setSQL(QStringLiteral("SELECT * FROM kunde ORDER BY name DESC"));
+    d.customers.Open();
+    db.exec(QStringLiteral("UPDATE kunde SET name = 'Berta' WHERE id = 2; UPDATE kunde SET name = 'Anne' WHERE id = 1; "
+                           "DELETE FROM kunde WHERE id = 3; INSERT INTO kunde (name) VALUES ('Zora');"));
+    d.customers.Refresh();
+    QStringList names;
+    for (d.customers.First(); !d.customers.Eof(); d.customers.Next())
+        names << str(d.customers, "name");
+    // The order read at opening, the values stored now, the deleted row gone, the new one not yet there.
+    QCOMPARE(names, (QStringList{QStringLiteral("Berta"), QStringLiteral("Anne")}));
 }
 
 void TestRecordSet::lineAmount_data()
