@@ -109,6 +109,9 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
 
 MainWindow::~MainWindow()
 {
+    // Quitting does not wait for the daily copy: it is abandoned, leaving no
+    // half-made file, and the next start makes it.
+    m_dailyBackup.abandon();
     // Windows and controls let go of the data sources before the data goes.
     delete centralWidget();
 }
@@ -304,8 +307,14 @@ void MainWindow::saveBackup()
 
 void MainWindow::makeDailyBackup(const QDate &today)
 {
-    // Never in the way of the work: whatever goes wrong is said once.
-    guarded([&] { backup::makeDailyCopy(m_data->connection, m_data->connection.fileName(), today); });
+    // Never in the way of the work: whatever goes wrong is said once, in the
+    // window's thread.
+    guarded([&] {
+        m_dailyBackup.start(m_data->connection.fileName(), today, [this](const QString &failure) {
+            if (!failure.isEmpty())
+                QMetaObject::invokeMethod(this, [failure] { guarded([&] { showErrorBox(failure); }); }, Qt::QueuedConnection);
+        });
+    });
 }
 
 void MainWindow::closeEvent(QCloseEvent *e)

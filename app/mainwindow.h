@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/backup.h"
 #include "data/database.h"
 
 #include <QDate>
@@ -130,8 +131,13 @@ public:
     // in a file the user chooses.
     void saveBackup();
     // The first start of a day copies the database into "Sicherungen"
-    // beside it; a failure is one message and work goes on.
+    // beside it, on a thread of its own, so the window does not wait; a
+    // failure is one message and work goes on. Closing the window abandons
+    // a copy still under way.
     void makeDailyBackup(const QDate &today);
+    // Waits until the daily copy has ended (its message, if any, comes later
+    // with the events).
+    void waitForDailyBackup() { m_dailyBackup.wait(); }
 
     QAction *saveBackupAction = nullptr;
     QAction *businessDataAction = nullptr;
@@ -154,5 +160,6 @@ private:
     QActionGroup *m_yearGroup = nullptr;
 
     std::unique_ptr<InvoiceData> m_data;
+    backup::DailyCopyJob m_dailyBackup;
     Windows m_windows;
 };

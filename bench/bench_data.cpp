@@ -260,6 +260,66 @@ void BM_LineSnapshotMemory(benchmark::State &state)
 }
 BENCHMARK(BM_LineSnapshotMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// ---------------------------------------------------------------- refreshing
+
+// A Refresh re-reads every row the set holds. It must cost no more than
+// closing and opening the set, and must not keep what it read before: the
+// issue's eight Refreshes of the million lines once took the resident memory
+// from 314 to 876 MiB.
+constexpr int Refreshes = 8;
+
+void reportHeldMemory(benchmark::State &state, const RecordSet &rs, size_t heldBefore, size_t residentBefore)
+{
+    state.counters["rows"] = rs.RecordCount();
+    state.counters["held_bytes"] = double(rs.heldBytes());
+    state.counters["held_growth_bytes"] = double(rs.heldBytes()) - double(heldBefore);
+    state.counters["set_bytes"] = double(rs.memoryBytes());
+    state.counters["rss_growth_bytes"] = double(residentBytes()) - double(residentBefore);
+}
+
+void BM_RefreshLineSet(benchmark::State &state)
+{
+    try {
+        SqliteDatabase conn;
+        conn.open(dbFile());
+        RecordSet rs(QStringLiteral("rechnungstabelle"), conn);
+        declareLineSet(rs);
+        rs.Open();
+        malloc_trim(0);
+        const size_t held = rs.heldBytes();
+        const size_t resident = residentBytes();
+        for (auto _ : state)
+            rs.Refresh();
+        reportHeldMemory(state, rs, held, resident);
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_RefreshLineSet)->Unit(benchmark::kMillisecond)->Iterations(Refreshes);
+
+// The same set closed and opened again as often: what a Refresh is held to.
+void BM_CloseOpenLineSet(benchmark::State &state)
+{
+    try {
+        SqliteDatabase conn;
+        conn.open(dbFile());
+        RecordSet rs(QStringLiteral("rechnungstabelle"), conn);
+        declareLineSet(rs);
+        rs.Open();
+        malloc_trim(0);
+        const size_t held = rs.heldBytes();
+        const size_t resident = residentBytes();
+        for (auto _ : state) {
+            rs.Close();
+            rs.Open();
+        }
+        reportHeldMemory(state, rs, held, resident);
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_CloseOpenLineSet)->Unit(benchmark::kMillisecond)->Iterations(Refreshes);
+
 // ---------------------------------------------------------------- summary
 
 // Prints as the console reporter does and keeps what the summary needs:
@@ -328,6 +388,15 @@ void printSummary(const SummaryReporter &r)
         std::printf("line snapshot: %.1f bytes per row (target <= 120) %s", *perRow, verdict(*perRow <= 120));
         if (const auto rss = r.counter("BM_LineSnapshotMemory", "rss_per_row"))
             std::printf(", resident growth %.1f bytes per row", *rss);
+        std::printf("\n");
+    }
+    const auto refresh = r.seconds("BM_RefreshLineSet");
+    if (const auto reopen = r.seconds("BM_CloseOpenLineSet"); refresh && reopen && *reopen > 0)
+        std::printf("refresh/close+open ratio: %.2f (target <= 1) %s\n", *refresh / *reopen, verdict(*refresh <= *reopen));
+    if (const auto growth = r.counter("BM_RefreshLineSet", "held_growth_bytes")) {
+        std::printf("held after %d refreshes: %+.0f bytes (target 0) %s", Refreshes, *growth, verdict(*growth <= 0));
+        if (const auto rss = r.counter("BM_RefreshLineSet", "rss_growth_bytes"))
+            std::printf(", resident growth %.1f MiB", *rss / (1024.0 * 1024.0));
         std::printf("\n");
     }
 }

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -63,7 +64,22 @@ QString reasonOf(int rc, sqlite3 *db)
     return SqliteDatabase::describe(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
 }
 
-void writeCopy(sqlite3 *source, const QString &file, const QString &target)
+// How a copy made on a thread of its own is steered: it copies a part at a
+// time, says how far it got, and stops where it is once `abandoned` is set.
+// Without `abandoned` the copy is made in one go.
+struct Steering
+{
+    const std::atomic<bool> *abandoned = nullptr;
+    std::function<void(int remaining, int total)> progress = {};
+    // Told as soon as every page is copied: the source can be let go then.
+    std::function<void()> sourceCopied = {};
+    bool stopped() const { return abandoned && abandoned->load(); }
+};
+
+// A part of the copy: about a megabyte, so abandoning never waits long.
+constexpr int PagesPerPart = 256;
+
+void writeCopy(sqlite3 *source, const QString &file, const QString &target, const Steering &steering)
 {
     sqlite3 *copy = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &copy,
@@ -83,8 +99,22 @@ void writeCopy(sqlite3 *source, const QString &file, const QString &target)
     // All pages in one step: the source stays read-locked for the whole copy,
     // so the copy is one consistent state even while another program writes.
     // The source's busy timeout covers a writer that holds the file just now.
-    rc = sqlite3_backup_step(b, -1);
+    // A steered copy goes in parts; its caller holds a read transaction on the
+    // source from start to end, which keeps it one state all the same.
+    if (!steering.abandoned) {
+        rc = sqlite3_backup_step(b, -1);
+    } else {
+        do {
+            rc = sqlite3_backup_step(b, PagesPerPart);
+            if (steering.progress && (rc == SQLITE_OK || rc == SQLITE_DONE))
+                steering.progress(sqlite3_backup_remaining(b), sqlite3_backup_pagecount(b));
+        } while (rc == SQLITE_OK && !steering.stopped());
+    }
     const int finishRc = sqlite3_backup_finish(b);
+    if (rc == SQLITE_OK && steering.stopped()) {
+        sqlite3_close(copy);
+        throw copyFailed(target, QStringLiteral("Die Sicherung wurde abgebrochen"));
+    }
     if (rc == SQLITE_DONE)
         rc = finishRc;
     if (rc != SQLITE_OK && rc != SQLITE_DONE) {
@@ -97,7 +127,11 @@ void writeCopy(sqlite3 *source, const QString &file, const QString &target)
     rc = sqlite3_close(copy);
     if (rc != SQLITE_OK)
         throw copyFailed(target, SqliteDatabase::describe(rc, QString::fromUtf8(sqlite3_errstr(rc))));
+    if (steering.sourceCopied)
+        steering.sourceCopied();
 }
+
+int stopWhenAbandoned(void *abandoned) { return static_cast<const std::atomic<bool> *>(abandoned)->load() ? 1 : 0; }
 
 } // namespace
 
@@ -108,7 +142,12 @@ QString partialFileName(const QString &target)
            + QString::number(::getpid());
 }
 
-QString integrityProblem(const QString &file)
+static QString integrityProblem(const QString &file, const std::atomic<bool> *abandoned);
+
+QString integrityProblem(const QString &file) { return integrityProblem(file, nullptr); }
+
+// A check that stops, as a failed one, once `abandoned` is set.
+static QString integrityProblem(const QString &file, const std::atomic<bool> *abandoned)
 {
     const QFileInfo info(file);
     if (!info.exists())
@@ -121,6 +160,8 @@ QString integrityProblem(const QString &file)
     int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &db,
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     QStringList problems;
+    if (rc == SQLITE_OK && abandoned)
+        sqlite3_progress_handler(db, 1000, stopWhenAbandoned, const_cast<std::atomic<bool> *>(abandoned));
     if (rc == SQLITE_OK) {
         sqlite3_stmt *st = nullptr;
         rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr);
@@ -171,7 +212,7 @@ void moveIntoPlace(const QString &finished, const QString &target, bool replace)
     throw copyFailed(target, systemReason(error));
 }
 
-static void copyDatabase(sqlite3 *source, const QString &target, bool replace);
+static void copyDatabase(sqlite3 *source, const QString &target, bool replace, const Steering &steering = {});
 
 // The online backup is SQLite's own: a database of another engine is saved
 // by that engine's tools.
@@ -190,7 +231,7 @@ void copyDatabase(Database &source, const QString &target, bool replace)
     copyDatabase(sqliteHandle(source), target, replace);
 }
 
-static void copyDatabase(sqlite3 *source, const QString &target, bool replace)
+static void copyDatabase(sqlite3 *source, const QString &target, bool replace, const Steering &steering)
 {
     const QFileInfo info(target);
     if (info.isDir())
@@ -200,8 +241,8 @@ static void copyDatabase(sqlite3 *source, const QString &target, bool replace)
     if (!QFileInfo(info.absolutePath()).isDir())
         throw copyFailed(target, QStringLiteral("Der Ordner '%1' existiert nicht").arg(info.absolutePath()));
     PartialFile partial(target);
-    writeCopy(source, partial.path(), target);
-    const QString problem = integrityProblem(partial.path());
+    writeCopy(source, partial.path(), target, steering);
+    const QString problem = integrityProblem(partial.path(), steering.abandoned);
     if (!problem.isEmpty())
         throw copyFailed(target, QStringLiteral("Die Prüfung der Kopie ist fehlgeschlagen: ") + problem);
     moveIntoPlace(partial.path(), target, replace);
@@ -268,23 +309,35 @@ QString copyBeforeVersion(Database &source, const QString &databaseFile, int ver
     return target;
 }
 
-QString makeDailyCopy(Database &source, const QString &databaseFile, const QDate &today)
+static EngineError dailyCopyFailed(const QString &reason)
+{
+    return EngineError(QStringLiteral("Die tägliche Sicherung der Datenbank ist fehlgeschlagen. %1. Es kann "
+                                      "normal weitergearbeitet werden; die Sicherung wird beim nächsten Start "
+                                      "wieder versucht")
+                           .arg(reason));
+}
+
+static QString dailyTarget(const QString &databaseFile, const QDate &today)
+{
+    return folderBeside(databaseFile).filePath(dailyFileName(today));
+}
+
+// The daily copy from the connection `source` gives, in the foreground or steered.
+static QString makeDailyCopy(const std::function<sqlite3 *()> &source, const QString &databaseFile, const QDate &today,
+                             const Steering &steering)
 {
     const QDir folder = folderBeside(databaseFile);
-    const QString target = folder.filePath(dailyFileName(today));
+    const QString target = dailyTarget(databaseFile, today);
     if (QFileInfo::exists(target))
         return QString();
     try {
         makeFolder(folder);
-        copyDatabase(source, target, false);
+        copyDatabase(source(), target, false, steering);
     } catch (const AppError &e) {
         // A second copy of the program, started at the same moment, was quicker.
-        if (QFileInfo::exists(target) && integrityProblem(target).isEmpty())
+        if (!steering.stopped() && QFileInfo::exists(target) && integrityProblem(target).isEmpty())
             return QString();
-        throw EngineError(QStringLiteral("Die tägliche Sicherung der Datenbank ist fehlgeschlagen. %1. Es kann "
-                                         "normal weitergearbeitet werden; die Sicherung wird beim nächsten Start "
-                                         "wieder versucht")
-                              .arg(e.message()));
+        throw dailyCopyFailed(e.message());
     }
 
     // Only the program's own daily copies take part; names sort by date.
@@ -298,6 +351,101 @@ QString makeDailyCopy(Database &source, const QString &databaseFile, const QDate
     for (qsizetype i = 0; i + KeptDailyCopies < copies.size(); ++i)
         QFile::remove(folder.filePath(copies.at(i)));
     return target;
+}
+
+QString makeDailyCopy(Database &source, const QString &databaseFile, const QDate &today)
+{
+    return makeDailyCopy([&] { return sqliteHandle(source); }, databaseFile, today, Steering());
+}
+
+namespace {
+
+// A read-only connection of the copy's own that holds a read transaction, so
+// the file cannot change until it is closed.
+class ReadLockedSource
+{
+public:
+    explicit ReadLockedSource(const QString &databaseFile)
+    {
+        const QFileInfo info(databaseFile);
+        // Read-only and by absolute path, as the integrity check opens it.
+        int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &m_db,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK) {
+            // Waits for a short write of another program to finish.
+            sqlite3_busy_timeout(m_db, 3000);
+            rc = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+        }
+        if (rc == SQLITE_OK) {
+            // The first read takes the lock the transaction keeps.
+            rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+        }
+        if (rc != SQLITE_OK) {
+            const QString reason = QStringLiteral("Die Datei '%1' kann nicht gelesen werden: %2")
+                                       .arg(databaseFile, reasonOf(rc, m_db));
+            close();
+            throw dailyCopyFailed(reason);
+        }
+    }
+    ~ReadLockedSource() { close(); }
+    ReadLockedSource(const ReadLockedSource &) = delete;
+    ReadLockedSource &operator=(const ReadLockedSource &) = delete;
+
+    sqlite3 *handle() const { return m_db; }
+    // Ends the read transaction and the connection; the file is free for writers again.
+    void close() noexcept
+    {
+        if (m_db) {
+            sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(m_db);
+            m_db = nullptr;
+        }
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+} // namespace
+
+DailyCopyJob::~DailyCopyJob() { abandon(); }
+
+bool DailyCopyJob::start(const QString &databaseFile, const QDate &today, Finished finished, Progress progress)
+{
+    abandon();
+    if (QFileInfo::exists(dailyTarget(databaseFile, today)))
+        return false;
+    // Read-locked here, before the caller goes on, so that the copy is the
+    // file as it is now even if the caller writes to it next.
+    auto source = std::make_shared<ReadLockedSource>(databaseFile);
+    m_abandoned = false;
+    m_thread = std::thread([this, source, databaseFile, today, finished = std::move(finished), progress = std::move(progress)] {
+        Steering steering{&m_abandoned, progress, [&] { source->close(); }};
+        QString failure;
+        try {
+            makeDailyCopy([&] { return source->handle(); }, databaseFile, today, steering);
+        } catch (const AppError &e) {
+            failure = e.message();
+        } catch (const std::exception &e) {
+            failure = dailyCopyFailed(QString::fromLocal8Bit(e.what())).message();
+        }
+        source->close();
+        if (!m_abandoned.load() && finished)
+            finished(failure);
+    });
+    return true;
+}
+
+void DailyCopyJob::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void DailyCopyJob::abandon()
+{
+    m_abandoned = true;
+    wait();
 }
 
 } // namespace backup

@@ -3,6 +3,10 @@
 #include <QDate>
 #include <QString>
 
+#include <atomic>
+#include <functional>
+#include <thread>
+
 class Database;
 
 // Copies of the database: the user's own ("Sicherung speichern ...", the
@@ -62,5 +66,45 @@ QString copyBeforeVersion(Database &source, const QString &databaseFile, int ver
 // one German message; nothing is left that would stop the next start from
 // trying again.
 QString makeDailyCopy(Database &source, const QString &databaseFile, const QDate &today);
+
+// The daily copy made on a thread of its own, over a read-only connection of
+// its own, so that the window never waits for it: a large file takes a while
+// to copy and to check. The copy is the file as it was when start() returned;
+// a write of the program or of another one meanwhile waits for the copy of
+// the pages (not for the check) as it would for another reader.
+class DailyCopyJob
+{
+public:
+    // Called on the copying thread when the copy has ended, unless it was
+    // abandoned: an empty text, or the German message makeDailyCopy() throws.
+    using Finished = std::function<void(const QString &failure)>;
+    // Called on the copying thread after each part of the copy, with the
+    // pages still to copy and the pages in all.
+    using Progress = std::function<void(int remaining, int total)>;
+
+    DailyCopyJob() = default;
+    // Abandons a copy still under way.
+    ~DailyCopyJob();
+    DailyCopyJob(const DailyCopyJob &) = delete;
+    DailyCopyJob &operator=(const DailyCopyJob &) = delete;
+
+    // Starts today's copy of `databaseFile` into the folder "Sicherungen"
+    // beside it, as makeDailyCopy() makes it; false when today's copy is
+    // there already, and nothing is started. A copy under way is abandoned
+    // first. Throws EngineError with makeDailyCopy()'s message when the file
+    // cannot be read for the copy.
+    bool start(const QString &databaseFile, const QDate &today, Finished finished, Progress progress = {});
+    // Waits until the copy has ended.
+    void wait();
+    // Stops the copy where it is and waits for its thread: neither a copy
+    // under the daily name nor a half-made file is left, and the next start
+    // tries again. A copy that was already in place stays.
+    void abandon();
+    bool abandoning() const { return m_abandoned.load(); }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_abandoned{false};
+};
 
 } // namespace backup

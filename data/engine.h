@@ -161,6 +161,7 @@ public:
     virtual QStringList tableNames() = 0;
     // Tables compare without regard to case.
     bool hasTable(const QString &name);
+    virtual QStringList indexNames() = 0;
     // In the table's order; empty for a table that is not there.
     virtual std::vector<ColumnInfo> columns(const QString &table) = 0;
     virtual ColumnInfo columnInfo(const QByteArray &table, const QByteArray &column) const = 0;

@@ -53,6 +53,9 @@ void apply(Database &db, const Migration &m, const Separators &separators)
                         QStringLiteral("Tabelle '%1'").arg(table));
         }
         return;
+    case Migration::Kind::AddYearIndexes:
+        createYearIndexes(db, missingYearIndexes(db));
+        return;
     }
 }
 
@@ -73,6 +76,9 @@ const std::vector<Migration> &programMigrations()
                         "geschrieben sind. Jetzt die Trennzeichen dieses Computers in der Datenbank speichern, damit "
                         "jeder Computer die Beträge gleich liest?\n\nVorher wird die Datenbank in den Ordner „%1“ kopiert.")
              .arg(backup::FolderName)},
+        {YearIndexesVersion, Migration::Kind::AddYearIndexes,
+         QStringLiteral("Indizes, mit denen Rechnungen und Rechnungszeilen jedes Jahres schneller gefunden werden"),
+         {}, QString(), QByteArray()},
     };
     return list;
 }
@@ -103,6 +109,8 @@ bool isInFile(Database &db, const Migration &migration)
                     return false;
             }
             return true;
+        case Migration::Kind::AddYearIndexes:
+            return missingYearIndexes(db).empty();
         }
         return false;
     });

@@ -31,6 +31,7 @@ struct Migration
         // `definition` makes `tables`: the file's number format, whose row
         // then names the separators given when it is applied
         StoreSeparators,
+        AddYearIndexes,  // every year's indexes (indexesOfYear())
     };
 
     // The version a file has once this is in it.
@@ -51,6 +52,8 @@ const std::vector<Migration> &programMigrations();
 const Migration &businessTablesMigration();
 // The second: the separators the file's amounts are written with.
 const Migration &separatorsMigration();
+// The version that gives every year its indexes.
+constexpr int YearIndexesVersion = 3;
 
 // The version a file has with every migration of `list` in it.
 int latestVersion(const std::vector<Migration> &list);

@@ -5,6 +5,7 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 
 using namespace recordset_detail;
@@ -295,35 +296,77 @@ void RecordSet::Refresh()
     if (!m_viewValid)
         rebuildView();
     if (m_idColumn >= 0 && !m_writeTable.isEmpty()) {
-        // Stored values of the rows held, by id; rows added since stay out.
-        std::unordered_map<qint64, uint32_t> byId;
-        for (uint32_t r = 0; r < m_snapshot.rowCount(); ++r)
-            if (m_snapshot.isLive(r))
-                byId.emplace(m_snapshot.integer(r, m_idColumn), r);
+        // The table in id order (its own order when the id is its key); the
+        // rows held are matched to it by id, and rows added since stay out.
+        const QByteArray id = m_conn.quoteIdentifier(m_originNames[size_t(m_idColumn)]);
         QByteArray sql = "SELECT ";
         for (size_t i = 0; i < m_originNames.size(); ++i)
             sql += (i ? ", " : "") + m_conn.quoteIdentifier(m_originNames[i]);
-        sql += " FROM " + m_conn.quoteIdentifier(m_writeTable);
+        sql += " FROM " + m_conn.quoteIdentifier(m_writeTable) + " ORDER BY " + id;
         StatementHandle st = m_conn.prepare(sql, Database::Reuse::Once);
         std::vector<int> identity(m_originNames.size());
         for (size_t i = 0; i < identity.size(); ++i)
             identity[i] = int(i);
-        Snapshot fresh(m_snapshot.columnCount());
-        std::unordered_set<uint32_t> seen;
-        while (st->step()) {
-            auto it = byId.find(st->columnInteger(m_idColumn));
-            if (it == byId.end())
-                continue;
-            const uint32_t f = fresh.appendFromStatement(*st, identity);
-            m_snapshot.replaceFrom(it->second, fresh, f);
-            seen.insert(it->second);
+        // Read into a fresh snapshot under the same row numbers, which then
+        // takes the old one's place: the records read before go with it, so
+        // refreshing never adds to what the set holds, and a failed read
+        // leaves the rows as they were. Rows not found stay empty: deleted.
+        Snapshot fresh = m_snapshot.withSameRows();
+        const uint32_t rows = m_snapshot.rowCount();
+        // Rows held in id order, as a set that read its table holds them, are
+        // matched in one pass over both; the order is checked on the way.
+        bool ascending = true;
+        uint32_t r = 0;
+        qint64 held = 0; // the id of row r, the next live one
+        auto nextLive = [&] {
+            while (r < rows && !m_snapshot.isLive(r))
+                ++r;
+            if (r < rows) {
+                const qint64 v = m_snapshot.integer(r, m_idColumn);
+                ascending = ascending && v > held;
+                held = v;
+            }
+        };
+        held = std::numeric_limits<qint64>::min();
+        nextLive();
+        while (ascending && r < rows && st->step()) {
+            const qint64 v = st->columnInteger(m_idColumn);
+            while (ascending && r < rows && held < v) {
+                ++r;
+                nextLive();
+            }
+            if (ascending && r < rows && held == v) {
+                fresh.setFromStatement(r++, *st, identity);
+                nextLive();
+            }
         }
-        for (uint32_t r = 0; r < m_snapshot.rowCount(); ++r)
-            if (m_snapshot.isLive(r) && !seen.count(r))
-                m_snapshot.remove(r);
+        while (ascending && r < rows) {
+            ++r;
+            nextLive();
+        }
+        if (!ascending) {
+            // Held in another order: by id, looked up. Of rows held twice
+            // under one id, the first is kept.
+            fresh = m_snapshot.withSameRows();
+            StatementHandle again = m_conn.prepare(sql, Database::Reuse::Once);
+            std::vector<std::pair<qint64, uint32_t>> byId;
+            byId.reserve(rows);
+            for (uint32_t row = 0; row < rows; ++row)
+                if (m_snapshot.isLive(row))
+                    byId.emplace_back(m_snapshot.integer(row, m_idColumn), row);
+            std::sort(byId.begin(), byId.end());
+            while (again->step()) {
+                const qint64 v = again->columnInteger(m_idColumn);
+                const auto at = std::lower_bound(byId.begin(), byId.end(), std::pair<qint64, uint32_t>(v, 0));
+                if (at != byId.end() && at->first == v && !fresh.isLive(at->second))
+                    fresh.setFromStatement(at->second, *again, identity);
+            }
+        }
+        m_snapshot = std::move(fresh);
         buildGroups();
     }
     decltype(m_view) view;
+    view.reserve(m_view.size());
     int target = 0;
     for (uint32_t r : m_view) {
         if (!m_snapshot.isLive(r))

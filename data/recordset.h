@@ -209,6 +209,9 @@ public:
 
     // Memory held by the snapshot and its indexes (benchmarks report it).
     size_t memoryBytes() const;
+    // The snapshot's records, replaced ones included, and its row table
+    // (Snapshot::heldBytes()): what a Refresh must not let grow.
+    size_t heldBytes() const { return m_snapshot.heldBytes(); }
 
     // Rows for a report: a memo's whole text, any other field's display text.
     void first() override;

@@ -113,22 +113,39 @@ void *allocateLarge(size_t bytes)
         return p;
     }
     const size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
-    void *p = std::aligned_alloc(HugePage, rounded);
-    if (!p)
+    // One huge page more than needed, then the unaligned ends cut off.
+    void *mapped = ::mmap(nullptr, rounded + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
         throw std::bad_alloc();
+    const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (start + HugePage - 1) / HugePage * HugePage;
+    if (aligned > start)
+        ::munmap(mapped, aligned - start);
+    if (const size_t tail = start + rounded + HugePage - (aligned + rounded))
+        ::munmap(reinterpret_cast<void *>(aligned + rounded), tail);
+    void *p = reinterpret_cast<void *>(aligned);
 #ifdef MADV_HUGEPAGE
     madvise(p, rounded, MADV_HUGEPAGE);
 #endif
     return p;
 }
 
-void freeLarge(void *p) noexcept { std::free(p); }
+void freeLarge(void *p, size_t bytes) noexcept
+{
+    if (bytes < HugePage) {
+        std::free(p);
+        return;
+    }
+    if (p)
+        ::munmap(p, (bytes + HugePage - 1) / HugePage * HugePage);
+}
 
 uint8_t *Snapshot::allocate(size_t size)
 {
+    m_recordBytes += size;
     if (size > ChunkSize / 4) {
         // A large memo gets a chunk of its own rather than wasting the rest.
-        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(size)));
+        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(size)), FreeLarge{size});
         m_allocated += size;
         uint8_t *p = m_chunks.back().get();
         // Keep the open chunk as the last one to fill.
@@ -137,7 +154,7 @@ uint8_t *Snapshot::allocate(size_t size)
         return p;
     }
     if (m_chunkSize - m_chunkUsed < size) {
-        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(ChunkSize)));
+        m_chunks.emplace_back(static_cast<uint8_t *>(allocateLarge(ChunkSize)), FreeLarge{ChunkSize});
         m_allocated += ChunkSize;
         m_chunkSize = ChunkSize;
         m_chunkUsed = 0;
@@ -153,7 +170,7 @@ uint32_t Snapshot::pushRecord(const uint8_t *record)
     return uint32_t(m_rows.size() - 1);
 }
 
-uint32_t Snapshot::appendFromStatement(const Statement &st, const std::vector<int> &columns)
+const uint8_t *Snapshot::recordFromStatement(const Statement &st, const std::vector<int> &columns)
 {
     FieldParts parts[64];
     std::vector<FieldParts> many;
@@ -171,7 +188,24 @@ uint32_t Snapshot::appendFromStatement(const Statement &st, const std::vector<in
     uint8_t *w = record;
     for (int i = 0; i < m_columns; ++i)
         w = encode(w, f[i]);
-    return pushRecord(record);
+    return record;
+}
+
+uint32_t Snapshot::appendFromStatement(const Statement &st, const std::vector<int> &columns)
+{
+    return pushRecord(recordFromStatement(st, columns));
+}
+
+Snapshot Snapshot::withSameRows() const
+{
+    Snapshot fresh(m_columns);
+    fresh.m_rows.assign(m_rows.size(), nullptr);
+    return fresh;
+}
+
+void Snapshot::setFromStatement(uint32_t row, const Statement &st, const std::vector<int> &columns)
+{
+    m_rows[row] = recordFromStatement(st, columns);
 }
 
 uint32_t Snapshot::append(const std::vector<Value> &values)
@@ -274,4 +308,9 @@ Value Snapshot::value(uint32_t row, int column) const
 size_t Snapshot::memoryBytes() const
 {
     return m_allocated + m_rows.capacity() * sizeof(const uint8_t *) + m_chunks.capacity() * sizeof(void *);
+}
+
+size_t Snapshot::heldBytes() const
+{
+    return m_recordBytes + m_rows.capacity() * sizeof(const uint8_t *);
 }

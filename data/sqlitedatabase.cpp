@@ -433,6 +433,15 @@ QStringList SqliteDatabase::tableNames()
     return names;
 }
 
+QStringList SqliteDatabase::indexNames()
+{
+    StatementHandle st = prepare("SELECT name FROM sqlite_schema WHERE type = 'index'");
+    QStringList names;
+    while (st->step())
+        names << st->columnString(0);
+    return names;
+}
+
 namespace {
 
 // SQLite reports a default as written but without the parentheses around an

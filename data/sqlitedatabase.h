@@ -38,6 +38,7 @@ public:
                                const QByteArray &rows) const override;
 
     QStringList tableNames() override;
+    QStringList indexNames() override;
     std::vector<ColumnInfo> columns(const QString &table) override;
     ColumnInfo columnInfo(const QByteArray &table, const QByteArray &column) const override;
     qint64 rowCountEstimate(const QString &table) override;

@@ -127,6 +127,38 @@ int parseYear(const QString &text)
     return t.toInt();
 }
 
+std::vector<YearIndex> indexesOfYear(const YearTables &year)
+{
+    auto index = [](const QString &table, QLatin1StringView column) {
+        return YearIndex{QStringLiteral("idx_") + table + QLatin1Char('_') + column, table, column};
+    };
+    return {index(year.headerTable, schema::header::Number), index(year.headerTable, schema::header::CustomerId),
+            index(year.lineTable, schema::line::InvoiceNumber)};
+}
+
+std::vector<YearIndex> missingYearIndexes(Database &db)
+{
+    const QStringList names = withContext(QStringLiteral("Die Indizes der Datenbank können nicht gelesen werden"),
+                                          [&] { return db.indexNames(); });
+    std::vector<YearIndex> missing;
+    for (const YearTables &y : findYears(db)) {
+        for (YearIndex &index : indexesOfYear(y)) {
+            if (!names.contains(index.name, Qt::CaseInsensitive))
+                missing.push_back(std::move(index));
+        }
+    }
+    return missing;
+}
+
+void createYearIndexes(Database &db, const std::vector<YearIndex> &missing)
+{
+    for (const YearIndex &index : missing)
+        db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                    .arg(quoted(db, index.name), quoted(db, index.table), quoted(db, index.column))
+                    .toUtf8(),
+                QStringLiteral("Der Index '%1' konnte nicht angelegt werden").arg(index.name));
+}
+
 void createYearTables(Database &db, int year)
 {
     const std::vector<YearTables> years = findYears(db);
@@ -153,6 +185,7 @@ void createYearTables(Database &db, int year)
     Transaction transaction(db, false, what);
     db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(db, target.headerTable), headerColumns.join(QStringLiteral(", "))).toUtf8(), what);
     db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(db, target.lineTable), lineColumns.join(QStringLiteral(", "))).toUtf8(), what);
+    createYearIndexes(db, indexesOfYear(target));
     transaction.commit();
 }
 

@@ -38,10 +38,26 @@ int proposedNewYear(const std::vector<YearTables> &years, int currentYear);
 // blanks around allowed. Throws ConversionError with a German message.
 int parseYear(const QString &text);
 
+// An index every year's tables have: a year's invoices are found by number
+// and by customer, its lines by their invoice's number. The name is the
+// table's with the column's, so each is made once whoever makes it.
+struct YearIndex
+{
+    QString name;
+    QString table;
+    QString column;
+};
+std::vector<YearIndex> indexesOfYear(const YearTables &year);
+// The indexes of every year found in the file that it does not have.
+std::vector<YearIndex> missingYearIndexes(Database &db);
+// Makes the indexes of `missing` (CREATE INDEX IF NOT EXISTS). Throws
+// EngineError with a German message.
+void createYearIndexes(Database &db, const std::vector<YearIndex> &missing);
+
 // Creates the year's two tables with the columns and declared types of the
 // newest year's tables (or, in a file without any year, the standard ones and
 // every column a migration adds to them), in
-// one savepoint, so nothing is left half made. Throws EngineError with a
+// one savepoint with their indexes, so nothing is left half made. Throws EngineError with a
 // German message when the year exists or the file refuses.
 void createYearTables(Database &db, int year);
 // Makes the year's tables unless the file has them already.

@@ -38,13 +38,15 @@ QString rateText(const VatRate &rate) { return QString::number(rate.percent) + Q
 
 // The schema's number forms: 11 places before the point for amounts, 12 for
 // quantities; 2 decimals for totals, 2 to 8 in the lines.
-bool fits(const QString &text, const char *pattern)
+// Compiled once: every line is checked against them.
+QRegularExpression anchored(const char *pattern)
 {
-    return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(pattern))).match(text).hasMatch();
+    return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(pattern)));
 }
-const char *const Amount2 = "-?[0-9]{1,11}\\.[0-9]{2}";
-const char *const Amount8 = "-?[0-9]{1,11}\\.[0-9]{2,8}";
-const char *const Quantity8 = "[0-9]{1,12}\\.[0-9]{2,8}";
+bool fits(const QString &text, const QRegularExpression &pattern) { return pattern.match(text).hasMatch(); }
+const QRegularExpression Amount2 = anchored("-?[0-9]{1,11}\\.[0-9]{2}");
+const QRegularExpression Amount8 = anchored("-?[0-9]{1,11}\\.[0-9]{2,8}");
+const QRegularExpression Quantity8 = anchored("[0-9]{1,12}\\.[0-9]{2,8}");
 
 // A number the format wrote, as an integer of 10^-scale units: exact, where
 // the checks below must not be off by a binary rounding.

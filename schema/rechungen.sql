@@ -79,6 +79,20 @@ CREATE TABLE IF NOT EXISTS zahlenformat (
     tausendertrennzeichen VARCHAR(1)
 );
 
+-- Every year's invoices are found by number and by customer, and its lines by
+-- their invoice's number. Each index is named after its table and column; the
+-- program makes the same ones for a year it adds (data/years.cpp) and adds
+-- them to a file made without them.
+CREATE INDEX idx_rechnungsdaten2004_nr ON rechnungsdaten2004 (nr);
+CREATE INDEX idx_rechnungsdaten2004_kundennummer ON rechnungsdaten2004 (kundennummer);
+CREATE INDEX idx_rechnung2004_rechnungsnummer ON rechnung2004 (rechnungsnummer);
+CREATE INDEX idx_rechnungsdaten2003_nr ON rechnungsdaten2003 (nr);
+CREATE INDEX idx_rechnungsdaten2003_kundennummer ON rechnungsdaten2003 (kundennummer);
+CREATE INDEX idx_rechnung2003_rechnungsnummer ON rechnung2003 (rechnungsnummer);
+CREATE INDEX idx_rechnungsdaten_nr ON rechnungsdaten (nr);
+CREATE INDEX idx_rechnungsdaten_kundennummer ON rechnungsdaten (kundennummer);
+CREATE INDEX idx_rechnung_rechnungsnummer ON rechnung (rechnungsnummer);
+
 -- The business's own data and each customer's data for the Italian electronic
 -- invoice. Everything from here to the end is the first migration of the
 -- tables (data/migrations.cpp): the program also runs it on a file made before

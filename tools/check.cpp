@@ -5,8 +5,27 @@
 #include "data/backup.h"
 #include "data/engine.h"
 #include "data/fileseparators.h"
+#include "data/years.h"
+
+#include <QStringList>
 
 namespace {
+
+// The indexes every year should have, added where a file made before them
+// lacks them. The names of those made, empty when none was missing.
+QStringList addMissingIndexes(const QString &file)
+{
+    const std::unique_ptr<Database> database = openDatabase(file);
+    const QString what = QStringLiteral("Die Indizes konnten nicht angelegt werden");
+    Transaction transaction(*database, true, what);
+    const std::vector<YearIndex> missing = missingYearIndexes(*database);
+    createYearIndexes(*database, missing);
+    transaction.commit();
+    QStringList names;
+    for (const YearIndex &index : missing)
+        names << index.name;
+    return names;
+}
 
 QString separatorName(QChar c)
 {
@@ -38,6 +57,7 @@ int runCheck(CommandLine &commandLine)
         "Rechnungen: genannt werden die, die nicht lesbar sind (dann endet die Prüfung mit einem Fehler), und "
         "die, die mit dem anderen Dezimaltrennzeichen geschrieben sind."));
     commandLine.addArgument(QStringLiteral("DATEI"), QStringLiteral("die Datenbankdatei"));
+    commandLine.addFlag(QStringLiteral("fix"), QStringLiteral("legt die Indizes jedes Jahres an, die der Datei fehlen"));
     if (!commandLine.parse())
         return ExitOk;
     const QString file = commandLine.file();
@@ -68,5 +88,12 @@ int runCheck(CommandLine &commandLine)
         return ExitFailure;
     }
     printLine(stdout, QStringLiteral("Die Datei %1 ist in Ordnung.").arg(shown(file)));
+    if (commandLine.isSet(QStringLiteral("fix"))) {
+        const QStringList made = addMissingIndexes(file);
+        if (made.isEmpty())
+            printLine(stdout, QStringLiteral("Es fehlt kein Index."));
+        else
+            printLine(stdout, QStringLiteral("Indizes angelegt: %1.").arg(made.join(QStringLiteral(", "))));
+    }
     return ExitOk;
 }

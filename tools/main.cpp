@@ -38,7 +38,7 @@ const std::vector<Command> &commands()
         {QStringLiteral("add-year"), {QStringLiteral("DATEI JAHR")}, runAddYear},
         {QStringLiteral("fatturapa"), {QStringLiteral("DATEI --year JAHR --nr NR [--out ORDNER]")}, runFatturaPA},
         {QStringLiteral("backup"), {QStringLiteral("QUELLE ZIEL")}, runBackup},
-        {QStringLiteral("check"), {QStringLiteral("DATEI")}, runCheck},
+        {QStringLiteral("check"), {QStringLiteral("DATEI [--fix]")}, runCheck},
         {QStringLiteral("import-access"), {QStringLiteral("ACCESSDATEI ZIEL"), QStringLiteral("--list ACCESSDATEI")},
          runImportAccess},
     };

@@ -527,7 +527,8 @@ void TestEditor::laterYearIsEditedAndPrinted()
         "CREATE TABLE rechnung2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), "
         "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));"
         "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1');"
-        "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');"));
+        "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');")
+             + testdb::yearIndexesSql(2026));
     QCOMPARE(d.w().invoiceLines().TableName(), QStringLiteral("rechnung2026"));
     InvoiceReport *druck = d.program.invoiceReport.get();
     d.byDoubleClick([&] {

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 
 namespace {
 
@@ -40,6 +43,11 @@ void damage(const QString &file, qint64 at, qint64 length)
     f.seek(at);
     f.write(QByteArray(length, '\x5a'));
 }
+
+// Some megabytes of lines, so that a copy in parts takes several of them.
+const char *const manyLines =
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+    "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung) SELECT i, hex(randomblob(600)) FROM n;";
 
 const char *const someCustomers =
     "INSERT INTO kunde (name, adresse) VALUES ('Baumschule Ahorn', 'Weg 1'), ('Vivai Rossi', 'Via 2'), "
@@ -230,6 +238,89 @@ private Q_SLOTS:
             expected << backup::dailyFileName(first.addDays(d));
         expected.sort();
         QCOMPARE(entries(folder), expected);
+    }
+
+    // The copy in the background is the file as it was when it started, whole
+    // and intact, even when the file is written to at once.
+    void copyInTheBackgroundIsWhole()
+    {
+        testdb::Fixture db(QString::fromUtf8(someCustomers) + QLatin1Char(';') + QString::fromUtf8(manyLines));
+        const QString names = customerNames(db.file());
+        const QString folder = db.dir() + QStringLiteral("/Sicherungen");
+        std::atomic<int> finishedCalls{0}, parts{0}, lastRemaining{-1};
+        QString failure = QStringLiteral("not told");
+        backup::DailyCopyJob job;
+        QVERIFY(job.start(
+            db.file(), QDate(2026, 3, 7),
+            [&](const QString &f) {
+                failure = f;
+                ++finishedCalls;
+            },
+            [&](int remaining, int) {
+                ++parts;
+                lastRemaining = remaining;
+            }));
+        db.exec(QStringLiteral("INSERT INTO kunde (name) VALUES ('Während der Sicherung')"));
+        job.wait();
+        QCOMPARE(finishedCalls.load(), 1);
+        QCOMPARE(failure, QString());
+        QVERIFY2(parts.load() > 1, qPrintable(QString::number(parts.load())));
+        QCOMPARE(lastRemaining.load(), 0);
+        const QString made = folder + QStringLiteral("/rechungen-2026-03-07.mdb");
+        QCOMPARE(entries(folder), QStringList{QStringLiteral("rechungen-2026-03-07.mdb")});
+        QCOMPARE(customerNames(made), names);
+        QCOMPARE(testdb::scalar(made, QStringLiteral("SELECT count(*) FROM rechnung2004")), QStringLiteral("3000"));
+        QCOMPARE(backup::integrityProblem(made), QString());
+        // Later the same day there is nothing to do.
+        QVERIFY(!job.start(db.file(), QDate(2026, 3, 7), {}));
+    }
+
+    // Quitting abandons a copy under way: no file under the daily name and
+    // none half made; the next start makes the copy.
+    void abandonedCopyLeavesNoFile()
+    {
+        testdb::Fixture db(QString::fromUtf8(someCustomers) + QLatin1Char(';') + QString::fromUtf8(manyLines));
+        const QString folder = db.dir() + QStringLiteral("/Sicherungen");
+        std::atomic<int> remainingAtFirstPart{-1};
+        bool finished = false;
+        backup::DailyCopyJob job;
+        // The first part waits there until the copy is abandoned.
+        QVERIFY(job.start(db.file(), QDate(2026, 3, 7), [&](const QString &) { finished = true; },
+                          [&](int remaining, int) {
+                              if (remainingAtFirstPart.load() >= 0)
+                                  return;
+                              remainingAtFirstPart = remaining;
+                              while (!job.abandoning())
+                                  std::this_thread::yield();
+                          }));
+        job.abandon();
+        QVERIFY2(remainingAtFirstPart.load() > 0, qPrintable(QString::number(remainingAtFirstPart.load())));
+        QVERIFY(!finished);
+        QCOMPARE(entries(folder), QStringList());
+        // The file is free for writers again.
+        db.exec(QStringLiteral("INSERT INTO kunde (name) VALUES ('Danach')"));
+
+        QVERIFY(job.start(db.file(), QDate(2026, 3, 7), [&](const QString &) { finished = true; }));
+        job.wait();
+        QVERIFY(finished);
+        QCOMPARE(customerNames(folder + QStringLiteral("/rechungen-2026-03-07.mdb")), customerNames(db.file()));
+    }
+
+    // A failure in the background is told once, with the daily copy's message.
+    void failedCopyInTheBackgroundIsTold()
+    {
+        testdb::Fixture db(QString::fromUtf8(someCustomers));
+        {
+            QFile blocker(db.dir() + QStringLiteral("/Sicherungen")); // a file where the folder belongs
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        QStringList told;
+        backup::DailyCopyJob job;
+        QVERIFY(job.start(db.file(), QDate(2026, 3, 7), [&](const QString &f) { told << f; }));
+        job.wait();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.value(0).startsWith(QStringLiteral("Die tägliche Sicherung der Datenbank ist fehlgeschlagen.")),
+                 qPrintable(told.value(0)));
     }
 
     // A failure says so once, in German, and the next start tries again.

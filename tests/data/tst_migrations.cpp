@@ -62,6 +62,28 @@ QString tablesWithColumn(const QString &file, const QStringList &tables, const Q
 const QStringList LineTables{QStringLiteral("rechnung2005"), QStringLiteral("rechnung2004"), QStringLiteral("rechnung2003"),
                              QStringLiteral("rechnung")};
 
+// Every index on a year table, as "name: table(column)", sorted.
+QString yearIndexes(const QString &file)
+{
+    return testdb::scalar(file, QStringLiteral("SELECT group_concat(i, ' ') FROM (SELECT m.name || ': ' || m.tbl_name || '(' "
+                                               "|| c.name || ')' AS i FROM sqlite_master m, pragma_index_info(m.name) c "
+                                               "WHERE m.type = 'index' AND m.tbl_name LIKE 'rechnung%' ORDER BY i)"));
+}
+
+// The indexes every year of `years` should have, as yearIndexes() lists them.
+QString expectedIndexes(const QList<int> &years)
+{
+    QStringList expected;
+    for (int year : years) {
+        const QString suffix = year == FirstYear ? QString() : QString::number(year);
+        expected << QStringLiteral("idx_rechnungsdaten%1_nr: rechnungsdaten%1(nr)").arg(suffix)
+                 << QStringLiteral("idx_rechnungsdaten%1_kundennummer: rechnungsdaten%1(kundennummer)").arg(suffix)
+                 << QStringLiteral("idx_rechnung%1_rechnungsnummer: rechnung%1(rechnungsnummer)").arg(suffix);
+    }
+    expected.sort();
+    return expected.join(QLatin1Char(' '));
+}
+
 QString backupOf(const testdb::Fixture &db, int version)
 {
     return db.dir() + QStringLiteral("/Sicherungen/") + backup::beforeVersionFileName(version, Today);
@@ -85,6 +107,8 @@ private Q_SLOTS:
     void declinedChangesNothing();
     void newDatabaseIsAtTheLatestVersion();
     void dailyCopiesLeaveTheCopyBeforeAVersion();
+    void everyYearHasItsIndexes_data();
+    void everyYearHasItsIndexes();
 };
 
 void TestMigrations::whatIsAsked_data()
@@ -317,6 +341,51 @@ void TestMigrations::dailyCopiesLeaveTheCopyBeforeAVersion()
     const QStringList left = QDir(db.dir() + QStringLiteral("/Sicherungen")).entryList(QDir::Files);
     QCOMPARE(left.size(), backup::KeptDailyCopies + 1);
     QVERIFY(left.contains(QFileInfo(before).fileName()));
+}
+
+void TestMigrations::everyYearHasItsIndexes_data()
+{
+    QTest::addColumn<QString>("made"); // how the file or year came to be
+    QTest::addColumn<QList<int>>("years");
+    QTest::newRow("new file") << "new file" << QList<int>{2004, 2003, 2002};
+    QTest::newRow("new year") << "new year" << QList<int>{2026, 2004, 2003, 2002};
+    // A file of an earlier version, with a year made by it as well.
+    QTest::newRow("old file brought up to date") << "old file" << QList<int>{2005, 2004, 2003, 2002};
+}
+
+void TestMigrations::everyYearHasItsIndexes()
+{
+    QFETCH(QString, made);
+    QFETCH(QList<int>, years);
+    testdb::Fixture db;
+    QString file = db.file();
+    QTemporaryDir dir;
+    if (made == QLatin1String("new file")) {
+        file = dir.filePath(QStringLiteral("neu.mdb"));
+        newdb::createEmpty(file);
+    } else if (made == QLatin1String("new year")) {
+        SqliteDatabase c;
+        c.open(file);
+        createYearTables(c, 2026);
+    } else {
+        SqliteDatabase c;
+        c.open(file);
+        createYearTables(c, 2005);
+        for (const QString &index : c.indexNames())
+            c.exec("DROP INDEX " + c.quoteIdentifier(index.toUtf8()));
+        c.setSchemaVersion(1);
+        QCOMPARE(yearIndexes(file), QString());
+        const std::vector<Migration> pending = pendingMigrations(c);
+        QCOMPARE(pending.size(), size_t(1));
+        QCOMPARE(pending.front().version, YearIndexesVersion);
+        QString question;
+        QCOMPARE(upgradeSchema(c, [&](const QString &q) { question = q; return true; }, Today), UpgradeResult::Upgraded);
+        QVERIFY2(question.contains(QStringLiteral("- Indizes, mit denen Rechnungen und Rechnungszeilen jedes Jahres schneller "
+                                                  "gefunden werden\n")),
+                 qPrintable(question));
+        QVERIFY(pendingMigrations(c).empty());
+    }
+    QCOMPARE(yearIndexes(file), expectedIndexes(years));
 }
 
 QTEST_GUILESS_MAIN(TestMigrations)

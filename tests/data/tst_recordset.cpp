@@ -69,6 +69,9 @@ private Q_SLOTS:
     void locate();
     void notifications();
     void refreshRereadsStoredValues();
+    void refreshHoldsNoMoreThanBefore_data();
+    void refreshHoldsNoMoreThanBefore();
+    void refreshOfAQueryInAnotherOrder();
     void lineAmount_data();
     void lineAmount();
     void unreadableLineStaysInViewAndCanBeCorrected();
@@ -570,6 +573,60 @@ void TestRecordSet::refreshRereadsStoredValues()
     d.customers.Refresh();
     QCOMPARE(str(d.customers, "name"), QStringLiteral("Bruna"));
     QCOMPARE(d.customers.RecordCount(), 3);
+}
+
+void TestRecordSet::refreshHoldsNoMoreThanBefore_data()
+{
+    // Each change keeps the text's length, so the rows take the same bytes as before.
+    QTest::addColumn<QString>("change"); // before each Refresh
+    QTest::newRow("nothing changed") << "none";
+    QTest::newRow("a row posted here") << "post";
+    QTest::newRow("a row another program changed") << "other";
+}
+
+void TestRecordSet::refreshHoldsNoMoreThanBefore()
+{
+    QFETCH(QString, change);
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.customers.Next();
+    const size_t opened = d.customers.heldBytes();
+    QVERIFY(opened > 0);
+    for (int i = 0; i < 5; ++i) {
+        const QString name = i % 2 ? QStringLiteral("Bruno") : QStringLiteral("Bruna");
+        if (change == QLatin1String("post")) {
+            d.customers.Edit();
+            d.customers.FieldByName(QStringLiteral("name"))->setAsString(name);
+            d.customers.Post();
+        } else if (change == QLatin1String("other")) {
+            db.exec(QStringLiteral("UPDATE kunde SET name = '%1' WHERE id = 2").arg(name));
+        }
+        d.customers.Refresh();
+        QVERIFY2(d.customers.heldBytes() <= opened,
+                 qPrintable(QStringLiteral("Refresh %1: %2 bytes held, %3 after opening").arg(i + 1).arg(d.customers.heldBytes()).arg(opened)));
+        // The rows and the current one are still those read.
+        QCOMPARE(d.customers.RecordCount(), 3);
+        QCOMPARE(str(d.customers, "name"), change == QLatin1String("none") ? QStringLiteral("Bruno") : name);
+    }
+}
+
+// Rows held in another order than their ids are matched by id all the same.
+void TestRecordSet::refreshOfAQueryInAnotherOrder()
+{
+    testdb::Fixture db(QString::fromUtf8(StandardData));
+    InvoiceData d;
+    d.open(db.file());
+    d.customers.setSQL(QStringLiteral("SELECT * FROM kunde ORDER BY name DESC"));
+    d.customers.Open();
+    db.exec(QStringLiteral("UPDATE kunde SET name = 'Berta' WHERE id = 2; UPDATE kunde SET name = 'Anne' WHERE id = 1; "
+                           "DELETE FROM kunde WHERE id = 3; INSERT INTO kunde (name) VALUES ('Zora');"));
+    d.customers.Refresh();
+    QStringList names;
+    for (d.customers.First(); !d.customers.Eof(); d.customers.Next())
+        names << str(d.customers, "name");
+    // The order read at opening, the values stored now, the deleted row gone, the new one not yet there.
+    QCOMPARE(names, (QStringList{QStringLiteral("Berta"), QStringLiteral("Anne")}));
 }
 
 void TestRecordSet::lineAmount_data()

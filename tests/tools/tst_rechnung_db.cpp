@@ -521,6 +521,57 @@ private Q_SLOTS:
         QCOMPARE(testdb::scalar(m_demo, columns.arg(headers)), testdb::scalar(m_demo, columns.arg(QStringLiteral("rechnungsdaten2004"))));
     }
 
+    // Every year gets its indexes, whichever command made it; check --fix
+    // adds them to a file made without them.
+    void yearIndexes_data()
+    {
+        QTest::addColumn<QStringList>("command"); // after "create FILE", FILE standing for the file
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("indexedTables");
+        const QString classic = QStringLiteral("rechnung rechnung2003 rechnung2004 rechnungsdaten rechnungsdaten2003 "
+                                               "rechnungsdaten2004");
+        QTest::newRow("create") << QStringList{} << QString() << classic;
+        QTest::newRow("add-year") << QStringList{"add-year", "FILE", "2027"} << "Tabellen für das Jahr 2027"
+                                  << classic + QStringLiteral(" rechnung2027 rechnungsdaten2027");
+        QTest::newRow("check --fix") << QStringList{"check", "--fix", "FILE"}
+                                     << "Indizes angelegt: idx_rechnungsdaten2004_nr, idx_rechnungsdaten2004_kundennummer, "
+                                        "idx_rechnung2004_rechnungsnummer, idx_rechnungsdaten2003_nr" << classic;
+        QTest::newRow("check --fix with nothing missing") << QStringList{"check", "FILE", "--fix"} << "Es fehlt kein Index."
+                                                          << classic;
+    }
+
+    void yearIndexes()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QString, said);
+        QFETCH(QString, indexedTables);
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("r.mdb"));
+        QCOMPARE(runTool({QStringLiteral("create"), f}).exitCode, 0);
+        if (QTest::currentDataTag() == QLatin1String("check --fix"))
+            testdb::exec(f, QStringLiteral("DROP INDEX idx_rechnungsdaten2004_nr; DROP INDEX idx_rechnungsdaten2004_kundennummer; "
+                                           "DROP INDEX idx_rechnung2004_rechnungsnummer; DROP INDEX idx_rechnungsdaten2003_nr;"));
+        if (!command.isEmpty()) {
+            command.replace(command.indexOf(QStringLiteral("FILE")), f);
+            const ToolResult r = runTool(command);
+            QCOMPARE(r.err, QString());
+            QCOMPARE(r.exitCode, 0);
+            QVERIFY2(r.out.contains(said), qPrintable(r.out));
+        }
+        // Each year table has its indexes, on the columns they are named after.
+        const QString perTable = QStringLiteral(
+            "SELECT group_concat(t, ' ') FROM (SELECT m.tbl_name || ':' || group_concat(c.name, ',') AS t FROM "
+            "(SELECT * FROM sqlite_master WHERE type = 'index' ORDER BY name) m, pragma_index_info(m.name) c "
+            "WHERE m.name = 'idx_' || m.tbl_name || '_' || c.name GROUP BY m.tbl_name ORDER BY m.tbl_name)");
+        QStringList tables = indexedTables.split(QLatin1Char(' '));
+        tables.sort(); // as the query orders them
+        QStringList expected;
+        for (const QString &table : std::as_const(tables))
+            expected << table + (table.startsWith(QLatin1String("rechnungsdaten")) ? QStringLiteral(":kundennummer,nr")
+                                                                                    : QStringLiteral(":rechnungsnummer"));
+        QCOMPARE(testdb::scalar(f, perTable), expected.join(QLatin1Char(' ')));
+    }
+
     void addYear_data()
     {
         QTest::addColumn<QStringList>("args"); // after "add-year FILE"
