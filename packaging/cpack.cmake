@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` in the build folder makes
 # rechnung_<version>_<arch>.deb from what packaging/CMakeLists.txt installs.
 set(CPACK_GENERATOR DEB)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs Debian's validators on the desktop entry and the AppStream file.
 set -euo pipefail
 dir="$1"

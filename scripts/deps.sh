@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build, the program and the tests need.
 # Idempotent: asks apt only when something is missing, and updates its lists once.
 set -euo pipefail

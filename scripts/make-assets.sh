@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Re-makes the pictures in app/resources/ from the drawings below (ImageMagick 6
 # and the DejaVu / Liberation fonts). The outputs are committed, so this only
 # needs to run after a drawing changes.

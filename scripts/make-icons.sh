@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Re-makes the program's icon in the sizes a desktop wants from its drawing
 # (rsvg-convert, Debian librsvg2-bin). The outputs are committed.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package, installs it with apt-get as a user would, makes
 # a demo database in a scratch folder, starts the installed program there
 # under Xvfb with openbox until its main window is on the screen, and removes

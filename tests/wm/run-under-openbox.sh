@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test under a window manager of its own: a fresh Xvfb on a free
 # display with openbox on it. Everything started here is stopped again,
 # whatever way the test ends.
