@@ -286,8 +286,15 @@ public:
             if (key == QLatin1String("id"))
                 m_idColumn = s;
         }
+        // The columns this program added to the lines (their VAT rate) were
+        // never in an Access file: empty is what they mean there, 10 %.
+        const auto addedByProgram = [](const QString &name) {
+            return name.compare(schema::line::VatRate, Qt::CaseInsensitive) == 0
+                   || name.compare(schema::line::Nature, Qt::CaseInsensitive) == 0;
+        };
         for (int t = 0; t < int(m_columns.size()); ++t) {
-            if (!filled.contains(t) && m_columns[std::size_t(t)].name.toLower() != QLatin1String("id"))
+            if (!filled.contains(t) && m_columns[std::size_t(t)].name.toLower() != QLatin1String("id")
+                && !addedByProgram(m_columns[std::size_t(t)].name))
                 m_report.notes << QStringLiteral("Spalte %1 fehlt in der Access-Tabelle; sie bleibt leer").arg(m_columns[std::size_t(t)].name);
         }
         if (m_idColumn < 0)

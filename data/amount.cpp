@@ -4,7 +4,9 @@
 #include <QEvent>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <cstdio>
 #include <locale.h>
 #include <stdlib.h>
@@ -296,15 +298,18 @@ QString formatFloat(const QString &pattern, long double value, const Separators 
     return writeMinus ? QLatin1Char('-') + number : number;
 }
 
-bool tryTextToFloat(const QString &text, long double &result, const Separators &separators)
+namespace {
+
+// The plain conversion's rules, once: the text as "[-]0digits[.digits][e[-]digits]"
+// with a point, or false when it is no number.
+bool normalizedNumber(const QString &text, QChar decimal, QByteArray &normalized)
 {
-    const QChar decimal = separators.decimal;
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n && isBlank(text.at(i)))
         ++i;
 
-    QByteArray normalized;
+    normalized.clear();
     if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
         normalized.append(char(text.at(i++).unicode()));
 
@@ -340,9 +345,79 @@ bool tryTextToFloat(const QString &text, long double &result, const Separators &
 
     while (i < n && isBlank(text.at(i)))
         ++i;
-    if (i != n)
-        return false;
+    return i == n;
+}
 
+// The normalized text's exact value, its significant digits cut to 18 with
+// decimal half-up rounding: as many as the formatting ever shows.
+ExactNumber exactOfNormalized(const QByteArray &normalized)
+{
+    constexpr int MaxDigits = 18;
+    const char *p = normalized.constData();
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    QByteArray digits;
+    int scale = 0;
+    bool afterPoint = false;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p == '.') {
+            afterPoint = true;
+            continue;
+        }
+        if (digits.isEmpty() && *p == '0') {
+            if (afterPoint)
+                ++scale;
+            continue;
+        }
+        digits.append(*p);
+        if (afterPoint)
+            ++scale;
+    }
+    // An exponent beyond any amount is clamped: the value is then far
+    // outside every amount, or 0, either way.
+    long exponent = 0;
+    if (*p == 'e') {
+        const char *e = p + 1;
+        const bool negativeExponent = *e == '-';
+        if (*e == '+' || *e == '-')
+            ++e;
+        for (; *e; ++e)
+            exponent = std::min(exponent * 10 + (*e - '0'), 100000L);
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    long fullScale = long(scale) - exponent;
+    bool roundUp = false;
+    if (digits.size() > MaxDigits) {
+        roundUp = digits.at(MaxDigits) >= '5';
+        fullScale -= digits.size() - MaxDigits;
+        digits.truncate(MaxDigits);
+    }
+    __int128 value = 0;
+    for (const char c : std::as_const(digits))
+        value = value * 10 + (c - '0');
+    if (roundUp)
+        ++value;
+    while (value != 0 && value % 10 == 0 && fullScale > -100000) {
+        value /= 10;
+        --fullScale;
+    }
+    if (value == 0)
+        fullScale = 0;
+    ExactNumber exact;
+    exact.digits = negative ? -value : value;
+    exact.scale = int(std::clamp(fullScale, -200000L, 200000L));
+    return exact;
+}
+
+} // namespace
+
+bool tryTextToFloat(const QString &text, long double &result, const Separators &separators)
+{
+    QByteArray normalized;
+    if (!normalizedNumber(text, separators.decimal, normalized))
+        return false;
     // strtold alone would follow LC_NUMERIC, which Qt takes from the
     // environment; the normalized text always uses '.'.
     const long double value = strtold_l(normalized.constData(), nullptr, cLocale());
@@ -420,6 +495,34 @@ long double storedNumber(const QString &text, const Separators &separators)
     long double result = 0;
     if (tryStoredNumber(text, result, separators) == StoredNumber::Unreadable)
         return textToFloat(text, separators); // throws with the plain conversion's message
+    return result;
+}
+
+bool tryExactStoredNumber(const QString &text, ExactNumber &result, const Separators &separators)
+{
+    long double ignored = 0;
+    QChar decimal = separators.decimal;
+    switch (tryStoredNumber(text, ignored, separators)) {
+    case StoredNumber::Unreadable:
+        return false;
+    case StoredNumber::ReadWithOtherSeparator:
+        decimal = otherDecimalSeparator(separators.decimal);
+        break;
+    case StoredNumber::Read:
+        break;
+    }
+    QByteArray normalized;
+    if (!normalizedNumber(text, decimal, normalized))
+        return false;
+    result = exactOfNormalized(normalized);
+    return true;
+}
+
+ExactNumber exactStoredNumber(const QString &text, const Separators &separators)
+{
+    ExactNumber result;
+    if (!tryExactStoredNumber(text, result, separators))
+        textToFloat(text, separators); // throws with the plain conversion's message
     return result;
 }
 

@@ -78,6 +78,21 @@ StoredNumber tryStoredNumber(const QString &text, long double &result, const Sep
 // Same; an unreadable text throws as textToFloat does.
 long double storedNumber(const QString &text, const Separators &separators);
 
+// A number exactly as its text writes it: digits × 10^-scale. At most 18
+// significant digits are kept (decimal half-up beyond them), as many as any
+// amount is ever shown with.
+struct ExactNumber
+{
+    __int128 digits = 0;
+    int scale = 0;
+};
+
+// storedNumber's rules, with the exact value of the text: what money is
+// computed from, never a binary approximation.
+bool tryExactStoredNumber(const QString &text, ExactNumber &result, const Separators &separators);
+// Same; an unreadable text throws as textToFloat does.
+ExactNumber exactStoredNumber(const QString &text, const Separators &separators);
+
 // An amount the program writes, adds and prints: finite and below 10^15 in
 // magnitude, where a double still holds every cent.
 bool isValidAmount(long double value);

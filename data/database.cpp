@@ -36,6 +36,9 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     invoiceLines.declareField(line::Id, FieldKind::AutoInc);
     for (QLatin1StringView name : {line::InvoiceNumber, line::Description, line::Quantity, line::UnitPrice, line::Amount})
         invoiceLines.declareField(name, FieldKind::Text);
+    // A year made before lines had rates has its lines at 10 %.
+    for (QLatin1StringView name : {line::VatRate, line::Nature})
+        invoiceLines.declareOptionalField(name, FieldKind::Text);
     invoiceLines.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
     invoiceLines.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
     invoiceLines.setOnCalcFields(calculateLineAmount);

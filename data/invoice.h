@@ -45,6 +45,11 @@ struct InvoiceLine
     QString anzahl;
     QString einzelpreis;
     qint64 id = 0;
+    // The VAT rate ("22", "10", "5", "4", "0"; empty is 10) and, at 0, its
+    // Natura code (vatrates.h). After the id, so that a line made from its
+    // three texts and id stays at 10 %.
+    QString steuersatz;
+    QString natura;
 };
 
 struct Invoice

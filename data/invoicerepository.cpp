@@ -39,6 +39,16 @@ YearTables existingTables(Database &database, int year)
     return tablesOfYear(year);
 }
 
+// Whether the year's lines carry their VAT rate: a file made before rates
+// has every line at 10 %.
+bool hasRateColumns(Database &database, const QString &lineTable)
+{
+    const std::vector<ColumnInfo> columns = database.columns(lineTable);
+    return std::any_of(columns.begin(), columns.end(), [](const ColumnInfo &c) {
+        return QString::fromUtf8(c.name).compare(schema::line::VatRate, Qt::CaseInsensitive) == 0;
+    });
+}
+
 QString cannotRead(const QString &nr, int year)
 {
     if (nr.isNull())
@@ -123,14 +133,22 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
         }
 
         using namespace schema::line;
+        const bool rates = hasRateColumns(m_database, tables.lineTable);
+        const QString columns = rates ? schema::columnList({Id, Description, Quantity, UnitPrice, VatRate, Nature})
+                                      : schema::columnList({Id, Description, Quantity, UnitPrice});
         StatementHandle st = m_database.prepare(
             QStringLiteral("SELECT %1 FROM %2 WHERE %3 %4 ?1 ORDER BY %5")
-                .arg(schema::columnList({Id, Description, Quantity, UnitPrice}), tables.lineTable, InvoiceNumber,
-                     QString::fromUtf8(m_database.nullSafeEqual()), Id)
+                .arg(columns, tables.lineTable, InvoiceNumber, QString::fromUtf8(m_database.nullSafeEqual()), Id)
                 .toUtf8());
         st->bind(1, lineKey);
-        while (st->step())
-            invoice.lines.append({text(*st, 1), text(*st, 2), text(*st, 3), st->columnInteger(0)});
+        while (st->step()) {
+            InvoiceLine line{text(*st, 1), text(*st, 2), text(*st, 3), st->columnInteger(0)};
+            if (rates) {
+                line.steuersatz = text(*st, 4);
+                line.natura = text(*st, 5);
+            }
+            invoice.lines.append(line);
+        }
     });
     return invoice;
 }
@@ -158,16 +176,30 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
         st->run();
         headerId = m_database.lastInsertId();
 
+        using namespace schema::line;
+        const bool rates = hasRateColumns(m_database, tables.lineTable);
+        if (!rates && std::any_of(invoice.lines.begin(), invoice.lines.end(), [](const InvoiceLine &l) {
+                return !l.steuersatz.isEmpty() || !l.natura.isEmpty();
+            }))
+            throw EngineError(QStringLiteral("Die Tabelle '%1' hat noch keine Spalte für den Steuersatz: bitte die "
+                                             "Datenbank zuerst ergänzen lassen.")
+                                  .arg(tables.lineTable));
         StatementHandle line = m_database.prepare(
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4)")
-                .arg(tables.lineTable, schema::columnList({schema::line::InvoiceNumber, schema::line::Description,
-                                                   schema::line::Quantity, schema::line::UnitPrice}))
+            (rates ? QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")
+                         .arg(tables.lineTable,
+                              schema::columnList({InvoiceNumber, Description, Quantity, UnitPrice, VatRate, Nature}))
+                   : QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4)")
+                         .arg(tables.lineTable, schema::columnList({InvoiceNumber, Description, Quantity, UnitPrice})))
                 .toUtf8());
         for (const InvoiceLine &l : invoice.lines) {
             bindStored(*line, 1, header.nr);
             bindStored(*line, 2, l.beschreibung);
             bindStored(*line, 3, l.anzahl);
             bindStored(*line, 4, l.einzelpreis);
+            if (rates) {
+                bindStored(*line, 5, l.steuersatz);
+                bindStored(*line, 6, l.natura);
+            }
             line->run();
             lineIds.push_back(m_database.lastInsertId());
         }

@@ -5,24 +5,58 @@
 #include "recordset.h"
 #include "schema.h"
 
+#include <cmath>
+#include <optional>
+
 namespace {
 
 const QString PriceField = schema::line::UnitPrice;
 const QString QuantityField = schema::line::Quantity;
 const QString AmountField = QStringLiteral("summerechn");
+const QString RateField = schema::line::VatRate;
+const QString NatureField = schema::line::Nature;
 
-// The amount of the row being read; `number` is its place in the invoice.
-long double amountOfLine(const RecordSet &lines, int number)
+// Unit price times quantity as the line set has always shown it: the product
+// in extended precision, kept as a double. Only money is exact (money.h);
+// this is the calculated field's own value.
+std::optional<double> lineProduct(const QString &price, const QString &quantity, const Separators &separators)
 {
-    if (const std::exception_ptr failure = lines.CalcError())
-        throw ConversionError(QStringLiteral("Zeile %1: %2").arg(QString::number(number), messageOf(failure)));
-    return lines.FieldByName(AmountField)->AsFloat();
+    // Not trimmed on purpose: a text of blanks is not empty and must fail.
+    if (price.isEmpty() || quantity.isEmpty())
+        return std::nullopt;
+    // The price first, so a row with two bad texts reports the price.
+    const double unitPrice = double(storedNumber(price, separators));
+    const long double count = storedNumber(quantity, separators);
+    const double amount = double(unitPrice * count);
+    if (!isValidAmount(amount)) {
+        // The factor that is out of all proportion is the one to correct.
+        const bool priceIsLarger = !(std::fabs(static_cast<long double>(unitPrice)) < std::fabs(count));
+        throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(priceIsLarger ? price : quantity));
+    }
+    return amount;
 }
 
+// The line the set is reading; `number` is its place in the invoice.
 TotalsLine lineOfRow(const RecordSet &lines, int number)
 {
-    // Every line has the one rate until the lines carry their own.
-    return TotalsLine{double(amountOfLine(lines, number)), StandardRate};
+    const auto stop = [number](const QString &message) {
+        throw ConversionError(QStringLiteral("Zeile %1: %2").arg(QString::number(number), message));
+    };
+    if (const std::exception_ptr failure = lines.CalcError())
+        stop(messageOf(failure));
+    const Field *rate = lines.FindField(RateField);
+    const Field *nature = lines.FindField(NatureField);
+    TotalsLine line;
+    try {
+        line.amount = lineAmount(lines.FieldByName(PriceField)->AsString(), lines.FieldByName(QuantityField)->AsString(),
+                                 lines.separators())
+                          .value_or(Money());
+        // A file made before lines had rates: every line at 10 %.
+        line.rate = vatRateOf(rate ? rate->AsString() : QString(), nature ? nature->AsString() : QString());
+    } catch (const ConversionError &e) {
+        stop(e.message());
+    }
+    return line;
 }
 
 } // namespace
@@ -44,7 +78,7 @@ void calculateLineAmount(RecordSet &set)
         if (quantityField->Assigned())
             textToFloat(quantity, separators);
     }
-    if (const std::optional<double> amount = lineAmount(price, quantity, separators))
+    if (const std::optional<double> amount = lineProduct(price, quantity, separators))
         set.FieldByName(AmountField)->setAsFloat(*amount);
 }
 
@@ -63,12 +97,7 @@ void checkLineBeforePost(RecordSet &set)
         textToFloat(price, separators);
     if (!quantity.isEmpty())
         textToFloat(quantity, separators);
-    lineAmount(price, quantity, separators);
-}
-
-long double amountForSum(const RecordSet &lines)
-{
-    return amountOfLine(lines, lines.RecNo() + 1);
+    lineProduct(price, quantity, separators);
 }
 
 TotalsLine totalsLine(const RecordSet &lines)

@@ -19,12 +19,10 @@ void calculateLineAmount(RecordSet &set);
 // no sum could ever read. An edit that leaves both alone is not held up.
 void checkLineBeforePost(RecordSet &set);
 
-// The amount of the line the set stands on, for a sum. A line whose amount
-// cannot be calculated stops the sum with its place in the invoice
-// ("Zeile 3: ..."), counted from 1.
-long double amountForSum(const RecordSet &lines);
-
-// The line the set stands on as the totals take it; fails as amountForSum.
+// The line the set stands on as the totals take it: its exact amount
+// (lineAmount, money.h) and its rate (vatRateOf). A line whose amount or rate
+// cannot be read stops the sum with its place in the invoice ("Zeile 3:
+// ..."), counted from 1.
 TotalsLine totalsLine(const RecordSet &lines);
 // Every line of the set in the order it shows them, read without moving.
 QList<TotalsLine> totalsLines(RecordSet &lines);

@@ -7,6 +7,7 @@
 #include "schema.h"
 #include "years.h"
 #include "generated/data/businesstables.h"
+#include "generated/data/exportstable.h"
 #include "generated/data/separatorstable.h"
 
 #include <algorithm>
@@ -56,6 +57,10 @@ void apply(Database &db, const Migration &m, const Separators &separators)
     case Migration::Kind::AddYearIndexes:
         createYearIndexes(db, missingYearIndexes(db));
         return;
+    case Migration::Kind::AddTableColumn:
+        db.exec("ALTER TABLE " + quoted(db, m.tables.front()) + " ADD COLUMN " + quoted(db, m.column) + ' ' + m.definition,
+                QStringLiteral("Tabelle '%1'").arg(m.tables.front()));
+        return;
     }
 }
 
@@ -79,6 +84,21 @@ const std::vector<Migration> &programMigrations()
         {YearIndexesVersion, Migration::Kind::AddYearIndexes,
          QStringLiteral("Indizes, mit denen Rechnungen und Rechnungszeilen jedes Jahres schneller gefunden werden"),
          {}, QString(), QByteArray()},
+        {LineVatRateVersion, Migration::Kind::AddLineColumn,
+         QStringLiteral("den Steuersatz jeder Rechnungszeile (leer bedeutet wie bisher 10 %)"), {}, QString(line::VatRate),
+         QByteArray("VARCHAR(2)")},
+        {LineNatureVersion, Migration::Kind::AddLineColumn,
+         QStringLiteral("den Grund der Steuerbefreiung (Natura) für Zeilen mit 0 %"), {}, QString(line::Nature),
+         QByteArray("VARCHAR(4)")},
+        {CustomerKindVersion, Migration::Kind::AddTableColumn,
+         QStringLiteral("die steuerliche Art jedes Kunden (Italien, EU, Drittland; Firma oder Privatperson)"),
+         {customerEInvoice::Table}, QString(customerEInvoice::Kind), QByteArray("VARCHAR(10)")},
+        {BusinessLogoVersion, Migration::Kind::AddTableColumn,
+         QStringLiteral("ein eigenes Logo für den Briefkopf der Rechnung"), {business::Table}, QString(business::Logo),
+         QByteArray("BLOB")},
+        {ExportRecordVersion, Migration::Kind::CreateTables,
+         QStringLiteral("ein Verzeichnis der exportierten elektronischen Rechnungen"), {eInvoiceExport::Table},
+         QString(), QByteArray(ExportsTableSql)},
     };
     return list;
 }
@@ -111,6 +131,9 @@ bool isInFile(Database &db, const Migration &migration)
             return true;
         case Migration::Kind::AddYearIndexes:
             return missingYearIndexes(db).empty();
+        case Migration::Kind::AddTableColumn:
+            // A table still to be made is made with the column.
+            return !db.hasTable(migration.tables.front()) || hasColumn(db, migration.tables.front(), migration.column);
         }
         return false;
     });

@@ -32,6 +32,7 @@ struct Migration
         // then names the separators given when it is applied
         StoreSeparators,
         AddYearIndexes,  // every year's indexes (indexesOfYear())
+        AddTableColumn,  // `column` with `definition` in the one table `tables` names
     };
 
     // The version a file has once this is in it.
@@ -54,6 +55,13 @@ const Migration &businessTablesMigration();
 const Migration &separatorsMigration();
 // The version that gives every year its indexes.
 constexpr int YearIndexesVersion = 3;
+// The versions that give every year's lines their VAT rate and its nature.
+constexpr int LineVatRateVersion = 4;
+constexpr int LineNatureVersion = 5;
+// The customer's VAT treatment, the business's logo, the record of exports.
+constexpr int CustomerKindVersion = 6;
+constexpr int BusinessLogoVersion = 7;
+constexpr int ExportRecordVersion = 8;
 
 // The version a file has with every migration of `list` in it.
 int latestVersion(const std::vector<Migration> &list);

@@ -56,6 +56,11 @@ void RecordSet::declareField(const QString &name, FieldKind kind, const QString 
     m_declared.push_back({name, kind, displayFormat});
 }
 
+void RecordSet::declareOptionalField(const QString &name, FieldKind kind)
+{
+    m_declared.push_back({name, kind, QString(), true});
+}
+
 Field *RecordSet::FindField(const QString &name) const
 {
     for (const auto &f : m_fields)

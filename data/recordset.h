@@ -149,6 +149,9 @@ public:
 
     // Declared fields; without any, the set takes one field per column.
     void declareField(const QString &name, FieldKind kind, const QString &displayFormat = QString());
+    // A field that only a table of a later version has: where the source
+    // has no such column, the set opens without it (FindField gives nullptr).
+    void declareOptionalField(const QString &name, FieldKind kind);
     using CalcHandler = std::function<void(RecordSet &)>;
     void setOnCalcFields(CalcHandler handler) { m_onCalc = std::move(handler); }
     // Runs in Post after the hand-over, before anything is written; what it
@@ -285,7 +288,7 @@ private:
     QString m_sql;
     DataSetState m_state = DataSetState::Inactive;
 
-    struct Declared { QString name; FieldKind kind; QString displayFormat; };
+    struct Declared { QString name; FieldKind kind; QString displayFormat; bool optional = false; };
     std::vector<Declared> m_declared;
     std::vector<std::unique_ptr<Field>> m_fields;
     int m_calcCount = 0;

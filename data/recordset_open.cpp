@@ -85,6 +85,8 @@ void RecordSet::openSource()
         }
     } else {
         for (const Declared &d : m_declared) {
+            if (d.optional && columnByName(d.name) < 0)
+                continue;
             fields.emplace_back(new Field(this, d.name, d.kind, int(fields.size()), d.displayFormat));
             Field *f = fields.back().get();
             if (d.kind == FieldKind::CalcFloat) {

@@ -54,6 +54,10 @@ inline constexpr QLatin1StringView Description{"beschreibung"};
 inline constexpr QLatin1StringView Quantity{"anzahl"};
 inline constexpr QLatin1StringView UnitPrice{"einzelpreis"};
 inline constexpr QLatin1StringView Amount{"summe"};
+// The VAT rate: "22", "10", "5", "4" or "0"; empty is 10.
+inline constexpr QLatin1StringView VatRate{"steuersatz"};
+// Why a line at 0 % carries no VAT: the e-invoice's Natura code ("N3.2").
+inline constexpr QLatin1StringView Nature{"natura"};
 } // namespace line
 
 // The business's own data: one row.
@@ -78,6 +82,8 @@ inline constexpr QLatin1StringView Iban{"iban"};
 inline constexpr QLatin1StringView Bic{"bic"};
 inline constexpr QLatin1StringView PaymentLine{"zahlungszeile"};
 inline constexpr QLatin1StringView NextTransmissionNumber{"naechste_uebertragung"};
+// The business's logo for the letterhead: the image file's bytes as picked.
+inline constexpr QLatin1StringView Logo{"logo"};
 } // namespace business
 
 // Each customer's data for the electronic invoice, keyed by `kunde.id`.
@@ -98,7 +104,24 @@ inline constexpr QLatin1StringView Cap{"cap"};
 inline constexpr QLatin1StringView Town{"ort"};
 inline constexpr QLatin1StringView Province{"provinz"};
 inline constexpr QLatin1StringView Country{"land"};
+// The customer's VAT treatment (einvoice::CustomerKind): "it_firma",
+// "it_privat", "eu_firma", "eu_privat", "drittland", "san_marino",
+// "vatikan"; empty: not chosen yet, taken from the country and VAT number.
+inline constexpr QLatin1StringView Kind{"kundenart"};
 } // namespace customerEInvoice
+
+// Every e-invoice file written.
+namespace eInvoiceExport {
+inline constexpr QLatin1StringView Table{"efattura_exporte"};
+inline constexpr QLatin1StringView Id{"id"};
+inline constexpr QLatin1StringView Year{"jahr"};
+inline constexpr QLatin1StringView Number{"nr"};
+inline constexpr QLatin1StringView FileName{"datei"};
+inline constexpr QLatin1StringView TransmissionNumber{"uebertragung"};
+// Local time, "yyyy-MM-ddTHH:mm:ss".
+inline constexpr QLatin1StringView Time{"zeit"};
+inline constexpr QLatin1StringView Sha256{"sha256"};
+} // namespace eInvoiceExport
 
 // The separators the file's amounts are written with: one row.
 namespace numberFormat {

@@ -1,38 +1,24 @@
 #pragma once
 
-#include "amount.h"
+#include "money.h"
+#include "vatrates.h"
 
 #include <QList>
-#include <QString>
-#include <optional>
 
 // An invoice's figures: the amount of each line and what the lines add up
 // to, per VAT rate and in all. The editor, the printed invoice and the
 // e-invoice take them from here and from nowhere else, so that the three
 // always show the same cents.
-
-// The VAT rate a line is taxed at. A rate of 0 says why in `nature` (the
-// e-invoice's Natura code).
-struct VatRate
-{
-    int percent = 10;
-    QString nature;
-    bool operator==(const VatRate &) const = default;
-};
-
-// The rate every line is taxed at: lines carry no rate of their own yet.
-inline const VatRate StandardRate{10, QString()};
-
-// The amount of a line, unit price times quantity, from the texts as stored
-// (storedNumber: a text written with the other decimal separator is read
-// where it cannot mean anything else): no value when either is empty. A text
-// that is not a number, or a product that is no amount, throws ConversionError.
-std::optional<double> lineAmount(const QString &price, const QString &quantity, const Separators &separators);
+//
+// Every figure is exact: a line's amount is its unit price × quantity rounded
+// half up to cents (lineAmount, money.h); a rate's taxable sum is the sum of
+// its lines' amounts, its tax that sum × the rate rounded half up once; the
+// gross is net + tax.
 
 // A line as the totals take it.
 struct TotalsLine
 {
-    double amount = 0;      // 0 for a line without an amount
+    Money amount;           // 0 for a line without an amount
     VatRate rate = StandardRate;
 };
 
@@ -40,20 +26,33 @@ struct TotalsLine
 struct RateTotals
 {
     VatRate rate;
-    double taxable = 0;
-    double tax = 0;
+    Money taxable;
+    Money tax;
     bool operator==(const RateTotals &) const = default;
 };
 
+// Stamp duty (imposta di bollo) an invoice bears when its lines free of VAT
+// for a reason that needs it (VatNature::stampDuty) exceed this sum.
+inline constexpr Money StampDutyThreshold{7747};
+inline constexpr Money StampDutyAmount{200};
+
 struct InvoiceTotals
 {
-    // One entry per rate the lines carry, in the order the rates first occur.
+    // One entry per rate and nature the lines carry: the highest rate first,
+    // the natures of 0 % by their code.
     QList<RateTotals> rates;
-    double net = 0;
-    double tax = 0;
-    double gross = 0;
+    Money net;
+    Money tax;
+    Money gross;
+    // Whether the invoice bears stamp duty (StampDutyAmount, paid virtually).
+    // It is not part of the gross: it is the seller's to pay.
+    bool stampDuty = false;
     bool operator==(const InvoiceTotals &) const = default;
+
+    // Whether every line is at 10 %: the invoice then shows the one tax row
+    // it has always shown.
+    bool onlyStandardRate() const;
 };
 
-// The totals of the lines, in the order the invoice lists them.
+// The totals of the lines.
 InvoiceTotals invoiceTotals(const QList<TotalsLine> &lines);

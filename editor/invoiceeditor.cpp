@@ -181,14 +181,11 @@ void InvoiceEditor::computeTotals()
         read.append(totalsLine(lines));
         lines.Next();
     }
-    const InvoiceTotals totals = invoiceTotals(read);
-    m_net = totals.net;
-    m_tax = totals.tax;
-    m_gross = totals.gross;
+    m_totals = invoiceTotals(read);
     const Separators &separators = m_data.separators();
-    netTotal->setText(formatAmount(totals.net, separators));
-    taxTotal->setText(formatAmount(totals.tax, separators));
-    grossTotal->setText(formatAmount(totals.gross, separators));
+    netTotal->setText(formatMoney(m_totals.net, separators));
+    taxTotal->setText(formatMoney(m_totals.tax, separators));
+    grossTotal->setText(formatMoney(m_totals.gross, separators));
 }
 
 void InvoiceEditor::showPreview()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/totals.h"
+
 #include <QDialog>
 #include <functional>
 
@@ -40,9 +42,10 @@ public:
     void insertDeductionLine();
 
     // The last computed totals; only "[ Berechnen ]" reads or writes them.
-    double summe() const { return m_net; }
-    double steuer() const { return m_tax; }
-    double brutto() const { return m_gross; }
+    const InvoiceTotals &totals() const { return m_totals; }
+    Money summe() const { return m_totals.net; }
+    Money steuer() const { return m_totals.tax; }
+    Money brutto() const { return m_totals.gross; }
 
     QGroupBox *customerBox = nullptr;
     QGroupBox *invoiceBox = nullptr;
@@ -74,9 +77,7 @@ private:
     InvoiceData &m_data;
     std::function<void()> m_preview;
     std::function<void()> m_eInvoice;
-    double m_net = 0;
-    double m_tax = 0;
-    double m_gross = 0;
+    InvoiceTotals m_totals;
 };
 
 // The text the deduction tool writes as a unit price: two decimals, the

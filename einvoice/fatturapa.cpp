@@ -30,8 +30,34 @@ constexpr int MaxLines = 9999;        // NumeroLinea has four digits
 // rounding) is the printed invoice's own, so both show the same cents.
 const Separators Dot{QLatin1Char('.'), QLatin1Char(',')};
 
-QString twoDecimals(long double value) { return formatFloat(QStringLiteral("0.00"), value, Dot); }
-QString upToEightDecimals(long double value) { return formatFloat(QStringLiteral("0.00######"), value, Dot); }
+QString twoDecimals(Money value) { return moneyWithDot(value); }
+
+// A typed number as the format writes it, exactly: 2 to 8 decimals, more
+// rounded half up to 8.
+QString upToEightDecimals(ExactNumber n)
+{
+    if (n.scale > 8) {
+        __int128 divisor = 1;
+        for (int i = 8; i < n.scale && i < 60; ++i)
+            divisor *= 10;
+        const bool negative = n.digits < 0;
+        const __int128 m = negative ? -n.digits : n.digits;
+        const __int128 rounded = n.scale - 8 > 38 ? 0 : (m + divisor / 2) / divisor;
+        n = ExactNumber{negative ? -rounded : rounded, 8};
+    }
+    const bool negative = n.digits < 0;
+    __int128 m = negative ? -n.digits : n.digits;
+    int scale = n.scale;
+    for (; scale < 2; ++scale)
+        m *= 10;   // a whole number: at most 18 digits and an exponent the amount checks bound
+    QByteArray digits;
+    for (__int128 v = m; v != 0; v /= 10)
+        digits.prepend(char('0' + int(v % 10)));
+    while (digits.size() <= scale)
+        digits.prepend('0');
+    digits.insert(digits.size() - scale, '.');
+    return QString::fromLatin1((negative && m != 0 ? "-" : "") + digits);
+}
 
 // The rate as the format writes it: "10.00".
 QString rateText(const VatRate &rate) { return QString::number(rate.percent) + QStringLiteral(".00"); }
@@ -103,6 +129,7 @@ struct Figures
     QString net;
     QString tax;
     QString gross;
+    bool stampDuty = false;
 };
 
 // Reads the lines as the file stores them (storedNumber); the amounts and
@@ -121,9 +148,8 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
     struct Read
     {
         QString description;
-        bool hasQuantity = false;
-        long double quantity = 0;
-        double unitPrice = 0;
+        std::optional<ExactNumber> quantity;
+        ExactNumber unitPrice;
         TotalsLine line;
     };
     QList<Read> read;
@@ -136,21 +162,21 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
             if (r.description.isEmpty())
                 throw ConversionError(QStringLiteral("Die Beschreibung fehlt: bitte eine eintragen oder die Zeile "
                                                      "löschen."));
-            r.hasQuantity = !line.anzahl.isEmpty();
+            r.line.rate = vatRateOf(line.steuersatz, line.natura);
             // Without both a price and a quantity the line counts 0, and its
             // prices are written as 0: where it has no quantity, the format
             // wants the unit price to equal the total.
-            if (const std::optional<double> amount = lineAmount(line.einzelpreis, line.anzahl, separators)) {
+            if (const std::optional<Money> amount = lineAmount(line.einzelpreis, line.anzahl, separators)) {
                 r.line.amount = *amount;
-                r.unitPrice = double(storedNumber(line.einzelpreis, separators));
-                r.quantity = storedNumber(line.anzahl, separators);
-            } else if (r.hasQuantity) {
-                r.quantity = storedNumber(line.anzahl, separators);
+                r.unitPrice = exactStoredNumber(line.einzelpreis, separators);
+                r.quantity = exactStoredNumber(line.anzahl, separators);
+            } else if (!line.anzahl.isEmpty()) {
+                r.quantity = exactStoredNumber(line.anzahl, separators);
             }
             // The format has no negative quantity: the price takes the sign.
-            if (r.quantity < 0) {
-                r.quantity = -r.quantity;
-                r.unitPrice = -r.unitPrice;
+            if (r.quantity && r.quantity->digits < 0) {
+                r.quantity->digits = -r.quantity->digits;
+                r.unitPrice.digits = -r.unitPrice.digits;
             }
         });
         read.append(r);
@@ -159,6 +185,7 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
     const InvoiceTotals totals = invoiceTotals(forTotals);
 
     Figures f;
+    f.stampDuty = totals.stampDuty;
     QList<__int128> sumOfLines(totals.rates.size(), 0);   // per rate
     for (qsizetype i = 0; i < read.size(); ++i) {
         const Read &r = read.at(i);
@@ -166,8 +193,8 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
         l.rate = r.line.rate;
         l.description = r.description;
         inContext(QStringLiteral("Zeile %1").arg(i + 1), [&] {
-            if (r.hasQuantity) {
-                l.quantity = upToEightDecimals(r.quantity);
+            if (r.quantity) {
+                l.quantity = upToEightDecimals(*r.quantity);
                 if (!fits(*l.quantity, Quantity8))
                     throw ConversionError(QStringLiteral("Die Anzahl '%1' ist für die elektronische Rechnung zu "
                                                          "groß: sie erlaubt höchstens 12 Stellen vor dem Komma.")

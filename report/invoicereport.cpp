@@ -262,7 +262,7 @@ void InvoiceReport::showTotals(Band &, bool &)
 {
     m_printedTotals = invoiceTotals(m_printedLines);
     const Separators &separators = m_data.separators();
-    netTotal->caption = formatAmount(m_printedTotals.net, separators);
-    taxTotal->caption = formatAmount(m_printedTotals.tax, separators);
-    grossTotal->caption = formatAmount(m_printedTotals.gross, separators);
+    netTotal->caption = formatMoney(m_printedTotals.net, separators);
+    taxTotal->caption = formatMoney(m_printedTotals.tax, separators);
+    grossTotal->caption = formatMoney(m_printedTotals.gross, separators);
 }

@@ -28,7 +28,9 @@ CREATE TABLE rechnung2004 (
     beschreibung    VARCHAR(50),
     anzahl          VARCHAR(50),
     einzelpreis     VARCHAR(50),
-    summe           VARCHAR(50)
+    summe           VARCHAR(50),
+    steuersatz      VARCHAR(2),
+    natura          VARCHAR(4)
 );
 
 CREATE TABLE rechnungsdaten2003 (
@@ -46,7 +48,9 @@ CREATE TABLE rechnung2003 (
     beschreibung    VARCHAR(50),
     anzahl          VARCHAR(50),
     einzelpreis     VARCHAR(50),
-    summe           VARCHAR(50)
+    summe           VARCHAR(50),
+    steuersatz      VARCHAR(2),
+    natura          VARCHAR(4)
 );
 
 CREATE TABLE rechnungsdaten (
@@ -64,7 +68,9 @@ CREATE TABLE rechnung (
     beschreibung    VARCHAR(50),
     anzahl          VARCHAR(50),
     einzelpreis     VARCHAR(50),
-    summe           VARCHAR(50)
+    summe           VARCHAR(50),
+    steuersatz      VARCHAR(2),
+    natura          VARCHAR(4)
 );
 
 -- The separators the file's amounts are written with, in one row: every PC
@@ -77,6 +83,19 @@ CREATE TABLE IF NOT EXISTS zahlenformat (
     id                    INTEGER PRIMARY KEY,
     dezimaltrennzeichen   VARCHAR(1),
     tausendertrennzeichen VARCHAR(1)
+);
+
+-- Every e-invoice file written, so that an invoice is not sent twice and a
+-- transmission number is never handed out again. A file made before it gets
+-- it from its migration (data/migrations.cpp), which runs this definition.
+CREATE TABLE IF NOT EXISTS efattura_exporte (
+    id           INTEGER PRIMARY KEY AUTOINCREMENT,
+    jahr         INTEGER,
+    nr           VARCHAR(50),
+    datei        VARCHAR(260),
+    uebertragung VARCHAR(5),
+    zeit         VARCHAR(19),
+    sha256       VARCHAR(64)
 );
 
 -- Every year's invoices are found by number and by customer, and its lines by
@@ -96,8 +115,9 @@ CREATE INDEX idx_rechnung_rechnungsnummer ON rechnung (rechnungsnummer);
 -- The business's own data and each customer's data for the Italian electronic
 -- invoice. Everything from here to the end is the first migration of the
 -- tables (data/migrations.cpp): the program also runs it on a file made before
--- these tables were known, hence "IF NOT EXISTS" and the guarded insert. Later
--- versions add to the tables there, not here. Text sizes are what the e-invoice lets each field hold; the owner,
+-- these tables were known, hence "IF NOT EXISTS" and the guarded insert. A
+-- column added later is here too, for a new file, and in its own migration
+-- for a file whose tables were made before it. Text sizes are what the e-invoice lets each field hold; the owner,
 -- telephone and payment line, which only the printed invoice shows, get room
 -- for a line of the letterhead.
 
@@ -121,7 +141,8 @@ CREATE TABLE IF NOT EXISTS firma (
     iban                  VARCHAR(42),
     bic                   VARCHAR(11),
     zahlungszeile         VARCHAR(100),
-    naechste_uebertragung VARCHAR(5) DEFAULT '00001'
+    naechste_uebertragung VARCHAR(5) DEFAULT '00001',
+    logo                  BLOB
 );
 
 INSERT INTO firma (id) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM firma);
@@ -142,5 +163,6 @@ CREATE TABLE IF NOT EXISTS kunde_efattura (
     cap            VARCHAR(5),
     ort            VARCHAR(60),
     provinz        VARCHAR(2),
-    land           VARCHAR(2) DEFAULT 'IT'
+    land           VARCHAR(2) DEFAULT 'IT',
+    kundenart      VARCHAR(10)
 );

@@ -177,7 +177,7 @@ void TestEditor::doubleClickNeedsANumberAndResetsTheTotals()
         QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
     QVERIFY(run.wasModal);
-    QCOMPARE(d.e()->brutto(), 110.0); // the values stay; only the texts were reset
+    QCOMPARE(d.e()->brutto(), Money{11000}); // the values stay; only the texts were reset
 
     // Carla's invoice has no number: the double-click does nothing at all.
     d.w().customers().Locate(QStringLiteral("id"), 3);
@@ -525,7 +525,8 @@ void TestEditor::laterYearIsEditedAndPrinted()
         "CREATE TABLE rechnungsdaten2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, nr VARCHAR(50), datum VARCHAR(50), "
         "bezahlung VARCHAR(50), kundennummer VARCHAR(50), bestimmungsort VARCHAR(50));"
         "CREATE TABLE rechnung2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), "
-        "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50));"
+        "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50), "
+        "steuersatz VARCHAR(2), natura VARCHAR(4));"
         "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1');"
         "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');")
              + testdb::yearIndexesSql(2026));
@@ -540,7 +541,7 @@ void TestEditor::laterYearIsEditedAndPrinted()
         previewUntilTheRunEnds(*druck, d.e()->previewButton);
         QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
     });
-    QCOMPARE(druck->printedTotals().net, 15.0);
+    QCOMPARE(druck->printedTotals().net, Money{1500});
     QCOMPARE(d.scalar(QStringLiteral("SELECT rechnungsnummer || '|' || einzelpreis FROM rechnung2026 ORDER BY id DESC LIMIT 1")),
              QStringLiteral("2026-1|10,00"));
 }

@@ -47,7 +47,7 @@ const QString CommaInvoice = QStringLiteral(
 
 QString gross(InvoiceData &d)
 {
-    return formatAmount(invoiceTotals(totalsLines(d.invoiceLines)).gross, d.separators());
+    return formatMoney(invoiceTotals(totalsLines(d.invoiceLines)).gross, d.separators());
 }
 
 } // namespace

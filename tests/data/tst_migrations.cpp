@@ -29,7 +29,7 @@ const QString BusinessQuestion = QStringLiteral("Die Datenbank hat noch keine Fi
 Migration lineColumn(const QByteArray &definition = "VARCHAR(10) DEFAULT '22'")
 {
     return {latestVersion(programMigrations()) + 1, Migration::Kind::AddLineColumn,
-            QStringLiteral("den Steuersatz jeder Zeile"), {}, QStringLiteral("steuersatz"), definition};
+            QStringLiteral("den Rabatt jeder Zeile"), {}, QStringLiteral("rabatt"), definition};
 }
 
 std::vector<Migration> withLineColumn(const Migration &column = lineColumn())
@@ -124,22 +124,22 @@ void TestMigrations::whatIsAsked_data()
     QTest::newRow("without firma only") << QStringLiteral("DROP TABLE firma") << false << BusinessQuestion;
     QTest::newRow("a line column missing")
         << QString() << true
-        << QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n- den Steuersatz jeder Zeile\n\n"
+        << QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n- den Rabatt jeder Zeile\n\n"
                           "Vorher wird die Datenbank in den Ordner „Sicherungen“ kopiert. Jetzt ergänzen?");
     // Two missing: one question lists both, the business tables' own question is not it.
     QTest::newRow("both missing")
         << NoBusinessTables << true
         << QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n"
                           "- die Tabellen für die Firmendaten und für die Daten der Kunden für die elektronische Rechnung\n"
-                          "- den Steuersatz jeder Zeile\n\n"
+                          "- den Rabatt jeder Zeile\n\n"
                           "Vorher wird die Datenbank in den Ordner „Sicherungen“ kopiert. Jetzt ergänzen?");
     QTest::newRow("the column already in every year")
-        << QStringLiteral("ALTER TABLE rechnung ADD COLUMN steuersatz; ALTER TABLE rechnung2003 ADD COLUMN steuersatz; "
-                          "ALTER TABLE rechnung2004 ADD COLUMN steuersatz;")
+        << QStringLiteral("ALTER TABLE rechnung ADD COLUMN rabatt; ALTER TABLE rechnung2003 ADD COLUMN rabatt; "
+                          "ALTER TABLE rechnung2004 ADD COLUMN rabatt;")
         << true << QString();
     QTest::newRow("the column in some years only")
-        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN steuersatz;") << true
-        << QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n- den Steuersatz jeder Zeile\n\n"
+        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN rabatt;") << true
+        << QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n- den Rabatt jeder Zeile\n\n"
                           "Vorher wird die Datenbank in den Ordner „Sicherungen“ kopiert. Jetzt ergänzen?");
     // The version counts, not what the file has: a later version knows better.
     QTest::newRow("at the latest version")
@@ -177,7 +177,7 @@ void TestMigrations::yesAddsEverythingAfterACopy_data()
     QTest::newRow("both") << NoBusinessTables << true << withColumn << everyYear;
     // The year that has it keeps it as it is; the others get it.
     QTest::newRow("the column in one year already")
-        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN steuersatz VARCHAR(10) DEFAULT '22'") << true << withColumn
+        << QStringLiteral("ALTER TABLE rechnung2004 ADD COLUMN rabatt VARCHAR(10) DEFAULT '22'") << true << withColumn
         << everyYear;
 }
 
@@ -191,7 +191,7 @@ void TestMigrations::yesAddsEverythingAfterACopy()
     SqliteDatabase c;
     c.open(db.file());
     createYearTables(c, 2005);
-    const QString before = tablesWithColumn(db.file(), LineTables, QStringLiteral("steuersatz"));
+    const QString before = tablesWithColumn(db.file(), LineTables, QStringLiteral("rabatt"));
     const std::vector<Migration> list = withColumn ? withLineColumn() : programMigrations();
 
     QCOMPARE(upgradeSchema(c, [](const QString &) { return true; }, Today, list), UpgradeResult::Upgraded);
@@ -200,17 +200,17 @@ void TestMigrations::yesAddsEverythingAfterACopy()
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN ('firma', 'kunde_efattura')")),
              QStringLiteral("2"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM firma")), QStringLiteral("1"));
-    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("steuersatz")), withColumnAfter);
+    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("rabatt")), withColumnAfter);
     // The rows there were get the column's default.
     if (withColumn)
-        QCOMPARE(db.scalar(QStringLiteral("SELECT steuersatz FROM rechnung2003")), QStringLiteral("22"));
+        QCOMPARE(db.scalar(QStringLiteral("SELECT rabatt FROM rechnung2003")), QStringLiteral("22"));
     QVERIFY(pendingMigrations(c, list).empty());
 
     // The copy is the file as it was before.
     const QString copy = backupOf(db, version);
     QVERIFY2(QFile::exists(copy), qPrintable(copy));
     QCOMPARE(testdb::scalar(copy, QStringLiteral("PRAGMA user_version")), QStringLiteral("0"));
-    QCOMPARE(tablesWithColumn(copy, LineTables, QStringLiteral("steuersatz")), before);
+    QCOMPARE(tablesWithColumn(copy, LineTables, QStringLiteral("rabatt")), before);
     QCOMPARE(testdb::scalar(copy, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = 'firma'")),
              sql.contains(QLatin1String("DROP TABLE firma")) ? QStringLiteral("0") : QStringLiteral("1"));
     QCOMPARE(testdb::scalar(copy, QStringLiteral("SELECT beschreibung FROM rechnung2003")), QStringLiteral("Rosen"));
@@ -242,7 +242,7 @@ void TestMigrations::aYearMadeLaterHasTheColumn()
     QCOMPARE(upgradeSchema(c, [](const QString &) { return true; }, Today, list), UpgradeResult::Upgraded);
     createYearTables(c, 2007);
     QCOMPARE(db.scalar(QStringLiteral("SELECT type || ' ' || coalesce(dflt_value, '-') FROM pragma_table_info('rechnung2007') "
-                                      "WHERE name = 'steuersatz'")),
+                                      "WHERE name = 'rabatt'")),
              column);
     QVERIFY(pendingMigrations(c, list).empty());
 }
@@ -265,7 +265,7 @@ void TestMigrations::failureInTheMiddleChangesNothing()
     QVERIFY2(error.startsWith(QStringLiteral("Die Datenbank konnte nicht ergänzt werden: Tabelle 'rechnung2003'")), qPrintable(error));
     QVERIFY(!c.inTransaction());
     QCOMPARE(c.schemaVersion(), 0);
-    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("steuersatz")), QString());
+    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("rabatt")), QString());
     // The business tables, made before in the same transaction, are gone again.
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN ('firma', 'kunde_efattura')")),
              QStringLiteral("0"));
@@ -292,7 +292,7 @@ void TestMigrations::failedCopyChangesNothing()
     QVERIFY2(error.endsWith(QStringLiteral("Die Datenbank wurde nicht verändert")), qPrintable(error));
     QCOMPARE(contentOf(db.file()), before);
     QCOMPARE(c.schemaVersion(), 0);
-    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("steuersatz")), QString());
+    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("rabatt")), QString());
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = 'firma'")), QStringLiteral("0"));
 }
 
@@ -310,7 +310,7 @@ void TestMigrations::declinedChangesNothing()
     QVERIFY(!QFileInfo::exists(db.dir() + QStringLiteral("/Sicherungen")));
     // The file works with what it has: a new year is made like the newest.
     createYearTables(c, 2005);
-    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("steuersatz")), QString());
+    QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("rabatt")), QString());
 }
 
 void TestMigrations::newDatabaseIsAtTheLatestVersion()

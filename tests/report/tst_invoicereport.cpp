@@ -426,7 +426,7 @@ private Q_SLOTS:
         QCOMPARE(description->lines, QStringList{QString()});
         QCOMPARE(page.texts().count(QStringLiteral("0,00")), 3);
         QVERIFY(findText(page, texts::PaymentLine));
-        QCOMPARE(inv.druck->printedTotals().net, 0.0);
+        QCOMPARE(inv.druck->printedTotals().net, Money());
         QVERIFY(inv.data.invoiceLines.Eof());
     }
 
@@ -537,7 +537,7 @@ private Q_SLOTS:
         const Page &page = *r.pages.front();
 
         const Separators &separators = inv.data.separators();
-        const double amount = *lineAmount(price, quantity, separators);
+        const Money amount = *lineAmount(price, quantity, separators);
         const InvoiceTotals totals = invoiceTotals(QList<TotalsLine>(rows, TotalsLine{amount, StandardRate}));
         const double summaryTop = rowTop(rows);
         struct Expected
@@ -548,10 +548,10 @@ private Q_SLOTS:
         };
         QList<Expected> amounts;
         for (int i = 0; i < rows; ++i)
-            amounts.append({formatAmount(amount, separators), rowTop(i) + 0.26, inv.druck->lineAmountText->box.width()});
-        amounts.append({formatAmount(totals.net, separators), summaryTop + 13.23, inv.druck->netTotal->box.width()});
-        amounts.append({formatAmount(totals.tax, separators), summaryTop + 18.52, inv.druck->taxTotal->box.width()});
-        amounts.append({formatAmount(totals.gross, separators), summaryTop + 31.75, inv.druck->grossTotal->box.width()});
+            amounts.append({formatMoney(amount, separators), rowTop(i) + 0.26, inv.druck->lineAmountText->box.width()});
+        amounts.append({formatMoney(totals.net, separators), summaryTop + 13.23, inv.druck->netTotal->box.width()});
+        amounts.append({formatMoney(totals.tax, separators), summaryTop + 18.52, inv.druck->taxTotal->box.width()});
+        amounts.append({formatMoney(totals.gross, separators), summaryTop + 31.75, inv.druck->grossTotal->box.width()});
 
         TextMeasure m;
         bool anyWider = false;
@@ -780,9 +780,9 @@ private Q_SLOTS:
         const InvoiceTotals expected = invoiceTotals(read);
         QCOMPARE(expected.rates.size(), 1);
         QVERIFY(inv.druck->printedTotals() == expected);
-        QCOMPARE(inv.druck->netTotal->caption, formatAmount(expected.net, inv.data.separators()));
-        QCOMPARE(inv.druck->taxTotal->caption, formatAmount(expected.tax, inv.data.separators()));
-        QCOMPARE(inv.druck->grossTotal->caption, formatAmount(expected.gross, inv.data.separators()));
+        QCOMPARE(inv.druck->netTotal->caption, formatMoney(expected.net, inv.data.separators()));
+        QCOMPARE(inv.druck->taxTotal->caption, formatMoney(expected.tax, inv.data.separators()));
+        QCOMPARE(inv.druck->grossTotal->caption, formatMoney(expected.gross, inv.data.separators()));
         // A second run starts again from 0.
         inv.run();
         QVERIFY(inv.druck->printedTotals() == expected);
