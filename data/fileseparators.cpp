@@ -80,11 +80,11 @@ QList<StoredAmountNote> storedAmountNotes(Database &db, const Separators &separa
                     // An empty text leaves the line without an amount, as it should.
                     if (text.isEmpty())
                         continue;
-                    long double ignored = 0;
-                    const StoredNumber reading = tryStoredNumber(text, ignored, separators);
+                    long double value = 0;
+                    const StoredNumber reading = tryStoredNumber(text, value, separators);
                     if (reading != StoredNumber::Read)
                         notes.append({year.lineTable, st->columnInteger(0), column == 1 ? QString(Quantity) : QString(UnitPrice),
-                                      text, reading});
+                                      text, reading, value});
                 }
             }
         }

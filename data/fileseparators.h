@@ -35,6 +35,7 @@ struct StoredAmountNote
     QString column;
     QString text;
     StoredNumber reading = StoredNumber::Unreadable;
+    long double value = 0;  // what it is read as, where it can be read
 };
 
 // Every such quantity and unit price of every year's lines, newest year

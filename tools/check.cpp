@@ -13,13 +13,12 @@ namespace {
 
 // The indexes every year should have, added where a file made before them
 // lacks them. The names of those made, empty when none was missing.
-QStringList addMissingIndexes(const QString &file)
+QStringList addMissingIndexes(Database &database)
 {
-    const std::unique_ptr<Database> database = openDatabase(file);
     const QString what = QStringLiteral("Die Indizes konnten nicht angelegt werden");
-    Transaction transaction(*database, true, what);
-    const std::vector<YearIndex> missing = missingYearIndexes(*database);
-    createYearIndexes(*database, missing);
+    Transaction transaction(database, true, what);
+    const std::vector<YearIndex> missing = missingYearIndexes(database);
+    createYearIndexes(database, missing);
     transaction.commit();
     QStringList names;
     for (const YearIndex &index : missing)
@@ -42,10 +41,8 @@ QString noteLine(const StoredAmountNote &note, const Separators &separators)
     const QString where = QStringLiteral("%1, id %2, %3: '%4'").arg(note.table).arg(note.id).arg(note.column, note.text);
     if (note.reading == StoredNumber::Unreadable)
         return where + QStringLiteral(" ist keine Zahl; die Rechnung kann so nicht berechnet werden.");
-    long double value = 0;
-    tryStoredNumber(note.text, value, separators);
     return where + QStringLiteral(" ist mit dem anderen Dezimaltrennzeichen geschrieben und wird als %1 gelesen.")
-                       .arg(generalNumber(double(value), separators));
+                       .arg(generalNumber(double(note.value), separators));
 }
 
 } // namespace
@@ -89,7 +86,7 @@ int runCheck(CommandLine &commandLine)
     }
     printLine(stdout, QStringLiteral("Die Datei %1 ist in Ordnung.").arg(shown(file)));
     if (commandLine.isSet(QStringLiteral("fix"))) {
-        const QStringList made = addMissingIndexes(file);
+        const QStringList made = addMissingIndexes(*database);
         if (made.isEmpty())
             printLine(stdout, QStringLiteral("Es fehlt kein Index."));
         else
