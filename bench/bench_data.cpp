@@ -7,6 +7,8 @@
 #include "data/sqlitedatabase.h"
 #include "data/errors.h"
 #include "data/lineamount.h"
+#include "data/money.h"
+#include "data/totals.h"
 #include "data/recordset.h"
 #include "benchdb.h"
 
@@ -320,6 +322,62 @@ void BM_CloseOpenLineSet(benchmark::State &state)
 }
 BENCHMARK(BM_CloseOpenLineSet)->Unit(benchmark::kMillisecond)->Iterations(Refreshes);
 
+// ---------------------------------------------------------------- totals
+
+// An invoice of 1,000 typed lines, prices with up to three decimals and a few
+// rates: what "[ Berechnen ]", the print and the e-invoice each add up.
+struct TypedLine
+{
+    QString price;
+    QString quantity;
+    VatRate rate;
+};
+
+std::vector<TypedLine> typedLines()
+{
+    std::vector<TypedLine> lines;
+    const VatRate rates[] = {StandardRate, {22, QString()}, {4, QString()}, {0, QStringLiteral("N3.2")}};
+    unsigned seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int i = 0; i < 1000; ++i) {
+        const unsigned p = next() % 1000000, q = next() % 5000;
+        lines.push_back({QStringLiteral("%1,%2").arg(p / 1000).arg(p % 1000, 3, 10, QLatin1Char('0')),
+                         QString::number(q / 100 + 1), rates[next() % 4]});
+    }
+    return lines;
+}
+
+const Separators Comma{QLatin1Char(','), QLatin1Char('.')};
+
+// The exact way: each line's cents from its texts, then the one totals function.
+void BM_ExactInvoiceTotals(benchmark::State &state)
+{
+    const std::vector<TypedLine> lines = typedLines();
+    for (auto _ : state) {
+        QList<TotalsLine> read;
+        read.reserve(qsizetype(lines.size()));
+        for (const TypedLine &l : lines)
+            read.append({*lineAmount(l.price, l.quantity, Comma), l.rate});
+        benchmark::DoNotOptimize(invoiceTotals(read));
+    }
+    state.counters["lines"] = double(lines.size());
+}
+BENCHMARK(BM_ExactInvoiceTotals)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+
+// The floor: the same texts read as binary numbers and multiplied, as the
+// calculated line amount does, without any sum.
+void BM_BinaryLineProducts(benchmark::State &state)
+{
+    const std::vector<TypedLine> lines = typedLines();
+    for (auto _ : state) {
+        double sum = 0;
+        for (const TypedLine &l : lines)
+            sum += double(storedNumber(l.price, Comma) * storedNumber(l.quantity, Comma));
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_BinaryLineProducts)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+
 // ---------------------------------------------------------------- summary
 
 // Prints as the console reporter does and keeps what the summary needs:
@@ -388,6 +446,12 @@ void printSummary(const SummaryReporter &r)
         std::printf("line snapshot: %.1f bytes per row (target <= 120) %s", *perRow, verdict(*perRow <= 120));
         if (const auto rss = r.counter("BM_LineSnapshotMemory", "rss_per_row"))
             std::printf(", resident growth %.1f bytes per row", *rss);
+        std::printf("\n");
+    }
+    if (const auto exact = r.seconds("BM_ExactInvoiceTotals")) {
+        std::printf("exact totals of a 1,000-line invoice: %.3f ms (target < 5 ms) %s", *exact * 1e3, verdict(*exact * 1e3 < 5));
+        if (const auto binary = r.seconds("BM_BinaryLineProducts"); binary && *binary > 0)
+            std::printf(", %.2f x the binary products alone", *exact / *binary);
         std::printf("\n");
     }
     const auto refresh = r.seconds("BM_RefreshLineSet");
