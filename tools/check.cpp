@@ -5,7 +5,12 @@
 #include "data/backup.h"
 #include "data/engine.h"
 #include "data/fileseparators.h"
+#include "data/errors.h"
+#include "data/schema.h"
+#include "data/vatrates.h"
 #include "data/years.h"
+
+#include <algorithm>
 
 #include <QStringList>
 
@@ -45,6 +50,38 @@ QString noteLine(const StoredAmountNote &note, const Separators &separators)
                        .arg(generalNumber(double(note.value), separators));
 }
 
+// Every line whose VAT rate or nature no invoice can be computed with:
+// "rechnung2026, id 7: Der Steuersatz '7' ist nicht möglich: ...". A year
+// made before lines had rates has every line at 10 %.
+QStringList unreadableRates(Database &database)
+{
+    using namespace schema::line;
+    QStringList found;
+    withContext(QStringLiteral("Die Steuersätze der Datenbank können nicht gelesen werden"), [&] {
+        for (const YearTables &year : findYears(database)) {
+            const std::vector<ColumnInfo> columns = database.columns(year.lineTable);
+            const bool hasRates = std::any_of(columns.begin(), columns.end(), [](const ColumnInfo &c) {
+                return QString::fromUtf8(c.name).compare(schema::line::VatRate, Qt::CaseInsensitive) == 0;
+            });
+            if (!hasRates)
+                continue;
+            StatementHandle st = database.prepare("SELECT " + schema::sql(Id) + ", " + schema::sql(schema::line::VatRate) + ", "
+                                                      + schema::sql(Nature) + " FROM "
+                                                      + database.quoteIdentifier(year.lineTable.toUtf8()) + " ORDER BY "
+                                                      + schema::sql(Id),
+                                                  Database::Reuse::Once);
+            while (st->step()) {
+                try {
+                    vatRateOf(st->columnString(1), st->columnString(2));
+                } catch (const ConversionError &e) {
+                    found << QStringLiteral("%1, id %2: %3").arg(year.lineTable).arg(st->columnInteger(0)).arg(e.message());
+                }
+            }
+        }
+    });
+    return found;
+}
+
 } // namespace
 
 int runCheck(CommandLine &commandLine)
@@ -52,7 +89,8 @@ int runCheck(CommandLine &commandLine)
     commandLine.setDescription(QStringLiteral(
         "Prüft die Datenbank mit SQLites Integritätsprüfung und liest jede Menge und jeden Einzelpreis der "
         "Rechnungen: genannt werden die, die nicht lesbar sind (dann endet die Prüfung mit einem Fehler), und "
-        "die, die mit dem anderen Dezimaltrennzeichen geschrieben sind."));
+        "die, die mit dem anderen Dezimaltrennzeichen geschrieben sind. Ebenso jeder Steuersatz, mit dem keine "
+        "Rechnung berechnet werden kann."));
     commandLine.addArgument(QStringLiteral("DATEI"), QStringLiteral("die Datenbankdatei"));
     commandLine.addFlag(QStringLiteral("fix"), QStringLiteral("legt die Indizes jedes Jahres an, die der Datei fehlen"));
     if (!commandLine.parse())
@@ -78,10 +116,19 @@ int runCheck(CommandLine &commandLine)
         if (note.reading == StoredNumber::Unreadable)
             ++unreadable;
     }
-    if (unreadable > 0) {
-        printError(QStringLiteral("In der Datei %1 %2 nicht lesbar (siehe oben); bitte in den Rechnungen korrigieren")
-                       .arg(shown(file),
-                            unreadable == 1 ? QStringLiteral("ist ein Betrag") : QStringLiteral("sind %1 Beträge").arg(unreadable)));
+    const QStringList badRates = unreadableRates(*database);
+    for (const QString &line : badRates)
+        printLine(stdout, shown(line));
+    if (unreadable > 0 || !badRates.isEmpty()) {
+        QStringList what;
+        if (unreadable > 0)
+            what << (unreadable == 1 ? QStringLiteral("ist ein Betrag nicht lesbar")
+                                     : QStringLiteral("sind %1 Beträge nicht lesbar").arg(unreadable));
+        if (!badRates.isEmpty())
+            what << (badRates.size() == 1 ? QStringLiteral("ist ein Steuersatz nicht gültig")
+                                          : QStringLiteral("sind %1 Steuersätze nicht gültig").arg(badRates.size()));
+        printError(QStringLiteral("In der Datei %1 %2 (siehe oben); bitte in den Rechnungen korrigieren")
+                       .arg(shown(file), what.join(QStringLiteral(", und es "))));
         return ExitFailure;
     }
     printLine(stdout, QStringLiteral("Die Datei %1 ist in Ordnung.").arg(shown(file)));

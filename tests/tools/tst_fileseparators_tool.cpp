@@ -155,6 +155,29 @@ private Q_SLOTS:
                             .arg(f));
     }
 
+    void checkFailsOnRatesNoInvoiceCanBeComputedWith()
+    {
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("pruefen.mdb"));
+        QVERIFY(QFile::copy(m_demo, f));
+        testdb::exec(f, QStringLiteral("INSERT INTO rechnung2003 (id, rechnungsnummer, beschreibung, anzahl, einzelpreis, "
+                                       "steuersatz, natura) VALUES (9001, '1', 'Rosen', '1', '2', '7', NULL), "
+                                       "(9002, '1', 'Erde', '1', '3', '0', NULL), (9003, '1', 'Topf', '1', '4', '0', 'N3.2'), "
+                                       "(9004, '1', 'Dünger', '1', '5', '4', 'N3.2')"));
+        const ToolResult r = runTool({QStringLiteral("check"), f});
+        QCOMPARE(r.exitCode, 1);
+        // The third line is a valid intra-EU supply and is not named.
+        QCOMPARE(r.out, QStringLiteral("rechnung2003, id 9001: Der Steuersatz '7' ist nicht möglich: bitte 22, 10, 5, 4 oder 0 "
+                                       "wählen (leer bedeutet 10).\n"
+                                       "rechnung2003, id 9002: Beim Steuersatz 0 fehlt der Grund der Befreiung (Natura): bitte "
+                                       "einen aus der Liste wählen.\n"
+                                       "rechnung2003, id 9004: Die Steuerbefreiung 'N3.2' gilt nur für den Steuersatz 0: bitte "
+                                       "den Steuersatz auf 0 setzen oder die Befreiung löschen.\n"));
+        QCOMPARE(r.err, QStringLiteral("rechnung-db: In der Datei %1 sind 3 Steuersätze nicht gültig (siehe oben); bitte in den "
+                                       "Rechnungen korrigieren.\n")
+                            .arg(f));
+    }
+
     void checkSaysWhenTheFileNamesNoSeparators()
     {
         QTemporaryDir dir;
