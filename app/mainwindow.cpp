@@ -9,6 +9,7 @@
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
+#include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 #include "editor/invoiceeditor.h"
 #include "report/invoicereport.h"
@@ -507,6 +508,12 @@ void MainWindow::exportEInvoice()
     // Read back from the file as the tool reads an invoice, so that both write the same e-invoice of it.
     const Invoice invoice = InvoiceRepository(connection, d.separators())
                                 .loadById(d.year(), d.invoiceHeaders.FieldByName(QStringLiteral("id"))->AsInteger());
+    // A second file of one invoice is a duplicate for the exchange system: only when the user means it.
+    const std::optional<einvoice::PreviousExport> previous =
+        einvoice::lastExport(connection, d.year(), invoice.header.nr);
+    if (previous && !confirm(einvoice::exportAgainQuestion(*previous)))
+        return;
+
     const qint64 customerId = invoice.header.customerId();
     einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, customerId);
     if (!buyerDialog->edit(buyer, [&](const einvoice::Buyer &b) {
@@ -520,6 +527,10 @@ void MainWindow::exportEInvoice()
     if (!folder)
         return;
     rememberFolderOf(QStringLiteral("fatturapa"), *folder);
-    const QString path = einvoice::exportInvoice(connection, *seller, buyer, invoice, *folder, d.separators());
-    showMessage(QStringLiteral("Die elektronische Rechnung wurde geschrieben:\n") + QDir::toNativeSeparators(path));
+    const einvoice::ExportResult result = einvoice::exportInvoice(connection, *seller, buyer, invoice, d.year(), *folder,
+                                                                  d.separators(), {.again = previous.has_value()});
+    QString message = QStringLiteral("Die elektronische Rechnung wurde geschrieben:\n") + QDir::toNativeSeparators(result.path);
+    if (!result.notes.isEmpty())
+        message += QStringLiteral("\n\nBitte beachten:\n") + result.notes.join(QLatin1Char('\n'));
+    showMessage(message);
 }

@@ -4,6 +4,7 @@
 #include "data/errors.h"
 #include "data/totals.h"
 #include "einvoice/checks.h"
+#include "einvoice/paymentterms.h"
 #include "einvoice/refusal.h"
 #include "einvoice/text.h"
 #include "einvoice/validation.h"
@@ -113,13 +114,14 @@ struct LineFigures
     QString total;
 };
 
-// One rate's summary (DatiRiepilogo).
+// One summary (DatiRiepilogo) per rate and, at 0 %, per nature.
 struct RateFigures
 {
     VatRate rate;
     std::optional<QString> rounding;   // Arrotondamento
     QString taxable;
     QString tax;
+    QString legalReference;            // RiferimentoNormativo, at 0 % only
 };
 
 struct Figures
@@ -232,7 +234,10 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
             tooLarge(total);
     for (qsizetype i = 0; i < totals.rates.size(); ++i) {
         const RateTotals &t = totals.rates.at(i);
-        RateFigures rate{t.rate, std::nullopt, twoDecimals(t.taxable), twoDecimals(t.tax)};
+        RateFigures rate{t.rate, std::nullopt, twoDecimals(t.taxable), twoDecimals(t.tax), QString()};
+        // The exchange system wants the law a sale without VAT rests on.
+        if (const VatNature *nature = t.rate.percent == 0 ? vatNature(t.rate.nature) : nullptr)
+            rate.legalReference = elementText(QStringLiteral("Natura %1").arg(nature->code), nature->legalReference, 100);
         for (const QString &total : {rate.taxable, rate.tax})
             if (!fits(total, Amount2))
                 tooLarge(total);
@@ -392,6 +397,13 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     w.text(QStringLiteral("Divisa"), QStringLiteral("EUR"));
     w.text(QStringLiteral("Data"), date.toString(Qt::ISODate));
     w.text(QStringLiteral("Numero"), number);
+    if (figures.stampDuty) {
+        // Paid by the seller on the revenue agency's return, not stamped on paper.
+        w.start(QStringLiteral("DatiBollo"));
+        w.text(QStringLiteral("BolloVirtuale"), QStringLiteral("SI"));
+        w.text(QStringLiteral("ImportoBollo"), twoDecimals(StampDutyAmount));
+        w.end();
+    }
     w.text(QStringLiteral("ImportoTotaleDocumento"), figures.gross);
     w.end();
     w.end();
@@ -407,25 +419,59 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
         w.text(QStringLiteral("PrezzoUnitario"), l.unitPrice);
         w.text(QStringLiteral("PrezzoTotale"), l.total);
         w.text(QStringLiteral("AliquotaIVA"), rateText(l.rate));
+        // Checks 00400/00401: a nature exactly where the rate is 0.
+        if (l.rate.percent == 0)
+            w.text(QStringLiteral("Natura"), l.rate.nature);
         w.end();
     }
     for (const RateFigures &rate : figures.rates) {
         w.start(QStringLiteral("DatiRiepilogo"));
         w.text(QStringLiteral("AliquotaIVA"), rateText(rate.rate));
+        // Checks 00429/00430, as in the lines.
+        if (rate.rate.percent == 0)
+            w.text(QStringLiteral("Natura"), rate.rate.nature);
         if (rate.rounding)
             w.text(QStringLiteral("Arrotondamento"), *rate.rounding);
         w.text(QStringLiteral("ImponibileImporto"), rate.taxable);
         w.text(QStringLiteral("Imposta"), rate.tax);
         w.text(QStringLiteral("EsigibilitaIVA"), QStringLiteral("I"));
+        if (!rate.legalReference.isEmpty())
+            w.text(QStringLiteral("RiferimentoNormativo"), rate.legalReference);
         w.end();
     }
     w.end(); // DatiBeniServizi
 
-    if (!seller.iban.isEmpty()) {
+    const PaymentTerms terms = paymentTermsOf(header.bezahlung);
+    const bool byTransfer = !seller.iban.isEmpty();
+    if (terms.kind == PaymentTerms::Unknown)
+        result.notes << QStringLiteral("Die Zahlungsbedingung „%1“ versteht das Programm nicht: die elektronische "
+                                       "Rechnung nennt deshalb kein Fälligkeitsdatum. Verstanden werden eine Zahl von "
+                                       "Tagen („30 Tage“) und „bezahlt“ oder „Barzahlung“.")
+                            .arg(header.bezahlung.simplified());
+    if (terms.kind == PaymentTerms::Days && !byTransfer)
+        result.notes << QStringLiteral("Die Zahlungsbedingung „%1“ verlangt eine Überweisung, aber die Firmendaten "
+                                       "nennen keine IBAN: die elektronische Rechnung enthält deshalb weder "
+                                       "Zahlungsweise noch Fälligkeitsdatum. Bitte die IBAN in den Firmendaten "
+                                       "eintragen.")
+                            .arg(header.bezahlung.simplified());
+    if (terms.kind == PaymentTerms::Cash) {
         w.start(QStringLiteral("DatiPagamento"));
         w.text(QStringLiteral("CondizioniPagamento"), QStringLiteral("TP02"));   // paid in full at once
         w.start(QStringLiteral("DettaglioPagamento"));
+        w.text(QStringLiteral("ModalitaPagamento"), QStringLiteral("MP01"));     // cash
+        w.text(QStringLiteral("ImportoPagamento"), figures.gross);
+        w.end();
+        w.end();
+    } else if (byTransfer) {
+        w.start(QStringLiteral("DatiPagamento"));
+        w.text(QStringLiteral("CondizioniPagamento"), QStringLiteral("TP02"));
+        w.start(QStringLiteral("DettaglioPagamento"));
         w.text(QStringLiteral("ModalitaPagamento"), QStringLiteral("MP05"));     // bank transfer
+        if (terms.kind == PaymentTerms::Days) {
+            w.text(QStringLiteral("DataRiferimentoTerminiPagamento"), date.toString(Qt::ISODate));
+            w.text(QStringLiteral("GiorniTerminiPagamento"), QString::number(terms.days));
+            w.text(QStringLiteral("DataScadenzaPagamento"), date.addDays(terms.days).toString(Qt::ISODate));
+        }
         w.text(QStringLiteral("ImportoPagamento"), figures.gross);
         if (!seller.bankName.trimmed().isEmpty())
             w.text(QStringLiteral("IstitutoFinanziario"), elementText(field::BankName, seller.bankName, 80));

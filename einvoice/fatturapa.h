@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The Italian electronic invoice (FatturaPA 1.2, format FPR12) of one printed
 // invoice, with the same three totals to the cent.
@@ -21,6 +22,9 @@ struct FatturaPA
     QString net;
     QString tax;
     QString gross;
+    // What the user should know about the file before sending it, in German:
+    // payment terms it could not take over, for one.
+    QStringList notes;
 };
 
 // Builds the file's content without validating it. Refuses, with a German

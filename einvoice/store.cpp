@@ -5,10 +5,16 @@
 #include "data/migrations.h"
 #include "data/schema.h"
 #include "einvoice/checks.h"
+#include "einvoice/exportrecord.h"
+#include "einvoice/refusal.h"
 #include "einvoice/prefill.h"
 #include "einvoice/validation.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 
 namespace einvoice {
 
@@ -254,39 +260,78 @@ Buyer buyerOfCustomer(Database &connection, qint64 customerId)
     return buyerFromCustomer(text(0), text(1), text(2), text(3));
 }
 
-QString exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const Invoice &invoice,
-                      const QString &folder, const Separators &separators)
+ExportResult exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                           int year, const QString &folder, const Separators &separators, const ExportOptions &options)
 {
     requireTable(connection, "firma");
+    const QDateTime now = options.now.isValid() ? options.now : QDateTime::currentDateTime();
     Transaction transaction(connection, true, CountNumberUp);
-    QString number;
+    QString stored;
     {
         StatementHandle st = connection.prepare(QByteArray("SELECT naechste_uebertragung FROM firma WHERE id = ") +
                                               FirstBusinessRow);
         if (!nextRow(*st, ReadBusinessData))
             throw EngineError(NoBusinessData);
-        number = columnText(*st, 0).value_or(QString());
+        stored = columnText(*st, 0).value_or(QString());
     }
+    inContext(QStringLiteral("Firmendaten"), [&] { checkTransmissionNumber(field::TransmissionNumber, stored); });
+    const bool recorded = hasExportRecord(connection);
+    if (recorded && !options.again) {
+        if (const std::optional<PreviousExport> previous = lastExport(connection, year, invoice.header.nr))
+            throw ConversionError(exportedBefore(*previous)
+                                  + QStringLiteral(" Eine zweite Datei derselben Rechnung weist das Austauschsystem "
+                                                   "(SdI) als Doppel ab: sie wird nur auf ausdrücklichen Wunsch noch einmal "
+                                                   "exportiert."));
+    }
+
+    // Every number taken: the record's, and the files of this seller's in the
+    // folder, signed ones (.xml.p7m) too, whatever the case of their names.
+    QSet<qint64> taken;
+    if (recorded) {
+        for (const QString &number : recordedTransmissionNumbers(connection))
+            if (const std::optional<qint64> value = transmissionValue(number))
+                taken.insert(*value);
+    }
+    const QRegularExpression sellersFile(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(seller.vatCountry + seller.vatNumber)
+                                            + QStringLiteral("_([0-9A-Za-z]{1,5})\\.xml(?:\\.p7m)?")),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (const QRegularExpressionMatch m = sellersFile.match(name); m.hasMatch())
+            taken.insert(transmissionValue(m.captured(1)).value());
+    }
+    qint64 value = std::max(transmissionValue(clockTransmissionNumber(now)).value(), transmissionValue(stored).value());
+    while (taken.contains(value))
+        ++value;
+    // Before the file is written: a number that leaves none to follow it
+    // must not be used at all.
+    const std::optional<QString> number = transmissionNumberOf(value);
+    const std::optional<QString> following = transmissionNumberOf(value + 1);
+    if (!number || !following)
+        throw ConversionError(QStringLiteral("Die Übertragungsnummer '%1' lässt sich nicht weiterzählen: bitte in den "
+                                             "Firmendaten eine neue eintragen, die noch nicht verwendet wurde.")
+                                  .arg(stored));
+
     Seller current = seller;
-    current.nextTransmissionNumber = number;
-    const FatturaPA made = makeFatturaPA(current, buyer, invoice, number, bundledSchemaFile(), separators);
-    // Before the file is written: a number that cannot be counted on any
-    // further must not be used at all.
-    const QString following = followingTransmissionNumber(number);
+    current.nextTransmissionNumber = *number;
+    const FatturaPA made = makeFatturaPA(current, buyer, invoice, *number, bundledSchemaFile(), separators);
     const QString path = saveFatturaPA(made, folder);
     try {
         StatementHandle st = connection.prepare(QByteArray("UPDATE firma SET naechste_uebertragung = ?1 WHERE id = ") +
                                               FirstBusinessRow);
-        st->bindText(1, following);
+        st->bindText(1, *following);
         nextRow(*st, CountNumberUp);
+        if (recorded)
+            recordExport(connection, year, invoice.header.nr, made.fileName, *number, now,
+                         QString::fromLatin1(QCryptographicHash::hash(made.xml, QCryptographicHash::Sha256).toHex()));
         transaction.commit();
     } catch (...) {
-        // The number was not counted up, so the next export would use it
+        // The number was not handed out, so the next export may use it
         // again: a file under it must not stay behind to be sent.
         QFile::remove(path);
         throw;
     }
-    return path;
+    return {path, *number, made.notes};
 }
 
 } // namespace einvoice

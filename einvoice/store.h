@@ -3,7 +3,9 @@
 #include "einvoice/fatturapa.h"
 #include "einvoice/invoicedata.h"
 
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class Database;
@@ -43,16 +45,38 @@ void forgetBuyer(Database &connection, qint64 customerId);
 // customer is not in `kunde`.
 Buyer buyerOfCustomer(Database &connection, qint64 customerId);
 
+// How an export goes.
+struct ExportOptions
+{
+    // The invoice was exported before, and the user wants it exported again.
+    bool again = false;
+    // The clock the transmission number starts from; the current time when
+    // not set.
+    QDateTime now = QDateTime();
+};
+
+// What an export wrote, and what the user should know about it.
+struct ExportResult
+{
+    QString path;
+    QString transmissionNumber;
+    // German, one sentence or two each (FatturaPA::notes).
+    QStringList notes;
+};
+
 // The whole export, one path for the program and the tool: builds and
-// validates the file, writes it into the folder, and only then counts the
-// business's transmission number up. The number is the one `firma` holds at
-// that moment, not the seller's copy, and the database stays locked
-// against other writers from reading it to counting it up, so two windows or
-// the program and the tool never hand out one number twice. A refusal
-// (ConversionError, EngineError) leaves the folder and the number as they
-// were. The numbers in the lines are read with `separators`. Returns the
-// file's path.
-QString exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const Invoice &invoice,
-                      const QString &folder, const Separators &separators);
+// validates the file of the year's invoice, writes it into the folder, and
+// only then hands out its transmission number (exportrecord.h): the business
+// data's next number moves on past it, and the record gets the file's name,
+// number, time and SHA-256. Reading what numbers are taken and handing one
+// out happen under one write lock, so two windows or the program and the tool
+// never hand out one number twice. An invoice the record holds an export of
+// is refused (with when and as what) unless `options.again`; a file without
+// the record is exported unrecorded. A refusal (ConversionError, EngineError)
+// leaves the folder, the number and the record as they were. The numbers in
+// the lines are read with `separators`.
+ExportResult exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const Invoice &invoice,
+                           int year, const QString &folder, const Separators &separators,
+                           const ExportOptions &options = {});
 
 } // namespace einvoice

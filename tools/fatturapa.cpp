@@ -7,6 +7,7 @@
 #include "data/fileseparators.h"
 #include "data/invoicerepository.h"
 #include "data/years.h"
+#include "einvoice/exportrecord.h"
 #include "einvoice/prefill.h"
 #include "einvoice/store.h"
 
@@ -27,6 +28,8 @@ int runFatturaPA(CommandLine &commandLine)
     commandLine.addValueOption(QStringLiteral("nr"), QStringLiteral("NR"), QStringLiteral("die Nummer der Rechnung"), value);
     commandLine.addValueOption(QStringLiteral("out"), QStringLiteral("ORDNER"),
                                QStringLiteral("der Ordner für die Datei (sonst der aktuelle)"), value);
+    commandLine.addFlag(QStringLiteral("again"),
+                        QStringLiteral("exportiert eine Rechnung, die schon exportiert wurde, noch einmal"));
     if (!commandLine.parse())
         return ExitOk;
     const QString file = commandLine.file();
@@ -58,7 +61,19 @@ int runFatturaPA(CommandLine &commandLine)
         throw Failure{einvoice::NoBusinessData};
     const Invoice invoice = InvoiceRepository(connection, separators).loadByNumber(year, *nr);
     const einvoice::Buyer buyer = einvoice::buyerOfCustomer(connection, invoice.header.customerId());
-    const QString path = einvoice::exportInvoice(connection, *seller, buyer, invoice, out, separators);
-    printLine(stdout, shown(QFileInfo(path).absoluteFilePath()));
+    const bool again = commandLine.isSet(QStringLiteral("again"));
+    // Asked here in the tool's words; the export would refuse as well.
+    if (!again) {
+        if (const std::optional<einvoice::PreviousExport> previous = einvoice::lastExport(connection, year, *nr))
+            throw Failure{einvoice::exportedBefore(*previous)
+                          + QStringLiteral(" Mit --again wird sie noch einmal exportiert; das Austauschsystem (SdI) weist eine zweite "
+                                           "Datei derselben Rechnung aber als Doppel ab")};
+    }
+    const einvoice::ExportResult result =
+        einvoice::exportInvoice(connection, *seller, buyer, invoice, year, out, separators, {.again = again});
+    printLine(stdout, shown(QFileInfo(result.path).absoluteFilePath()));
+    // Beside the path, which scripts read from stdout.
+    for (const QString &note : result.notes)
+        printLine(stderr, QStringLiteral("rechnung-db: Hinweis: ") + shown(note));
     return ExitOk;
 }

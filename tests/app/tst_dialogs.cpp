@@ -8,6 +8,7 @@
 #include "controls/dbnavigator.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customerdialog.h"
+#include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 #include "einvoice/validation.h"
 #include "report/invoicereport.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QToolButton>
 #include <QtTest>
 #include <QTemporaryDir>
@@ -541,7 +543,14 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
         QTest::mouseClick(buyer->okButton(), Qt::LeftButton);
     });
     QCOMPARE(folder.asked, 1);
-    const QString file = out.filePath(QStringLiteral("IT01234567890_00041.xml"));
+    // Its number comes from the clock, far above the stored 00041.
+    const QStringList written = QDir(out.path()).entryList(QDir::Files);
+    QCOMPARE(written.size(), 1);
+    QVERIFY2(QRegularExpression(QStringLiteral("^IT01234567890_[0-9A-Z]{5}\\.xml$")).match(written.first()).hasMatch(),
+             qPrintable(written.first()));
+    const QString number = written.first().mid(14, 5);
+    QVERIFY(einvoice::transmissionValue(number).value() > einvoice::transmissionValue(QStringLiteral("00041")).value());
+    const QString file = out.filePath(written.first());
     QCOMPARE(boxes.asked, QStringList{QStringLiteral("tst_dialogs|Die elektronische Rechnung wurde geschrieben:\n")
                                       + QDir::toNativeSeparators(file)});
     QFile f(file);
@@ -553,8 +562,19 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
     QVERIFY(xml.contains("<Imposta>1.00</Imposta>"));
     QVERIFY(xml.contains("<ImportoTotaleDocumento>11.00</ImportoTotaleDocumento>"));
     // The next file gets the next number; the customer's data is kept for it.
-    QCOMPARE(einvoice::loadSeller(d.w().data().connection)->nextTransmissionNumber, QStringLiteral("00042"));
+    QCOMPARE(einvoice::loadSeller(d.w().data().connection)->nextTransmissionNumber,
+             einvoice::transmissionNumberOf(einvoice::transmissionValue(number).value() + 1).value());
     QCOMPARE(einvoice::loadBuyer(d.w().data().connection, 1)->vatNumber, QStringLiteral("09876543210"));
+
+    // Exported before: asked first, and "Nein" leaves everything as it was.
+    Boxes no({false});
+    d.w().eInvoiceAction->trigger();
+    QCOMPARE(no.asked.size(), 1);
+    QVERIFY2(no.asked.first().contains(QStringLiteral("|Diese Rechnung wurde am "))
+                 && no.asked.first().endsWith(QStringLiteral(" als %1 exportiert. Noch einmal exportieren?").arg(written.first())),
+             qPrintable(no.asked.first()));
+    QCOMPARE(folder.asked, 1);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), written);
 }
 
 QTEST_MAIN(TestDialogs)

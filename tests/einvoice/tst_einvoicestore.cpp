@@ -14,12 +14,14 @@
 #include "data/invoicerepository.h"
 #include "data/years.h"
 #include "einvoice/checks.h"
+#include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace einvoice;
 
@@ -71,6 +73,9 @@ QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
+
+// A clock before every number the tests store: the stored next number decides.
+const ExportOptions StoredNumberFirst{.again = false, .now = QDateTime(QDate(2024, 1, 1), QTime(0, 0), QTimeZone::utc())};
 
 QString storedNumber(const testdb::Fixture &db)
 {
@@ -399,12 +404,16 @@ private Q_SLOTS:
         saveSeller(c, nursery());
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
         const InvoiceHeader header{QStringLiteral("17"), QStringLiteral("08.01.2004")};
-        const QString first = exportInvoice(c, nursery(), company(), {header, {}, lines}, out.path(), TypedIn);
+        const QString first =
+            exportInvoice(c, nursery(), company(), {header, {}, lines}, 2004, out.path(), TypedIn, StoredNumberFirst).path;
         QCOMPARE(first, QDir(out.path()).filePath(QStringLiteral("IT01234567890_00041.xml")));
         QCOMPARE(xmllintError(first), QString());
         QCOMPARE(storedNumber(db), QStringLiteral("00042"));
         // The number is the stored one, not the copy a window still holds.
-        const QString second = exportInvoice(c, nursery(), company(), {header, {}, lines}, out.path(), TypedIn);
+        ExportOptions again = StoredNumberFirst;
+        again.again = true;
+        const QString second =
+            exportInvoice(c, nursery(), company(), {header, {}, lines}, 2004, out.path(), TypedIn, again).path;
         QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("IT01234567890_00042.xml"));
         QCOMPARE(storedNumber(db), QStringLiteral("00043"));
         QCOMPARE(filesIn(out.path()).size(), 2);
@@ -418,9 +427,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         QTest::newRow("line without description") << QString() << QString() << QString()
                                                   << QStringLiteral("Zeile 1: Die Beschreibung fehlt");
-        QTest::newRow("file of that number there")
-            << QString() << QStringLiteral("IT01234567890_00041.xml") << QStringLiteral("Rosen")
-            << QStringLiteral("ihre Übertragungsnummer ist vergeben");
+        QTest::newRow("exported before")
+            << QStringLiteral("INSERT INTO efattura_exporte (jahr, nr, datei, uebertragung, zeit) VALUES "
+                              "(2004, '17', 'IT01234567890_0X6SI.xml', '0X6SI', '2026-12-11T08:30:00')")
+            << QString() << QStringLiteral("Rosen")
+            << QStringLiteral("Diese Rechnung wurde am 11.12.2026 um 08:30 Uhr als IT01234567890_0X6SI.xml exportiert.");
+        QTest::newRow("recording fails after the file")
+            << QStringLiteral("CREATE TRIGGER no_count BEFORE INSERT ON efattura_exporte BEGIN SELECT RAISE(ABORT, 'gesperrt'); END")
+            << QString() << QStringLiteral("Rosen")
+            << QStringLiteral("Der Export kann nicht in der Liste der elektronischen Rechnungen vermerkt werden");
         QTest::newRow("number cannot count on")
             << QStringLiteral("UPDATE firma SET naechste_uebertragung = 'ZZZZZ'") << QString() << QStringLiteral("Rosen")
             << QStringLiteral("lässt sich nicht weiterzählen");
@@ -458,12 +473,16 @@ private Q_SLOTS:
         const QStringList filesBefore = filesIn(out.path());
         const QString numberBefore = setUp.startsWith(QLatin1String("DROP")) ? QString() : storedNumber(db);
         const QList<InvoiceLine> lines{{description, QStringLiteral("25"), QStringLiteral("3,80")}};
+        const bool recorded = !setUp.startsWith(QLatin1String("DROP"));
+        const QString recordBefore = recorded ? contentOf(db, QStringLiteral("efattura_exporte")) : QString();
         const QString message = errorOf([&] {
             exportInvoice(c, nursery(), company(), {{QStringLiteral("17"), QStringLiteral("08.01.2004")}, {}, lines},
-                          out.path(), TypedIn);
+                          2004, out.path(), TypedIn, StoredNumberFirst);
         });
         QVERIFY2(message.contains(error), qPrintable(message));
         QCOMPARE(filesIn(out.path()), filesBefore);
+        if (recorded)
+            QCOMPARE(contentOf(db, QStringLiteral("efattura_exporte")), recordBefore);
         if (!numberBefore.isEmpty())
             QCOMPARE(storedNumber(db), numberBefore);
         // Nothing is left open: the next store goes through.
@@ -487,7 +506,7 @@ private Q_SLOTS:
         const QList<InvoiceLine> lines{{QStringLiteral("Rosen"), QStringLiteral("25"), QStringLiteral("3,80")}};
         const QString message = errorOf([&] {
             exportInvoice(c, nursery(), company(), {{QStringLiteral("17"), QStringLiteral("08.01.2004")}, {}, lines},
-                          out.path(), TypedIn);
+                          2004, out.path(), TypedIn);
         });
         other.exec("ROLLBACK");
         other.close();
@@ -521,7 +540,7 @@ private Q_SLOTS:
                     const Invoice invoice = InvoiceRepository(c, TypedIn).loadByNumber(year.year, nr);
                     // Every customer with an invoice has stored data, complete.
                     const Buyer buyer = loadBuyer(c, invoice.header.customerId()).value();
-                    path = exportInvoice(c, seller, buyer, invoice, out, TypedIn);
+                    path = exportInvoice(c, seller, buyer, invoice, year.year, out, TypedIn, StoredNumberFirst).path;
                 });
                 QVERIFY2(error.isEmpty(), qPrintable(context + QStringLiteral(": ") + error));
                 QCOMPARE(xmllintError(path), QString());
@@ -533,8 +552,12 @@ private Q_SLOTS:
             "(SELECT count(*) FROM rechnungsdaten2004)")).toLongLong();
         QVERIFY(exported >= headers);
         QCOMPARE(filesIn(out).size(), exported);
+        // The demo's numbers start at 00001 and count on in base 36; each
+        // file is in the record, under a number of its own.
         QCOMPARE(testdb::scalar(file, QStringLiteral("SELECT naechste_uebertragung FROM firma")),
-                 QStringLiteral("%1").arg(exported + 1, 5, 10, QLatin1Char('0')));
+                 transmissionNumberOf(exported + 1).value());
+        QCOMPARE(testdb::scalar(file, QStringLiteral("SELECT count(DISTINCT uebertragung) FROM efattura_exporte")).toInt(),
+                 exported);
     }
 };
 

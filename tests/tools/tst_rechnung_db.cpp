@@ -12,6 +12,7 @@
 #include "data/errors.h"
 #include "data/lineamount.h"
 #include "einvoice/checks.h"
+#include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 
 #include <QDate>
@@ -808,16 +809,27 @@ private Q_SLOTS:
         const QString out = dir.filePath(QStringLiteral("an den Vermittler"));
         QVERIFY(QDir().mkdir(out));
 
+        const qint64 clockBefore = einvoice::transmissionValue(einvoice::clockTransmissionNumber(QDateTime::currentDateTime())).value();
         const ToolResult r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), year, QStringLiteral("--nr"),
                                       nr, QStringLiteral("--out"), out},
                                      {.locale = GermanLocale});
+        const qint64 clockAfter = einvoice::transmissionValue(einvoice::clockTransmissionNumber(QDateTime::currentDateTime())).value();
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
-        const QString written = QDir(out).filePath(QStringLiteral("IT00000000190_00001.xml"));
+        // The number the clock gave while it ran: the demo's stored 00001 lies far below.
+        const QStringList files = QDir(out).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        const QRegularExpressionMatch name =
+            QRegularExpression(QStringLiteral("^IT00000000190_([0-9A-Z]{5})\\.xml$")).match(files.first());
+        QVERIFY2(name.hasMatch(), qPrintable(files.first()));
+        const qint64 number = einvoice::transmissionValue(name.captured(1)).value();
+        QVERIFY(number >= clockBefore && number <= clockAfter);
+        const QString written = QDir(out).filePath(files.first());
         QCOMPARE(r.out, written + QLatin1Char('\n'));
-        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("IT00000000190_00001.xml")});
         QCOMPARE(xmllintError(written), QString());
-        QCOMPARE(storedNumber(f), QStringLiteral("00002"));
+        QCOMPARE(storedNumber(f), einvoice::transmissionNumberOf(number + 1).value());
+        QCOMPARE(testdb::scalar(f, QStringLiteral("SELECT jahr || '|' || nr || '|' || datei FROM efattura_exporte")),
+                 QStringList({year, nr, files.first()}).join(QLatin1Char('|')));
 
         QCOMPARE(elementTexts(written, QStringLiteral("Numero")), QStringList{nr});
         const QStringList totals = printedTotals(f, lineTable, nr);
@@ -833,23 +845,58 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
         QVERIFY(QFile::copy(m_demo, f));
-        // Without --out into the folder it runs in; the same invoice again is
-        // a new file with the next number, as a correction would be.
+        // Without --out into the folder it runs in; the same invoice again
+        // only with --again, and then as a new file with a number of its own.
         QStringList written;
+        QList<qint64> numbers;
+        const QStringList fatturapa{QStringLiteral("fatturapa"), QStringLiteral("rechungen.mdb"), QStringLiteral("--year=2004")};
         for (const char *nr : {"1", "2", "1"}) {
-            const ToolResult r = runTool({QStringLiteral("fatturapa"), QStringLiteral("rechungen.mdb"), QStringLiteral("--year=2004"),
-                                          QStringLiteral("--nr=") + QLatin1String(nr)},
-                                         {.workDir = dir.path(), .locale = GermanLocale});
+            QStringList args = fatturapa + QStringList{QStringLiteral("--nr=") + QLatin1String(nr)};
+            if (written.size() == 2) {
+                const ToolResult refused = runTool(args, {.workDir = dir.path(), .locale = GermanLocale});
+                QCOMPARE(refused.exitCode, 1);
+                QCOMPARE(refused.out, QString());
+                QVERIFY2(refused.err.startsWith(QStringLiteral("rechnung-db: Diese Rechnung wurde am "))
+                             && refused.err.contains(QStringLiteral(" als %1 exportiert. Mit --again ").arg(written.first())),
+                         qPrintable(refused.err));
+                QCOMPARE(entries(dir.path()).size(), 3);
+                args << QStringLiteral("--again");
+            }
+            const ToolResult r = runTool(args, {.workDir = dir.path(), .locale = GermanLocale});
             QCOMPARE(r.exitCode, 0);
             QVERIFY2(isOneLine(r.out), qPrintable(r.out));
             written << QFileInfo(r.out.trimmed()).fileName();
             QCOMPARE(QFileInfo(r.out.trimmed()).absolutePath(), QFileInfo(dir.path()).canonicalFilePath());
+            numbers << einvoice::transmissionValue(written.last().mid(14, 5)).value();
         }
-        QCOMPARE(written, (QStringList{QStringLiteral("IT00000000190_00001.xml"), QStringLiteral("IT00000000190_00002.xml"),
-                                       QStringLiteral("IT00000000190_00003.xml")}));
-        QCOMPARE(storedNumber(f), QStringLiteral("00004"));
+        // One after the other: all within a minute or two, past what was handed out.
+        QVERIFY(numbers.at(0) < numbers.at(1) && numbers.at(1) < numbers.at(2));
+        QCOMPARE(storedNumber(f), einvoice::transmissionNumberOf(numbers.last() + 1).value());
+        QCOMPARE(testdb::scalar(f, QStringLiteral("SELECT group_concat(nr, ',') FROM efattura_exporte")), QStringLiteral("1,2,1"));
         for (const QString &name : written)
             QCOMPARE(xmllintError(dir.filePath(name)), QString());
+    }
+
+    void fatturapaNamesTermsItCannotRead()
+    {
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
+        QVERIFY(QFile::copy(m_demo, f));
+        testdb::exec(f, QStringLiteral("UPDATE rechnungsdaten2004 SET bezahlung = 'nach Vereinbarung' WHERE nr = '1'"));
+        const ToolResult r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), QStringLiteral("2004"),
+                                      QStringLiteral("--nr"), QStringLiteral("1"), QStringLiteral("--out"), dir.path()},
+                                     {.locale = GermanLocale});
+        // Written all the same: the path for a script, the note for the user.
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(isOneLine(r.out), qPrintable(r.out));
+        QVERIFY2(isOneLine(r.err)
+                     && r.err.startsWith(QStringLiteral("rechnung-db: Hinweis: Die Zahlungsbedingung „nach Vereinbarung“ "
+                                                        "versteht das Programm nicht")),
+                 qPrintable(r.err));
+        QCOMPARE(xmllintError(r.out.trimmed()), QString());
+        QFile written(r.out.trimmed());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(!written.readAll().contains("DataScadenzaPagamento"));
     }
 
     void fatturapaRefuses_data()
@@ -885,9 +932,12 @@ private Q_SLOTS:
             << QStringLiteral("gibt es in der Datenbank nicht");
         QTest::newRow("folder missing") << QString() << invoice1 + QStringList{"--out", "fehlt"} << GermanLocale
                                         << QStringLiteral("Der Ordner 'fehlt' existiert nicht.");
-        QTest::newRow("file of that number there")
-            << QStringLiteral("UPDATE firma SET naechste_uebertragung = '00042'") << invoice1 << GermanLocale
-            << QStringLiteral("ihre Übertragungsnummer ist vergeben");
+        QTest::newRow("exported before")
+            << QStringLiteral("INSERT INTO efattura_exporte (jahr, nr, datei, uebertragung, zeit) VALUES "
+                              "(2004, '1', 'IT00000000190_0X6SI.xml', '0X6SI', '2026-12-11T08:30:00')")
+            << invoice1 << GermanLocale
+            << QStringLiteral("Diese Rechnung wurde am 11.12.2026 um 08:30 Uhr als IT00000000190_0X6SI.xml exportiert. "
+                              "Mit --again wird sie noch einmal exportiert");
     }
 
     void fatturapaRefuses()
