@@ -85,7 +85,8 @@ BuyerDialog::BuyerDialog(QWidget *parent)
     addField("pec", field::Pec, &Buyer::pec, 256);
     addField("street", field::Street, &Buyer::street, 60);
     addField("houseNumber", field::HouseNumber, &Buyer::houseNumber, 8);
-    addField("cap", field::Cap, &Buyer::cap, 5);
+    // Abroad a postcode may be longer ("SW1A 1AA"); the checks bound it.
+    addField("cap", field::Cap, &Buyer::cap, 10);
     addField("town", field::Town, &Buyer::town, 60);
     addField("province", field::Province, &Buyer::province, 2);
     addField("country", field::Country, &Buyer::country, 2);

@@ -333,7 +333,8 @@ public:
             if (!houseNumber.trimmed().isEmpty())
                 text(QStringLiteral("NumeroCivico"), elementText(field::HouseNumber, houseNumber, 8, Charset::BasicLatin));
             text(QStringLiteral("CAP"), abroad ? QStringLiteral("00000") : cap);
-            text(QStringLiteral("Comune"), elementText(field::Town, abroad ? (cap.trimmed() + QLatin1Char(' ') + town).trimmed() : town, 60));
+            const QString comune = abroad ? (cap.trimmed() + QLatin1Char(' ') + town).trimmed() : town;
+            text(QStringLiteral("Comune"), elementText(field::Town, comune, 60));
             if (!abroad && !province.isEmpty())
                 text(QStringLiteral("Provincia"), province);
             text(QStringLiteral("Nazione"), country);
