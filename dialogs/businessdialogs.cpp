@@ -68,6 +68,16 @@ BuyerDialog::BuyerDialog(QWidget *parent)
     addRow(QString(), isPerson);
     addField("firstName", field::FirstName, &Buyer::firstName, 60);
     addField("lastName", field::LastName, &Buyer::lastName, 60);
+    kind = new QComboBox(this);
+    kind->setObjectName(QStringLiteral("kind"));
+    kind->setAccessibleName(field::Kind);
+    for (const CustomerKind k : {CustomerKind::ItalianBusiness, CustomerKind::ItalianPerson, CustomerKind::EuBusiness,
+                                 CustomerKind::EuPerson, CustomerKind::OutsideEu, CustomerKind::SanMarino,
+                                 CustomerKind::Vatican})
+        kind->addItem(customerKindName(k), customerKindCode(k));
+    addRow(field::Kind + QLatin1Char(':'), kind);
+    connect(kind, &QComboBox::currentIndexChanged, this,
+            [this] { showKind(customerKindOfCode(kind->currentData().toString())); });
     addField("vatCountry", field::VatCountry, &Buyer::vatCountry, 2);
     addField("vatNumber", field::VatNumber, &Buyer::vatNumber, 28);
     addField("fiscalCode", field::FiscalCode, &Buyer::fiscalCode, 16);
@@ -75,7 +85,8 @@ BuyerDialog::BuyerDialog(QWidget *parent)
     addField("pec", field::Pec, &Buyer::pec, 256);
     addField("street", field::Street, &Buyer::street, 60);
     addField("houseNumber", field::HouseNumber, &Buyer::houseNumber, 8);
-    addField("cap", field::Cap, &Buyer::cap, 5);
+    // Abroad a postcode may be longer ("SW1A 1AA"); the checks bound it.
+    addField("cap", field::Cap, &Buyer::cap, 10);
     addField("town", field::Town, &Buyer::town, 60);
     addField("province", field::Province, &Buyer::province, 2);
     addField("country", field::Country, &Buyer::country, 2);
@@ -86,11 +97,28 @@ void BuyerDialog::setValue(const Buyer &b)
 {
     FieldForm::setValue(b);
     isPerson->setChecked(b.isPerson);
+    kind->setCurrentIndex(std::max(0, kind->findData(customerKindCode(b.kind))));
+    showKind(b.kind);
 }
 
 Buyer BuyerDialog::value() const
 {
     Buyer b = FieldForm::value();
     b.isPerson = isPerson->isChecked();
+    b.kind = customerKindOfCode(kind->currentData().toString());
     return b;
+}
+
+void BuyerDialog::showKind(CustomerKind chosen)
+{
+    // Abroad the exchange system takes only the kind's own code; at home the
+    // customer's, which a code meant for abroad is not.
+    QLineEdit *code = field("recipientCode");
+    const QString foreign = foreignRecipientCode(chosen);
+    if (!foreign.isEmpty())
+        code->setText(foreign);
+    else if (code->text() == foreignRecipientCode(CustomerKind::EuBusiness)
+             || code->text() == foreignRecipientCode(CustomerKind::SanMarino))
+        code->setText(QStringLiteral("0000000"));
+    code->setEnabled(foreign.isEmpty());
 }

@@ -28,4 +28,9 @@ public:
     einvoice::Buyer value() const override;
 
     QCheckBox *isPerson = nullptr;
+    // The customer's VAT treatment; abroad it fixes the recipient code.
+    QComboBox *kind = nullptr;
+
+private:
+    void showKind(CustomerKind chosen);
 };

@@ -4,6 +4,7 @@
 #include "einvoice/refusal.h"
 #include "einvoice/text.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace einvoice {
@@ -51,6 +52,94 @@ const QList<TaxRegime> &taxRegimes()
     return regimes;
 }
 
+namespace {
+
+// The form of each member state's VAT numbers without the country code, as
+// the EU's VIES checks them, with an example for the message.
+struct EuVatForm
+{
+    const char *country;
+    const char *pattern;
+    const char *example;
+};
+constexpr EuVatForm EuVatForms[] = {
+    {"AT", "U[0-9]{8}", "U12345678"},          {"BE", "[01][0-9]{9}", "0123456789"},
+    {"BG", "[0-9]{9,10}", "123456789"},       {"CY", "[0-9]{8}[A-Z]", "12345678X"},
+    {"CZ", "[0-9]{8,10}", "12345678"},        {"DE", "[0-9]{9}", "123456789"},
+    {"DK", "[0-9]{8}", "12345678"},           {"EE", "[0-9]{9}", "123456789"},
+    {"EL", "[0-9]{9}", "123456789"},          {"GR", "[0-9]{9}", "123456789"},
+    {"ES", "[0-9A-Z][0-9]{7}[0-9A-Z]", "X1234567X"},
+    {"FI", "[0-9]{8}", "12345678"},           {"FR", "[0-9A-Z]{2}[0-9]{9}", "XX123456789"},
+    {"HR", "[0-9]{11}", "12345678901"},       {"HU", "[0-9]{8}", "12345678"},
+    {"IE", "[0-9]{7}[A-Z]{1,2}|[0-9][A-Z+*][0-9]{5}[A-Z]", "1234567X"},
+    {"LT", "[0-9]{9}|[0-9]{12}", "123456789"}, {"LU", "[0-9]{8}", "12345678"},
+    {"LV", "[0-9]{11}", "12345678901"},       {"MT", "[0-9]{8}", "12345678"},
+    {"NL", "[0-9]{9}B[0-9]{2}", "123456789B01"},
+    {"PL", "[0-9]{10}", "1234567890"},        {"PT", "[0-9]{9}", "123456789"},
+    {"RO", "[0-9]{2,10}", "12345678"},        {"SE", "[0-9]{12}", "123456789012"},
+    {"SI", "[0-9]{8}", "12345678"},           {"SK", "[0-9]{10}", "1234567890"},
+};
+
+const EuVatForm *euVatForm(const QString &country)
+{
+    for (const EuVatForm &f : EuVatForms)
+        if (country == QLatin1String(f.country))
+            return &f;
+    return nullptr;
+}
+
+bool matchesEuVatForm(const EuVatForm &form, const QString &number)
+{
+    static const QHash<QString, QRegularExpression> compiled = [] {
+        QHash<QString, QRegularExpression> patterns;
+        for (const EuVatForm &f : EuVatForms)
+            patterns.insert(QLatin1String(f.country), anchored(f.pattern));
+        return patterns;
+    }();
+    return matches(compiled.value(QLatin1String(form.country)), number);
+}
+
+// The value of a character in the odd places (1st, 3rd, ... 15th) of a
+// fiscal code; the even places count 0-9 and A-Z as 0 to 25.
+constexpr int OddValues[26] = {1, 0, 5, 7, 9, 13, 15, 17, 19, 21, 2, 4, 18, 20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
+
+int placeValue(QChar c) { return c.isDigit() ? c.digitValue() : c.unicode() - 'A'; }
+
+} // namespace
+
+bool hasValidCheckDigit(const QString &vatNumber)
+{
+    static const QRegularExpression form = anchored("[0-9]{11}");
+    if (!matches(form, vatNumber))
+        return false;
+    int sum = 0;
+    for (int i = 0; i < 11; ++i) {
+        int digit = vatNumber.at(i).digitValue();
+        if (i % 2 == 1) {
+            digit *= 2;
+            if (digit > 9)
+                digit -= 9;
+        }
+        sum += digit;
+    }
+    return sum % 10 == 0;
+}
+
+bool hasValidCheckLetter(const QString &fiscalCode)
+{
+    static const QRegularExpression form = anchored("[0-9A-Z]{15}[A-Z]");
+    if (!matches(form, fiscalCode))
+        return false;
+    int sum = 0;
+    for (int i = 0; i < 15; ++i) {
+        const int value = placeValue(fiscalCode.at(i));
+        sum += i % 2 == 0 ? OddValues[value] : value;
+    }
+    return fiscalCode.at(15) == QLatin1Char(char('A' + sum % 26));
+}
+
+bool isOtherEuMember(const QString &country) { return euVatForm(country) != nullptr; }
+
 void checkVatNumber(const QString &label, const QString &country, const QString &number)
 {
     static const QRegularExpression italian = anchored("[0-9]{11}");
@@ -58,6 +147,16 @@ void checkVatNumber(const QString &label, const QString &country, const QString 
     if (country == QLatin1String("IT")) {
         if (!matches(italian, number))
             refuse(label, number, QStringLiteral("muss für Italien aus 11 Ziffern bestehen"));
+        if (!hasValidCheckDigit(number))
+            throw ConversionError(QStringLiteral("Das Feld „%1“ enthält mit '%2' keine gültige Partita IVA: die letzte "
+                                                 "Ziffer ist nicht die Prüfziffer der anderen. Bitte die Nummer noch "
+                                                 "einmal mit einem Beleg vergleichen.")
+                                      .arg(label, number));
+    } else if (const EuVatForm *form = euVatForm(country)) {
+        if (!matchesEuVatForm(*form, number))
+            refuse(label, number, QStringLiteral("muss für %1 die Form der dortigen MwSt.-Nummern haben, ohne den "
+                                                 "Ländercode (z. B. %2)")
+                                      .arg(country, QLatin1String(form->example)));
     } else if (!matches(foreign, number)) {
         refuse(label, number, QStringLiteral("darf nur aus Buchstaben und Ziffern bestehen (höchstens 28)"));
     }
@@ -68,6 +167,16 @@ void checkFiscalCode(const QString &label, const QString &code)
     static const QRegularExpression form = anchored("[0-9]{11}|[0-9A-Z]{16}");
     if (!matches(form, code))
         refuse(label, code, QStringLiteral("muss aus 11 Ziffern oder 16 Großbuchstaben und Ziffern bestehen"));
+    if (code.size() == 11 && !hasValidCheckDigit(code))
+        throw ConversionError(QStringLiteral("Das Feld „%1“ enthält mit '%2' keinen gültigen Codice fiscale: die letzte "
+                                             "Ziffer ist nicht die Prüfziffer der anderen. Bitte die Nummer noch "
+                                             "einmal mit einem Beleg vergleichen.")
+                                  .arg(label, code));
+    if (code.size() == 16 && !hasValidCheckLetter(code))
+        throw ConversionError(QStringLiteral("Das Feld „%1“ enthält mit '%2' keinen gültigen Codice fiscale: der letzte "
+                                             "Buchstabe ist nicht das Kontrollzeichen der anderen. Bitte den Code noch "
+                                             "einmal mit der Tessera sanitaria oder einem Beleg vergleichen.")
+                                  .arg(label, code));
 }
 
 void checkCap(const QString &label, const QString &cap)
@@ -155,7 +264,9 @@ void checkRecipientCode(const QString &label, const QString &code)
         refuse(label, code, QStringLiteral("muss aus 7 Großbuchstaben oder Ziffern bestehen (0000000 ohne eigenen Code)"));
 }
 
-void checkSeller(const Seller &s)
+namespace {
+
+void checkSellerFields(const Seller &s, bool withEmail)
 {
     inContext(QStringLiteral("Firmendaten"), [&] {
         requireFilled(field::BusinessName, s.businessName);
@@ -177,7 +288,7 @@ void checkSeller(const Seller &s)
         if (!s.fiscalCode.isEmpty())
             checkFiscalCode(field::FiscalCode, s.fiscalCode);
         checkTaxRegime(field::TaxRegime, s.taxRegime);
-        if (!s.email.isEmpty())
+        if (withEmail && !s.email.isEmpty())
             checkEmail(field::Email, s.email);
         if (!s.bankName.isEmpty())
             elementText(field::BankName, s.bankName, 80);
@@ -189,9 +300,66 @@ void checkSeller(const Seller &s)
     });
 }
 
+const QString AbroadCode = QStringLiteral("XXXXXXX");
+
+// A postcode as another country writes it: the file puts it before the town.
+void checkForeignPostcode(const QString &label, const QString &postcode)
+{
+    static const QRegularExpression form = anchored("[0-9A-Za-z][0-9A-Za-z -]{0,9}");
+    if (!matches(form, postcode))
+        refuse(label, postcode, QStringLiteral("darf nur aus Buchstaben, Ziffern, Leerzeichen und Bindestrichen "
+                                               "bestehen (höchstens 10)"));
+}
+
+bool countryFitsKind(CustomerKind kind, const QString &country)
+{
+    switch (kind) {
+    case CustomerKind::ItalianBusiness:
+    case CustomerKind::ItalianPerson:
+        return country == QLatin1String("IT");
+    case CustomerKind::EuBusiness:
+    case CustomerKind::EuPerson:
+        return isOtherEuMember(country);
+    case CustomerKind::SanMarino:
+        return country == QLatin1String("SM");
+    case CustomerKind::Vatican:
+        return country == QLatin1String("VA");
+    case CustomerKind::OutsideEu:
+        break;
+    }
+    return country != QLatin1String("IT") && !isOtherEuMember(country);
+}
+
+} // namespace
+
+void checkSeller(const Seller &s) { checkSellerFields(s, true); }
+
+void checkSellerForFile(const Seller &s) { checkSellerFields(s, false); }
+
+bool isExchangeSystemPec(const QString &pec)
+{
+    return pec.trimmed().endsWith(QLatin1String("@pec.fatturapa.it"), Qt::CaseInsensitive);
+}
+
+bool isAbroad(CustomerKind kind)
+{
+    return kind != CustomerKind::ItalianBusiness && kind != CustomerKind::ItalianPerson;
+}
+
+QString foreignRecipientCode(CustomerKind kind)
+{
+    if (kind == CustomerKind::SanMarino)
+        return QStringLiteral("2R4GTO8");
+    return isAbroad(kind) ? AbroadCode : QString();
+}
+
+QString recipientCodeOf(const Buyer &b) { return isAbroad(b.kind) ? foreignRecipientCode(b.kind) : b.recipientCode; }
+
 void checkBuyer(const Buyer &b)
 {
     inContext(QStringLiteral("Kunde"), [&] {
+        const bool abroad = isAbroad(b.kind);
+        const QString kindName = customerKindName(b.kind);
         if (b.isPerson) {
             requireFilled(field::FirstName, b.firstName);
             elementText(field::FirstName, b.firstName, 60);
@@ -201,20 +369,54 @@ void checkBuyer(const Buyer &b)
             requireFilled(field::Name, b.name);
             elementText(field::Name, b.name, 80);
         }
-        if (b.vatNumber.trimmed().isEmpty() && b.fiscalCode.trimmed().isEmpty())
+        // Abroad the file names the customer by the country alone where
+        // there is no number.
+        if (!abroad && b.vatNumber.trimmed().isEmpty() && b.fiscalCode.trimmed().isEmpty())
             throw ConversionError(QStringLiteral("Weder MwSt.-Nummer (Partita IVA) noch Steuernummer (Codice "
                                                  "fiscale) angegeben: bitte eine von beiden eintragen."));
+        if (b.kind == CustomerKind::ItalianPerson && b.fiscalCode.trimmed().isEmpty())
+            throw ConversionError(QStringLiteral("Das Feld „%1“ ist leer: für eine Privatperson in Italien ist es "
+                                                 "nötig, bitte eintragen.")
+                                      .arg(field::FiscalCode));
+        if (b.kind == CustomerKind::EuBusiness && b.vatNumber.trimmed().isEmpty())
+            throw ConversionError(QStringLiteral("Das Feld „%1“ ist leer: für eine Firma in einem anderen EU-Staat "
+                                                 "ist es nötig, bitte ihre MwSt.-Nummer eintragen (oder die Kundenart "
+                                                 "„%2“ wählen).")
+                                      .arg(field::VatNumber, customerKindName(CustomerKind::EuPerson)));
         if (!b.vatNumber.isEmpty()) {
             checkCountry(field::VatCountry, b.vatCountry);
+            if (b.kind == CustomerKind::EuBusiness && !isOtherEuMember(b.vatCountry))
+                throw ConversionError(QStringLiteral("Das Feld „%1“ muss für eine Firma in einem anderen EU-Staat "
+                                                     "dessen Ländercode sein (z. B. AT), nicht '%2'.")
+                                          .arg(field::VatCountry, b.vatCountry));
+            if (abroad && b.vatCountry == QLatin1String("IT"))
+                throw ConversionError(QStringLiteral("Eine italienische MwSt.-Nummer (Feld „%1“ IT) passt nicht zum "
+                                                     "Empfängercode %2 für Kunden im Ausland: bitte die Kundenart "
+                                                     "„%3“ wählen oder die MwSt.-Nummer des anderen Staates eintragen.")
+                                          .arg(field::VatCountry, recipientCodeOf(b),
+                                               customerKindName(CustomerKind::ItalianBusiness)));
             checkVatNumber(field::VatNumber, b.vatCountry, b.vatNumber);
         }
         if (!b.fiscalCode.isEmpty())
             checkFiscalCode(field::FiscalCode, b.fiscalCode);
-        checkRecipientCode(field::RecipientCode, b.recipientCode);
+        if (!abroad) {
+            checkRecipientCode(field::RecipientCode, b.recipientCode);
+            if (b.recipientCode == AbroadCode)
+                throw ConversionError(QStringLiteral("Das Feld „%1“ darf für einen Kunden in Italien nicht %2 sein, "
+                                                     "dieser Code gilt nur für Kunden im Ausland: bitte den Code des "
+                                                     "Kunden oder 0000000 eintragen.")
+                                          .arg(field::RecipientCode, AbroadCode));
+        }
         if (!b.pec.isEmpty()) {
             checkEmail(field::Pec, b.pec);
+            if (isExchangeSystemPec(b.pec))
+                throw ConversionError(QStringLiteral("Das Feld „%1“ enthält mit '%2' eine Adresse des "
+                                                     "Austauschsystems (SdI) selbst, das an sich selbst nichts "
+                                                     "zustellt: bitte die PEC-Adresse des Kunden eintragen oder das "
+                                                     "Feld leeren.")
+                                          .arg(field::Pec, b.pec));
             // The exchange system sends to the PEC address only when no code is given.
-            if (b.recipientCode != QLatin1String("0000000"))
+            if (!abroad && b.recipientCode != QLatin1String("0000000"))
                 throw ConversionError(QStringLiteral("Mit einer PEC-Adresse muss das Feld „%1“ 0000000 sein: "
                                                      "bitte den Code oder die PEC-Adresse leeren.")
                                           .arg(field::RecipientCode));
@@ -223,12 +425,20 @@ void checkBuyer(const Buyer &b)
         elementText(field::Street, b.street, 60);
         if (!b.houseNumber.isEmpty())
             elementText(field::HouseNumber, b.houseNumber, 8, Charset::BasicLatin);
-        checkCap(field::Cap, b.cap);
+        if (!abroad)
+            checkCap(field::Cap, b.cap);
+        else if (!b.cap.isEmpty())
+            checkForeignPostcode(field::Cap, b.cap);
         requireFilled(field::Town, b.town);
-        elementText(field::Town, b.town, 60);
-        if (!b.province.isEmpty())
+        // Abroad the postcode goes before the town, into the same element.
+        elementText(field::Town, abroad ? (b.cap + QLatin1Char(' ') + b.town).trimmed() : b.town, 60);
+        if (!abroad && !b.province.isEmpty())
             checkProvince(field::Province, b.province);
         checkCountry(field::Country, b.country);
+        if (!countryFitsKind(b.kind, b.country))
+            throw ConversionError(QStringLiteral("Das Feld „%1“ passt mit '%2' nicht zur Kundenart „%3“: bitte das "
+                                                 "Land oder die Kundenart berichtigen.")
+                                      .arg(field::Country, b.country, kindName));
     });
 }
 

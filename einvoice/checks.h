@@ -37,6 +37,7 @@ inline const QString FirstName = QStringLiteral("Vorname");
 inline const QString LastName = QStringLiteral("Nachname");
 inline const QString RecipientCode = QStringLiteral("Empfängercode (Codice destinatario)");
 inline const QString Pec = QStringLiteral("PEC-Adresse");
+inline const QString Kind = QStringLiteral("Kundenart");
 inline const QString Nr = QStringLiteral("Nr");
 inline const QString Datum = QStringLiteral("Datum");
 inline const QString Beschreibung = QStringLiteral("Beschreibung");
@@ -53,11 +54,23 @@ struct TaxRegime
 };
 const QList<TaxRegime> &taxRegimes();
 
-// A VAT number without its country code: 11 digits for IT; elsewhere 1 to 28
+// A VAT number without its country code: for IT 11 digits whose last is the
+// check digit of the others; for another EU member state the form that
+// state gives its numbers (ATU12345678 -> "U12345678"); elsewhere 1 to 28
 // letters and digits.
 void checkVatNumber(const QString &label, const QString &country, const QString &number);
-// 11 digits (a business) or 16 capital letters and digits (a person).
+// 11 digits with the check digit of a VAT number (a business) or 16 capital
+// letters and digits ending in their check letter (a person).
 void checkFiscalCode(const QString &label, const QString &code);
+// The check digit of an Italian VAT number: every second digit doubled (less
+// 9 when that gives two digits), the sum of all eleven a multiple of 10.
+bool hasValidCheckDigit(const QString &vatNumber);
+// The check letter of a person's fiscal code, from the other fifteen
+// characters by the tables of D.M. 23/12/1976.
+bool hasValidCheckLetter(const QString &fiscalCode);
+// One of the member states of the EU other than Italy; Greece as "EL" (its
+// VAT numbers) or "GR" (its addresses).
+bool isOtherEuMember(const QString &country);
 void checkCap(const QString &label, const QString &cap);
 void checkProvince(const QString &label, const QString &province);
 // Two capital letters, for the address and the VAT number alike.
@@ -75,8 +88,26 @@ void checkRecipientCode(const QString &label, const QString &code);
 // Every check on the business's data, in the order of the fields; the message
 // starts with "Firmendaten: ". What the e-invoice needs must be filled in.
 void checkSeller(const Seller &seller);
-// Every check on the customer's data; the message starts with "Kunde: ".
+// The same but for the e-mail address, which the file does not hold: what
+// an export needs.
+void checkSellerForFile(const Seller &seller);
+// Every check on the customer's data, by the customer's kind; the message
+// starts with "Kunde: ".
 void checkBuyer(const Buyer &buyer);
+
+// The exchange system's own certified mail address ("sdi01@pec.fatturapa.it"):
+// it delivers nothing sent to it.
+bool isExchangeSystemPec(const QString &pec);
+
+// The code a customer abroad is sent with: "XXXXXXX" (the exchange system
+// delivers nothing, the customer gets the file from the seller), "2R4GTO8"
+// for San Marino (its tax office passes it on); empty for a customer in
+// Italy, whose own code counts.
+QString foreignRecipientCode(CustomerKind kind);
+// The code the file is written with.
+QString recipientCodeOf(const Buyer &buyer);
+// Anywhere but Italy: the address is written the foreign way.
+bool isAbroad(CustomerKind kind);
 
 // The IBAN as the e-invoice writes it: no blanks, capital letters.
 QString compactIban(const QString &iban);

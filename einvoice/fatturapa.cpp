@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
@@ -25,6 +26,8 @@ namespace {
 const QString Namespace = QStringLiteral("http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2");
 const QString SignatureNamespace = QStringLiteral("http://www.w3.org/2000/09/xmldsig#");
 constexpr int MaxLines = 9999;        // NumeroLinea has four digits
+// The largest file the exchange system takes (its check 00003).
+constexpr qsizetype MaxFileSize = 5 * 1024 * 1024;
 
 // The format writes numbers with a dot, whatever the user's regional
 // settings; the amount formatting (18 significant digits, decimal half-up
@@ -259,7 +262,7 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
     return f;
 }
 
-QDate invoiceDate(const QString &datum)
+QDate invoiceDate(const QString &datum, const QDate &today)
 {
     const QDate date = QDate::fromString(datum.trimmed(), QStringLiteral("dd.MM.yyyy"));
     // The schema's earliest invoice date.
@@ -267,7 +270,23 @@ QDate invoiceDate(const QString &datum)
         throw ConversionError(QStringLiteral("Rechnung: Das Feld „%1“ muss ein Datum der Form TT.MM.JJJJ ab 1970 "
                                              "sein, nicht '%2'.")
                                   .arg(field::Datum, datum));
+    // The exchange system's check 00403.
+    if (date > today)
+        throw ConversionError(QStringLiteral("Rechnung: Das Feld „%1“ liegt mit '%2' nach dem heutigen Tag (%3); das "
+                                             "Austauschsystem nimmt keine Rechnung mit einem Datum in der Zukunft an: "
+                                             "bitte das Datum berichtigen oder die Rechnung an ihrem Tag schicken.")
+                                  .arg(field::Datum, datum.trimmed(), today.toString(QStringLiteral("dd.MM.yyyy"))));
     return date;
+}
+
+// The exchange system's check 00425: a number needs at least one digit.
+void checkInvoiceNumber(const QString &number)
+{
+    if (std::none_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
+        throw ConversionError(QStringLiteral("Das Feld „%1“ enthält mit '%2' keine Ziffer; das Austauschsystem nimmt "
+                                             "eine Rechnungsnummer nur mit mindestens einer Ziffer an: bitte die "
+                                             "Nummer berichtigen.")
+                                  .arg(field::Nr, number));
 }
 
 class Writer
@@ -281,7 +300,24 @@ public:
     QXmlStreamWriter &xml() { return m_xml; }
     void start(const QString &name) { m_xml.writeStartElement(name); }
     void end() { m_xml.writeEndElement(); }
-    void text(const QString &name, const QString &value) { m_xml.writeTextElement(name, value); }
+    // A carriage return as a character reference: a parser would turn a
+    // plain one, with the line feed after it, into a line feed alone.
+    void text(const QString &name, const QString &value)
+    {
+        if (!value.contains(QLatin1Char('\r'))) {
+            m_xml.writeTextElement(name, value);
+            return;
+        }
+        m_xml.writeStartElement(name);
+        const QStringList parts = value.split(QLatin1Char('\r'));
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            if (i > 0)
+                m_xml.writeEntityReference(QStringLiteral("#13"));
+            if (!parts.at(i).isEmpty())
+                m_xml.writeCharacters(parts.at(i));
+        }
+        m_xml.writeEndElement();
+    }
 
     void idFiscale(const QString &name, const QString &country, const QString &code)
     {
@@ -291,17 +327,20 @@ public:
         end();
     }
 
+    // An address abroad has "00000" as its CAP, as the format wants, and
+    // its own postcode before the town; no province.
     void address(const QString &context, const QString &streetLabel, const QString &street, const QString &houseNumber,
-                 const QString &cap, const QString &town, const QString &province, const QString &country)
+                 const QString &cap, const QString &town, const QString &province, const QString &country, bool abroad)
     {
         inContext(context, [&] {
             start(QStringLiteral("Sede"));
             text(QStringLiteral("Indirizzo"), elementText(streetLabel, street, 60));
             if (!houseNumber.trimmed().isEmpty())
                 text(QStringLiteral("NumeroCivico"), elementText(field::HouseNumber, houseNumber, 8, Charset::BasicLatin));
-            text(QStringLiteral("CAP"), cap);
-            text(QStringLiteral("Comune"), elementText(field::Town, town, 60));
-            if (!province.isEmpty())
+            text(QStringLiteral("CAP"), abroad ? QStringLiteral("00000") : cap);
+            const QString comune = abroad ? (cap.trimmed() + QLatin1Char(' ') + town).trimmed() : town;
+            text(QStringLiteral("Comune"), elementText(field::Town, comune, 60));
+            if (!abroad && !province.isEmpty())
                 text(QStringLiteral("Provincia"), province);
             text(QStringLiteral("Nazione"), country);
             end();
@@ -315,10 +354,10 @@ private:
 } // namespace
 
 FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
-                         const QString &transmissionNumber, const Separators &separators)
+                         const QString &transmissionNumber, const Separators &separators, const QDate &today)
 {
     const InvoiceHeader &header = invoice.header;
-    checkSeller(seller);
+    checkSellerForFile(seller);
     checkBuyer(buyer);
     inContext(QStringLiteral("Firmendaten"),
               [&] { checkTransmissionNumber(field::TransmissionNumber, transmissionNumber); });
@@ -326,8 +365,9 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     inContext(QStringLiteral("Rechnung"), [&] {
         requireFilled(field::Nr, header.nr);
         number = elementText(field::Nr, header.nr, 20, Charset::BasicLatin);
+        checkInvoiceNumber(number);
     });
-    const QDate date = invoiceDate(header.datum);
+    const QDate date = invoiceDate(header.datum, today);
     const Figures figures = computeFigures(invoice.lines, separators);
 
     FatturaPA result;
@@ -350,8 +390,10 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     w.idFiscale(QStringLiteral("IdTrasmittente"), seller.vatCountry, seller.vatNumber);
     w.text(QStringLiteral("ProgressivoInvio"), transmissionNumber);
     w.text(QStringLiteral("FormatoTrasmissione"), QStringLiteral("FPR12"));
-    w.text(QStringLiteral("CodiceDestinatario"), buyer.recipientCode);
-    if (!buyer.pec.isEmpty())
+    const bool abroad = isAbroad(buyer.kind);
+    w.text(QStringLiteral("CodiceDestinatario"), recipientCodeOf(buyer));
+    // Abroad the exchange system delivers nothing, to a PEC address neither.
+    if (!abroad && !buyer.pec.isEmpty())
         w.text(QStringLiteral("PECDestinatario"), buyer.pec);
     w.end();
 
@@ -366,13 +408,17 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     w.text(QStringLiteral("RegimeFiscale"), seller.taxRegime);
     w.end();
     w.address(QStringLiteral("Firmendaten"), field::StreetAndNumber, seller.street, QString(), seller.cap, seller.town, seller.province,
-              seller.country);
+              seller.country, false);
     w.end();
 
     w.start(QStringLiteral("CessionarioCommittente"));
     w.start(QStringLiteral("DatiAnagrafici"));
     if (!buyer.vatNumber.isEmpty())
         w.idFiscale(QStringLiteral("IdFiscaleIVA"), buyer.vatCountry, buyer.vatNumber);
+    else if (abroad && buyer.fiscalCode.isEmpty())
+        // A customer abroad without a number, as a private person is: the
+        // revenue agency's rules name the country and eleven nines.
+        w.idFiscale(QStringLiteral("IdFiscaleIVA"), buyer.country, QStringLiteral("99999999999"));
     if (!buyer.fiscalCode.isEmpty())
         w.text(QStringLiteral("CodiceFiscale"), buyer.fiscalCode);
     w.start(QStringLiteral("Anagrafica"));
@@ -385,7 +431,7 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     w.end();
     w.end();
     w.address(QStringLiteral("Kunde"), field::Street, buyer.street, buyer.houseNumber, buyer.cap, buyer.town, buyer.province,
-              buyer.country);
+              buyer.country, abroad);
     w.end();
 
     w.end(); // FatturaElettronicaHeader
@@ -485,13 +531,19 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     w.end(); // FatturaElettronicaBody
     xml.writeEndElement();
     xml.writeEndDocument();
+    if (result.xml.size() > MaxFileSize)
+        throw ConversionError(QStringLiteral("Die elektronische Rechnung wäre %1 MB groß, das Austauschsystem nimmt "
+                                             "höchstens 5 MB an: bitte die Rechnung auf mehrere aufteilen oder die "
+                                             "Beschreibungen kürzen.")
+                                  .arg(QLocale(QLocale::German).toString(double(result.xml.size()) / (1024 * 1024), 'f', 1)));
     return result;
 }
 
 FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
-                        const QString &transmissionNumber, const QString &schemaFile, const Separators &separators)
+                        const QString &transmissionNumber, const QString &schemaFile, const Separators &separators,
+                        const QDate &today)
 {
-    FatturaPA made = buildFatturaPA(seller, buyer, invoice, transmissionNumber, separators);
+    FatturaPA made = buildFatturaPA(seller, buyer, invoice, transmissionNumber, separators, today);
     validateFatturaPA(made.xml, schemaFile);
     return made;
 }

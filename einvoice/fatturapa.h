@@ -5,6 +5,7 @@
 #include "einvoice/invoicedata.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -34,17 +35,20 @@ struct FatturaPA
 // checks.h refuse, a date not of the form dd.mm.yyyy, a text the format
 // cannot hold (text.h), an amount too large for the format, a line whose unit
 // price and quantity, cut to the format's 8 decimals, no longer give its
-// amount within 0.01. Line amounts and totals are the printed invoice's
-// (data/totals.h); the numbers in the lines are read with `separators`, the
+// amount within 0.01; and what the exchange system would refuse: a date
+// after `today`, an invoice number without a digit, a file over 5 MB. Line
+// amounts and totals are the printed invoice's (data/totals.h); the numbers in the lines are read with `separators`, the
 // ones they were typed in. Of the invoice only its header and lines count:
 // the customer is the buyer's business.
 FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
-                         const QString &transmissionNumber, const Separators &separators);
+                         const QString &transmissionNumber, const Separators &separators,
+                         const QDate &today = QDate::currentDate());
 
 // buildFatturaPA, then the schema check of validation.h: what comes back may
 // be written.
 FatturaPA makeFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice &invoice,
-                        const QString &transmissionNumber, const QString &schemaFile, const Separators &separators);
+                        const QString &transmissionNumber, const QString &schemaFile, const Separators &separators,
+                        const QDate &today = QDate::currentDate());
 
 // Writes the file into the folder and returns its path. A file of that name
 // is never replaced: it was made with the same transmission number, and the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/customerkind.h"
+
 #include <QString>
 
 // What an Italian electronic invoice (FatturaPA) is made from besides the
@@ -35,6 +37,9 @@ struct Buyer
 {
     QString name;
     QString owner;
+    // Decides the code the file is sent with, how the address is written
+    // and the rate new lines start with (defaultLineRate).
+    CustomerKind kind = CustomerKind::ItalianBusiness;
     // A consumer is named by first and last name instead of the business name.
     bool isPerson = false;
     QString firstName;
@@ -43,12 +48,13 @@ struct Buyer
     QString vatNumber;
     QString fiscalCode;
     // "0000000" reaches the customer through the PEC address or the revenue
-    // agency's own mailbox, which is also what a consumer gets.
+    // agency's own mailbox, which is also what a consumer gets. A customer
+    // abroad is sent with the code of the kind instead (recipientCodeOf).
     QString recipientCode = QStringLiteral("0000000");
     QString pec;
     QString street;
     QString houseNumber;
-    QString cap;
+    QString cap;              // abroad the postcode as the country writes it ("6020")
     QString town;
     QString province;
     QString country = QStringLiteral("IT");

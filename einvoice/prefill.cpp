@@ -1,10 +1,21 @@
 #include "einvoice/prefill.h"
 
+#include "einvoice/checks.h"
+
 #include <QRegularExpression>
 
 namespace einvoice {
 
 namespace {
+
+// A person's fiscal code, omocodes included.
+bool isPersonalCode(const QString &text)
+{
+    static const QRegularExpression personalCode(QStringLiteral(
+        "^[A-Z]{6}[0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{3}[A-Z]$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return personalCode.match(text).hasMatch();
+}
 
 void splitVatNumber(const QString &piva, Buyer &b)
 {
@@ -12,13 +23,10 @@ void splitVatNumber(const QString &piva, Buyer &b)
     text.remove(QLatin1Char(' '));
     if (text.isEmpty())
         return;
-    // A consumer's "P.IVA" is often the personal fiscal code.
-    static const QRegularExpression personalCode(QStringLiteral(
-        "^[A-Z]{6}[0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{3}[A-Z]$"),
-        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     static const QRegularExpression withCountry(QStringLiteral("^([A-Za-z]{2})([0-9A-Za-z]+)$"));
-    if (personalCode.match(text).hasMatch()) {
+    // A consumer's "P.IVA" is often the personal fiscal code.
+    if (isPersonalCode(text)) {
         b.fiscalCode = text.toUpper();
     } else if (digits.match(text).hasMatch()) {
         b.vatCountry = QStringLiteral("IT");
@@ -33,7 +41,10 @@ void splitVatNumber(const QString &piva, Buyer &b)
 
 const QRegularExpression &townLine()
 {
-    static const QRegularExpression re(QStringLiteral("^([0-9]{5})\\s+(\\S.*?)(?:\\s*\\(([A-Za-z]{2})\\))?$"));
+    // Abroad postcodes of four digits are common, and a country's letter in
+    // front of them ("A-6020 Innsbruck").
+    static const QRegularExpression re(
+        QStringLiteral("^(?:[A-Za-z]{1,2}-)?([0-9]{4,5})\\s+(\\S.*?)(?:\\s*\\(([A-Za-z]{2})\\))?$"));
     return re;
 }
 
@@ -64,6 +75,31 @@ void takeStreetLine(const QString &line, Buyer &b)
 
 } // namespace
 
+CustomerKind guessedCustomerKind(const Buyer &b)
+{
+    static const QRegularExpression italianVat(QStringLiteral("^[0-9]{11}$"));
+    const QString country = b.country.trimmed().toUpper();
+    const QString vatCountry = b.vatCountry.trimmed().toUpper();
+    const QString vatNumber = b.vatNumber.trimmed();
+    if (country == QLatin1String("SM"))
+        return CustomerKind::SanMarino;
+    if (country == QLatin1String("VA"))
+        return CustomerKind::Vatican;
+    if (vatCountry == QLatin1String("IT") && italianVat.match(vatNumber).hasMatch())
+        return CustomerKind::ItalianBusiness;
+    if (!vatNumber.isEmpty() && isOtherEuMember(vatCountry))
+        return CustomerKind::EuBusiness;
+    if (country.isEmpty() || country == QLatin1String("IT")) {
+        if (b.isPerson || (vatNumber.isEmpty() && isPersonalCode(b.fiscalCode.trimmed())))
+            return CustomerKind::ItalianPerson;
+        return CustomerKind::ItalianBusiness;
+    }
+    // A number there may be the country's own, not a VAT number of the EU's.
+    if (isOtherEuMember(country))
+        return vatNumber.isEmpty() ? CustomerKind::EuPerson : CustomerKind::EuBusiness;
+    return CustomerKind::OutsideEu;
+}
+
 Buyer buyerFromCustomer(const QString &name, const QString &name2, const QString &piva, const QString &adresse)
 {
     Buyer b;
@@ -75,6 +111,10 @@ Buyer buyerFromCustomer(const QString &name, const QString &name2, const QString
     b.firstName = blank < 0 ? b.owner : b.owner.left(blank);
     b.lastName = blank < 0 ? QString() : b.owner.mid(blank + 1).trimmed();
     splitVatNumber(piva, b);
+    // A foreign VAT number is the best hint at the country the row has.
+    static const QRegularExpression countryCode(QStringLiteral("^[A-Z]{2}$"));
+    if (b.vatCountry != QLatin1String("IT") && countryCode.match(b.vatCountry).hasMatch())
+        b.country = b.vatCountry == QLatin1String("EL") ? QStringLiteral("GR") : b.vatCountry;
 
     QStringList lines;
     for (const QString &line : adresse.split(QLatin1Char('\n'))) {
@@ -98,6 +138,9 @@ Buyer buyerFromCustomer(const QString &name, const QString &name2, const QString
         street = 0;
     if (street < before)
         takeStreetLine(lines.at(street), b);
+    b.kind = guessedCustomerKind(b);
+    if (isAbroad(b.kind))
+        b.recipientCode = foreignRecipientCode(b.kind);
     return b;
 }
 

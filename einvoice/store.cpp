@@ -138,6 +138,13 @@ const QString CountNumberUp =
 const QString StoreCustomerData =
     QStringLiteral("Die Daten des Kunden für die elektronische Rechnung können nicht gespeichert werden");
 
+// A file from before the customer's kind lacks its column: the kind is then
+// guessed on every reading, and stored once the file has the column.
+bool hasKindColumn(Database &connection)
+{
+    return connection.columnInfo(sql(customerEInvoice::Table), sql(customerEInvoice::Kind)).found;
+}
+
 // The first row counts, should a file ever hold more than one.
 const QByteArray FirstBusinessRow = "(SELECT min(" + sql(business::Id) + ") FROM " + sql(business::Table) + ")";
 
@@ -193,9 +200,10 @@ std::optional<Buyer> loadBuyer(Database &connection, qint64 customerId)
 {
     if (!tableExists(connection, customerEInvoice::Table))
         return std::nullopt;
+    const bool withKind = hasKindColumn(connection);
     StatementHandle st = connection.prepare(
         QStringLiteral("SELECT e.%1, k.%2, k.%3, ").arg(customerEInvoice::Person, customer::Name, customer::Owner).toUtf8() +
-        columnList(buyerColumns, "e.") +
+        columnList(buyerColumns, "e.") + (withKind ? ", e." + sql(customerEInvoice::Kind) : QByteArray()) +
         QStringLiteral(" FROM %1 e LEFT JOIN %2 k ON k.%3 = e.%4 WHERE e.%4 = ?1")
             .arg(customerEInvoice::Table, customer::Table, customer::Id, customerEInvoice::CustomerId)
             .toUtf8());
@@ -211,6 +219,11 @@ std::optional<Buyer> loadBuyer(Database &connection, qint64 customerId)
         if (const std::optional<QString> value = columnText(*st, column++))
             buyer.*c.member = *value;
     }
+    bool known = false;
+    if (withKind)
+        buyer.kind = customerKindOfCode(columnText(*st, column).value_or(QString()), &known);
+    if (!known)
+        buyer.kind = guessedCustomerKind(buyer);
     return buyer;
 }
 
@@ -218,11 +231,15 @@ void saveBuyer(Database &connection, qint64 customerId, const Buyer &buyer)
 {
     checkBuyer(buyer);
     requireTable(connection, customerEInvoice::Table);
-    const int count = int(std::size(buyerColumns));
+    const bool withKind = hasKindColumn(connection);
+    const int count = int(std::size(buyerColumns)) + (withKind ? 1 : 0);
+    QList<QByteArray> columns =
+        QList<QByteArray>{sql(customerEInvoice::CustomerId), sql(customerEInvoice::Person)} + columnNames(buyerColumns);
+    if (withKind)
+        columns << sql(customerEInvoice::Kind);
     // Only for a customer that is there: a row of nobody's would never be read.
     StatementHandle st = connection.prepare(connection.insertOrReplace(
-        sql(customerEInvoice::Table),
-        QList<QByteArray>{sql(customerEInvoice::CustomerId), sql(customerEInvoice::Person)} + columnNames(buyerColumns),
+        sql(customerEInvoice::Table), columns,
         "SELECT ?1, ?2, " + placeholders(count, 3) + " WHERE EXISTS (SELECT 1 FROM " + sql(customer::Table) + " WHERE " +
             sql(customer::Id) + " = ?1)"));
     st->bindInteger(1, customerId);
@@ -230,6 +247,8 @@ void saveBuyer(Database &connection, qint64 customerId, const Buyer &buyer)
     int index = 3;
     for (const BuyerColumn &c : buyerColumns)
         st->bindText(index++, buyer.*c.member);
+    if (withKind)
+        st->bindText(index++, customerKindCode(buyer.kind));
     nextRow(*st, StoreCustomerData);
     if (connection.changes() == 0)
         throw EngineError(StoreCustomerData + QStringLiteral(": Den Kunden gibt es in der Datenbank nicht mehr."));
@@ -258,6 +277,11 @@ Buyer buyerOfCustomer(Database &connection, qint64 customerId)
         throw EngineError(QStringLiteral("Den Kunden mit der Nummer %1 gibt es in der Datenbank nicht.").arg(customerId));
     const auto text = [&](int column) { return columnText(*st, column).value_or(QString()); };
     return buyerFromCustomer(text(0), text(1), text(2), text(3));
+}
+
+CustomerKind customerKindOf(Database &connection, qint64 customerId)
+{
+    return buyerOfCustomer(connection, customerId).kind;
 }
 
 ExportResult exportInvoice(Database &connection, const Seller &seller, const Buyer &buyer, const Invoice &invoice,

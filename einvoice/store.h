@@ -33,9 +33,12 @@ std::optional<Seller> loadSeller(Database &connection);
 void saveSeller(Database &connection, const Seller &seller);
 
 // A customer's stored e-invoice data, with the name and owner as `kunde`
-// holds them now; nothing when none was stored yet.
+// holds them now; nothing when none was stored yet. The kind is the stored
+// one, or guessedCustomerKind where none is stored (or the file has no
+// column for it yet).
 std::optional<Buyer> loadBuyer(Database &connection, qint64 customerId);
-// Checks (checkBuyer) and stores, replacing what was there. A customer who is
+// Checks (checkBuyer) and stores, replacing what was there, the kind too
+// where the file has its column. A customer who is
 // not in `kunde` gets nothing stored (EngineError).
 void saveBuyer(Database &connection, qint64 customerId, const Buyer &buyer);
 // Drops the row of a customer who was deleted.
@@ -44,6 +47,10 @@ void forgetBuyer(Database &connection, qint64 customerId);
 // the customer's row, for the user to correct. Throws EngineError when the
 // customer is not in `kunde`.
 Buyer buyerOfCustomer(Database &connection, qint64 customerId);
+// The customer's kind as buyerOfCustomer has it: stored, else guessed from
+// the customer's record. What new invoice lines take their rate from
+// (defaultLineRate). Throws EngineError when the customer is not in `kunde`.
+CustomerKind customerKindOf(Database &connection, qint64 customerId);
 
 // How an export goes.
 struct ExportOptions

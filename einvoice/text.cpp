@@ -29,8 +29,9 @@ QString asciiForm(char32_t c)
 
 bool isControl(char32_t c)
 {
-    // XML cannot hold the other C0 characters at all.
-    return c < 0x20 && c != U'\t' && c != U'\n' && c != U'\r';
+    // XML cannot hold the other C0 characters at all; DEL and the C1
+    // characters it could, but the exchange system refuses them like those.
+    return (c < 0x20 && c != U'\t' && c != U'\n' && c != U'\r') || (c >= 0x7F && c <= 0x9F);
 }
 
 QString codePoint(char32_t c)

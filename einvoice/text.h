@@ -12,7 +12,8 @@ enum class Charset {
 
 // The text as the e-invoice writes it, trimmed: "€" becomes "EUR", typographic
 // quotes, dashes and the ellipsis their ASCII forms. Any other character that
-// the element cannot hold, a control character, or a text longer than
+// the element cannot hold, a control character (C0 but tab, line feed and
+// carriage return; DEL and C1), or a text longer than
 // maxLength throws ConversionError naming the field (`label`) and the
 // character or the length: nothing is cut or dropped silently.
 QString elementText(const QString &label, const QString &text, int maxLength, Charset charset = Charset::Latin1);

@@ -18,6 +18,9 @@
 #include "samples.h"
 #include "uitest.h"
 
+#include "einvoice/prefill.h"
+
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +95,8 @@ private Q_SLOTS:
     void businessDataIsCheckedStoredAndPrinted();
     void fileWithoutBusinessDataIsOfferedIt();
     void eInvoiceOfTheCurrentInvoice();
+    void buyerKindDecidesTheRecipientCode_data();
+    void buyerKindDecidesTheRecipientCode();
     void waysOutOfTheEditDialog_data();
     void waysOutOfTheEditDialog();
     void addedCustomerTypedThenClosedIsStoredByTheNextMove();
@@ -503,13 +508,13 @@ void TestDialogs::businessDataIsCheckedStoredAndPrinted()
     QVERIFY(run.wasModal);
     QCOMPARE(boxes.asked.size(), 1);
     const einvoice::Seller stored = einvoice::loadSeller(d.w().data().connection).value();
-    QCOMPARE(stored.vatNumber, QStringLiteral("01234567890"));
+    QCOMPARE(stored.vatNumber, QStringLiteral("01234567897"));
     // The next printed invoice carries it.
     const Letterhead printed = d.program.invoiceReport->letterhead();
     QCOMPARE(printed.owner, QStringLiteral("Josef Gruber"));
     QCOMPARE(printed.town, QStringLiteral("39100 Bozen (BZ)"));
     QCOMPARE(printed.phone, QStringLiteral("Tel. 0471 000000"));
-    QCOMPARE(printed.vat, QStringLiteral("P.IVA 01234567890"));
+    QCOMPARE(printed.vat, QStringLiteral("P.IVA 01234567897"));
     QCOMPARE(printed.paymentLine, QStringLiteral("Bank: Südtiroler Sparkasse, IBAN IT60 X054 2811 1010 0000 0123 456"));
 }
 
@@ -526,7 +531,7 @@ void TestDialogs::fileWithoutBusinessDataIsOfferedIt()
 void TestDialogs::eInvoiceOfTheCurrentInvoice()
 {
     Dialogs d(QString::fromUtf8(Data) + QStringLiteral(
-        "UPDATE kunde SET piva = 'IT09876543210', adresse = 'Lindenweg 7' || char(13, 10) || '39012 Meran (BZ)' WHERE id = 1;"
+        "UPDATE kunde SET piva = 'IT09876543217', adresse = 'Lindenweg 7' || char(13, 10) || '39012 Meran (BZ)' WHERE id = 1;"
         "UPDATE rechnungsdaten2004 SET datum = '05.02.2004' WHERE nr = '1';"
         "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('1', 'Rosen', '4', '2,5'), ('1', 'Erde', '', '3');"));
     QVERIFY(d.active);
@@ -537,7 +542,7 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
     BuyerDialog *buyer = d.w().buyerDialog;
     whileModal(buyer, [&] { d.w().eInvoiceAction->trigger(); }, [&] {
         // Pre-filled from the customer's record.
-        QCOMPARE(buyer->field("vatNumber")->text(), QStringLiteral("09876543210"));
+        QCOMPARE(buyer->field("vatNumber")->text(), QStringLiteral("09876543217"));
         QCOMPARE(buyer->field("town")->text(), QStringLiteral("Meran"));
         QCOMPARE(buyer->field("province")->text(), QStringLiteral("BZ"));
         QTest::mouseClick(buyer->okButton(), Qt::LeftButton);
@@ -546,7 +551,7 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
     // Its number comes from the clock, far above the stored 00041.
     const QStringList written = QDir(out.path()).entryList(QDir::Files);
     QCOMPARE(written.size(), 1);
-    QVERIFY2(QRegularExpression(QStringLiteral("^IT01234567890_[0-9A-Z]{5}\\.xml$")).match(written.first()).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral("^IT01234567897_[0-9A-Z]{5}\\.xml$")).match(written.first()).hasMatch(),
              qPrintable(written.first()));
     const QString number = written.first().mid(14, 5);
     QVERIFY(einvoice::transmissionValue(number).value() > einvoice::transmissionValue(QStringLiteral("00041")).value());
@@ -564,7 +569,7 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
     // The next file gets the next number; the customer's data is kept for it.
     QCOMPARE(einvoice::loadSeller(d.w().data().connection)->nextTransmissionNumber,
              einvoice::transmissionNumberOf(einvoice::transmissionValue(number).value() + 1).value());
-    QCOMPARE(einvoice::loadBuyer(d.w().data().connection, 1)->vatNumber, QStringLiteral("09876543210"));
+    QCOMPARE(einvoice::loadBuyer(d.w().data().connection, 1)->vatNumber, QStringLiteral("09876543217"));
 
     // Exported before: asked first, and "Nein" leaves everything as it was.
     Boxes no({false});
@@ -575,6 +580,46 @@ void TestDialogs::eInvoiceOfTheCurrentInvoice()
              qPrintable(no.asked.first()));
     QCOMPARE(folder.asked, 1);
     QCOMPARE(QDir(out.path()).entryList(QDir::Files), written);
+}
+
+void TestDialogs::buyerKindDecidesTheRecipientCode_data()
+{
+    QTest::addColumn<QString>("piva");
+    QTest::addColumn<QString>("adresse");
+    QTest::addColumn<QString>("shownKind");     // pre-filled
+    QTest::addColumn<QString>("shownCode");
+    QTest::addColumn<QString>("pickedKind");    // then chosen by the user
+    QTest::addColumn<QString>("pickedCode");
+    QTest::newRow("Austrian business, then Italian")
+        << "ATU12345678" << "Maria-Theresien-Straße 3\nA-6020 Innsbruck" << "Firma in einem anderen EU-Staat" << "XXXXXXX"
+        << "Firma in Italien" << "0000000";
+    QTest::newRow("Italian business, then San Marino")
+        << "IT00000000208" << "Via Roma 1\n39100 Bozen (BZ)" << "Firma in Italien" << "0000000" << "San Marino" << "2R4GTO8";
+    QTest::newRow("private person, then outside the EU")
+        << "HLNKTH70E41A952K" << "Promenade 3\n39012 Meran" << "Privatperson in Italien" << "0000000"
+        << "Außerhalb der EU" << "XXXXXXX";
+}
+
+void TestDialogs::buyerKindDecidesTheRecipientCode()
+{
+    QFETCH(QString, piva);
+    QFETCH(QString, adresse);
+    QFETCH(QString, shownKind);
+    QFETCH(QString, shownCode);
+    QFETCH(QString, pickedKind);
+    QFETCH(QString, pickedCode);
+    BuyerDialog dialog;
+    dialog.setValue(einvoice::buyerFromCustomer(QStringLiteral("Kunde"), QString(), piva, adresse));
+    QLineEdit *code = dialog.field("recipientCode");
+    QCOMPARE(dialog.kind->currentText(), shownKind);
+    QCOMPARE(code->text(), shownCode);
+    // Abroad the code is the kind's, not the user's to type.
+    QCOMPARE(code->isEnabled(), shownCode != QLatin1String("XXXXXXX"));
+    dialog.kind->setCurrentIndex(dialog.kind->findText(pickedKind));
+    QCOMPARE(code->text(), pickedCode);
+    QCOMPARE(code->isEnabled(), pickedCode == QLatin1String("0000000"));
+    QCOMPARE(customerKindName(dialog.value().kind), pickedKind);
+    QCOMPARE(dialog.value().recipientCode, pickedCode);
 }
 
 QTEST_MAIN(TestDialogs)

@@ -1,7 +1,8 @@
 #pragma once
 
 // The business and the two customers the e-invoice is written for: valid by
-// every check, with every field filled that the program stores.
+// every check, check digits included (the numbers are made up), with every
+// field filled that the program stores.
 
 #include "einvoice/invoicedata.h"
 
@@ -16,8 +17,8 @@ inline einvoice::Seller nursery()
     s.cap = QStringLiteral("39100");
     s.town = QStringLiteral("Bozen");
     s.province = QStringLiteral("BZ");
-    s.vatNumber = QStringLiteral("01234567890");
-    s.fiscalCode = QStringLiteral("GRBJSF60A01A952X");
+    s.vatNumber = QStringLiteral("01234567897");
+    s.fiscalCode = QStringLiteral("GRBJSF60A01A952B");
     s.telephone = QStringLiteral("0471 000000");
     s.email = QStringLiteral("info@rosengarten.it");
     s.bankName = QStringLiteral("Südtiroler Sparkasse");
@@ -37,7 +38,7 @@ inline einvoice::Buyer company()
     b.owner = QStringLiteral("Marco Bernardi");
     b.firstName = QStringLiteral("Marco");
     b.lastName = QStringLiteral("Bernardi");
-    b.vatNumber = QStringLiteral("00000000202");
+    b.vatNumber = QStringLiteral("00000000208");
     b.recipientCode = QStringLiteral("M5UXCR1");
     b.street = QStringLiteral("Via delle Camelie");
     b.houseNumber = QStringLiteral("7");
@@ -52,10 +53,11 @@ inline einvoice::Buyer consumer()
 {
     einvoice::Buyer b;
     b.name = QStringLiteral("Käthe Öhlinger");
+    b.kind = CustomerKind::ItalianPerson;
     b.isPerson = true;
     b.firstName = QStringLiteral("Käthe");
     b.lastName = QStringLiteral("Öhlinger");
-    b.fiscalCode = QStringLiteral("HLNKTH70E41A952Q");
+    b.fiscalCode = QStringLiteral("HLNKTH70E41A952K");
     b.pec = QStringLiteral("k.oehlinger@pec.it");
     b.street = QStringLiteral("Promenade");
     b.houseNumber = QStringLiteral("3/B");

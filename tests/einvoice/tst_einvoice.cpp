@@ -75,9 +75,33 @@ Fixture standard()
     return f;
 }
 
+// The day the tests export on: after every invoice date of the fixtures.
+const QDate Today(2004, 3, 1);
+
 FatturaPA build(const Fixture &f)
 {
-    return buildFatturaPA(f.seller, f.buyer, f.invoice(), f.transmissionNumber, f.typedIn);
+    return buildFatturaPA(f.seller, f.buyer, f.invoice(), f.transmissionNumber, f.typedIn, Today);
+}
+
+// A customer of the kind, the address where the kind is, every line at the
+// rate such a customer's new lines start with.
+Fixture withCustomer(CustomerKind kind, const QString &country, const QString &vatCountry, const QString &vatNumber,
+                     const QString &cap, const QString &town)
+{
+    Fixture f = standard();
+    f.buyer.kind = kind;
+    f.buyer.country = country;
+    f.buyer.vatCountry = vatCountry;
+    f.buyer.vatNumber = vatNumber;
+    f.buyer.cap = cap;
+    f.buyer.town = town;
+    f.buyer.province.clear();
+    const VatRate rate = defaultLineRate(kind);
+    for (InvoiceLine &line : f.lines) {
+        line.steuersatz = QString::number(rate.percent);
+        line.natura = rate.nature;
+    }
+    return f;
 }
 
 // Every element without child elements as "Path/Below/Root=text", in document order.
@@ -234,6 +258,14 @@ private Q_SLOTS:
     void settingsChecks();
     void followingTransmissionNumber_data();
     void followingTransmissionNumber();
+    void guessedKind_data();
+    void guessedKind();
+    void customerKinds_data();
+    void customerKinds();
+    void kindRefusals_data();
+    void kindRefusals();
+    void exchangeSystemChecks_data();
+    void exchangeSystemChecks();
 };
 
 void TestEInvoice::referenceInvoicesPassTheValidator()
@@ -291,7 +323,7 @@ void TestEInvoice::fixtureInvoicesAreValid_data()
         QTest::newRow("business customer, bank transfer")
             << f
             << QStringList{QStringLiteral("FatturaElettronicaHeader/DatiTrasmissione/CodiceDestinatario=M5UXCR1"),
-                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/IdFiscaleIVA/IdCodice=00000000202"),
+                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/IdFiscaleIVA/IdCodice=00000000208"),
                            QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/Anagrafica/Denominazione=Vivai Bernardi S.n.c."),
                            QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/Sede/NumeroCivico=7"),
                            QStringLiteral("FatturaElettronicaBody/DatiPagamento/CondizioniPagamento=TP02"),
@@ -309,7 +341,7 @@ void TestEInvoice::fixtureInvoicesAreValid_data()
             << f
             << QStringList{QStringLiteral("FatturaElettronicaHeader/DatiTrasmissione/CodiceDestinatario=0000000"),
                            QStringLiteral("FatturaElettronicaHeader/DatiTrasmissione/PECDestinatario=k.oehlinger@pec.it"),
-                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/CodiceFiscale=HLNKTH70E41A952Q"),
+                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/CodiceFiscale=HLNKTH70E41A952K"),
                            QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/Anagrafica/Nome=Käthe"),
                            QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/Anagrafica/Cognome=Öhlinger")}
             << QStringList{QStringLiteral("FatturaElettronicaBody/DatiPagamento"),
@@ -321,11 +353,10 @@ void TestEInvoice::fixtureInvoicesAreValid_data()
         f.lines = {{QStringLiteral("Gutschrift “Rücknahme” – Töpfe…"), QStringLiteral("-4"), QStringLiteral("2,50")},
                    {QStringLiteral("Olivenbaum im Kübel, 120 cm, 89 €"), QStringLiteral("2"), QStringLiteral("89")},
                    {QStringLiteral("Pflanzschnitt pauschal"), QString(), QStringLiteral("45")}};
+        f.buyer.kind = CustomerKind::EuBusiness;
         f.buyer.vatCountry = QStringLiteral("AT");
         f.buyer.vatNumber = QStringLiteral("U12345678");
-        f.buyer.recipientCode = QStringLiteral("XXXXXXX");
-        // Abroad the format wants 00000 for the postcode.
-        f.buyer.cap = QStringLiteral("00000");
+        f.buyer.cap = QStringLiteral("6020");
         f.buyer.town = QStringLiteral("Innsbruck");
         f.buyer.province.clear();
         f.buyer.country = QStringLiteral("AT");
@@ -333,7 +364,10 @@ void TestEInvoice::fixtureInvoicesAreValid_data()
             << f
             << QStringList{Lines + QStringLiteral("Descrizione=Gutschrift \"Rücknahme\" - Töpfe..."),
                            Lines + QStringLiteral("Descrizione=Olivenbaum im Kübel, 120 cm, 89 EUR"),
-                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/IdFiscaleIVA/IdPaese=AT")}
+                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/DatiAnagrafici/IdFiscaleIVA/IdPaese=AT"),
+                           // Abroad the format wants 00000 for the postcode.
+                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/Sede/CAP=00000"),
+                           QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/Sede/Comune=6020 Innsbruck")}
             << QStringList{QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/Sede/Provincia")};
     }
 }
@@ -358,7 +392,7 @@ void TestEInvoice::fixtureInvoicesAreValid()
     QCOMPARE(values(invoice.xml, Document + QStringLiteral("Data")), QStringList{QStringLiteral("2004-01-08")});
     QCOMPARE(values(invoice.xml, Document + QStringLiteral("Numero")), QStringList{QStringLiteral("17")});
     QCOMPARE(values(invoice.xml, Lines + QStringLiteral("NumeroLinea")).size(), fixture.lines.size());
-    QCOMPARE(invoice.fileName, QStringLiteral("IT01234567890_00042.xml"));
+    QCOMPARE(invoice.fileName, QStringLiteral("IT01234567897_00042.xml"));
 }
 
 void TestEInvoice::wholeFile()
@@ -560,6 +594,9 @@ void TestEInvoice::text_data()
     QTest::newRow("outside the basic plane") << withDescription(QStringLiteral("Rose 🌹")) << description << QString()
                                              << QStringLiteral("Zeile 1: Das Feld „Beschreibung“ enthält das Zeichen '🌹' (U+1F339), "
                                                                "das die elektronische Rechnung hier nicht erlaubt: bitte ersetzen.");
+    // Parsed back it is still a carriage return, which a plain one would not be.
+    QTest::newRow("carriage return") << withDescription(QStringLiteral("Rosen\r\nTulpen")) << description
+                                     << QStringLiteral("Rosen\r\nTulpen") << QString();
     QTest::newRow("control character") << withDescription(QStringLiteral("Rose\x01")) << description << QString()
                                        << QStringLiteral("Zeile 1: Das Feld „Beschreibung“ enthält das Zeichen U+0001, "
                                                          "das die elektronische Rechnung hier nicht erlaubt: bitte ersetzen.");
@@ -745,7 +782,7 @@ void TestEInvoice::savedOnceUnderItsName()
     const FatturaPA invoice = build(standard());
     QString path;
     QCOMPARE(errorOf<ConversionError>([&] { path = saveFatturaPA(invoice, dir.path()); }), QString());
-    QCOMPARE(path, QDir(dir.path()).filePath(QStringLiteral("IT01234567890_00042.xml")));
+    QCOMPARE(path, QDir(dir.path()).filePath(QStringLiteral("IT01234567897_00042.xml")));
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), invoice.xml);
@@ -771,36 +808,37 @@ void TestEInvoice::prefill_data()
     QTest::addColumn<QString>("name2");
     QTest::addColumn<QString>("piva");
     QTest::addColumn<QString>("adresse");
-    // vatCountry|vatNumber|fiscalCode|street|houseNumber|cap|town|province|firstName|lastName
+    // vatCountry|vatNumber|fiscalCode|street|houseNumber|cap|town|province|firstName|lastName|country|recipientCode|kind
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("demo customer, CR LF") << QStringLiteral("Jürgen Müller") << QStringLiteral("00000000101")
                                           << QStringLiteral("Lindenstraße 12\r\n39990 Blumenau")
-                                          << QStringLiteral("IT|00000000101||Lindenstraße|12|39990|Blumenau||Jürgen|Müller");
+                                          << QStringLiteral("IT|00000000101||Lindenstraße|12|39990|Blumenau||Jürgen|Müller|IT|0000000|it_firma");
     QTest::newRow("country prefix, province, LF") << QStringLiteral("Marco Bernardi") << QStringLiteral("IT01234567890")
                                                   << QStringLiteral("Via delle Camelie 7\n39100 Bozen (BZ)")
-                                                  << QStringLiteral("IT|01234567890||Via delle Camelie|7|39100|Bozen|BZ|Marco|Bernardi");
+                                                  << QStringLiteral("IT|01234567890||Via delle Camelie|7|39100|Bozen|BZ|Marco|Bernardi|IT|0000000|it_firma");
     QTest::newRow("blanks in the VAT number, province in small letters")
         << QStringLiteral("Maria De Luca") << QStringLiteral("IT 012 345 678 90") << QStringLiteral("Via Roma, 5/A\r\n39012 Meran (bz)")
-        << QStringLiteral("IT|01234567890||Via Roma|5/A|39012|Meran|BZ|Maria|De Luca");
-    QTest::newRow("foreign VAT number, address left for the user")
+        << QStringLiteral("IT|01234567890||Via Roma|5/A|39012|Meran|BZ|Maria|De Luca|IT|0000000|it_firma");
+    // The country comes from the VAT number, the postcode as that country writes it.
+    QTest::newRow("foreign VAT number, postcode of four digits")
         << QStringLiteral("Anton") << QStringLiteral("ATU12345678") << QStringLiteral("Maria-Theresien-Straße 3\r\nA-6020 Innsbruck")
-        << QStringLiteral("AT|U12345678||Maria-Theresien-Straße|3||||Anton|");
+        << QStringLiteral("AT|U12345678||Maria-Theresien-Straße|3|6020|Innsbruck||Anton||AT|XXXXXXX|eu_firma");
     QTest::newRow("a personal fiscal code in the VAT field")
         << QString() << QStringLiteral("hlnkth70e41a952q") << QStringLiteral("Promenade 3\r\n39012 Meran")
-        << QStringLiteral("IT||HLNKTH70E41A952Q|Promenade|3|39012|Meran|||");
+        << QStringLiteral("IT||HLNKTH70E41A952Q|Promenade|3|39012|Meran||||IT|0000000|it_privat");
     QTest::newRow("unknown shape kept for the user")
         << QString() << QStringLiteral(" P.IVA 0123 ") << QStringLiteral("Am Kirchplatz\r\nBozen")
-        << QStringLiteral("IT|P.IVA 0123||Am Kirchplatz||||||");
+        << QStringLiteral("IT|P.IVA 0123||Am Kirchplatz|||||||IT|0000000|it_firma");
     QTest::newRow("a line for the attention of comes first")
         << QString() << QString() << QStringLiteral("z. Hd. Frau Käthe Öhlinger\r\nPromenade 3\r\n39992 Grünwiesen")
-        << QStringLiteral("IT|||Promenade|3|39992|Grünwiesen|||");
+        << QStringLiteral("IT|||Promenade|3|39992|Grünwiesen||||IT|0000000|it_firma");
     QTest::newRow("country after the town, blank lines")
         << QString() << QString() << QStringLiteral("Weg 1\r\n\r\n39000 Ort\r\nItalien\r\n")
-        << QStringLiteral("IT|||Weg|1|39000|Ort|||");
+        << QStringLiteral("IT|||Weg|1|39000|Ort||||IT|0000000|it_firma");
     QTest::newRow("only the town") << QString() << QString() << QStringLiteral("39040 Auer (BZ)")
-                                   << QStringLiteral("IT|||||39040|Auer|BZ||");
-    QTest::newRow("nothing") << QString() << QString() << QString() << QStringLiteral("IT|||||||||");
+                                   << QStringLiteral("IT|||||39040|Auer|BZ|||IT|0000000|it_firma");
+    QTest::newRow("nothing") << QString() << QString() << QString() << QStringLiteral("IT||||||||||IT|0000000|it_firma");
 }
 
 void TestEInvoice::prefill()
@@ -810,14 +848,12 @@ void TestEInvoice::prefill()
     QFETCH(QString, adresse);
     QFETCH(QString, expected);
     const Buyer b = buyerFromCustomer(QStringLiteral(" Kunde "), name2, piva, adresse);
-    const QStringList got{b.vatCountry, b.vatNumber, b.fiscalCode, b.street, b.houseNumber,
-                          b.cap, b.town, b.province, b.firstName, b.lastName};
+    const QStringList got{b.vatCountry, b.vatNumber, b.fiscalCode, b.street, b.houseNumber, b.cap, b.town,
+                          b.province, b.firstName, b.lastName, b.country, b.recipientCode, customerKindCode(b.kind)};
     QCOMPARE(got.join(QLatin1Char('|')), expected);
     QCOMPARE(b.name, QStringLiteral("Kunde"));
     QCOMPARE(b.owner, name2.trimmed());
     QVERIFY(!b.isPerson);
-    QCOMPARE(b.recipientCode, QStringLiteral("0000000"));
-    QCOMPARE(b.country, QStringLiteral("IT"));
 }
 
 void TestEInvoice::settingsChecks_data()
@@ -844,21 +880,47 @@ void TestEInvoice::settingsChecks_data()
     QTest::newRow("CAP with a letter") << "cap" << "3910A" << cap.arg(QStringLiteral("3910A"));
     QTest::newRow("CAP with a blank") << "cap" << "39100 " << cap.arg(QStringLiteral("39100 "));
     const QString vat = QStringLiteral("Das Feld „MwSt.-Nummer (Partita IVA)“ muss für Italien aus 11 Ziffern bestehen, nicht '%1'.");
-    QTest::newRow("VAT number") << "vat IT" << "01234567890" << QString();
+    QTest::newRow("VAT number") << "vat IT" << "01234567897" << QString();
     QTest::newRow("VAT number of ten") << "vat IT" << "0123456789" << vat.arg(QStringLiteral("0123456789"));
-    QTest::newRow("VAT number with the country") << "vat IT" << "IT01234567890" << vat.arg(QStringLiteral("IT01234567890"));
+    QTest::newRow("VAT number with the country") << "vat IT" << "IT01234567897" << vat.arg(QStringLiteral("IT01234567897"));
     QTest::newRow("Austrian VAT number") << "vat AT" << "U12345678" << QString();
-    QTest::newRow("foreign VAT number with a dash") << "vat AT" << "U-1234"
+    QTest::newRow("foreign VAT number with a dash") << "vat CH" << "U-1234"
                                                     << QStringLiteral("Das Feld „MwSt.-Nummer (Partita IVA)“ darf nur aus "
                                                                       "Buchstaben und Ziffern bestehen (höchstens 28), nicht 'U-1234'.");
     QTest::newRow("province") << "province" << "BZ" << QString();
     QTest::newRow("province in small letters") << "province" << "Bz"
                                                << QStringLiteral("Das Feld „Provinz“ muss aus zwei Großbuchstaben bestehen (z. B. BZ), nicht 'Bz'.");
-    QTest::newRow("fiscal code of a person") << "fiscal" << "HLNKTH70E41A952Q" << QString();
-    QTest::newRow("fiscal code of a business") << "fiscal" << "01234567890" << QString();
+    QTest::newRow("fiscal code of a person") << "fiscal" << "HLNKTH70E41A952K" << QString();
+    QTest::newRow("fiscal code of a business") << "fiscal" << "01234567897" << QString();
     QTest::newRow("fiscal code of 12") << "fiscal" << "012345678901"
                                        << QStringLiteral("Das Feld „Steuernummer (Codice fiscale)“ muss aus 11 Ziffern oder 16 "
                                                          "Großbuchstaben und Ziffern bestehen, nicht '012345678901'.");
+    // Made-up numbers whose check digit is right, and one digit off.
+    const QString vatDigit = QStringLiteral("Das Feld „MwSt.-Nummer (Partita IVA)“ enthält mit '%1' keine gültige "
+                                            "Partita IVA: die letzte Ziffer ist nicht die Prüfziffer der anderen. "
+                                            "Bitte die Nummer noch einmal mit einem Beleg vergleichen.");
+    QTest::newRow("VAT number, check digit 0") << "vat IT" << "00000000190" << QString();
+    QTest::newRow("VAT number, doubled digit over 9") << "vat IT" << "09876543217" << QString();
+    QTest::newRow("VAT number, check digit off by one") << "vat IT" << "01234567898" << vatDigit.arg(QStringLiteral("01234567898"));
+    QTest::newRow("VAT number, two digits swapped") << "vat IT" << "10234567897" << vatDigit.arg(QStringLiteral("10234567897"));
+    const QString euForm = QStringLiteral("Das Feld „MwSt.-Nummer (Partita IVA)“ muss für AT die Form der dortigen "
+                                          "MwSt.-Nummern haben, ohne den Ländercode (z. B. U12345678), nicht '%1'.");
+    QTest::newRow("Austrian VAT number without its U") << "vat AT" << "12345678" << euForm.arg(QStringLiteral("12345678"));
+    QTest::newRow("Austrian VAT number with its country") << "vat AT" << "ATU12345678" << euForm.arg(QStringLiteral("ATU12345678"));
+    QTest::newRow("Dutch VAT number") << "vat NL" << "123456789B01" << QString();
+    QTest::newRow("Swiss number, no EU form") << "vat CH" << "CHE123456789" << QString();
+    const QString cfLetter = QStringLiteral("Das Feld „Steuernummer (Codice fiscale)“ enthält mit '%1' keinen gültigen "
+                                            "Codice fiscale: der letzte Buchstabe ist nicht das Kontrollzeichen der "
+                                            "anderen. Bitte den Code noch einmal mit der Tessera sanitaria oder einem "
+                                            "Beleg vergleichen.");
+    QTest::newRow("fiscal code of a person, omocode") << "fiscal" << "GRBJSF60A01A95NQ" << QString();
+    QTest::newRow("fiscal code, check letter wrong") << "fiscal" << "HLNKTH70E41A952Q" << cfLetter.arg(QStringLiteral("HLNKTH70E41A952Q"));
+    QTest::newRow("fiscal code, one letter changed") << "fiscal" << "HLNKTX70E41A952K" << cfLetter.arg(QStringLiteral("HLNKTX70E41A952K"));
+    QTest::newRow("fiscal code of a business, check digit wrong")
+        << "fiscal" << "01234567890"
+        << QStringLiteral("Das Feld „Steuernummer (Codice fiscale)“ enthält mit '01234567890' keinen gültigen Codice "
+                          "fiscale: die letzte Ziffer ist nicht die Prüfziffer der anderen. Bitte die Nummer noch "
+                          "einmal mit einem Beleg vergleichen.");
     QTest::newRow("e-mail") << "email" << "info@rosengarten.it" << QString();
     QTest::newRow("e-mail without domain") << "email" << "info@rosengarten"
                                            << QStringLiteral("Das Feld „E-Mail“ ist keine E-Mail-Adresse (name@beispiel.it), nicht 'info@rosengarten'.");
@@ -889,6 +951,8 @@ void TestEInvoice::settingsChecks()
         {QStringLiteral("cap"), [&] { checkCap(field::Cap, value); }},
         {QStringLiteral("vat IT"), [&] { checkVatNumber(field::VatNumber, QStringLiteral("IT"), value); }},
         {QStringLiteral("vat AT"), [&] { checkVatNumber(field::VatNumber, QStringLiteral("AT"), value); }},
+        {QStringLiteral("vat CH"), [&] { checkVatNumber(field::VatNumber, QStringLiteral("CH"), value); }},
+        {QStringLiteral("vat NL"), [&] { checkVatNumber(field::VatNumber, QStringLiteral("NL"), value); }},
         {QStringLiteral("province"), [&] { checkProvince(field::Province, value); }},
         {QStringLiteral("fiscal"), [&] { checkFiscalCode(field::FiscalCode, value); }},
         {QStringLiteral("email"), [&] { checkEmail(field::Email, value); }},
@@ -930,6 +994,287 @@ void TestEInvoice::followingTransmissionNumber()
         QCOMPARE(error, QString());
         QCOMPARE(got, next);
     }
+}
+
+
+void TestEInvoice::guessedKind_data()
+{
+    QTest::addColumn<QString>("country");
+    QTest::addColumn<QString>("vatCountry");
+    QTest::addColumn<QString>("vatNumber");
+    QTest::addColumn<QString>("fiscalCode");
+    QTest::addColumn<bool>("isPerson");
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("Italian VAT number") << "IT" << "IT" << "01234567897" << "" << false << "it_firma";
+    QTest::newRow("sole trader: a person with a VAT number") << "IT" << "IT" << "01234567897" << "" << true << "it_firma";
+    QTest::newRow("person in Italy") << "IT" << "IT" << "" << "HLNKTH70E41A952K" << true << "it_privat";
+    QTest::newRow("personal fiscal code alone") << "IT" << "IT" << "" << "HLNKTH70E41A952K" << false << "it_privat";
+    QTest::newRow("association: a fiscal code of 11 digits") << "IT" << "IT" << "" << "00000000190" << false << "it_firma";
+    QTest::newRow("Austrian VAT number") << "AT" << "AT" << "U12345678" << "" << false << "eu_firma";
+    QTest::newRow("EU VAT number, address not filled in yet") << "IT" << "DE" << "123456789" << "" << false << "eu_firma";
+    QTest::newRow("in Germany without VAT number") << "DE" << "IT" << "" << "" << true << "eu_privat";
+    QTest::newRow("San Marino") << "SM" << "SM" << "12345" << "" << false << "san_marino";
+    QTest::newRow("Vatican") << "VA" << "VA" << "" << "" << false << "vatikan";
+    QTest::newRow("Switzerland") << "CH" << "CH" << "CHE123456789" << "" << false << "drittland";
+    QTest::newRow("outside the EU, a person") << "US" << "IT" << "" << "" << true << "drittland";
+}
+
+void TestEInvoice::guessedKind()
+{
+    QFETCH(QString, country);
+    QFETCH(QString, vatCountry);
+    QFETCH(QString, vatNumber);
+    QFETCH(QString, fiscalCode);
+    QFETCH(bool, isPerson);
+    QFETCH(QString, kind);
+    Buyer b;
+    b.country = country;
+    b.vatCountry = vatCountry;
+    b.vatNumber = vatNumber;
+    b.fiscalCode = fiscalCode;
+    b.isPerson = isPerson;
+    QCOMPARE(customerKindCode(guessedCustomerKind(b)), kind);
+}
+
+void TestEInvoice::customerKinds_data()
+{
+    QTest::addColumn<Fixture>("fixture");
+    QTest::addColumn<QString>("lineRate");     // what new lines start with: "percent nature"
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+
+    const QString transmission = QStringLiteral("FatturaElettronicaHeader/DatiTrasmissione/");
+    const QString customer = QStringLiteral("FatturaElettronicaHeader/CessionarioCommittente/");
+    const auto leaf = [](const QString &path, const QString &value) { return path + QLatin1Char('=') + value; };
+
+    QTest::newRow("Italian business") << standard() << "10 "
+        << QStringList{leaf(transmission + "CodiceDestinatario", "M5UXCR1"),
+                       leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdPaese", "IT"),
+                       leaf(customer + "Sede/CAP", "39040"), leaf(customer + "Sede/Comune", "Auer"),
+                       leaf(customer + "Sede/Provincia", "BZ")}
+        << QStringList{transmission + "PECDestinatario"};
+    {
+        Fixture f = standard();
+        f.buyer = consumer();
+        f.buyer.pec.clear();
+        QTest::newRow("Italian private person") << f << "10 "
+            << QStringList{leaf(transmission + "CodiceDestinatario", "0000000"),
+                           leaf(customer + "DatiAnagrafici/CodiceFiscale", "HLNKTH70E41A952K")}
+            << QStringList{customer + "DatiAnagrafici/IdFiscaleIVA", transmission + "PECDestinatario"};
+    }
+    {
+        // The Austrian postcode has four digits: it goes before the town.
+        Fixture f = withCustomer(CustomerKind::EuBusiness, "AT", "AT", "U12345678", "6020", "Innsbruck");
+        f.buyer.recipientCode = QStringLiteral("0000000");   // what an Italian customer had: abroad it does not count
+        f.buyer.pec = QStringLiteral("bernardi@pec.it");
+        QTest::newRow("EU business") << f << "0 N3.2"
+            << QStringList{leaf(transmission + "CodiceDestinatario", "XXXXXXX"),
+                           leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdPaese", "AT"),
+                           leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdCodice", "U12345678"),
+                           leaf(customer + "Sede/CAP", "00000"), leaf(customer + "Sede/Comune", "6020 Innsbruck"),
+                           leaf(customer + "Sede/Nazione", "AT")}
+            << QStringList{customer + "Sede/Provincia", transmission + "PECDestinatario"};
+    }
+    {
+        // The revenue agency's rule for a foreign consumer: the country and eleven nines.
+        Fixture f = withCustomer(CustomerKind::EuPerson, "DE", "IT", "", "80331", "München");
+        f.buyer.isPerson = true;
+        QTest::newRow("EU private person") << f << "10 "
+            << QStringList{leaf(transmission + "CodiceDestinatario", "XXXXXXX"),
+                           leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdPaese", "DE"),
+                           leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdCodice", "99999999999"),
+                           leaf(customer + "DatiAnagrafici/Anagrafica/Cognome", "Bernardi"),
+                           leaf(customer + "Sede/CAP", "00000"), leaf(customer + "Sede/Comune", "80331 München")}
+            << QStringList{customer + "Sede/Provincia", customer + "DatiAnagrafici/CodiceFiscale"};
+    }
+    QTest::newRow("outside the EU") << withCustomer(CustomerKind::OutsideEu, "CH", "CH", "CHE123456789", "8001", "Zürich")
+                                    << "0 N3.1"
+        << QStringList{leaf(transmission + "CodiceDestinatario", "XXXXXXX"),
+                       leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdCodice", "CHE123456789"),
+                       leaf(customer + "Sede/CAP", "00000"), leaf(customer + "Sede/Comune", "8001 Zürich"),
+                       leaf(customer + "Sede/Nazione", "CH")}
+        << QStringList{customer + "Sede/Provincia"};
+    QTest::newRow("San Marino") << withCustomer(CustomerKind::SanMarino, "SM", "SM", "12345", "47890", "San Marino")
+                                << "0 N3.3"
+        << QStringList{leaf(transmission + "CodiceDestinatario", "2R4GTO8"),
+                       leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdPaese", "SM"),
+                       leaf(customer + "Sede/CAP", "00000"), leaf(customer + "Sede/Comune", "47890 San Marino"),
+                       leaf(customer + "Sede/Nazione", "SM")}
+        << QStringList{customer + "Sede/Provincia"};
+    {
+        Fixture f = withCustomer(CustomerKind::Vatican, "VA", "IT", "", "00120", "Città del Vaticano");
+        QTest::newRow("Vatican") << f << "0 N3.1"
+            << QStringList{leaf(transmission + "CodiceDestinatario", "XXXXXXX"),
+                           leaf(customer + "DatiAnagrafici/IdFiscaleIVA/IdPaese", "VA"),
+                           leaf(customer + "Sede/Comune", "00120 Città del Vaticano"),
+                           leaf(customer + "Sede/Nazione", "VA")}
+            << QStringList{customer + "Sede/Provincia"};
+    }
+}
+
+void TestEInvoice::customerKinds()
+{
+    QFETCH(Fixture, fixture);
+    QFETCH(QString, lineRate);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    const VatRate rate = defaultLineRate(fixture.buyer.kind);
+    QCOMPARE(QString::number(rate.percent) + QLatin1Char(' ') + rate.nature, lineRate);
+    FatturaPA invoice;
+    QCOMPARE(errorOf<ConversionError>([&] { invoice = build(fixture); }), QString());
+    QCOMPARE(errorOf<ConversionError>([&] { validateFatturaPA(invoice.xml, referenceSchema()); }), QString());
+    const QStringList all = leaves(invoice.xml);
+    for (const QString &leaf : present)
+        QVERIFY2(all.contains(leaf), qPrintable(leaf + QStringLiteral("\n") + all.join(QLatin1Char('\n'))));
+    for (const QString &path : absent)
+        for (const QString &leaf : all)
+            QVERIFY2(!leaf.startsWith(path), qPrintable(leaf));
+}
+
+void TestEInvoice::kindRefusals_data()
+{
+    QTest::addColumn<Fixture>("fixture");
+    QTest::addColumn<QString>("error");
+
+    Fixture f = standard();
+    f.buyer.recipientCode = QStringLiteral("XXXXXXX");
+    QTest::newRow("XXXXXXX for a customer in Italy")
+        << f << QStringLiteral("Kunde: Das Feld „Empfängercode (Codice destinatario)“ darf für einen Kunden in Italien "
+                               "nicht XXXXXXX sein, dieser Code gilt nur für Kunden im Ausland: bitte den Code des "
+                               "Kunden oder 0000000 eintragen.");
+    f = withCustomer(CustomerKind::OutsideEu, "CH", "IT", "01234567897", "8001", "Zürich");
+    QTest::newRow("XXXXXXX with an Italian VAT number")
+        << f << QStringLiteral("Kunde: Eine italienische MwSt.-Nummer (Feld „Land der MwSt.-Nummer“ IT) passt nicht zum "
+                               "Empfängercode XXXXXXX für Kunden im Ausland: bitte die Kundenart „Firma in Italien“ "
+                               "wählen oder die MwSt.-Nummer des anderen Staates eintragen.");
+    f = withCustomer(CustomerKind::EuBusiness, "AT", "AT", "", "6020", "Innsbruck");
+    QTest::newRow("EU business without VAT number")
+        << f << QStringLiteral("Kunde: Das Feld „MwSt.-Nummer (Partita IVA)“ ist leer: für eine Firma in einem anderen "
+                               "EU-Staat ist es nötig, bitte ihre MwSt.-Nummer eintragen (oder die Kundenart „Privatperson "
+                               "in einem anderen EU-Staat“ wählen).");
+    f = withCustomer(CustomerKind::EuBusiness, "AT", "CH", "CHE123456789", "6020", "Innsbruck");
+    QTest::newRow("EU business with a VAT number from outside the EU")
+        << f << QStringLiteral("Kunde: Das Feld „Land der MwSt.-Nummer“ muss für eine Firma in einem anderen EU-Staat "
+                               "dessen Ländercode sein (z. B. AT), nicht 'CH'.");
+    f = withCustomer(CustomerKind::EuBusiness, "AT", "AT", "U1234567", "6020", "Innsbruck");
+    QTest::newRow("EU VAT number of the wrong form")
+        << f << QStringLiteral("Kunde: Das Feld „MwSt.-Nummer (Partita IVA)“ muss für AT die Form der dortigen "
+                               "MwSt.-Nummern haben, ohne den Ländercode (z. B. U12345678), nicht 'U1234567'.");
+    f = withCustomer(CustomerKind::EuBusiness, "CH", "AT", "U12345678", "8001", "Zürich");
+    QTest::newRow("country not of the kind")
+        << f << QStringLiteral("Kunde: Das Feld „Land“ passt mit 'CH' nicht zur Kundenart „Firma in einem anderen "
+                               "EU-Staat“: bitte das Land oder die Kundenart berichtigen.");
+    f = standard();
+    f.buyer.country = QStringLiteral("AT");
+    QTest::newRow("Italian kind with an address abroad")
+        << f << QStringLiteral("Kunde: Das Feld „Land“ passt mit 'AT' nicht zur Kundenart „Firma in Italien“: bitte "
+                               "das Land oder die Kundenart berichtigen.");
+    f = withCustomer(CustomerKind::EuBusiness, "AT", "AT", "U12345678", "A/6020", "Innsbruck");
+    QTest::newRow("postcode abroad with a slash")
+        << f << QStringLiteral("Kunde: Das Feld „PLZ (CAP)“ darf nur aus Buchstaben, Ziffern, Leerzeichen und "
+                               "Bindestrichen bestehen (höchstens 10), nicht 'A/6020'.");
+    f = standard();
+    f.buyer = consumer();
+    f.buyer.fiscalCode.clear();
+    f.buyer.vatNumber = QStringLiteral("01234567897");
+    QTest::newRow("Italian private person without fiscal code")
+        << f << QStringLiteral("Kunde: Das Feld „Steuernummer (Codice fiscale)“ ist leer: für eine Privatperson in "
+                               "Italien ist es nötig, bitte eintragen.");
+}
+
+void TestEInvoice::kindRefusals()
+{
+    QFETCH(Fixture, fixture);
+    QFETCH(QString, error);
+    QCOMPARE(errorOf<ConversionError>([&] { build(fixture); }), error);
+}
+
+void TestEInvoice::exchangeSystemChecks_data()
+{
+    QTest::addColumn<Fixture>("fixture");
+    QTest::addColumn<QString>("error");
+
+    Fixture f = standard();
+    f.header.datum = QStringLiteral("02.03.2004");
+    QTest::newRow("date after today (00403)")
+        << f << QStringLiteral("Rechnung: Das Feld „Datum“ liegt mit '02.03.2004' nach dem heutigen Tag (01.03.2004); "
+                               "das Austauschsystem nimmt keine Rechnung mit einem Datum in der Zukunft an: bitte das "
+                               "Datum berichtigen oder die Rechnung an ihrem Tag schicken.");
+    f = standard();
+    f.header.nr = QStringLiteral("A/B");
+    QTest::newRow("invoice number without a digit (00425)")
+        << f << QStringLiteral("Rechnung: Das Feld „Nr“ enthält mit 'A/B' keine Ziffer; das Austauschsystem nimmt eine "
+                               "Rechnungsnummer nur mit mindestens einer Ziffer an: bitte die Nummer berichtigen.");
+    const QString vatDigit = QStringLiteral("%1: Das Feld „MwSt.-Nummer (Partita IVA)“ enthält mit '%2' keine gültige "
+                                            "Partita IVA: die letzte Ziffer ist nicht die Prüfziffer der anderen. Bitte "
+                                            "die Nummer noch einmal mit einem Beleg vergleichen.");
+    f = standard();
+    f.seller.vatNumber = QStringLiteral("01234567890");
+    QTest::newRow("business's VAT number (00301)") << f << vatDigit.arg(QStringLiteral("Firmendaten"), f.seller.vatNumber);
+    f = standard();
+    f.buyer.vatNumber = QStringLiteral("00000000202");
+    QTest::newRow("customer's VAT number (00305)") << f << vatDigit.arg(QStringLiteral("Kunde"), f.buyer.vatNumber);
+    const QString cfLetter = QStringLiteral("%1: Das Feld „Steuernummer (Codice fiscale)“ enthält mit '%2' keinen "
+                                            "gültigen Codice fiscale: der letzte Buchstabe ist nicht das Kontrollzeichen "
+                                            "der anderen. Bitte den Code noch einmal mit der Tessera sanitaria oder "
+                                            "einem Beleg vergleichen.");
+    f = standard();
+    f.seller.fiscalCode = QStringLiteral("GRBJSF60A01A952X");
+    QTest::newRow("business's fiscal code (00302)") << f << cfLetter.arg(QStringLiteral("Firmendaten"), f.seller.fiscalCode);
+    f = standard();
+    f.buyer = consumer();
+    f.buyer.fiscalCode = QStringLiteral("HLNKTH70E41A952Q");
+    QTest::newRow("customer's fiscal code (00306)") << f << cfLetter.arg(QStringLiteral("Kunde"), f.buyer.fiscalCode);
+    f = standard();
+    f.buyer.fiscalCode = QStringLiteral("00000000202");
+    QTest::newRow("customer's fiscal code of 11 digits (00306)")
+        << f << QStringLiteral("Kunde: Das Feld „Steuernummer (Codice fiscale)“ enthält mit '00000000202' keinen "
+                               "gültigen Codice fiscale: die letzte Ziffer ist nicht die Prüfziffer der anderen. Bitte "
+                               "die Nummer noch einmal mit einem Beleg vergleichen.");
+    f = standard();
+    f.buyer = consumer();
+    f.buyer.pec = QStringLiteral("sdi01@PEC.fatturapa.it");
+    QTest::newRow("the exchange system's own PEC (00330)")
+        << f << QStringLiteral("Kunde: Das Feld „PEC-Adresse“ enthält mit 'sdi01@PEC.fatturapa.it' eine Adresse des "
+                               "Austauschsystems (SdI) selbst, das an sich selbst nichts zustellt: bitte die PEC-Adresse "
+                               "des Kunden eintragen oder das Feld leeren.");
+    f = standard();
+    // 5400 lines of 1000 characters: more than the 5 MB the exchange system takes.
+    f.lines.clear();
+    for (int i = 0; i < 5400; ++i)
+        f.lines.append({QString(1000, QLatin1Char('x')), QStringLiteral("1"), QStringLiteral("1")});
+    QTest::newRow("file over 5 MB (00003)")
+        << f << QStringLiteral("Die elektronische Rechnung wäre 6,6 MB groß, das Austauschsystem nimmt höchstens 5 MB "
+                               "an: bitte die Rechnung auf mehrere aufteilen oder die Beschreibungen kürzen.");
+    for (const char16_t c : {u'\u007F', u'\u0085', u'\u009F'}) {
+        f = standard();
+        // Inside the text: at its ends a blank would be trimmed, and U+0085 is one.
+        f.lines[0].beschreibung = QStringLiteral("Ro") + QChar(c) + QStringLiteral("sen");
+        QTest::addRow("control character U+%04X", unsigned(c))
+            << f << QStringLiteral("Zeile 1: Das Feld „Beschreibung“ enthält das Zeichen U+%1, das die elektronische "
+                                   "Rechnung hier nicht erlaubt: bitte ersetzen.")
+                        .arg(QStringLiteral("%1").arg(unsigned(c), 4, 16, QLatin1Char('0')).toUpper());
+    }
+    f = standard();
+    f.seller.email = QStringLiteral("info@rosengarten");
+    QTest::newRow("business's e-mail, which the file does not hold") << f << QString();
+}
+
+void TestEInvoice::exchangeSystemChecks()
+{
+    QFETCH(Fixture, fixture);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QCOMPARE(errorOf<ConversionError>([&] {
+                 saveFatturaPA(makeFatturaPA(fixture.seller, fixture.buyer, fixture.invoice(), fixture.transmissionNumber,
+                                             referenceSchema(), fixture.typedIn, Today),
+                               dir.path());
+             }),
+             error);
+    // Refused means no file at all.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), error.isEmpty() ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestEInvoice)

@@ -147,7 +147,7 @@ void touch(const QString &file)
 }
 
 const QString Customers = QStringLiteral(
-    "INSERT INTO kunde (id, name, adresse, piva) VALUES (5, 'Vivai Bernardi S.n.c.', 'Via delle Camelie 7', 'IT00000000202')");
+    "INSERT INTO kunde (id, name, adresse, piva) VALUES (5, 'Vivai Bernardi S.n.c.', 'Via delle Camelie 7', 'IT00000000208')");
 
 // A file with the business and one customer, opened.
 struct Store
@@ -379,18 +379,18 @@ private Q_SLOTS:
         QTest::newRow("typed in small letters") << qint64(1000) << "zz000" << QStringList() << QStringList() << "ZZ000";
         QTest::newRow("a short typed number") << qint64(0) << "7" << QStringList() << QStringList() << "00007";
         QTest::newRow("a file of the number in the folder")
-            << qint64(1000) << "00041" << QStringList{"IT01234567890_000RS.xml"} << QStringList() << "000RT";
+            << qint64(1000) << "00041" << QStringList{"IT01234567897_000RS.xml"} << QStringList() << "000RT";
         // On a file system that ignores case, 000rs.xml and 000RS.xml are one file.
         QTest::newRow("the file's name in small letters")
-            << qint64(1000) << "00041" << QStringList{"IT01234567890_000rs.xml"} << QStringList() << "000RT";
+            << qint64(1000) << "00041" << QStringList{"IT01234567897_000rs.xml"} << QStringList() << "000RT";
         QTest::newRow("a signed file")
-            << qint64(1000) << "00041" << QStringList{"IT01234567890_000RS.xml.p7m"} << QStringList() << "000RT";
+            << qint64(1000) << "00041" << QStringList{"IT01234567897_000RS.xml.p7m"} << QStringList() << "000RT";
         QTest::newRow("another seller's file")
             << qint64(1000) << "00041" << QStringList{"IT09876543210_000RS.xml"} << QStringList() << "000RS";
         QTest::newRow("numbers in the record")
             << qint64(1000) << "00041" << QStringList() << QStringList{"000RS", "000rt"} << "000RU";
         QTest::newRow("record and folder together")
-            << qint64(1000) << "00041" << QStringList{"IT01234567890_000RT.xml"} << QStringList{"000RS"} << "000RU";
+            << qint64(1000) << "00041" << QStringList{"IT01234567897_000RT.xml"} << QStringList{"000RS"} << "000RU";
     }
 
     void transmissionNumberIsTheNextFree()
@@ -409,7 +409,7 @@ private Q_SLOTS:
         ExportResult result;
         QCOMPARE(errorOf([&] { result = s.exportAt(minute(clock)); }), QString());
         QCOMPARE(result.transmissionNumber, number);
-        QCOMPARE(QFileInfo(result.path).fileName(), QStringLiteral("IT01234567890_%1.xml").arg(number));
+        QCOMPARE(QFileInfo(result.path).fileName(), QStringLiteral("IT01234567897_%1.xml").arg(number));
         QCOMPARE(xmllintError(result.path), QString());
         QCOMPARE(s.next(), transmissionNumberOf(transmissionValue(number).value() + 1).value());
     }
@@ -424,13 +424,13 @@ private Q_SLOTS:
         QCOMPARE(xmllintError(first.path), QString());
         QCOMPARE(s.db.scalar(QStringLiteral("SELECT group_concat(jahr || '|' || nr || '|' || datei || '|' || uebertragung "
                                             "|| '|' || zeit, char(10)) FROM efattura_exporte")),
-                 QStringLiteral("2004|17|IT01234567890_0X6SI.xml|0X6SI|")
+                 QStringLiteral("2004|17|IT01234567897_0X6SI.xml|0X6SI|")
                      + now.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
         QCOMPARE(s.db.scalar(QStringLiteral("SELECT sha256 FROM efattura_exporte")), sha256Of(first.path));
 
         // Exported before: refused with when and as what, nothing written.
         const QString when = now.toLocalTime().toString(QStringLiteral("'am' dd.MM.yyyy 'um' HH:mm 'Uhr'"));
-        const QString fact = QStringLiteral("Diese Rechnung wurde %1 als IT01234567890_0X6SI.xml exportiert.").arg(when);
+        const QString fact = QStringLiteral("Diese Rechnung wurde %1 als IT01234567897_0X6SI.xml exportiert.").arg(when);
         const std::optional<PreviousExport> previous = lastExport(s.connection, 2004, QStringLiteral("17"));
         QVERIFY(previous.has_value());
         QCOMPARE(exportAgainQuestion(*previous), fact + QStringLiteral(" Noch einmal exportieren?"));
@@ -448,7 +448,7 @@ private Q_SLOTS:
         QCOMPARE(again.transmissionNumber, QStringLiteral("0X6SJ"));
         QCOMPARE(s.db.scalar(QStringLiteral("SELECT count(*) FROM efattura_exporte WHERE jahr = 2004 AND nr = '17'")),
                  QStringLiteral("2"));
-        QCOMPARE(lastExport(s.connection, 2004, QStringLiteral("17"))->fileName, QStringLiteral("IT01234567890_0X6SJ.xml"));
+        QCOMPARE(lastExport(s.connection, 2004, QStringLiteral("17"))->fileName, QStringLiteral("IT01234567897_0X6SJ.xml"));
         QCOMPARE(s.db.scalar(QStringLiteral("SELECT sha256 FROM efattura_exporte WHERE uebertragung = '0X6SJ'")),
                  sha256Of(again.path));
     }

@@ -48,16 +48,16 @@ QStringList fieldsOf(const Buyer &b)
 {
     return {b.name, b.owner, b.isPerson ? QStringLiteral("person") : QStringLiteral("company"), b.firstName,
             b.lastName, b.vatCountry, b.vatNumber, b.fiscalCode, b.recipientCode, b.pec, b.street, b.houseNumber,
-            b.cap, b.town, b.province, b.country};
+            b.cap, b.town, b.province, b.country, customerKindCode(b.kind)};
 }
 
 // A file as the program knows it, with the customer the buyers belong to
 // (id 5, so that an id is not confused with a row number) and a second one.
 const QString Customers = QStringLiteral(
     "INSERT INTO kunde (id, name, adresse, piva, name2) VALUES "
-    "(5, 'Vivai Bernardi S.n.c.', 'Via delle Camelie 7' || char(13, 10) || '39040 Auer (BZ)', 'IT00000000202', "
+    "(5, 'Vivai Bernardi S.n.c.', 'Via delle Camelie 7' || char(13, 10) || '39040 Auer (BZ)', 'IT00000000208', "
     "'Marco Bernardi'), "
-    "(6, 'Käthe Öhlinger', 'Promenade 3/B' || char(13, 10) || '39012 Meran (BZ)', 'HLNKTH70E41A952Q', '')");
+    "(6, 'Käthe Öhlinger', 'Promenade 3/B' || char(13, 10) || '39012 Meran (BZ)', 'HLNKTH70E41A952K', '')");
 
 // Every row of a table, every column, to show that a refusal changed nothing.
 QString contentOf(const testdb::Fixture &db, const QString &table)
@@ -296,7 +296,7 @@ private Q_SLOTS:
         forgetBuyer(c, 5); // nothing to forget is no error
         QCOMPARE(errorOf([&] { saveBuyer(c, 5, company()); }), NoBusinessData);
         // The export still starts from what the customer's row tells.
-        QCOMPARE(buyerOfCustomer(c, 5).vatNumber, QStringLiteral("00000000202"));
+        QCOMPARE(buyerOfCustomer(c, 5).vatNumber, QStringLiteral("00000000208"));
     }
 
     void buyerOfCustomerWithoutStoredData_data()
@@ -309,7 +309,7 @@ private Q_SLOTS:
         b.owner = QStringLiteral("Marco Bernardi");
         b.firstName = QStringLiteral("Marco");
         b.lastName = QStringLiteral("Bernardi");
-        b.vatNumber = QStringLiteral("00000000202");
+        b.vatNumber = QStringLiteral("00000000208");
         b.street = QStringLiteral("Via delle Camelie");
         b.houseNumber = QStringLiteral("7");
         b.cap = QStringLiteral("39040");
@@ -318,7 +318,8 @@ private Q_SLOTS:
         QTest::newRow("company") << qint64(5) << b;
         b = Buyer();
         b.name = QStringLiteral("Käthe Öhlinger");
-        b.fiscalCode = QStringLiteral("HLNKTH70E41A952Q");
+        b.kind = CustomerKind::ItalianPerson;   // a personal fiscal code alone
+        b.fiscalCode = QStringLiteral("HLNKTH70E41A952K");
         b.street = QStringLiteral("Promenade");
         b.houseNumber = QStringLiteral("3/B");
         b.cap = QStringLiteral("39012");
@@ -337,6 +338,74 @@ private Q_SLOTS:
         QCOMPARE(fieldsOf(buyerOfCustomer(c, customer)), fieldsOf(expected));
         QCOMPARE(errorOf([&] { buyerOfCustomer(c, 7); }),
                  QStringLiteral("Den Kunden mit der Nummer 7 gibt es in der Datenbank nicht."));
+    }
+
+    void customerKindStoredOrGuessed_data()
+    {
+        QTest::addColumn<bool>("kindColumn");
+        QTest::addColumn<QString>("storedCode");   // written over what saveBuyer stored; empty: left
+        QTest::addColumn<QString>("kind");
+        // A consumer, kept as a business by the user's choice.
+        QTest::newRow("stored kind") << true << QString() << "it_firma";
+        QTest::newRow("stored code not known: guessed") << true << "mond" << "it_privat";
+        QTest::newRow("no stored kind yet: guessed") << true << "NULL" << "it_privat";
+        QTest::newRow("file without the column: guessed") << false << QString() << "it_privat";
+    }
+
+    void customerKindStoredOrGuessed()
+    {
+        QFETCH(bool, kindColumn);
+        QFETCH(QString, storedCode);
+        QFETCH(QString, kind);
+        testdb::Fixture db(Customers + (kindColumn ? QString() : QStringLiteral("; ALTER TABLE kunde_efattura DROP COLUMN kundenart")));
+        SqliteDatabase c;
+        c.open(db.file());
+        Buyer chosen = consumer();
+        chosen.kind = CustomerKind::ItalianBusiness;
+        saveBuyer(c, 6, chosen);
+        if (kindColumn)
+            QCOMPARE(db.scalar(QStringLiteral("SELECT kundenart FROM kunde_efattura WHERE kunde_id = 6")),
+                     QStringLiteral("it_firma"));
+        if (storedCode == QLatin1String("NULL"))
+            db.exec(QStringLiteral("UPDATE kunde_efattura SET kundenart = NULL"));
+        else if (!storedCode.isEmpty())
+            db.exec(QStringLiteral("UPDATE kunde_efattura SET kundenart = '%1'").arg(storedCode));
+        QCOMPARE(customerKindCode(loadBuyer(c, 6).value().kind), kind);
+        QCOMPARE(customerKindCode(customerKindOf(c, 6)), kind);
+        // Everything else is read as stored.
+        Buyer expected = chosen;
+        expected.name = QStringLiteral("Käthe Öhlinger");
+        expected.owner = QString();
+        expected.kind = customerKindOfCode(kind);
+        QCOMPARE(fieldsOf(loadBuyer(c, 6).value()), fieldsOf(expected));
+    }
+
+    void customerKindOfARowAlone_data()
+    {
+        QTest::addColumn<QString>("piva");
+        QTest::addColumn<QString>("adresse");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("recipientCode");
+        QTest::newRow("Italian VAT number") << "IT00000000208" << "Via Roma 1\n39100 Bozen (BZ)" << "it_firma" << "0000000";
+        QTest::newRow("personal fiscal code") << "HLNKTH70E41A952K" << "Promenade 3\n39012 Meran" << "it_privat" << "0000000";
+        QTest::newRow("Austrian VAT number") << "ATU12345678" << "Maria-Theresien-Straße 3\nA-6020 Innsbruck" << "eu_firma"
+                                             << "XXXXXXX";
+        QTest::newRow("San Marino") << "SM12345" << "Via III Settembre 1\n47891 Dogana" << "san_marino" << "2R4GTO8";
+    }
+
+    void customerKindOfARowAlone()
+    {
+        QFETCH(QString, piva);
+        QFETCH(QString, adresse);
+        QFETCH(QString, kind);
+        QFETCH(QString, recipientCode);
+        testdb::Fixture db(QStringLiteral("INSERT INTO kunde (id, name, adresse, piva) VALUES (9, 'Kunde', '%1', '%2')")
+                               .arg(adresse, piva));
+        SqliteDatabase c;
+        c.open(db.file());
+        QCOMPARE(customerKindCode(customerKindOf(c, 9)), kind);
+        QCOMPARE(buyerOfCustomer(c, 9).recipientCode, recipientCode);
+        QCOMPARE(errorOf([&] { customerKindOf(c, 10); }), QStringLiteral("Den Kunden mit der Nummer 10 gibt es in der Datenbank nicht."));
     }
 
     void loadInvoiceReadsTheYear()
@@ -406,7 +475,7 @@ private Q_SLOTS:
         const InvoiceHeader header{QStringLiteral("17"), QStringLiteral("08.01.2004")};
         const QString first =
             exportInvoice(c, nursery(), company(), {header, {}, lines}, 2004, out.path(), TypedIn, StoredNumberFirst).path;
-        QCOMPARE(first, QDir(out.path()).filePath(QStringLiteral("IT01234567890_00041.xml")));
+        QCOMPARE(first, QDir(out.path()).filePath(QStringLiteral("IT01234567897_00041.xml")));
         QCOMPARE(xmllintError(first), QString());
         QCOMPARE(storedNumber(db), QStringLiteral("00042"));
         // The number is the stored one, not the copy a window still holds.
@@ -414,7 +483,7 @@ private Q_SLOTS:
         again.again = true;
         const QString second =
             exportInvoice(c, nursery(), company(), {header, {}, lines}, 2004, out.path(), TypedIn, again).path;
-        QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("IT01234567890_00042.xml"));
+        QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("IT01234567897_00042.xml"));
         QCOMPARE(storedNumber(db), QStringLiteral("00043"));
         QCOMPARE(filesIn(out.path()).size(), 2);
     }
@@ -429,9 +498,9 @@ private Q_SLOTS:
                                                   << QStringLiteral("Zeile 1: Die Beschreibung fehlt");
         QTest::newRow("exported before")
             << QStringLiteral("INSERT INTO efattura_exporte (jahr, nr, datei, uebertragung, zeit) VALUES "
-                              "(2004, '17', 'IT01234567890_0X6SI.xml', '0X6SI', '2026-12-11T08:30:00')")
+                              "(2004, '17', 'IT01234567897_0X6SI.xml', '0X6SI', '2026-12-11T08:30:00')")
             << QString() << QStringLiteral("Rosen")
-            << QStringLiteral("Diese Rechnung wurde am 11.12.2026 um 08:30 Uhr als IT01234567890_0X6SI.xml exportiert.");
+            << QStringLiteral("Diese Rechnung wurde am 11.12.2026 um 08:30 Uhr als IT01234567897_0X6SI.xml exportiert.");
         QTest::newRow("recording fails after the file")
             << QStringLiteral("CREATE TRIGGER no_count BEFORE INSERT ON efattura_exporte BEGIN SELECT RAISE(ABORT, 'gesperrt'); END")
             << QString() << QStringLiteral("Rosen")
@@ -446,6 +515,8 @@ private Q_SLOTS:
             << QStringLiteral("CREATE TRIGGER no_count BEFORE UPDATE ON firma BEGIN SELECT RAISE(ABORT, 'gesperrt'); END")
             << QString() << QStringLiteral("Rosen")
             << QStringLiteral("Die Übertragungsnummer der elektronischen Rechnung kann nicht weitergezählt werden");
+        QTest::newRow("control character of C1") << QString() << QString() << QStringLiteral("Ro\u0085sen")
+                                                 << QStringLiteral("Zeile 1: Das Feld „Beschreibung“ enthält das Zeichen U+0085");
         QTest::newRow("no business row") << QStringLiteral("DELETE FROM firma") << QString() << QStringLiteral("Rosen")
                                          << NoBusinessData;
         QTest::newRow("no firma table") << QStringLiteral("DROP TABLE firma") << QString() << QStringLiteral("Rosen")
