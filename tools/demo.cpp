@@ -108,7 +108,8 @@ QString customerId(const CustomerIds &ids, const QJsonObject &invoice)
     return *it;
 }
 
-// An invoice with its positions, [beschreibung, anzahl, einzelpreis] each.
+// An invoice with its positions, [beschreibung, anzahl, einzelpreis] each,
+// or with [..., steuersatz, natura] where a line is not at 10 %.
 void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &datum, const QJsonObject &data,
                    const QString &customer, Counts &counts)
 {
@@ -121,10 +122,17 @@ void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &
     const QString positions = QStringLiteral("positionen");
     for (const QJsonValue &position : array(data, positions)) {
         const QJsonArray fields = position.toArray();
-        if (fields.size() != 3)
+        if (fields.size() != 3 && fields.size() != 5)
             badDemoData(positions);
-        invoice.lines.append({storedString(fields.at(0), positions), storedString(fields.at(1), positions),
-                              storedString(fields.at(2), positions)});
+        InvoiceLine line;
+        line.beschreibung = storedString(fields.at(0), positions);
+        line.anzahl = storedString(fields.at(1), positions);
+        line.einzelpreis = storedString(fields.at(2), positions);
+        if (fields.size() == 5) {
+            line.steuersatz = storedString(fields.at(3), positions);
+            line.natura = storedString(fields.at(4), positions);
+        }
+        invoice.lines.append(line);
     }
     InvoiceRepository repository(db.connection(), DemoSeparators);
     db.guarded([&] { repository.insert(year, invoice); });

@@ -196,6 +196,23 @@ private:
     StatementHandle m_full;
 };
 
+// The check digit of an Italian VAT number's first ten digits: every
+// second digit doubled (less 9 above 9), all summed, to the next ten.
+int vatCheckDigit(long long firstTen)
+{
+    int sum = 0;
+    for (int position = 10; position >= 1; --position, firstTen /= 10) {
+        int digit = int(firstTen % 10);
+        if (position % 2 == 0) {
+            digit *= 2;
+            if (digit > 9)
+                digit -= 9;
+        }
+        sum += digit;
+    }
+    return (10 - sum % 10) % 10;
+}
+
 void fillGenerated(NewDatabase &db, long long customers, long long headers, long long lines)
 {
     Random rng(20040312);
@@ -212,7 +229,7 @@ void fillGenerated(NewDatabase &db, long long customers, long long headers, long
             const int n2 = std::snprintf(adresse, sizeof adresse, "%s %d\r\n%s", pick(rng, streets),
                                          static_cast<int>(rng.below(120) + 1), pick(rng, towns));
             const int n3 = std::snprintf(telefon, sizeof telefon, "0000 %06lld", id % 1000000);
-            const int n4 = std::snprintf(piva, sizeof piva, "%011lld", id);
+            const int n4 = std::snprintf(piva, sizeof piva, "%010lld%d", id % 10000000000LL, vatCheckDigit(id % 10000000000LL));
             const int n5 = std::snprintf(kundennr, sizeof kundennr, "%lld", 10000 + id);
             const int n6 = std::snprintf(name2, sizeof name2, "%s %s", pick(rng, firstNames), family);
             insert.add(id, {{name, std::size_t(n1)},
