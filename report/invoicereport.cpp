@@ -406,7 +406,8 @@ void InvoiceReport::showRateTotals(Band &band, bool &printIt)
     const auto Fixed = Sizing::Fixed, Auto = Sizing::AutoWidth;
     const auto Across = LineDirection::Horizontal;
     const auto Solid = PenStyle::Solid;
-    // A figure in the amounts' column: "Euro", the amount ending at 177.80 mm, ".-".
+    // A figure in the amounts' column: "Euro", the amount ending at 177.80 mm,
+    // ".-"; as in the classic rows only the gross's "Euro" is bold.
     auto figure = [&](const QString &name, double top, const Money &amount, bool bold) {
         band.add<FixedText>(name + QStringLiteral("Euro"), box(144.99, top, bold ? 9.00 : 7.94, 5.29), verdana(10, bold), Left,
                             Auto, QStringLiteral("Euro"));
@@ -418,7 +419,7 @@ void InvoiceReport::showRateTotals(Band &band, bool &printIt)
 
     // The net row where the classic summary has it.
     band.add<LineShape>(QStringLiteral("QRShape1"), box(137.05, 4.23, 47.89, 5.56), Across, Solid, 2);
-    figure(QStringLiteral("summeohne"), 13.23, totals.net, true);
+    figure(QStringLiteral("summeohne"), 13.23, totals.net, false);
 
     // One row per rate: what it is levied on, and the tax.
     double top = 18.52;
@@ -427,6 +428,10 @@ void InvoiceReport::showRateTotals(Band &band, bool &printIt)
         const QString row = QStringLiteral("satz%1").arg(i + 1);
         band.add<FixedText>(row + QStringLiteral("Text"), box(18.52, top, 51.86, 5.29), verdana(10), Left, Auto,
                             rateCaption(rate.rate));
+        // Two rows at 0 % differ only in why.
+        if (!rate.rate.nature.isEmpty())
+            band.add<FixedText>(row + QStringLiteral("Natura"), box(56.09, top, 15.00, 5.29), verdana(10), Left, Auto,
+                                rate.rate.nature);
         band.add<FixedText>(row + QStringLiteral("Auf"), box(76.73, top, 15.00, 5.29), verdana(10), Left, Auto,
                             QStringLiteral("auf / su"));
         band.add<FixedText>(row + QStringLiteral("Basis"), box(105.00, top, 28.00, 4.50), verdana(10), Right, Fixed,

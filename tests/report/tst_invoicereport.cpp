@@ -1106,6 +1106,8 @@ private Q_SLOTS:
         const Page &p = *r.pages.back();
         const double top = page == 0 ? rowTop(int(lines.size())) : Margin;
         QCOMPARE(firstLine(textEndingAt(p, Margin + 177.80, top + 13.23)), net);
+        const TextRun *netEuro = textAt(p, Margin + 144.99, top + 13.23);
+        QVERIFY(netEuro && !netEuro->font.bold);
 
         const bool classic = rows.isEmpty();
         QCOMPARE(bool(findText(p, QStringLiteral("Mwst. - Betrag / Importo IVA"))), classic);
@@ -1117,6 +1119,10 @@ private Q_SLOTS:
             const double y = top + 18.52 + i * 5.29;
             QCOMPARE(firstLine(textAt(p, Margin + 18.52, y)), row[0]);
             QCOMPARE(firstLine(textAt(p, Margin + 76.73, y)), QStringLiteral("auf / su"));
+            // A rate of 0 % names its nature beside the caption.
+            const QString nature = row[0].endsWith(QStringLiteral(" 0 %")) ? inv.druck->printedTotals().rates.value(i).rate.nature
+                                                                          : QStringLiteral("<none>");
+            QCOMPARE(firstLine(textAt(p, Margin + 56.09, y)), nature);
             QCOMPARE(firstLine(textEndingAt(p, Margin + 133.09, y)), row[1]);
             QCOMPARE(firstLine(textEndingAt(p, Margin + 177.80, y)), row[2]);
             QCOMPARE(firstLine(textAt(p, Margin + 178.86, y)), QStringLiteral(".-"));
