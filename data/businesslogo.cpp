@@ -51,9 +51,13 @@ QByteArray loadBusinessLogo(Database &connection)
 void saveBusinessLogo(Database &connection, const QByteArray &bytes)
 {
     withContext(StoreLogo, [&] {
-        if (!hasLogoColumn(connection))
+        if (!hasLogoColumn(connection)) {
+            // Nothing to keep is nothing to refuse: the rest of the data goes in.
+            if (bytes.isEmpty())
+                return;
             throw EngineError(QStringLiteral("Die Datenbank hat noch keinen Platz für ein Logo. Bitte starten Sie das "
                                              "Programm neu und nehmen Sie die angebotene Aktualisierung der Datenbank an"));
+        }
         StatementHandle st = connection.prepare("UPDATE " + sql(schema::business::Table) + " SET " +
                                                 sql(schema::business::Logo) + " = ?1 WHERE " +
                                                 sql(schema::business::Id) + " = " + firstRow());

@@ -15,7 +15,8 @@ inline constexpr qint64 MaxLogoBytes = 2 * 1024 * 1024;
 QByteArray loadBusinessLogo(Database &connection);
 
 // Stores `bytes` as the logo; empty bytes remove it. Throws EngineError with a
-// German message when the file has no business data or no place for a logo.
+// German message when a logo is to be kept and the file has no business data
+// or no place for one.
 void saveBusinessLogo(Database &connection, const QByteArray &bytes);
 
 // The bytes of an image file picked as the logo. Throws ConversionError with a

@@ -53,7 +53,7 @@ public:
     }
 };
 
-// One row of the summary with its own y in the band, in mm.
+// How far apart the summary's rows are, in mm.
 constexpr double SummaryRow = 5.29;
 
 } // namespace
@@ -63,8 +63,8 @@ TextBlock LogoBox::layOut(TextMeasure &measure) const
     TextBlock b;
     if (!image.isNull() || businessName.trimmed().isEmpty())
         return b;
-    // The largest size at which the name fits the box whole: on one line if
-    // it can, else broken at its blanks, never cut.
+    // The largest size at which the whole name fits the box, broken at its
+    // blanks where that lets it grow; never cut.
     const QString name = businessName.simplified();
     for (int points = 26; points >= 6; --points) {
         const FontSpec font = verdana(points, true);

@@ -96,6 +96,7 @@ private Q_SLOTS:
     void logoFileRefused_data();
     void logoFileRefused();
     void titleFollowsTheBusinessName();
+    void fileWithoutAPlaceForTheLogo();
     void eInvoiceOfTheCurrentInvoice();
     void waysOutOfTheEditDialog_data();
     void waysOutOfTheEditDialog();
@@ -675,6 +676,36 @@ void TestDialogs::titleFollowsTheBusinessName()
     });
     QCOMPARE(d.w().windowTitle(), QStringLiteral("Gärtnerei Rosengarten"));
     QVERIFY(boxes.asked.isEmpty());
+}
+
+void TestDialogs::fileWithoutAPlaceForTheLogo()
+{
+    // The upgrade that would add the column is declined at start-up.
+    Boxes boxes({false});
+    Dialogs d(QString::fromUtf8(Data) + QStringLiteral("ALTER TABLE firma DROP COLUMN logo;"));
+    QTRY_COMPARE(boxes.asked.size(), 1);
+    QVERIFY(d.active);
+    QTemporaryDir dir;
+    PickedFile picked(written(dir, QStringLiteral("logo.png"), pngOf(QSize(30, 10))));
+    BusinessDialog *dialog = d.w().businessDialog;
+    // The business data without a logo is stored as before.
+    whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        dialog->setValue(sample::nursery());
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+    });
+    QCOMPARE(boxes.asked.size(), 1);
+    QCOMPARE(d.w().windowTitle(), QStringLiteral("Gärtnerei Rosengarten"));
+    // A logo cannot be kept: said why, the dialog stays, nothing is stored.
+    whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QTest::mouseClick(dialog->chooseLogoButton, Qt::LeftButton);
+        dialog->field("businessName")->setText(QStringLiteral("Anders"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QVERIFY(dialog->isVisible());
+    });
+    QCOMPARE(boxes.asked.size(), 2);
+    QVERIFY2(boxes.asked.value(1).contains(QStringLiteral("keinen Platz für ein Logo")), qPrintable(boxes.asked.value(1)));
+    QCOMPARE(einvoice::loadSeller(d.w().data().connection)->businessName, QStringLiteral("Gärtnerei Rosengarten"));
 }
 
 void TestDialogs::eInvoiceOfTheCurrentInvoice()
