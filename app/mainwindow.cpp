@@ -2,6 +2,7 @@
 
 #include "app/aboutbox.h"
 #include "data/backup.h"
+#include "data/businesslogo.h"
 #include "data/businesstexts.h"
 #include "data/invoicerepository.h"
 #include "data/migrations.h"
@@ -18,6 +19,7 @@
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
 #include "controls/dbtext.h"
+#include "framework/apptitle.h"
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
@@ -29,6 +31,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QImage>
 #include <QFileInfo>
 #include <optional>
 #include <QGroupBox>
@@ -460,11 +463,17 @@ void MainWindow::showLastNumber()
 
 void MainWindow::applyLetterhead()
 {
-    if (!m_windows.invoiceReport)
-        return;
     const std::optional<einvoice::Seller> seller =
         einvoice::loadSeller(m_data->connection);
-    m_windows.invoiceReport->setLetterhead(seller ? Letterhead::of(*seller) : Letterhead::sample());
+    setWindowTitle(businessTitle(seller ? seller->businessName : QString()));
+    if (!m_windows.invoiceReport)
+        return;
+    Letterhead letterhead = seller ? Letterhead::of(*seller) : Letterhead::sample();
+    // A logo of the business's own takes the place of any other picture.
+    const QImage logo = QImage::fromData(loadBusinessLogo(m_data->connection));
+    if (!logo.isNull())
+        letterhead.logo = logo;
+    m_windows.invoiceReport->setLetterhead(letterhead);
 }
 
 void MainWindow::offerSchemaUpgrade(const QDate &today)
@@ -488,7 +497,16 @@ void MainWindow::editBusinessData()
     if (!einvoice::hasBusinessTables(connection))
         einvoice::createBusinessTables(connection);
     const einvoice::Seller stored = einvoice::loadSeller(connection).value_or(einvoice::Seller());
-    if (businessDialog->edit(stored, [&](const einvoice::Seller &s) { einvoice::saveSeller(connection, s); }))
+    businessDialog->setLogo(loadBusinessLogo(connection));
+    const auto save = [&](const einvoice::Seller &s) {
+        // Data and logo together or neither; storing the data writes the
+        // business's row afresh, so the logo goes in after it.
+        Transaction transaction(connection, true, QStringLiteral("Die Firmendaten können nicht gespeichert werden"));
+        einvoice::saveSeller(connection, s);
+        saveBusinessLogo(connection, businessDialog->logo());
+        transaction.commit();
+    };
+    if (businessDialog->edit(stored, save))
         applyLetterhead();
 }
 

@@ -1,10 +1,18 @@
 #include "businessdialogs.h"
 
+#include "data/businesslogo.h"
 #include "einvoice/checks.h"
+#include "framework/settings.h"
 
 #include <QCheckBox>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
 
 using namespace einvoice;
 
@@ -43,7 +51,60 @@ BusinessDialog::BusinessDialog(QWidget *parent)
     addField("bic", field::Bic, &Seller::bic, 11);
     addField("paymentLine", field::PaymentLine, &Seller::paymentLine, 100);
     addField("transmissionNumber", field::TransmissionNumber, &Seller::nextTransmissionNumber, 5);
+
+    auto *logoRow = new QWidget(this);
+    auto *logoLayout = new QHBoxLayout(logoRow);
+    logoLayout->setContentsMargins(0, 0, 0, 0);
+    logoPreview = new QLabel(logoRow);
+    logoPreview->setObjectName(QStringLiteral("logoPreview"));
+    // The printed box's shape, 59.53 by 29.90 mm, at half a pixel per tenth.
+    logoPreview->setFixedSize(120, 60);
+    logoPreview->setAlignment(Qt::AlignCenter);
+    logoPreview->setFrameShape(QFrame::Box);
+    chooseLogoButton = new QPushButton(QStringLiteral("Logo wählen ..."), logoRow);
+    chooseLogoButton->setObjectName(QStringLiteral("chooseLogo"));
+    removeLogoButton = new QPushButton(QStringLiteral("Logo entfernen"), logoRow);
+    removeLogoButton->setObjectName(QStringLiteral("removeLogo"));
+    logoLayout->addWidget(logoPreview);
+    logoLayout->addWidget(chooseLogoButton);
+    logoLayout->addWidget(removeLogoButton);
+    logoLayout->addStretch();
+    addRow(QStringLiteral("Logo:"), logoRow);
+    connect(chooseLogoButton, &QPushButton::clicked, this, [this] { guarded([this] { chooseLogo(); }); });
+    connect(removeLogoButton, &QPushButton::clicked, this, [this] { setLogo(QByteArray()); });
     finish();
+    setLogo(QByteArray());
+}
+
+void BusinessDialog::setLogo(const QByteArray &bytes)
+{
+    m_logo = bytes;
+    const QImage image = QImage::fromData(bytes);
+    if (image.isNull()) {
+        logoPreview->setPixmap(QPixmap());
+        logoPreview->setText(QStringLiteral("kein Logo"));
+    } else {
+        logoPreview->setPixmap(QPixmap::fromImage(
+            image.scaled(logoPreview->size() - QSize(2, 2), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
+    removeLogoButton->setEnabled(!bytes.isEmpty());
+}
+
+void BusinessDialog::chooseLogo()
+{
+    const std::optional<QString> file =
+        askOpenFile(QStringLiteral("Logo wählen"), rememberedFolder(QStringLiteral("logo"), QDir::homePath()),
+                    QStringLiteral("Bilder (*.png *.jpg *.jpeg *.bmp)"));
+    if (!file)
+        return;
+    rememberFolderOf(QStringLiteral("logo"), *file);
+    const QByteArray bytes = readLogoFile(*file);
+    // A file may begin like a picture and still be none.
+    if (QImage::fromData(bytes).isNull())
+        throw ConversionError(QStringLiteral("Die Datei \"%1\" lässt sich nicht als Bild lesen. "
+                                             "Bitte wählen Sie ein anderes Bild; das bisherige Logo bleibt")
+                                  .arg(QFileInfo(*file).fileName()));
+    setLogo(bytes);
 }
 
 void BusinessDialog::setValue(const Seller &s)

@@ -1,5 +1,7 @@
 #include "framework/apptitle.h"
 
+#include "data/businesstexts.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -16,4 +18,10 @@ QString titleFromFileName(const QString &fileName)
 QString applicationTitle()
 {
     return titleFromFileName(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+}
+
+QString businessTitle(const QString &businessName)
+{
+    const QString name = businessName.simplified();
+    return name.isEmpty() ? texts::MainCaption : name;
 }

@@ -9,3 +9,7 @@ QString applicationTitle();
 // The title rule on its own, so it can be checked without a running program:
 // the name up to its first ".", every letter after the first in lower case.
 QString titleFromFileName(const QString &fileName);
+
+// The main window's title: the business's name from its stored data, or the
+// sample nursery's where none is set.
+QString businessTitle(const QString &businessName);

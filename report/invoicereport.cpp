@@ -8,6 +8,7 @@
 #include "einvoice/invoicedata.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
+#include "framework/report/fontmetrics.h"
 
 #include <QImage>
 
@@ -39,7 +40,72 @@ QImage letterheadPicture()
     return QImage(QStringLiteral(":/druck/logo.bmp"));
 }
 
+// A text that is left out altogether while it has nothing to say, so that a
+// page without it is the page it always was.
+class OptionalText : public FixedText
+{
+public:
+    using FixedText::FixedText;
+    void draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const override
+    {
+        if (!caption.isEmpty())
+            FixedText::draw(target, laid, piece);
+    }
+};
+
+// How far apart the summary's rows are, in mm.
+constexpr double SummaryRow = 5.29;
+
 } // namespace
+
+TextBlock LogoBox::layOut(TextMeasure &measure) const
+{
+    TextBlock b;
+    if (!image.isNull() || businessName.trimmed().isEmpty())
+        return b;
+    // The largest size at which the whole name fits the box, broken at its
+    // blanks where that lets it grow; never cut.
+    const QString name = businessName.simplified();
+    for (int points = 26; points >= 6; --points) {
+        const FontSpec font = verdana(points, true);
+        const QStringList lines = wrapParagraph(name, box.width(), font, measure);
+        const double lineHeight = measure.lineHeight(font);
+        const QString kept = lines.join(QString()).remove(QLatin1Char(' '));
+        bool fits = kept == QString(name).remove(QLatin1Char(' ')) && lines.size() * lineHeight <= box.height() + 1e-9;
+        for (const QString &line : lines)
+            fits = fits && measure.width(font, line) <= box.width() + 1e-9;
+        if (fits || points == 6) {
+            m_nameFont = font;
+            b.lines = lines;
+            b.lineHeight = lineHeight;
+            b.width = box.width();
+            b.linesInBox = int(lines.size());
+            return b;
+        }
+    }
+    return b;
+}
+
+void LogoBox::draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const
+{
+    if (!image.isNull()) {
+        Picture::draw(target, laid, piece);
+        return;
+    }
+    if (laid.lines.isEmpty())
+        return;
+    // The name in the middle of the box's height, as a logo would be.
+    const double height = laid.lines.size() * laid.lineHeight;
+    TextRun run;
+    run.font = m_nameFont;
+    run.box = QRectF(target.origin.x() + box.left(), target.origin.y() + box.top() + (box.height() - height) / 2,
+                     box.width(), height);
+    run.align = HAlign::Left;
+    run.lineHeight = laid.lineHeight;
+    run.lines = laid.lines;
+    run.opaque = false;
+    target.page.ops.push_back(run);
+}
 
 InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(parent), m_data(data)
 {
@@ -87,7 +153,7 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
                                  customer, schema::customer::VatNumber);
     t->add<FixedText>(QStringLiteral("QRLabel7"), box(103.19, 73.55, 12.17, 5.29), verdana(12), Left, Auto,
                                  QStringLiteral("P.IVA"));
-    logo = t->add<Picture>(QStringLiteral("QRImage1"), box(0.00, 6.35, 59.53, 29.90), letterheadPicture());
+    logo = t->add<LogoBox>(QStringLiteral("QRImage1"), box(0.00, 6.35, 59.53, 29.90), letterheadPicture());
     letterheadOwner = t->add<FixedText>(QStringLiteral("QRLabel9"), box(0.00, 44.45, 33.87, 5.03), verdana(11, true), Left, Auto,
                                  texts::LetterheadOwner);
     letterheadStreet = t->add<FixedText>(QStringLiteral("QRLabel10"), box(0.00, 49.74, 49.21, 5.03), verdana(11), Left, Auto,
@@ -137,8 +203,8 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     Band *d = lineBand = layout.addBand(BandType::Detail, QStringLiteral("DetailBand1"), mm(5.03), width);
     lineDescription = d->add<DataText>(QStringLiteral("QRDBText11"), box(0.00, 0.26, 72.23, 4.50), verdana(8), Left, Stretch,
                                   lines, schema::line::Description);
-    lineAmountText = d->add<DataText>(QStringLiteral("QRDBText12"), box(154.52, 0.26, 23.28, 4.50), verdana(8), Right, Fixed,
-                                  lines, QStringLiteral("summerechn"));
+    lineAmountText = d->add<FixedText>(QStringLiteral("QRDBText12"), box(154.52, 0.26, 23.28, 4.50), verdana(8), Right, Fixed,
+                                  QString());
     d->add<FixedText>(QStringLiteral("Punktstrich"), box(178.86, 0.53, 2.12, 3.97), arial(8), Left, Auto,
                                     QStringLiteral(".-"));
     d->add<LineShape>(QStringLiteral("QRShape3"), box(125.94, 0.00, 3.44, 4.50), Down, Dotted);
@@ -153,6 +219,7 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
                                   QStringLiteral(".-"));
     // Each line is read for the totals as it is printed; one whose amount
     // cannot be calculated ends the run where it stands.
+    lineBand->BeforePrint = [this](Band &, bool &) { showLineAmount(); };
     lineBand->AfterPrint = [this](Band &, bool) { addPrintedLine(); };
 
     // ---- summary band
@@ -185,19 +252,33 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     s->add<FixedText>(QStringLiteral("QRLabel25"), box(76.73, 18.52, 9.26, 5.29), verdana(10), Left, Auto,
                                   QStringLiteral("10 %"));
     summaryBand->BeforePrint = [this](Band &b, bool &go) { showTotals(b, go); };
+    rateSummaryBand = layout.addBand(BandType::Summary, QStringLiteral("SummaryBand2"), mm(38.63), width);
+    rateSummaryBand->BeforePrint = [this](Band &b, bool &go) { showRateTotals(b, go); };
 
     // ---- page footer
     Band *f = pageFooter = layout.addBand(BandType::PageFooter, QStringLiteral("PageFooterBand1"), mm(5.29), width);
     paymentLine = f->add<FixedText>(QStringLiteral("QRLabel8"), box(27.52, 0.00, 133.35, 5.03), verdana(11, true), Left, Auto,
                                  texts::PaymentLine);
+    // Below the payment line, in the bottom margin: the footer keeps its height
+    // and so every band above it its place.
+    bankLine = f->add<OptionalText>(QStringLiteral("lblBank"), box(27.52, 5.03, 133.35, 3.97), verdana(8), Left, Auto,
+                                    QString());
 }
 
 InvoiceReport::~InvoiceReport() = default;
 
 Letterhead Letterhead::sample()
 {
-    return {texts::LetterheadOwner, texts::LetterheadStreet, texts::LetterheadPhone,
-            texts::LetterheadTown,  texts::LetterheadVat,    texts::PaymentLine};
+    Letterhead l;
+    l.owner = texts::LetterheadOwner;
+    l.street = texts::LetterheadStreet;
+    l.phone = texts::LetterheadPhone;
+    l.town = texts::LetterheadTown;
+    l.vat = texts::LetterheadVat;
+    l.paymentLine = texts::PaymentLine;
+    l.logo = letterheadPicture();
+    l.businessName = texts::MainCaption;
+    return l;
 }
 
 Letterhead Letterhead::of(const einvoice::Seller &s)
@@ -216,6 +297,18 @@ Letterhead Letterhead::of(const einvoice::Seller &s)
     const QString vat = s.vatCountry == QLatin1String("IT") ? s.vatNumber : s.vatCountry + s.vatNumber;
     l.vat = s.vatNumber.isEmpty() ? QString() : QStringLiteral("P.IVA ") + vat;
     l.paymentLine = s.paymentLine;
+    QStringList bank;
+    if (!s.iban.isEmpty())
+        bank << QStringLiteral("IBAN ") + s.iban;
+    if (!s.fiscalCode.isEmpty())
+        bank << QStringLiteral("C.F. ") + s.fiscalCode;
+    l.bankLine = bank.join(QStringLiteral(" · "));
+    l.businessName = s.businessName.isEmpty() ? l.owner : s.businessName;
+    // The made-up nursery of the demo keeps its own picture.
+    const Letterhead sampleBusiness = sample();
+    if (l.owner == sampleBusiness.owner && l.street == sampleBusiness.street && l.town == sampleBusiness.town
+        && l.vat == sampleBusiness.vat)
+        l.logo = sampleBusiness.logo;
     return l;
 }
 
@@ -227,12 +320,26 @@ void InvoiceReport::setLetterhead(const Letterhead &l)
     letterheadTown->caption = l.town;
     letterheadVat->caption = l.vat;
     paymentLine->caption = l.paymentLine;
+    bankLine->caption = l.bankLine;
+    logo->image = l.logo;
+    // A picture of the business's own is made to fit; the sample fits as it is.
+    logo->scaledToBox = l.logo != letterheadPicture();
+    logo->businessName = l.businessName;
 }
 
 Letterhead InvoiceReport::letterhead() const
 {
-    return {letterheadOwner->caption, letterheadStreet->caption, letterheadPhone->caption,
-            letterheadTown->caption,  letterheadVat->caption,    paymentLine->caption};
+    Letterhead l;
+    l.owner = letterheadOwner->caption;
+    l.street = letterheadStreet->caption;
+    l.phone = letterheadPhone->caption;
+    l.town = letterheadTown->caption;
+    l.vat = letterheadVat->caption;
+    l.paymentLine = paymentLine->caption;
+    l.bankLine = bankLine->caption;
+    l.logo = logo->image;
+    l.businessName = logo->businessName;
+    return l;
 }
 
 void InvoiceReport::showPreview()
@@ -250,6 +357,24 @@ void InvoiceReport::startRun(Report &, bool &)
     m_printedLines.clear();
 }
 
+void InvoiceReport::showLineAmount()
+{
+    // The amount the totals take, so that the printed lines add up to the
+    // printed net. A line without one shows nothing, as does a line that
+    // cannot be read: the run stops on it once it is printed.
+    lineAmountText->caption.clear();
+    const RecordSet &lines = m_data.invoiceLines;
+    if (lines.atEnd())
+        return;
+    const Field *amount = lines.FindField(QStringLiteral("summerechn"));
+    if (!amount || amount->IsNull())
+        return;
+    try {
+        lineAmountText->caption = formatMoney(totalsLine(lines).amount, m_data.separators());
+    } catch (const AppError &) {
+    }
+}
+
 void InvoiceReport::addPrintedLine()
 {
     // An invoice without lines still prints its one empty row.
@@ -258,11 +383,87 @@ void InvoiceReport::addPrintedLine()
         m_printedLines.append(totalsLine(lines));
 }
 
-void InvoiceReport::showTotals(Band &, bool &)
+void InvoiceReport::showTotals(Band &, bool &printIt)
 {
     m_printedTotals = invoiceTotals(m_printedLines);
     const Separators &separators = m_data.separators();
     netTotal->caption = formatMoney(m_printedTotals.net, separators);
     taxTotal->caption = formatMoney(m_printedTotals.tax, separators);
     grossTotal->caption = formatMoney(m_printedTotals.gross, separators);
+    // An invoice of plants only shows the one tax row it always has.
+    printIt = m_printedTotals.onlyStandardRate();
+}
+
+void InvoiceReport::showRateTotals(Band &band, bool &printIt)
+{
+    band.clearElements();
+    printIt = !m_printedTotals.onlyStandardRate();
+    if (!printIt)
+        return;
+    const InvoiceTotals &totals = m_printedTotals;
+    const Separators &separators = m_data.separators();
+    const auto Left = HAlign::Left, Right = HAlign::Right;
+    const auto Fixed = Sizing::Fixed, Auto = Sizing::AutoWidth;
+    const auto Across = LineDirection::Horizontal;
+    const auto Solid = PenStyle::Solid;
+    // A figure in the amounts' column: "Euro", the amount ending at 177.80 mm,
+    // ".-"; as in the classic rows only the gross's "Euro" is bold.
+    auto figure = [&](const QString &name, double top, const Money &amount, bool bold) {
+        band.add<FixedText>(name + QStringLiteral("Euro"), box(144.99, top, bold ? 9.00 : 7.94, 5.29), verdana(10, bold), Left,
+                            Auto, QStringLiteral("Euro"));
+        band.add<FixedText>(name, box(154.52, top, 23.28, 4.50), verdana(10, true), Right, Fixed,
+                            formatMoney(amount, separators));
+        band.add<FixedText>(name + QStringLiteral("Strich"), box(178.86, top, 2.38, 5.29), arial(10), Left, Auto,
+                            QStringLiteral(".-"));
+    };
+
+    // The net row where the classic summary has it.
+    band.add<LineShape>(QStringLiteral("QRShape1"), box(137.05, 4.23, 47.89, 5.56), Across, Solid, 2);
+    figure(QStringLiteral("summeohne"), 13.23, totals.net, false);
+
+    // One row per rate: what it is levied on, and the tax.
+    double top = 18.52;
+    for (qsizetype i = 0; i < totals.rates.size(); ++i, top += SummaryRow) {
+        const RateTotals &rate = totals.rates.at(i);
+        const QString row = QStringLiteral("satz%1").arg(i + 1);
+        band.add<FixedText>(row + QStringLiteral("Text"), box(18.52, top, 51.86, 5.29), verdana(10), Left, Auto,
+                            rateCaption(rate.rate));
+        // Two rows at 0 % differ only in why.
+        if (!rate.rate.nature.isEmpty())
+            band.add<FixedText>(row + QStringLiteral("Natura"), box(56.09, top, 15.00, 5.29), verdana(10), Left, Auto,
+                                rate.rate.nature);
+        band.add<FixedText>(row + QStringLiteral("Auf"), box(76.73, top, 15.00, 5.29), verdana(10), Left, Auto,
+                            QStringLiteral("auf / su"));
+        band.add<FixedText>(row + QStringLiteral("Basis"), box(105.00, top, 28.00, 4.50), verdana(10), Right, Fixed,
+                            formatMoney(rate.taxable, separators));
+        figure(row, top, rate.tax, false);
+    }
+
+    // The gross row, as far below the last rate as it is below the one rate.
+    const double shift = top - SummaryRow - 18.52;
+    band.add<LineShape>(QStringLiteral("QRShape2"), box(137.05, 24.34 + shift, 47.89, 5.56), Across, Solid, 2);
+    band.add<FixedText>(QStringLiteral("lblTotale"), box(18.52, 31.75 + shift, 44.19, 5.29), verdana(10, true), Left, Auto,
+                        QStringLiteral("Gesamtbetrag / Totale"));
+    figure(QStringLiteral("gesamt"), 31.75 + shift, totals.gross, true);
+
+    // Under the totals: why a rate of 0 applies, and the stamp duty.
+    double note = 38.63 + shift;
+    for (const RateTotals &rate : totals.rates) {
+        const VatNature *nature = rate.rate.percent == 0 ? vatNature(rate.rate.nature) : nullptr;
+        if (!nature)
+            continue;
+        band.add<FixedText>(QStringLiteral("natura") + nature->code, box(18.52, note, 120.00, 5.29), verdana(9), Left, Auto,
+                            nature->printedText);
+        note += SummaryRow;
+    }
+    if (totals.stampDuty) {
+        band.add<FixedText>(QStringLiteral("lblBollo"), box(18.52, note, 120.00, 5.29), verdana(9), Left, Auto,
+                            QStringLiteral("Stempelsteuer / Imposta di bollo assolta in modo virtuale"));
+        band.add<FixedText>(QStringLiteral("bolloEuro"), box(144.99, note, 7.94, 5.29), verdana(9), Left, Auto,
+                            QStringLiteral("Euro"));
+        band.add<FixedText>(QStringLiteral("bollo"), box(154.52, note, 23.28, 4.50), verdana(9), Right, Fixed,
+                            formatMoney(StampDutyAmount, separators));
+        note += SummaryRow;
+    }
+    band.height = mm(note + (note > 38.63 + shift ? 1.59 : 0));
 }

@@ -11,7 +11,8 @@ namespace einvoice {
 struct Seller;
 }
 
-// What the letterhead and the foot of every page say, one text a line.
+// What the letterhead and the foot of every page say, one text a line, and
+// what stands in the logo's box.
 struct Letterhead
 {
     QString owner;
@@ -20,6 +21,11 @@ struct Letterhead
     QString town;
     QString vat;
     QString paymentLine;
+    // Under the payment line: "IBAN ... · C.F. ...", empty when neither is known.
+    QString bankLine;
+    // The business's own logo; without one the box shows `businessName`.
+    QImage logo;
+    QString businessName;
 
     // The program's own sample, for a file that holds no business data yet.
     static Letterhead sample();
@@ -27,6 +33,24 @@ struct Letterhead
     // "P.IVA ...". A business without any data of its own gives the sample.
     static Letterhead of(const einvoice::Seller &seller);
     bool operator==(const Letterhead &) const = default;
+};
+
+// The logo's box: the business's logo scaled into it, or its name set in
+// the title font where it has none.
+class LogoBox : public rpt::Picture
+{
+public:
+    LogoBox(QString name, QRectF box, QImage image) : rpt::Picture(std::move(name), box, std::move(image)) {}
+    rpt::TextBlock layOut(rpt::TextMeasure &measure) const override;
+    void draw(const rpt::DrawTarget &target, const rpt::TextBlock &laid, const rpt::Piece &piece) const override;
+
+    // Drawn when there is no picture.
+    QString businessName;
+    // The largest bold Verdana the name fits the box in, set by layOut().
+    rpt::FontSpec nameFont() const { return m_nameFont; }
+
+private:
+    mutable rpt::FontSpec m_nameFont;
 };
 
 // The window that holds the printed invoice's layout `layout`. It is never shown;
@@ -62,7 +86,7 @@ public:
     rpt::Band *pageFooter;
 
     // Title band: the letterhead and the picture
-    rpt::Picture *logo;
+    LogoBox *logo;
     rpt::FixedText *letterheadOwner;
     rpt::FixedText *letterheadStreet;
     rpt::FixedText *letterheadPhone;
@@ -71,21 +95,29 @@ public:
 
     // One line of the invoice
     rpt::DataText *lineDescription;
-    rpt::DataText *lineAmountText;
+    // The line's exact amount, the one the totals add up.
+    rpt::FixedText *lineAmountText;
 
-    // The totals
+    // The totals of an invoice whose lines are all at 10 %
     rpt::FixedText *netTotal;
     rpt::FixedText *taxTotal;
     rpt::FixedText *grossTotal;
 
+    // The totals of any other invoice: one row per rate, the reasons for 0 %
+    // and the stamp duty under them. Its elements are made for each run.
+    rpt::Band *rateSummaryBand;
+
     // Foot of every page
     rpt::FixedText *paymentLine;
+    rpt::FixedText *bankLine;
 
     // Hooks of the run.
     void startRun(rpt::Report &report, bool &goAhead);
     void showTotals(rpt::Band &band, bool &printIt);
+    void showRateTotals(rpt::Band &band, bool &printIt);
 
 private:
+    void showLineAmount();
     void addPrintedLine();
 
     InvoiceData &m_data;

@@ -95,9 +95,15 @@ void Picture::draw(const DrawTarget &target, const TextBlock &, const Piece &) c
     ImageRun run;
     run.image = image;
     const QRectF at = box.translated(target.origin);
-    const double dpi = target.pixelDensity;
-    run.target = QRectF(at.topLeft(), QSizeF(image.width() * 25.4 / dpi, image.height() * 25.4 / dpi));
     run.clip = at;
+    if (scaledToBox && !image.isNull()) {
+        // A picture of any resolution: what counts is its shape.
+        const QSizeF size = QSizeF(image.size()).scaled(at.size(), Qt::KeepAspectRatio);
+        run.target = QRectF(QPointF(at.left(), at.top() + (at.height() - size.height()) / 2), size);
+    } else {
+        const double dpi = target.pixelDensity;
+        run.target = QRectF(at.topLeft(), QSizeF(image.width() * 25.4 / dpi, image.height() * 25.4 / dpi));
+    }
     target.page.ops.push_back(run);
 }
 

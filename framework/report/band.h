@@ -154,7 +154,9 @@ public:
 };
 
 // A picture drawn at its natural size, one picture pixel per screen pixel,
-// from the box's top-left corner and cut off at the box's edges.
+// from the box's top-left corner and cut off at the box's edges; or, scaled
+// to the box, as large as the box allows without distorting it, at the box's
+// left edge and in the middle of its height.
 class Picture : public Element
 {
 public:
@@ -162,6 +164,7 @@ public:
     void draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const override;
 
     QImage image;
+    bool scaledToBox = false;
 };
 
 class Band
@@ -184,6 +187,9 @@ public:
         return raw;
     }
     const std::vector<std::unique_ptr<Element>> &elements() const { return m_elements; }
+    // For a band whose elements depend on the data: its hook before printing
+    // makes them afresh.
+    void clearElements() { m_elements.clear(); }
 
     // Before the band is placed: clearing the flag leaves the band out.
     std::function<void(Band &, bool &printIt)> BeforePrint;

@@ -6,6 +6,7 @@
 #include "controls/dbedit.h"
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
+#include "data/businesslogo.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customerdialog.h"
 #include "einvoice/exportrecord.h"
@@ -20,8 +21,10 @@
 
 #include "einvoice/prefill.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -94,6 +97,11 @@ private Q_SLOTS:
     void editDialogLooksAsItShould();
     void businessDataIsCheckedStoredAndPrinted();
     void fileWithoutBusinessDataIsOfferedIt();
+    void logoIsPickedStoredAndRemoved();
+    void logoFileRefused_data();
+    void logoFileRefused();
+    void titleFollowsTheBusinessName();
+    void fileWithoutAPlaceForTheLogo();
     void eInvoiceOfTheCurrentInvoice();
     void buyerKindDecidesTheRecipientCode_data();
     void buyerKindDecidesTheRecipientCode();
@@ -526,6 +534,185 @@ void TestDialogs::fileWithoutBusinessDataIsOfferedIt()
     // "&Nein": nothing is made, and the sample letterhead prints.
     QVERIFY(!einvoice::hasBusinessTables(d.w().data().connection));
     QCOMPARE(d.program.invoiceReport->letterhead(), Letterhead::sample());
+}
+
+namespace {
+// Answers the open-file dialog with `file` and counts the questions.
+struct PickedFile
+{
+    explicit PickedFile(const QString &file)
+    {
+        setOpenFileHook([this, file](const QString &) {
+            ++asked;
+            return std::optional<QString>(file);
+        });
+    }
+    ~PickedFile() { setOpenFileHook({}); }
+    int asked = 0;
+};
+
+QByteArray pngOf(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QString written(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return QString();
+    return f.fileName();
+}
+
+QByteArray storedLogo(Dialogs &d)
+{
+    return d.db.scalar(QStringLiteral("SELECT hex(logo) FROM firma")).toLatin1();
+}
+} // namespace
+
+void TestDialogs::logoIsPickedStoredAndRemoved()
+{
+    Dialogs d;
+    QVERIFY(d.active);
+    einvoice::saveSeller(d.w().data().connection, sample::nursery());
+    QTemporaryDir dir;
+    const QByteArray png = pngOf(QSize(300, 100));
+    PickedFile picked(written(dir, QStringLiteral("logo.png"), png));
+    BusinessDialog *dialog = d.w().businessDialog;
+    Boxes boxes;
+    auto run = whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QVERIFY(!dialog->removeLogoButton->isEnabled());
+        QTest::mouseClick(dialog->chooseLogoButton, Qt::LeftButton);
+        QCOMPARE(picked.asked, 1);
+        QCOMPARE(dialog->logo(), png);
+        QVERIFY(!dialog->logoPreview->pixmap().isNull());
+        QVERIFY(dialog->removeLogoButton->isEnabled());
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    });
+    QVERIFY(run.wasModal && !run.stayedOpen);
+    QVERIFY(boxes.asked.isEmpty());
+    QCOMPARE(storedLogo(d), png.toHex().toUpper());
+    // The next invoice shows it instead of the name.
+    QCOMPARE(d.program.invoiceReport->letterhead().logo, QImage::fromData(png));
+
+    // "Logo entfernen", then "Abbrechen": the stored logo stays.
+    run = whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QCOMPARE(dialog->logo(), png);
+        QTest::mouseClick(dialog->removeLogoButton, Qt::LeftButton);
+        QVERIFY(dialog->logo().isEmpty());
+        dialog->reject();
+    });
+    QCOMPARE(storedLogo(d), png.toHex().toUpper());
+    // Removed and saved: the name stands in the logo's box again.
+    run = whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QTest::mouseClick(dialog->removeLogoButton, Qt::LeftButton);
+        QVERIFY(dialog->logoPreview->pixmap().isNull());
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    });
+    QVERIFY(!run.stayedOpen);
+    QCOMPARE(storedLogo(d), QByteArray());
+    const Letterhead printed = d.program.invoiceReport->letterhead();
+    QVERIFY(printed.logo.isNull());
+    QCOMPARE(printed.businessName, QStringLiteral("Gärtnerei Rosengarten"));
+    QCOMPARE(printed.bankLine, QStringLiteral("IBAN IT60 X054 2811 1010 0000 0123 456 · C.F. GRBJSF60A01A952B"));
+}
+
+void TestDialogs::logoFileRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a text file") << QByteArray("Rosen, Tulpen\n")
+                                 << "Die Datei \"bild.png\" ist kein Bild im Format PNG, JPEG oder BMP. "
+                                    "Bitte wählen Sie ein solches Bild; das bisherige Logo bleibt.";
+    QTest::newRow("a broken PNG") << QByteArray("\x89PNG\r\n\x1a\nkaputt")
+                                  << "Die Datei \"bild.png\" lässt sich nicht als Bild lesen. "
+                                     "Bitte wählen Sie ein anderes Bild; das bisherige Logo bleibt.";
+    QTest::newRow("over 2 MB") << QByteArray("BM") + QByteArray(2 * 1024 * 1024, '\0')
+                               << "Die Datei \"bild.png\" ist größer als 2 MB und kann nicht als Logo dienen. "
+                                  "Bitte wählen Sie ein kleineres Bild; das bisherige Logo bleibt.";
+}
+
+void TestDialogs::logoFileRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    Dialogs d;
+    QVERIFY(d.active);
+    einvoice::saveSeller(d.w().data().connection, sample::nursery());
+    const QByteArray png = pngOf(QSize(40, 40));
+    saveBusinessLogo(d.w().data().connection, png);
+    QTemporaryDir dir;
+    PickedFile picked(written(dir, QStringLiteral("bild.png"), bytes));
+    BusinessDialog *dialog = d.w().businessDialog;
+    Boxes boxes;
+    whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QTest::mouseClick(dialog->chooseLogoButton, Qt::LeftButton);
+        QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
+        QCOMPARE(boxes.asked.value(0).section(QLatin1Char('|'), 1), message);
+        // The old logo is kept, in the dialog and in the file.
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->logo(), png);
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    });
+    QCOMPARE(storedLogo(d), png.toHex().toUpper());
+}
+
+void TestDialogs::titleFollowsTheBusinessName()
+{
+    Dialogs d;
+    QVERIFY(d.active);
+    // No name of its own yet: the sample nursery's.
+    QCOMPARE(d.w().windowTitle(), QStringLiteral("Gärtnerei Trovanek"));
+    BusinessDialog *dialog = d.w().businessDialog;
+    Boxes boxes;
+    whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        dialog->setValue(sample::nursery());
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    });
+    QCOMPARE(d.w().windowTitle(), QStringLiteral("Gärtnerei Rosengarten"));
+    // Cancelled edits change nothing.
+    whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        dialog->field("businessName")->setText(QStringLiteral("Anders"));
+        dialog->reject();
+    });
+    QCOMPARE(d.w().windowTitle(), QStringLiteral("Gärtnerei Rosengarten"));
+    QVERIFY(boxes.asked.isEmpty());
+}
+
+void TestDialogs::fileWithoutAPlaceForTheLogo()
+{
+    // The upgrade that would add the column is declined at start-up.
+    Boxes boxes({false});
+    Dialogs d(QString::fromUtf8(Data) + QStringLiteral("ALTER TABLE firma DROP COLUMN logo;"));
+    QTRY_COMPARE(boxes.asked.size(), 1);
+    QVERIFY(d.active);
+    QTemporaryDir dir;
+    PickedFile picked(written(dir, QStringLiteral("logo.png"), pngOf(QSize(30, 10))));
+    BusinessDialog *dialog = d.w().businessDialog;
+    // The business data without a logo is stored as before.
+    whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        dialog->setValue(sample::nursery());
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+    });
+    QCOMPARE(boxes.asked.size(), 1);
+    QCOMPARE(d.w().windowTitle(), QStringLiteral("Gärtnerei Rosengarten"));
+    // A logo cannot be kept: said why, the dialog stays, nothing is stored.
+    whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QTest::mouseClick(dialog->chooseLogoButton, Qt::LeftButton);
+        dialog->field("businessName")->setText(QStringLiteral("Anders"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QVERIFY(dialog->isVisible());
+    });
+    QCOMPARE(boxes.asked.size(), 2);
+    QVERIFY2(boxes.asked.value(1).contains(QStringLiteral("keinen Platz für ein Logo")), qPrintable(boxes.asked.value(1)));
+    QCOMPARE(einvoice::loadSeller(d.w().data().connection)->businessName, QStringLiteral("Gärtnerei Rosengarten"));
 }
 
 void TestDialogs::eInvoiceOfTheCurrentInvoice()

@@ -95,6 +95,8 @@ private Q_SLOTS:
     void closingWhenStoringFails();
     void closingAfterDroppingAConflictingChange();
     void helpAndAbout();
+    void titleIsTheStoredBusinessName_data();
+    void titleIsTheStoredBusinessName();
     void badLineAtStartupStaysInView();
 };
 
@@ -680,6 +682,31 @@ void TestMainWindow::badLineAtStartupStaysInView()
     QCOMPARE(text(r.w().invoiceLines(), "einzelpreis"), QStringLiteral("1.234,50"));
     QCOMPARE(r.w().invoiceLines().FieldByName(QStringLiteral("summerechn"))->DisplayText(), QString());
     QCOMPARE(r.w().customerName->text(), QStringLiteral("Anna Blumen"));
+}
+
+
+void TestMainWindow::titleIsTheStoredBusinessName_data()
+{
+    QTest::addColumn<QString>("firma");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("a name of its own") << "DELETE FROM firma; INSERT INTO firma (id, name) VALUES (1, 'Baumschule Beispiel');"
+                                       << "Baumschule Beispiel";
+    QTest::newRow("data without a name") << "DELETE FROM firma; INSERT INTO firma (id, name, inhaber) VALUES (1, '  ', 'Ida Blum');"
+                                         << "Gärtnerei Trovanek";
+    QTest::newRow("no business data") << "" << "Gärtnerei Trovanek";
+    QTest::newRow("a file without the business tables") << "DROP TABLE firma; DROP TABLE kunde_efattura;"
+                                                        << "Gärtnerei Trovanek";
+}
+
+void TestMainWindow::titleIsTheStoredBusinessName()
+{
+    QFETCH(QString, firma);
+    QFETCH(QString, title);
+    // A file without the business tables is offered them; "&Nein" here.
+    Boxes boxes({false});
+    Running r(QString::fromUtf8(Data) + firma);
+    QVERIFY(r.shown);
+    QCOMPARE(r.w().windowTitle(), title);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -8,6 +8,7 @@
 #include "data/amount.h"
 #include "data/database.h"
 #include "framework/flatbutton.h"
+#include "framework/fonts.h"
 #include "framework/messages.h"
 #include "framework/report/fontmetrics.h"
 #include "framework/report/pagefile.h"
@@ -55,6 +56,7 @@ INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VA
 struct Line
 {
     QString text, quantity, price;
+    QString rate = {}, nature = {}; // empty: the line at 10 %
 };
 
 QString quoted(const QString &s) { return QLatin1Char('\'') + QString(s).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''); }
@@ -63,8 +65,9 @@ QString linesSql(const QList<Line> &lines)
 {
     QString sql;
     for (const Line &l : lines)
-        sql += QStringLiteral("INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('17', %1, %2, %3);\n")
-                   .arg(quoted(l.text), quoted(l.quantity), quoted(l.price));
+        sql += QStringLiteral("INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis, steuersatz, natura) "
+                              "VALUES ('17', %1, %2, %3, NULLIF(%4, ''), NULLIF(%5, ''));\n")
+                   .arg(quoted(l.text), quoted(l.quantity), quoted(l.price), quoted(l.rate), quoted(l.nature));
     return sql;
 }
 
@@ -119,6 +122,15 @@ const TextRun *findText(const Page &page, const QString &text)
 {
     for (const TextRun *t : textRuns(page))
         if (!t->lines.isEmpty() && t->lines.front() == text)
+            return t;
+    return nullptr;
+}
+
+// The text run whose lines, joined by blanks, are `text`.
+const TextRun *findWrapped(const Page &page, const QString &text)
+{
+    for (const TextRun *t : textRuns(page))
+        if (t->lines.join(QLatin1Char(' ')) == text)
             return t;
     return nullptr;
 }
@@ -251,7 +263,20 @@ private Q_SLOTS:
         inv.druck->setLetterhead(Letterhead::of(*seller));
         const RunResult stored = inv.run();
         QCOMPARE(stored.end, RunEnd::Completed);
-        QVERIFY(samePages(sample.pages, stored.pages));
+        // The demo's IBAN and codice fiscale under the payment line are all it adds.
+        const QString bank = QStringLiteral("IBAN %1 · C.F. %2").arg(seller->iban, seller->fiscalCode);
+        QCOMPARE(stored.pages.size(), sample.pages.size());
+        for (size_t i = 0; i < stored.pages.size(); ++i) {
+            Page withoutBank = *stored.pages[i];
+            const TextRun *line = findText(withoutBank, bank);
+            QVERIFY(line);
+            QVERIFY(std::abs(line->box.top() - (279.0 + 5.03)) < Near);
+            std::erase_if(withoutBank.ops, [&](const DrawOp &op) {
+                const auto *t = std::get_if<TextRun>(&op);
+                return t && t->lines == QStringList{bank};
+            });
+            QVERIFY(withoutBank == *sample.pages[i]);
+        }
 
         // Other data, another letterhead: each line where the sample's stood.
         einvoice::Seller other = *seller;
@@ -1022,6 +1047,285 @@ private Q_SLOTS:
         QVERIFY(footer);
         QCOMPARE(footer->box.top(), 192.0);
         inv.druck->runner.printerSettings().setOrientation(QPageLayout::Portrait);
+    }
+
+    // An invoice of plants keeps the rows it always had; any other gets a row
+    // per rate, each reason for 0 % and the stamp duty under the totals.
+    void summaryPerRate_data()
+    {
+        QTest::addColumn<QList<Line>>("lines");
+        QTest::addColumn<QStringList>("rows"); // per rate "caption|taxable|tax"; none: the classic rows
+        QTest::addColumn<QStringList>("notes");
+        QTest::addColumn<QString>("net");
+        QTest::addColumn<QString>("gross");
+        QTest::addColumn<int>("page"); // the summary's, from 0
+
+        const QString n32 = QStringLiteral("Nicht steuerbar / Non imponibile art. 41 D.L. 331/93");
+        const QString n4 = QStringLiteral("Steuerbefreit / Esente art. 10 D.P.R. 633/72");
+        const QString stamp = QStringLiteral("Stempelsteuer / Imposta di bollo assolta in modo virtuale");
+        const QString zero32 = rateCaption({0, QStringLiteral("N3.2")});
+        const QString zero4 = rateCaption({0, QStringLiteral("N4")});
+        QTest::newRow("all 10 %: the classic rows") << QList<Line>{{"Rosen", "4", "12,5"}, {"Erde", "10", "5", "10"}}
+                                                    << QStringList{} << QStringList{} << "100,00" << "110,00" << 0;
+        // 22 % of 100,00 and 10 % of 50,00; the highest rate first.
+        QTest::newRow("10 + 22") << QList<Line>{{"Rosen", "4", "12,5"}, {"Gartenarbeit", "2", "50", "22"}}
+                                 << QStringList{"Mwst. / IVA 22 %|100,00|22,00", "Mwst. / IVA 10 %|50,00|5,00"}
+                                 << QStringList{} << "150,00" << "177,00" << 0;
+        // 4 % of 30,00 is 1,20; the intra-EU supply bears no tax and no stamp duty.
+        QTest::newRow("10 + 4 + 0 N3.2")
+            << QList<Line>{{"Rosen", "1", "100"}, {"Dünger", "3", "10", "4"}, {"Lieferung", "1", "200", "0", "N3.2"}}
+            << QStringList{"Mwst. / IVA 10 %|100,00|10,00", "Mwst. / IVA 4 %|30,00|1,20", zero32 + "|200,00|0,00"}
+            << QStringList{n32} << "330,00" << "341,20" << 0;
+        // Exempt lines over 77,47 bear stamp duty, which is not part of the gross.
+        QTest::newRow("all 0 % N4 over 77,47") << QList<Line>{{"Beratung", "1", "80", "0", "N4"}}
+                                               << QStringList{zero4 + "|80,00|0,00"} << QStringList{n4, stamp}
+                                               << "80,00" << "80,00" << 0;
+        QTest::newRow("all 0 % N4 of 77,47: no stamp duty") << QList<Line>{{"Beratung", "1", "77,47", "0", "N4"}}
+                                                            << QStringList{zero4 + "|77,47|0,00"} << QStringList{n4}
+                                                            << "77,47" << "77,47" << 0;
+        // 24 rows leave 38.9 mm above the footer: the classic summary fits
+        // (38.63), two rate rows do not (43.92), so it goes whole to page 2.
+        QList<Line> full = numbered(23);
+        full.append({"Gartenarbeit", "1", "10", "22"});
+        QTest::newRow("summary onto page 2") << full
+                                             << QStringList{"Mwst. / IVA 22 %|10,00|2,20", "Mwst. / IVA 10 %|57,50|5,75"}
+                                             << QStringList{} << "67,50" << "75,45" << 1;
+    }
+    void summaryPerRate()
+    {
+        QFETCH(QList<Line>, lines);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, notes);
+        QFETCH(QString, net);
+        QFETCH(QString, gross);
+        QFETCH(int, page);
+        PrintedInvoice inv(lines);
+        const RunResult r = inv.run();
+        QCOMPARE(r.end, RunEnd::Completed);
+        QCOMPARE(int(r.pages.size()), page + 1);
+        const Page &p = *r.pages.back();
+        const double top = page == 0 ? rowTop(int(lines.size())) : Margin;
+        QCOMPARE(firstLine(textEndingAt(p, Margin + 177.80, top + 13.23)), net);
+        const TextRun *netEuro = textAt(p, Margin + 144.99, top + 13.23);
+        QVERIFY(netEuro && !netEuro->font.bold);
+
+        const bool classic = rows.isEmpty();
+        QCOMPARE(bool(findText(p, QStringLiteral("Mwst. - Betrag / Importo IVA"))), classic);
+        QCOMPARE(bool(findText(p, QStringLiteral("10 %"))), classic);
+        if (classic)
+            QCOMPARE(firstLine(textEndingAt(p, Margin + 177.80, top + 18.52)), inv.druck->taxTotal->caption);
+        for (int i = 0; i < rows.size(); ++i) {
+            const QStringList row = rows[i].split(QLatin1Char('|'));
+            const double y = top + 18.52 + i * 5.29;
+            QCOMPARE(firstLine(textAt(p, Margin + 18.52, y)), row[0]);
+            QCOMPARE(firstLine(textAt(p, Margin + 76.73, y)), QStringLiteral("auf / su"));
+            // A rate of 0 % names its nature beside the caption.
+            const QString nature = row[0].endsWith(QStringLiteral(" 0 %")) ? inv.druck->printedTotals().rates.value(i).rate.nature
+                                                                          : QStringLiteral("<none>");
+            QCOMPARE(firstLine(textAt(p, Margin + 56.09, y)), nature);
+            QCOMPARE(firstLine(textEndingAt(p, Margin + 133.09, y)), row[1]);
+            QCOMPARE(firstLine(textEndingAt(p, Margin + 177.80, y)), row[2]);
+            QCOMPARE(firstLine(textAt(p, Margin + 178.86, y)), QStringLiteral(".-"));
+        }
+        // The gross row as far below the last rate row as the classic one is below its one.
+        const double shift = std::max(0, int(rows.size()) - 1) * 5.29;
+        QCOMPARE(firstLine(textAt(p, Margin + 18.52, top + 31.75 + shift)), QStringLiteral("Gesamtbetrag / Totale"));
+        QCOMPARE(firstLine(textEndingAt(p, Margin + 177.80, top + 31.75 + shift)), gross);
+        for (int j = 0; j < notes.size(); ++j)
+            QCOMPARE(firstLine(textAt(p, Margin + 18.52, top + 38.63 + shift + j * 5.29)), notes[j]);
+        const bool stampDuty = notes.contains(QStringLiteral("Stempelsteuer / Imposta di bollo assolta in modo virtuale"));
+        QCOMPARE(inv.druck->printedTotals().stampDuty, stampDuty);
+        if (stampDuty)
+            QCOMPARE(firstLine(textEndingAt(p, Margin + 177.80, top + 38.63 + shift + (notes.size() - 1) * 5.29)),
+                     QStringLiteral("2,00"));
+        // Nothing of the summary before its page, and all of it above the footer.
+        for (int i = 0; i < page; ++i)
+            QVERIFY(!findText(*r.pages[size_t(i)], QStringLiteral("Gesamtbetrag / Totale")));
+        for (const TextRun *t : textRuns(p))
+            if (t->lines != QStringList{texts::PaymentLine})
+                QVERIFY2(t->box.bottom() <= 279.0 + 1e-9, qPrintable(t->lines.join(QLatin1Char(' '))));
+    }
+
+    // Each printed line shows the exact amount the totals add up, not the
+    // calculated field's binary product, so the lines add up to the net.
+    void printedLineAmountsAddUpToTheNet_data()
+    {
+        QTest::addColumn<QList<Line>>("lines");
+        QTest::addColumn<QStringList>("amounts");
+        QTest::addColumn<QString>("net");
+        // 1,005 and 2,675 lie just below their halves as binary numbers.
+        QTest::newRow("1,005") << QList<Line>{{"a", "1", "1,005"}} << QStringList{"1,01"} << "1,01";
+        QTest::newRow("2,675 and 0,335 three times")
+            << QList<Line>{{"a", "1", "2,675"}, {"b", "3", "0,335"}} << QStringList{"2,68", "1,01"} << "3,69";
+        QTest::newRow("a line without quantity shows nothing")
+            << QList<Line>{{"a", "2", "1,005"}, {"Beratung", "", "30"}} << QStringList{"2,01", ""} << "2,01";
+        QTest::newRow("at 22 %") << QList<Line>{{"a", "1", "1,005", "22"}, {"b", "1", "2", "0", "N3.2"}}
+                                 << QStringList{"1,01", "2,00"} << "3,01";
+    }
+    void printedLineAmountsAddUpToTheNet()
+    {
+        QFETCH(QList<Line>, lines);
+        QFETCH(QStringList, amounts);
+        QFETCH(QString, net);
+        PrintedInvoice inv(lines);
+        const RunResult r = inv.run();
+        QCOMPARE(r.end, RunEnd::Completed);
+        const Page &page = *r.pages.front();
+        for (int i = 0; i < amounts.size(); ++i) {
+            const TextRun *t = textAt(page, Margin + 154.52, rowTop(i) + 0.26);
+            QVERIFY(t);
+            QCOMPARE(firstLine(t), amounts[i]);
+            QCOMPARE(t->font, (FontSpec{QStringLiteral("Verdana"), 11, false}));
+            QCOMPARE(t->align, HAlign::Right);
+        }
+        QCOMPARE(firstLine(textEndingAt(page, Margin + 177.80, rowTop(int(lines.size())) + 13.23)), net);
+    }
+
+    // A logo of the business's own fills its box as far as its shape allows.
+    void storedLogoScaledIntoItsBox_data()
+    {
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<QSizeF>("drawn"); // mm
+        QTest::newRow("wide: the box's width") << QSize(400, 100) << QSizeF(59.53, 14.88);
+        QTest::newRow("tall: the box's height") << QSize(100, 400) << QSizeF(7.47, 29.90);
+        QTest::newRow("small: enlarged") << QSize(40, 20) << QSizeF(59.53, 29.77);
+        QTest::newRow("large: reduced") << QSize(3000, 1000) << QSizeF(59.53, 19.84);
+    }
+    void storedLogoScaledIntoItsBox()
+    {
+        QFETCH(QSize, pixels);
+        QFETCH(QSizeF, drawn);
+        PrintedInvoice inv(numbered(1));
+        QImage image(pixels, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        einvoice::Seller seller;
+        seller.businessName = QStringLiteral("Baumschule Beispiel");
+        seller.owner = QStringLiteral("Ida Blum");
+        Letterhead l = Letterhead::of(seller);
+        l.logo = image;
+        inv.druck->setLetterhead(l);
+        const RunResult r = inv.run();
+        std::vector<ImageRun> images;
+        for (const DrawOp &op : r.pages.front()->ops)
+            if (const auto *i = std::get_if<ImageRun>(&op))
+                images.push_back(*i);
+        QCOMPARE(images.size(), size_t(1));
+        const ImageRun &logo = images.front();
+        QCOMPARE(logo.image, image);
+        QVERIFY2(std::abs(logo.target.width() - drawn.width()) < Near, qPrintable(QString::number(logo.target.width())));
+        QVERIFY2(std::abs(logo.target.height() - drawn.height()) < Near, qPrintable(QString::number(logo.target.height())));
+        // At the box's left edge, in the middle of its height.
+        QCOMPARE(logo.target.left(), Margin);
+        QVERIFY(std::abs(logo.target.center().y() - (Margin + 6.35 + 29.90 / 2)) < Near);
+        QVERIFY(!findWrapped(*r.pages.front(), seller.businessName));
+        // Taken away again: the name stands in the box.
+        l.logo = QImage();
+        inv.druck->setLetterhead(l);
+        const RunResult without = inv.run();
+        QVERIFY(findWrapped(*without.pages.front(), seller.businessName));
+        for (const DrawOp &op : without.pages.front()->ops)
+            QVERIFY(!std::holds_alternative<ImageRun>(op));
+    }
+
+    // Without a logo the business's name is set in the title font, as large
+    // as the box allows, and never cut.
+    void nameInTheLogoBox_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("short: one line") << "Blumen Ida" << QStringList{"Blumen Ida"};
+        QTest::newRow("long: broken at blanks")
+            << "Gärtnerei und Baumschule Immergrün am Sonnenhang" << QStringList();
+    }
+    void nameInTheLogoBox()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, lines);
+        PrintedInvoice inv(numbered(1));
+        einvoice::Seller seller;
+        seller.businessName = name;
+        seller.owner = QStringLiteral("Ida Blum");
+        inv.druck->setLetterhead(Letterhead::of(seller));
+        const RunResult r = inv.run();
+        const Page &page = *r.pages.front();
+        const TextRun *t = findWrapped(page, name);
+        QVERIFY(t);
+        if (!lines.isEmpty())
+            QCOMPARE(t->lines, lines);
+        else
+            QVERIFY(t->lines.size() > 1);
+        QCOMPARE(t->font.family, QStringLiteral("Verdana"));
+        QVERIFY(t->font.bold);
+        // Larger than the letterhead's lines beneath it.
+        QVERIFY(t->font.pixels > windowsPixelSize(11));
+        const QRectF box(Margin, Margin + 6.35, 59.53, 29.90);
+        TextMeasure m;
+        QVERIFY(t->box.top() >= box.top() - Near && t->box.bottom() <= box.bottom() + Near);
+        for (const QString &line : t->lines)
+            QVERIFY2(m.width(t->font, line) <= box.width() + 1e-9, qPrintable(line));
+        // One size larger would not fit the box.
+        const FontSpec larger{t->font.family, t->font.pixels + 1, true};
+        bool largerFits = t->lines.size() * m.lineHeight(larger) <= box.height() + 1e-9;
+        for (const QString &line : t->lines)
+            largerFits = largerFits && m.width(larger, line) <= box.width() + 1e-9;
+        QVERIFY(t->lines.size() > 1 || !largerFits);
+        for (const DrawOp &op : page.ops)
+            QVERIFY(!std::holds_alternative<ImageRun>(op));
+    }
+
+    // The sample nursery, on a file without business data, keeps its picture.
+    void samplePictureWithoutBusinessData()
+    {
+        QCOMPARE(Letterhead::of(einvoice::Seller()), Letterhead::sample());
+        QCOMPARE(Letterhead::sample().logo.size(), QSize(225, 113));
+        einvoice::Seller own;
+        own.businessName = QStringLiteral("Baumschule Beispiel");
+        QVERIFY(Letterhead::of(own).logo.isNull());
+        QCOMPARE(Letterhead::of(own).businessName, own.businessName);
+    }
+
+    // The seller's IBAN and codice fiscale under the payment line, on every
+    // page, without moving it.
+    void bankLineInTheFooter_data()
+    {
+        QTest::addColumn<QString>("iban");
+        QTest::addColumn<QString>("fiscalCode");
+        QTest::addColumn<QString>("line"); // empty: none drawn
+        QTest::newRow("both") << "IT60 X054 2811 1010 0000 0123 456" << "GRBJSF70A01A952X"
+                              << "IBAN IT60 X054 2811 1010 0000 0123 456 · C.F. GRBJSF70A01A952X";
+        QTest::newRow("IBAN only") << "IT60X0542811101000000123456" << ""
+                                   << "IBAN IT60X0542811101000000123456";
+        QTest::newRow("codice fiscale only") << "" << "01234567890" << "C.F. 01234567890";
+        QTest::newRow("neither") << "" << "" << "";
+    }
+    void bankLineInTheFooter()
+    {
+        QFETCH(QString, iban);
+        QFETCH(QString, fiscalCode);
+        QFETCH(QString, line);
+        PrintedInvoice inv(numbered(30));
+        einvoice::Seller seller;
+        seller.businessName = QStringLiteral("Baumschule Beispiel");
+        seller.paymentLine = QStringLiteral("Bank: Raiffeisenkasse");
+        seller.iban = iban;
+        seller.fiscalCode = fiscalCode;
+        inv.druck->setLetterhead(Letterhead::of(seller));
+        const RunResult r = inv.run();
+        QCOMPARE(r.pages.size(), size_t(2));
+        for (const PagePtr &p : r.pages) {
+            const TextRun *payment = findText(*p, seller.paymentLine);
+            QVERIFY(payment);
+            QCOMPARE(payment->box.top(), 279.0);
+            QVERIFY(std::abs(payment->box.left() - (Margin + 27.52)) < Near);
+            const TextRun *bank = textAt(*p, Margin + 27.52, 279.0 + 5.03);
+            QCOMPARE(bool(bank), !line.isEmpty());
+            if (!bank)
+                continue;
+            QCOMPARE(bank->lines, QStringList{line});
+            QVERIFY(bank->box.top() >= payment->box.bottom() - Near);
+            // Within the paper's printable bottom margin.
+            QVERIFY(bank->box.bottom() <= 297.0 - 6.35);
+        }
     }
 
     void captionsBeforeTheFirstRun()
