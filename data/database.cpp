@@ -43,6 +43,14 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     invoiceLines.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
     invoiceLines.setOnCalcFields(calculateLineAmount);
     invoiceLines.setBeforePost(checkLineBeforePost);
+    invoiceLines.setNewRowValues([this]() -> QList<std::pair<QString, QString>> {
+        if (!m_newLineRate)
+            return {};
+        const VatRate rate = m_newLineRate();
+        if (rate == StandardRate)
+            return {};
+        return {{line::VatRate, QString::number(rate.percent)}, {line::Nature, rate.nature}};
+    });
 
     lastInvoiceNumber.setSQL(lastNumberSql(ClassicStartYear));
     findYears();

@@ -3,9 +3,11 @@
 #include "engine.h"
 #include "recordset.h"
 #include "schema.h"
+#include "vatrates.h"
 #include "years.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -57,6 +59,12 @@ public:
     // busyTimeoutMs: how long a store waits for another program's lock.
     void open(const QString &fileName = DatabaseFileName, int busyTimeoutMs = 3000);
 
+    // The rate a line starts with when the line set makes a new row (the
+    // customer's default), asked anew for every row. The standard rate
+    // leaves both columns empty, as does a year whose table has none; the
+    // row still counts as untouched until something is typed into it.
+    void setNewLineRate(std::function<VatRate()> rate) { m_newLineRate = std::move(rate); }
+
     // Stores or drops every pending row as a move would: line, then header,
     // then customer. Throws when a row cannot be stored; it stays pending.
     void settleAll();
@@ -102,6 +110,7 @@ private:
     void settleYearSets();
     void passSeparatorsOn();
 
+    std::function<VatRate()> m_newLineRate;
     Separators m_userSeparators;
     std::optional<Separators> m_fileSeparators;
     int m_year = ClassicStartYear;

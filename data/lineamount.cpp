@@ -84,6 +84,11 @@ void calculateLineAmount(RecordSet &set)
 
 void checkLineBeforePost(RecordSet &set)
 {
+    // A year made before lines had rates has neither column to check.
+    const Field *rateField = set.FindField(RateField);
+    const Field *natureField = set.FindField(NatureField);
+    if ((rateField && rateField->Assigned()) || (natureField && natureField->Assigned()))
+        vatRateOf(rateField ? rateField->AsString() : QString(), natureField ? natureField->AsString() : QString());
     const Field *priceField = set.FieldByName(PriceField);
     const Field *quantityField = set.FieldByName(QuantityField);
     if (!priceField->Assigned() && !quantityField->Assigned())

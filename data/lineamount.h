@@ -17,6 +17,7 @@ void calculateLineAmount(RecordSet &set);
 // Run before a line is stored: a quantity or unit price that was typed must
 // be a number and their product an amount, so that no line is written that
 // no sum could ever read. An edit that leaves both alone is not held up.
+// A rate or nature that was typed must be one vatRateOf takes.
 void checkLineBeforePost(RecordSet &set);
 
 // The line the set stands on as the totals take it: its exact amount

@@ -4,6 +4,7 @@
 #include "snapshot.h"
 #include "rowsource.h"
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <exception>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class Database;
@@ -158,6 +160,12 @@ public:
     // throws stops the post and the row stays pending.
     using PostCheck = std::function<void(RecordSet &)>;
     void setBeforePost(PostCheck check) { m_beforePost = std::move(check); }
+    // Texts a new row starts with, by field name, asked for at every Insert
+    // and Append. They are stored with the row, yet a row that holds nothing
+    // else counts as untouched, as one with only its link field does. A name
+    // the source has no column for, and an empty text, are passed over.
+    using NewRowValues = std::function<QList<std::pair<QString, QString>>()>;
+    void setNewRowValues(NewRowValues values) { m_newRowValues = std::move(values); }
     // What its numbers are read and shown with: the fields' conversions, the
     // calculation and the check before a post get them from here.
     void setSeparators(const Separators &separators) { m_separators = separators; }
@@ -294,6 +302,7 @@ private:
     int m_calcCount = 0;
     CalcHandler m_onCalc;
     PostCheck m_beforePost;
+    NewRowValues m_newRowValues;
     Separators m_separators;
 
     // Source columns of the stored fields.

@@ -40,6 +40,8 @@ void RecordSet::startInsert(bool append)
 {
     checkActive();
     Settle();
+    // Asked before anything changes: a failure leaves the set as it was.
+    const QList<std::pair<QString, QString>> startValues = m_newRowValues ? m_newRowValues() : QList<std::pair<QString, QString>>();
     const int pos = append ? RecordCount() : std::max(m_cur, 0);
     m_appended = append;
     m_pendingPos = pos;
@@ -50,6 +52,13 @@ void RecordSet::startInsert(bool append)
     // The link fills the detail field without marking the row as modified.
     if (m_link && m_sortColumn >= 0 && m_link->masterActive())
         m_work[size_t(m_sortColumn)] = m_link->fillValue();
+    for (const auto &[name, text] : startValues) {
+        const Field *f = FindField(name);
+        if (!f || f->isCalculated() || f->kind() == FieldKind::AutoInc || text.isEmpty())
+            continue;
+        m_work[size_t(f->m_column)] = Value::fromText(text);
+        m_assigned[size_t(f->m_column)] = true;
+    }
     m_modified = false;
     readCurrent();
     if (append) {

@@ -8,21 +8,27 @@
 #include "data/errors.h"
 #include "data/lineamount.h"
 #include "data/schema.h"
+#include "data/vatrates.h"
 #include "framework/flatbutton.h"
 #include "framework/fonts.h"
 #include "framework/messages.h"
 #include "framework/widgets.h"
+#include "naturequestion.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <algorithm>
 
 namespace {
 
 const QString ClickToCompute = QStringLiteral("auf berechnen klicken!");
+// Cut from the description's 382 pixels when the year's lines have rates.
+constexpr int RateColumnWidth = 62;
+constexpr int NatureColumnWidth = 50;
 // The controls reach 670 to the right and 537 down; a few pixels of margin.
 const QSize MinimumSize(675, 545);
 
@@ -64,7 +70,8 @@ QString unitPriceText(long double netAmount, const Separators &separators)
     return formatFloat(QStringLiteral("0.00"), netAmount, separators);
 }
 
-InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(parent), m_data(data)
+InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent)
+    : QDialog(parent), m_data(data), m_lineWatch([this](Notification n, Field *field) { followLines(n, field); })
 {
     setObjectName(QStringLiteral("editrechnung"));
     setWindowTitle(QStringLiteral("Rechnung Ändern"));
@@ -103,12 +110,11 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(paren
     lineGrid->setObjectName(QStringLiteral("DBGrid2"));
     lineGrid->setGeometry(5, 158, 665, 241);
     lineGrid->setAccessibleName(QStringLiteral("Positionen"));
-    const Qt::Alignment centred = Qt::AlignCenter;
-    lineGrid->setColumns({{schema::line::Description, QStringLiteral("beschreibung"), 382, {}},
-                          {schema::line::Quantity, QStringLiteral("anzahl"), 76, {}, centred},
-                          {schema::line::UnitPrice, QStringLiteral("einzelpreis"), 91, {}, centred}});
     lineGrid->setTitleColor(QColor(255, 251, 240));
     lineGrid->setDataSource(&m_data.lineSource);
+    const RecordSet &lines = m_data.invoiceLines;
+    showRateColumns(lines.Active() && lines.FindField(schema::line::VatRate) && lines.FindField(schema::line::Nature));
+    m_lineWatch.setDataSource(&m_data.lineSource);
 
     deductionBox = placedGroupBox(this, "GroupBox1", QStringLiteral("  Hier kannst du die 10% abziehen  "), QRect(8, 416, 185, 89));
     grossAmount = plainField(deductionBox, "zahl", QRect(8, 27, 161, 19), QString(), QStringLiteral("Bruttobetrag"));
@@ -128,6 +134,72 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent) : QDialog(paren
     connect(computeButton, &QPushButton::clicked, this, [this] { guarded([&] { computeTotals(); }); });
     connect(previewButton, &FlatButton::clicked, this, [this] { guarded([&] { showPreview(); }); });
     connect(insertDeductionButton, &FlatButton::clicked, this, [this] { guarded([&] { insertDeductionLine(); }); });
+}
+
+void InvoiceEditor::showRateColumns(bool shown)
+{
+    const Qt::Alignment centred = Qt::AlignCenter;
+    QList<GridColumn> columns{{schema::line::Description, QStringLiteral("beschreibung"), 382, {}},
+                              {schema::line::Quantity, QStringLiteral("anzahl"), 76, {}, centred},
+                              {schema::line::UnitPrice, QStringLiteral("einzelpreis"), 91, {}, centred}};
+    if (shown) {
+        // The description gives up the room: the grid keeps its width.
+        columns[0].width = 382 - RateColumnWidth - NatureColumnWidth;
+        QStringList rates, natures;
+        for (int percent : vatPercents())
+            rates << QString::number(percent);
+        for (const VatNature &n : vatNatures())
+            natures << n.code;
+        columns << GridColumn{schema::line::VatRate, QStringLiteral("steuersatz"), RateColumnWidth, rates, centred}
+                << GridColumn{schema::line::Nature, QStringLiteral("natura"), NatureColumnWidth, natures, centred};
+    }
+    m_rateColumnsShown = shown;
+    lineGrid->setColumns(columns);
+}
+
+void InvoiceEditor::followLines(Notification n, Field *field)
+{
+    const RecordSet &lines = m_data.invoiceLines;
+    switch (n) {
+    case Notification::StateChanged:
+    case Notification::RowsChanged:
+        // Another year's table may be older or newer than the last one.
+        if (lines.Active()) {
+            const bool haveRates = lines.FindField(schema::line::VatRate) && lines.FindField(schema::line::Nature);
+            if (haveRates != m_rateColumnsShown)
+                showRateColumns(haveRates);
+        }
+        break;
+    case Notification::FieldAssigned:
+        // Only what the user picks here: a rate set elsewhere asks nobody.
+        if (field && field->FieldName() == schema::line::VatRate && isVisible())
+            rateChosen(field);
+        break;
+    default:
+        break;
+    }
+}
+
+void InvoiceEditor::rateChosen(Field *rate)
+{
+    Field *nature = m_data.invoiceLines.FindField(schema::line::Nature);
+    if (!nature)
+        return;
+    if (rate->AsString().trimmed() != QLatin1String("0")) {
+        if (!nature->AsString().isEmpty())
+            nature->Clear();
+        return;
+    }
+    // A line that has its reason keeps it (the nature's own column changes
+    // it). The cell hands its text over once more when the question takes
+    // the focus: that is not asked twice.
+    if (m_askingNature || vatNature(nature->AsString().trimmed()))
+        return;
+    const QScopedValueRollback asking(m_askingNature, true);
+    // Cancelled, the line keeps its rate of 0 without a reason: it cannot be
+    // stored until one is chosen, and nothing typed is lost meanwhile.
+    if (const std::optional<QString> code = askNature(this))
+        nature->setAsString(*code);
 }
 
 void InvoiceEditor::placeOver(QWidget *mainWindow)

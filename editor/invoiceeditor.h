@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/controllink.h"
 #include "data/totals.h"
 
 #include <QDialog>
@@ -74,7 +75,18 @@ protected:
     void keyPressEvent(QKeyEvent *e) override;
 
 private:
+    // The grid shows a line's rate and nature only where its year's table
+    // has the columns.
+    void showRateColumns(bool shown);
+    void followLines(Notification n, Field *field);
+    // The user picked a line's rate: 0 asks for the reason where the line
+    // has none, any other rate clears it.
+    void rateChosen(Field *rate);
+
     InvoiceData &m_data;
+    ControlLink m_lineWatch;
+    bool m_rateColumnsShown = false;
+    bool m_askingNature = false;
     std::function<void()> m_preview;
     std::function<void()> m_eInvoice;
     InvoiceTotals m_totals;

@@ -7,13 +7,16 @@
 #include "controls/dbnavigator.h"
 #include "controls/dbtext.h"
 #include "editor/invoiceeditor.h"
+#include "editor/naturequestion.h"
 #include "report/invoicereport.h"
 #include "framework/flatbutton.h"
 #include "running.h"
 #include "uitest.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -57,6 +60,51 @@ bool previewUntilTheRunEnds(InvoiceReport &report, QAbstractButton *previewButto
     QTest::mouseClick(previewButton, Qt::LeftButton);
     QObject::disconnect(opened);
     return previewed;
+}
+
+// Answers the question for the reason of a rate of 0 with `code` ("" for
+// "Abbrechen") and keeps what it offered.
+struct NatureAnswer
+{
+    explicit NatureAnswer(const QString &code) : code(code)
+    {
+        QObject::connect(&poll, &QTimer::timeout, [this] { answer(); });
+        poll.start(5);
+    }
+    void answer()
+    {
+        auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("naturwahl") || !dialog->isVisible())
+            return;
+        ++asked;
+        offered = dialog->comboBoxItems();
+        proposed = dialog->textValue();
+        if (code.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->setTextValue(natureChoiceText(code));
+        dialog->accept();
+    }
+    QString code;
+    int asked = 0;
+    QStringList offered;
+    QString proposed;
+    QTimer poll;
+};
+
+// A line table as files made before rates had it.
+QString withoutRates(const QString &table)
+{
+    return QStringLiteral("ALTER TABLE %1 DROP COLUMN steuersatz; ALTER TABLE %1 DROP COLUMN natura;").arg(table);
+}
+
+QStringList columnsOf(const DBGrid *grid)
+{
+    QStringList columns;
+    for (const GridColumn &c : grid->columns())
+        columns << c.title + QLatin1Char(' ') + QString::number(grid->columnWidth(int(columns.size())));
+    return columns;
 }
 
 struct Editor : Running
@@ -113,6 +161,10 @@ private Q_SLOTS:
     void editorTotalsEqualThePrintedTotals();
     void leavingTheEditorClosesItsPreview();
     void laterYearIsEditedAndPrinted();
+    void rateColumnsOnlyWhereTheYearHasThem_data();
+    void rateColumnsOnlyWhereTheYearHasThem();
+    void pickingTheRate_data();
+    void pickingTheRate();
 };
 
 void TestEditor::looksAsItShould()
@@ -123,7 +175,8 @@ void TestEditor::looksAsItShould()
     QVERIFY(e->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(e->palette().color(QPalette::Window), QColor(192, 220, 192));
     QCOMPARE(e->deductionBox->title(), QStringLiteral("  Hier kannst du die 10% abziehen  "));
-    QCOMPARE(e->lineGrid->columnWidth(0), 382);
+    // The description makes room for the rate and its reason.
+    QCOMPARE(e->lineGrid->columnWidth(0), 270);
     QCOMPARE(e->lineGrid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("anzahl"));
     QCOMPARE(e->lineGrid->model()->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
     QCOMPARE(e->netTotal->text(), QStringLiteral("auf berechnen klicken!"));
@@ -608,6 +661,139 @@ void TestEditor::leavingTheEditorClosesItsPreview()
     // The editor opens again as usual.
     const auto again = d.byMenu([&] { QTest::mouseClick(d.e()->closeButton, Qt::LeftButton); });
     QVERIFY(again.wasModal);
+}
+
+void TestEditor::rateColumnsOnlyWhereTheYearHasThem_data()
+{
+    QTest::addColumn<QString>("extra");
+    QTest::addColumn<QStringList>("columns"); // title and width
+    QTest::newRow("a year with rates") << QString()
+                                       << QStringList{"beschreibung 270", "anzahl 76", "einzelpreis 91", "steuersatz 62", "natura 50"};
+    // The grid of a file that declined the new columns looks as it always did.
+    QTest::newRow("a year without rates") << withoutRates(QStringLiteral("rechnung2004"))
+                                          << QStringList{"beschreibung 382", "anzahl 76", "einzelpreis 91"};
+}
+
+void TestEditor::rateColumnsOnlyWhereTheYearHasThem()
+{
+    QFETCH(QString, extra);
+    QFETCH(QStringList, columns);
+    Boxes boxes({false}); // "no" to the columns the file lacks
+    Editor d(extra);
+    d.byMenu([&] {
+        DBGrid *grid = d.e()->lineGrid;
+        QCOMPARE(columnsOf(grid), columns);
+        if (columns.size() > 3) {
+            QCOMPARE(grid->columns().at(3).pickList, (QStringList{"22", "10", "5", "4", "0"}));
+            // An empty cell is 10 %.
+            QCOMPARE(grid->model()->index(0, 3).data().toString(), QString());
+        }
+        QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
+        QCOMPARE(d.totals(), (QStringList{QStringLiteral("100,00"), QStringLiteral("10,00"), QStringLiteral("110,00")}));
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
+    });
+    QCOMPARE(boxes.kinds.count(BoxRequest::Error), 0);
+}
+
+void TestEditor::pickingTheRate_data()
+{
+    QTest::addColumn<QString>("extra");
+    QTest::addColumn<bool>("typed");     // typed into the cell, or taken from its pick list
+    QTest::addColumn<QString>("rate");   // for Rosen, 4 x 2,5 = 10 beside Erde's 90
+    QTest::addColumn<QString>("answer"); // the reason chosen when asked ("" for "Abbrechen"), or the line's
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<QString>("error");  // the box when the line is stored
+    QTest::addColumn<QString>("stored"); // steuersatz|natura
+    QTest::addColumn<QStringList>("totals");
+    const QString errorStart = QStringLiteral("tst_editor|");
+    // 10 at 22 % and 90 at 10 %: 2,20 + 9,00 tax.
+    const QStringList tenAndTwentyTwo{"100,00", "11,20", "111,20"};
+    QTest::newRow("22 from the list: 10 % and 22 % lines") << QString() << false << "22" << "" << 0 << "" << "22|NULL"
+                                                            << tenAndTwentyTwo;
+    QTest::newRow("22 typed") << QString() << true << "22" << "" << 0 << "" << "22|NULL" << tenAndTwentyTwo;
+    QTest::newRow("0 asks for the reason") << QString() << false << "0" << "N3.2" << 1 << "" << "0|N3.2"
+                                           << QStringList{"100,00", "9,00", "109,00"};
+    QTest::newRow("0 typed asks too") << QString() << true << "0" << "N6.9" << 1 << "" << "0|N6.9"
+                                      << QStringList{"100,00", "9,00", "109,00"};
+    // Without a reason the line is not stored, and keeps what was picked.
+    QTest::newRow("0, the question cancelled")
+        << QString() << false << "0" << "" << 1
+        << errorStart + "Beim Steuersatz 0 fehlt der Grund der Befreiung (Natura): bitte einen aus der Liste wählen." << "NULL|NULL"
+        << QStringList{"100,00", "10,00", "110,00"};
+    QTest::newRow("0 typed, the question cancelled")
+        << QString() << true << "0" << "" << 1
+        << errorStart + "Beim Steuersatz 0 fehlt der Grund der Befreiung (Natura): bitte einen aus der Liste wählen." << "NULL|NULL"
+        << QStringList{"100,00", "10,00", "110,00"};
+    const QString atZero = QStringLiteral("UPDATE rechnung2004 SET steuersatz = '0', natura = 'N3.2' WHERE beschreibung = 'Rosen';");
+    QTest::newRow("any other rate clears the reason")
+        << atZero << false << "10" << "" << 0 << "" << "10|NULL" << QStringList{"100,00", "10,00", "110,00"};
+    // Its own column changes the reason.
+    QTest::newRow("0 again keeps the reason the line has") << atZero << false << "0" << "N3.2" << 0 << "" << "0|N3.2"
+                                                            << QStringList{"100,00", "9,00", "109,00"};
+}
+
+void TestEditor::pickingTheRate()
+{
+    QFETCH(QString, extra);
+    QFETCH(bool, typed);
+    QFETCH(QString, rate);
+    QFETCH(QString, answer);
+    QFETCH(int, asked);
+    QFETCH(QString, error);
+    QFETCH(QString, stored);
+    QFETCH(QStringList, totals);
+    Editor d(extra);
+    QVERIFY(d.active);
+    Boxes boxes;
+    NatureAnswer question(answer);
+    d.byMenu([&] {
+        DBGrid *grid = d.e()->lineGrid;
+        grid->setFocus();
+        QCOMPARE(text(d.lines(), "beschreibung"), QStringLiteral("Rosen"));
+        d.lines().First();
+        grid->setCurrentColumn(3);
+        if (typed) {
+            QTest::keyClick(grid, rate.at(0).toLatin1());
+            QVERIFY(grid->cellEditor());
+            QTest::keyClicks(grid->cellEditor(), rate.mid(1));
+            QTest::keyClick(grid->cellEditor(), Qt::Key_Return);
+        } else {
+            QTest::keyClick(grid, Qt::Key_F2);
+            auto *list = qobject_cast<QComboBox *>(grid->cellEditor());
+            QVERIFY(list);
+            const int entry = list->findText(rate);
+            QVERIFY(entry >= 0);
+            list->setCurrentIndex(entry);
+            Q_EMIT list->activated(entry);
+        }
+        QCOMPARE(question.asked, asked);
+        QCOMPARE(text(d.lines(), "steuersatz"), rate);
+        QCOMPARE(text(d.lines(), "natura"), answer);
+        QTest::mouseClick(d.e()->lineNavigator->button(DBNavigator::nbPost), Qt::LeftButton);
+        QCOMPARE(boxes.asked, error.isEmpty() ? QStringList() : QStringList{error});
+        QCOMPARE(d.lines().State(), error.isEmpty() ? DataSetState::Browse : DataSetState::Edit);
+        if (error.isEmpty()) {
+            QTest::mouseClick(d.e()->computeButton, Qt::LeftButton);
+            QCOMPARE(d.totals(), totals);
+        } else {
+            d.lines().Cancel();
+        }
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
+    });
+    if (asked) {
+        // Every reason with the law's short text.
+        QCOMPARE(question.offered.size(), vatNatures().size());
+        QCOMPARE(question.offered.value(0), QStringLiteral("N1 – Ausgeschlossen (Art. 15 DPR 633/72)"));
+        QVERIFY(question.offered.contains(
+            QStringLiteral("N3.2 – Nicht steuerpflichtig: innergemeinschaftliche Lieferung (Art. 41 DL 331/93)")));
+        QCOMPARE(question.proposed, question.offered.value(0));
+    }
+    QCOMPARE(d.scalar(QStringLiteral("SELECT ifnull(steuersatz, 'NULL') || '|' || ifnull(natura, 'NULL') FROM rechnung2004 "
+                                     "WHERE beschreibung = 'Rosen'")),
+             stored);
+    // Erde keeps its 10 %.
+    QCOMPARE(d.scalar(QStringLiteral("SELECT ifnull(steuersatz, 'NULL') FROM rechnung2004 WHERE beschreibung = 'Erde'")),
+             QStringLiteral("NULL"));
 }
 
 QTEST_MAIN(TestEditor)

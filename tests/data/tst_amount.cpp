@@ -1,5 +1,8 @@
+#include "errorof.h"
+
 #include "data/amount.h"
 #include "data/errors.h"
+#include "data/money.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -31,6 +34,31 @@ QByteArray show(Separators s)
     return QString(QLatin1Char('\'') + s.decimal + QLatin1String("' '") + s.thousands
                    + QLatin1Char('\''))
         .toUtf8();
+}
+
+// An exact number as plain decimal text ("-0.015", "1000"), written out
+// here digit by digit rather than by the program's own conversions.
+QString decimalText(const ExactNumber &n)
+{
+    __int128 magnitude = n.digits < 0 ? -n.digits : n.digits;
+    QString digits;
+    do {
+        digits.prepend(QChar(u'0' + int(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (n.scale <= 0) {
+        if (digits != QLatin1String("0"))
+            digits += QString(-n.scale, QLatin1Char('0'));
+    } else {
+        if (digits.size() <= n.scale)
+            digits.prepend(QString(n.scale - digits.size() + 1, QLatin1Char('0')));
+        digits.insert(digits.size() - n.scale, QLatin1Char('.'));
+        while (digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        if (digits.endsWith(QLatin1Char('.')))
+            digits.chop(1);
+    }
+    return n.digits < 0 ? QLatin1Char('-') + digits : digits;
 }
 
 bool sameSeparators(Separators a, Separators b)
@@ -103,6 +131,13 @@ private Q_SLOTS:
     void separatorsFromSystem();
     void watcherReloadsOnLocaleChange_data();
     void watcherReloadsOnLocaleChange();
+
+    void exactStoredNumber_data();
+    void exactStoredNumber();
+    void formatMoneyWritesWhatFormatAmountWrites_data();
+    void formatMoneyWritesWhatFormatAmountWrites();
+    void lineAmount_data();
+    void lineAmount();
 };
 
 void TestAmount::initTestCase()
@@ -427,6 +462,118 @@ void TestAmount::watcherReloadsOnLocaleChange()
     QVERIFY2(sameSeparators(now, expected), (show(now) + " != " + show(expected)).constData());
     // The filter must let the event through to its receiver.
     QCOMPARE(target.localeChanges, reloads ? 1 : 0);
+}
+
+void TestAmount::exactStoredNumber_data()
+{
+    QTest::addColumn<Separators>("separators");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("value"); // as plain decimal text, "" when refused
+    const Separators de = german();
+    const Separators en = english();
+    QTest::newRow("decimal comma") << de << "12,50" << "12.5";
+    QTest::newRow("blanks and a sign") << de << "  -0,25 " << "-0.25";
+    QTest::newRow("leading and trailing zeros") << de << "000123,4500" << "123.45";
+    QTest::newRow("exponent") << de << "1e3" << "1000";
+    QTest::newRow("negative exponent") << de << "1,5E-2" << "0.015";
+    QTest::newRow("exponent moves the decimals") << de << "2,675e1" << "26.75";
+    QTest::newRow("0,1 exactly, unlike a double") << de << "0,1" << "0.1";
+    // Files written before they named their separators hold such texts.
+    QTest::newRow("decimal point in a file of commas") << de << "2.50" << "2.5";
+    QTest::newRow("decimal comma in a file of points") << en << "2,50" << "2.5";
+    QTest::newRow("decimal point") << en << "1234.005" << "1234.005";
+    // Beyond 18 significant digits the rest rounds half up into the 18th.
+    QTest::newRow("19 digits, the last rounds up") << de << "1234567890123456789" << "1234567890123456790";
+    QTest::newRow("19 decimals, the last rounds down") << de << "0,1234567890123456784" << "0.123456789012345678";
+    QTest::newRow("19 decimals, a 5 rounds up") << de << "0,1234567890123456785" << "0.123456789012345679";
+    QTest::newRow("20 nines become a power of ten") << de << "99999999999999999999" << "100000000000000000000";
+    // Maybe a thousand and a quarter: not read at all.
+    QTest::newRow("1.250 in a file of commas") << de << "1.250" << "";
+    QTest::newRow("a thousands separator") << de << "1.234,50" << "";
+    QTest::newRow("blanks only") << de << "   " << "";
+}
+
+void TestAmount::exactStoredNumber()
+{
+    QFETCH(Separators, separators);
+    QFETCH(QString, text);
+    QFETCH(QString, value);
+    ExactNumber read;
+    QCOMPARE(tryExactStoredNumber(text, read, separators), !value.isEmpty());
+    if (value.isEmpty()) {
+        // Refused as the plain conversion refuses it.
+        QCOMPARE(errorOf([&] { ::exactStoredNumber(text, separators); }),
+                 QStringLiteral("'%1' ist kein gültiger Gleitkommawert").arg(text));
+        return;
+    }
+    QCOMPARE(decimalText(read), value);
+    QCOMPARE(decimalText(::exactStoredNumber(text, separators)), value);
+}
+
+void TestAmount::formatMoneyWritesWhatFormatAmountWrites_data()
+{
+    QTest::addColumn<Separators>("separators");
+    QTest::newRow("german") << german();
+    QTest::newRow("english") << english();
+    QTest::newRow("swiss") << swiss();
+}
+
+void TestAmount::formatMoneyWritesWhatFormatAmountWrites()
+{
+    QFETCH(Separators, separators);
+    QList<qint64> cents;
+    // Every cent up to 500 either way, the first groups included ...
+    for (qint64 c = -50000; c <= 50000; ++c)
+        cents << c;
+    // ... and amounts of every length up to the largest, with up to five groups.
+    for (qint64 c = 7, step = 0; c < 100000000000000000LL; c = c * 3 + step++ % 10)
+        cents << c << -c << c - c % 100 << c - c % 100 + 99;
+    cents << 99999999999999999LL << -99999999999999999LL << 100000 << 99999999 << 100000000;
+    for (const qint64 c : std::as_const(cents)) {
+        const QString money = formatMoney(Money{c}, separators);
+        const QString amount = formatAmount(static_cast<long double>(c) / 100, separators);
+        if (money != amount)
+            QFAIL(qPrintable(QStringLiteral("%1 cents: formatMoney %2, formatAmount %3").arg(c).arg(money, amount)));
+    }
+}
+
+void TestAmount::lineAmount_data()
+{
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("quantity");
+    QTest::addColumn<QString>("amount"); // moneyWithDot, "none" for no value
+    QTest::addColumn<QString>("message");
+    // Half a cent goes up, where the product in binary lies just below it.
+    QTest::newRow("1,005 x 1") << "1,005" << "1" << "1.01" << "";
+    QTest::newRow("0,335 x 3 = 1,005") << "0,335" << "3" << "1.01" << "";
+    QTest::newRow("2,675 x 1") << "2,675" << "1" << "2.68" << "";
+    QTest::newRow("1,15 x 0,5 = 0,575") << "1,15" << "0,5" << "0.58" << "";
+    QTest::newRow("a credit rounds away from zero") << "-2,675" << "1" << "-2.68" << "";
+    QTest::newRow("a negative quantity") << "0,335" << "-3" << "-1.01" << "";
+    QTest::newRow("just below half a cent") << "1,0049999" << "1" << "1.00" << "";
+    QTest::newRow("three decimals each") << "12,345" << "6,789" << "83.81" << ""; // 83,810205
+    QTest::newRow("stored with the other separator") << "2.5" << "4" << "10.00" << "";
+    QTest::newRow("exponent") << "1,5e2" << "3" << "450.00" << "";
+    QTest::newRow("no quantity") << "7" << "" << "none" << "";
+    QTest::newRow("no price") << "" << "2" << "none" << "";
+    // The factor out of all proportion is the one named.
+    QTest::newRow("too large: the price") << "1e20" << "2" << "" << "'1e20' ergibt keinen gültigen Betrag";
+    QTest::newRow("too large: the quantity") << "2" << "1e20" << "" << "'1e20' ergibt keinen gültigen Betrag";
+    QTest::newRow("too large: 10^15 exactly") << "1000000000000000" << "1" << "" << "'1000000000000000' ergibt keinen gültigen Betrag";
+    QTest::newRow("not a number: the price first") << "zwei" << "drei" << "" << "'zwei' ist kein gültiger Gleitkommawert";
+    QTest::newRow("blanks are no empty text") << "   " << "1" << "" << "'   ' ist kein gültiger Gleitkommawert";
+}
+
+void TestAmount::lineAmount()
+{
+    QFETCH(QString, price);
+    QFETCH(QString, quantity);
+    QFETCH(QString, amount);
+    QFETCH(QString, message);
+    std::optional<Money> computed;
+    QCOMPARE(errorOf([&] { computed = ::lineAmount(price, quantity, german()); }), message);
+    if (message.isEmpty())
+        QCOMPARE(computed ? moneyWithDot(*computed) : QStringLiteral("none"), amount);
 }
 
 QTEST_GUILESS_MAIN(TestAmount)

@@ -6,7 +6,9 @@
 #include "testdb.h"
 
 #include "data/backup.h"
+#include "data/database.h"
 #include "data/errors.h"
+#include "data/lineamount.h"
 #include "data/migrations.h"
 #include "data/newdatabase.h"
 #include "data/sqlitedatabase.h"
@@ -84,6 +86,17 @@ QString expectedIndexes(const QList<int> &years)
     return expected.join(QLatin1Char(' '));
 }
 
+// A file from before lines had rates: its line tables lack both columns,
+// and it says so by its version.
+const QString NoLineRates = QStringLiteral(
+    "ALTER TABLE rechnung DROP COLUMN steuersatz; ALTER TABLE rechnung DROP COLUMN natura;"
+    "ALTER TABLE rechnung2003 DROP COLUMN steuersatz; ALTER TABLE rechnung2003 DROP COLUMN natura;"
+    "ALTER TABLE rechnung2004 DROP COLUMN steuersatz; ALTER TABLE rechnung2004 DROP COLUMN natura;"
+    "PRAGMA user_version = 3;"
+    "INSERT INTO rechnungsdaten2004 (id, nr, kundennummer) VALUES (1, '5', '1');"
+    "INSERT INTO kunde (id, name) VALUES (1, 'Anna');"
+    "INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('5', 'Rosen', '3', '0,35');");
+
 QString backupOf(const testdb::Fixture &db, int version)
 {
     return db.dir() + QStringLiteral("/Sicherungen/") + backup::beforeVersionFileName(version, Today);
@@ -109,6 +122,8 @@ private Q_SLOTS:
     void dailyCopiesLeaveTheCopyBeforeAVersion();
     void everyYearHasItsIndexes_data();
     void everyYearHasItsIndexes();
+    void lineRatesForAnOlderFile_data();
+    void lineRatesForAnOlderFile();
 };
 
 void TestMigrations::whatIsAsked_data()
@@ -386,6 +401,54 @@ void TestMigrations::everyYearHasItsIndexes()
         QVERIFY(pendingMigrations(c).empty());
     }
     QCOMPARE(yearIndexes(file), expectedIndexes(years));
+}
+
+void TestMigrations::lineRatesForAnOlderFile_data()
+{
+    QTest::addColumn<bool>("consent");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestMigrations::lineRatesForAnOlderFile()
+{
+    QFETCH(bool, consent);
+    testdb::Fixture db(NoLineRates);
+    SqliteDatabase c;
+    c.open(db.file());
+    // Made like the newest year, without them.
+    createYearTables(c, 2005);
+    const QByteArray before = contentOf(db.file());
+    QStringList asked;
+    const UpgradeResult result = upgradeSchema(c, [&](const QString &q) { asked << q; return consent; }, Today);
+    // Both in one question, and only they: the rest the file has.
+    QCOMPARE(asked, QStringList{QStringLiteral("Diese Version des Programms ergänzt die Datenbank um:\n\n"
+                                               "- den Steuersatz jeder Rechnungszeile (leer bedeutet wie bisher 10 %)\n"
+                                               "- den Grund der Steuerbefreiung (Natura) für Zeilen mit 0 %\n\n"
+                                               "Vorher wird die Datenbank in den Ordner „Sicherungen“ kopiert. Jetzt ergänzen?")});
+    const QString everyYear = LineTables.join(QLatin1Char(' '));
+    if (consent) {
+        QCOMPARE(result, UpgradeResult::Upgraded);
+        QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("steuersatz")), everyYear);
+        QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("natura")), everyYear);
+        QCOMPARE(c.schemaVersion(), latestVersion(programMigrations()));
+        // The lines there were stay at 10 %: both columns empty.
+        QCOMPARE(db.scalar(QStringLiteral("SELECT ifnull(steuersatz, 'NULL') || ifnull(natura, 'NULL') FROM rechnung2004")),
+                 QStringLiteral("NULLNULL"));
+    } else {
+        QCOMPARE(result, UpgradeResult::Declined);
+        QCOMPARE(contentOf(db.file()), before);
+        QCOMPARE(tablesWithColumn(db.file(), LineTables, QStringLiteral("steuersatz")), QString());
+    }
+    // Either way the invoice reads as before: 3 × 0,35 = 1,05 at 10 %, tax 0,11.
+    InvoiceData d;
+    d.open(db.file());
+    d.setYear(2004);
+    const InvoiceTotals totals = invoiceTotals(totalsLines(d.invoiceLines));
+    QVERIFY(totals.onlyStandardRate());
+    QCOMPARE(moneyWithDot(totals.net), QStringLiteral("1.05"));
+    QCOMPARE(moneyWithDot(totals.tax), QStringLiteral("0.11"));
+    QCOMPARE(d.invoiceLines.FindField(QStringLiteral("steuersatz")) != nullptr, consent);
 }
 
 QTEST_GUILESS_MAIN(TestMigrations)
