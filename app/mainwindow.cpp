@@ -60,6 +60,19 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
     // A line whose amount cannot be read is no reason: it shows empty.
     m_data->setSeparators(separators);
     m_data->open(databaseFile);
+    // A new line starts at the rate the customer's VAT treatment gives: an
+    // intra-EU supply at 0 % N3.2, an export at N3.1, otherwise 10 %.
+    m_data->setNewLineRate([this]() -> VatRate {
+        const Field *id = m_data->customers.Active() ? m_data->customers.FindField(schema::customer::Id) : nullptr;
+        if (!id || id->IsNull())
+            return StandardRate;
+        try {
+            return defaultLineRate(einvoice::customerKindOf(m_data->connection, id->AsInteger()));
+        } catch (const AppError &) {
+            // A file without the customers' e-invoice data: the classic rate.
+            return StandardRate;
+        }
+    });
 
     buildMenu();
     businessDialog = new BusinessDialog(this);

@@ -12,11 +12,11 @@
 // A row of the year's header table.
 struct InvoiceHeader
 {
-    QString nr;
-    QString datum; // dd.mm.yyyy
-    QString bezahlung;
-    QString kundennummer; // the customer's id in `kunde`, as text
-    QString bestimmungsort;
+    QString nr = {};
+    QString datum = {}; // dd.mm.yyyy
+    QString bezahlung = {};
+    QString kundennummer = {}; // the customer's id in `kunde`, as text
+    QString bestimmungsort = {};
     qint64 id = 0;
 
     // The customer's id that kundennummer gives, blanks around allowed; 0
@@ -48,8 +48,8 @@ struct InvoiceLine
     // The VAT rate ("22", "10", "5", "4", "0"; empty is 10) and, at 0, its
     // Natura code (vatrates.h). After the id, so that a line made from its
     // three texts and id stays at 10 %.
-    QString steuersatz;
-    QString natura;
+    QString steuersatz = {};
+    QString natura = {};
 };
 
 struct Invoice

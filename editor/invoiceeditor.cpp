@@ -275,6 +275,11 @@ void InvoiceEditor::insertDeductionLine()
     if (!isValidAmount(net))
         throw ConversionError(QStringLiteral("'%1' ergibt keinen gültigen Betrag").arg(grossAmount->text()));
     lines.FieldByName(schema::line::UnitPrice)->setAsString(unitPriceText(net, m_data.separators()));
+    // The 10 % were taken out: the line is at 10 %, whatever rate new lines
+    // of this customer start with.
+    for (const QLatin1StringView name : {schema::line::VatRate, schema::line::Nature})
+        if (Field *f = lines.FindField(name); f && !f->AsString().isEmpty())
+            f->setAsString(QString());
     lines.Post();
 }
 

@@ -186,14 +186,30 @@ void saveSeller(Database &connection, const Seller &seller)
 {
     checkSeller(seller);
     requireTable(connection, business::Table);
-    const int count = int(std::size(sellerColumns));
-    StatementHandle st = connection.prepare(connection.insertOrReplace(
-        sql(business::Table), QList<QByteArray>{sql(business::Id)} + columnNames(sellerColumns),
-        "VALUES (coalesce(" + FirstBusinessRow + ", 1), " + placeholders(count, 1) + ")"));
+    // Updated in place where the row is there: what the seller does not
+    // hold (the logo) stays as it is.
+    QByteArray assignments;
     int index = 1;
     for (const SellerColumn &c : sellerColumns)
-        st->bindText(index++, seller.*c.member);
-    nextRow(*st, StoreBusinessData);
+        assignments += (assignments.isEmpty() ? "" : ", ") + sql(c.column) + " = ?" + QByteArray::number(index++);
+    Transaction transaction(connection, true, StoreBusinessData);
+    StatementHandle update = connection.prepare("UPDATE " + sql(business::Table) + " SET " + assignments + " WHERE " +
+                                                sql(business::Id) + " = " + FirstBusinessRow);
+    index = 1;
+    for (const SellerColumn &c : sellerColumns)
+        update->bindText(index++, seller.*c.member);
+    nextRow(*update, StoreBusinessData);
+    if (connection.changes() == 0) {
+        const int count = int(std::size(sellerColumns));
+        StatementHandle insert = connection.prepare(
+            "INSERT INTO " + sql(business::Table) + " (" + sql(business::Id) + ", " + columnList(sellerColumns) +
+            ") VALUES (1, " + placeholders(count, 1) + ")");
+        index = 1;
+        for (const SellerColumn &c : sellerColumns)
+            insert->bindText(index++, seller.*c.member);
+        nextRow(*insert, StoreBusinessData);
+    }
+    transaction.commit();
 }
 
 std::optional<Buyer> loadBuyer(Database &connection, qint64 customerId)
