@@ -36,7 +36,7 @@ const std::vector<Command> &commands()
         {QStringLiteral("demo"), {QStringLiteral("DATEI")}, runDemo},
         {QStringLiteral("generate"), {QStringLiteral("DATEI --customers N --headers N --lines N")}, runGenerate},
         {QStringLiteral("add-year"), {QStringLiteral("DATEI JAHR")}, runAddYear},
-        {QStringLiteral("fatturapa"), {QStringLiteral("DATEI --year JAHR --nr NR [--out ORDNER]")}, runFatturaPA},
+        {QStringLiteral("fatturapa"), {QStringLiteral("DATEI --year JAHR --nr NR [--out ORDNER] [--again]")}, runFatturaPA},
         {QStringLiteral("backup"), {QStringLiteral("QUELLE ZIEL")}, runBackup},
         {QStringLiteral("check"), {QStringLiteral("DATEI [--fix]")}, runCheck},
         {QStringLiteral("import-access"), {QStringLiteral("ACCESSDATEI ZIEL"), QStringLiteral("--list ACCESSDATEI")},

@@ -1229,7 +1229,7 @@ private Q_SLOTS:
                                   << "Aufruf: rechnung-db generate DATEI --customers N --headers N --lines N";
         QTest::newRow("add-year") << QStringList{"add-year", "--help"} << "Aufruf: rechnung-db add-year DATEI JAHR";
         QTest::newRow("fatturapa") << QStringList{"fatturapa", "--help"}
-                                   << "Aufruf: rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER]";
+                                   << "Aufruf: rechnung-db fatturapa DATEI --year JAHR --nr NR [--out ORDNER] [--again]";
         QTest::newRow("backup") << QStringList{"backup", "--help"} << "Aufruf: rechnung-db backup QUELLE ZIEL";
         QTest::newRow("check") << QStringList{"check", "--help"} << "Aufruf: rechnung-db check DATEI";
         QTest::newRow("import-access") << QStringList{"import-access", "--help"}
