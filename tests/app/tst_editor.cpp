@@ -165,6 +165,8 @@ private Q_SLOTS:
     void rateColumnsOnlyWhereTheYearHasThem();
     void pickingTheRate_data();
     void pickingTheRate();
+    void newLinesTakeTheCustomersRate_data();
+    void newLinesTakeTheCustomersRate();
 };
 
 void TestEditor::looksAsItShould()
@@ -794,6 +796,50 @@ void TestEditor::pickingTheRate()
     // Erde keeps its 10 %.
     QCOMPARE(d.scalar(QStringLiteral("SELECT ifnull(steuersatz, 'NULL') FROM rechnung2004 WHERE beschreibung = 'Erde'")),
              QStringLiteral("NULL"));
+}
+
+void TestEditor::newLinesTakeTheCustomersRate_data()
+{
+    QTest::addColumn<QString>("extra");      // Anna's e-invoice data, if any
+    QTest::addColumn<QString>("stored");     // steuersatz|natura of the line typed in
+    QTest::newRow("no e-invoice data: 10 %") << QString() << QStringLiteral("NULL|NULL");
+    QTest::newRow("Italian business: 10 %")
+        << QStringLiteral("INSERT INTO kunde_efattura (kunde_id, ust_land, ust_nr, kundenart) VALUES (1, 'IT', '00000000109', "
+                          "'it_firma');")
+        << QStringLiteral("NULL|NULL");
+    QTest::newRow("EU business: intra-EU supply")
+        << QStringLiteral("INSERT INTO kunde_efattura (kunde_id, ust_land, ust_nr, land, kundenart) VALUES (1, 'AT', "
+                          "'U12345675', 'AT', 'eu_firma');")
+        << QStringLiteral("0|N3.2");
+    QTest::newRow("San Marino") << QStringLiteral("INSERT INTO kunde_efattura (kunde_id, ust_land, ust_nr, land, kundenart) "
+                                                  "VALUES (1, 'SM', '12345', 'SM', 'san_marino');")
+                                << QStringLiteral("0|N3.3");
+    QTest::newRow("outside the EU") << QStringLiteral("INSERT INTO kunde_efattura (kunde_id, land, kundenart) VALUES (1, 'CH', "
+                                                      "'drittland');")
+                                    << QStringLiteral("0|N3.1");
+}
+
+void TestEditor::newLinesTakeTheCustomersRate()
+{
+    QFETCH(QString, extra);
+    QFETCH(QString, stored);
+    Editor d(extra);
+    QVERIFY(d.active);
+    Boxes boxes;
+    d.byDoubleClick([&] {
+        QTest::mouseClick(d.e()->lineNavigator->button(DBNavigator::nbInsert), Qt::LeftButton);
+        d.lines().FieldByName(QStringLiteral("beschreibung"))->setAsString(QStringLiteral("Neu"));
+        QTest::mouseClick(d.e()->lineNavigator->button(DBNavigator::nbPost), Qt::LeftButton);
+        // The deduction takes 10 % out: its line is at 10 %, whoever buys.
+        d.e()->grossAmount->setText(QStringLiteral("110"));
+        QTest::mouseClick(d.e()->insertDeductionButton, Qt::LeftButton);
+        QTest::mouseClick(d.e()->closeButton, Qt::LeftButton);
+    });
+    QCOMPARE(boxes.asked, QStringList());
+    const QString rateOf = QStringLiteral("SELECT ifnull(nullif(steuersatz, ''), 'NULL') || '|' || "
+                                          "ifnull(nullif(natura, ''), 'NULL') FROM rechnung2004 WHERE %1");
+    QCOMPARE(d.scalar(rateOf.arg(QStringLiteral("beschreibung = 'Neu'"))), stored);
+    QCOMPARE(d.scalar(rateOf.arg(QStringLiteral("einzelpreis = '100,00'"))), QStringLiteral("NULL|NULL"));
 }
 
 QTEST_MAIN(TestEditor)
