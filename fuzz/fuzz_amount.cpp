@@ -1,12 +1,17 @@
-// The plain number conversion and the number patterns.
+// The plain number conversion, the number patterns and money.
 //
 // Input: one control byte, then UTF-8 text. The text is converted; whatever
 // converts to an amount must come back unchanged from a pattern without
 // grouping, and the amount pattern must write the same number with grouping.
 // The text is also used as a pattern, with the converted value or a fixed one.
+// Read exactly, the text must be readable exactly where the stored-number
+// conversion reads it, round to the cents nearest its value, and its cents
+// come back unchanged from formatMoney; the text's halves around the first
+// '*' give a line amount or a German refusal, never anything else.
 
 #include "data/amount.h"
 #include "data/errors.h"
+#include "data/money.h"
 
 #include <cmath>
 #include <cstdint>
@@ -62,6 +67,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 fail("amount pattern differs from its ungrouped form", text, cents);
         }
         formatFloat(QStringLiteral("###,###0.00;-###,###0.00;\"null\""), value, sep);
+    }
+
+    long double stored = 0;
+    const bool readable = tryStoredNumber(text, stored, sep) != StoredNumber::Unreadable;
+    ExactNumber exact;
+    if (tryExactStoredNumber(text, exact, sep) != readable)
+        fail("exact and stored readings disagree on readability", text, QString());
+    if (readable) {
+        if (const std::optional<Money> cents = roundToCents(exact)) {
+            // Within half a cent of the value, give or take the last of 18 digits.
+            const long double off = std::fabs(cents->toLongDouble() - stored);
+            if (!(off <= 0.0050001L + std::fabs(stored) * 1e-16L))
+                fail("cents are not the nearest", text, formatMoney(*cents, sep));
+            const QString written = formatMoney(*cents, sep);
+            ExactNumber back;
+            QString plain = written;
+            plain.remove(sep.thousands);
+            if (!tryExactStoredNumber(plain, back, sep) || roundToCents(back) != cents)
+                fail("money does not come back", text, written);
+        } else if (std::fabs(stored) < 1e14L) {
+            fail("an amount has no cents", text, QString());
+        }
+    }
+    const qsizetype star = text.indexOf(QLatin1Char('*'));
+    try {
+        lineAmount(text.left(star < 0 ? text.size() : star), star < 0 ? QStringLiteral("1") : text.mid(star + 1), sep);
+    } catch (const ConversionError &) {
+        // refused in German: fine
     }
 
     // The text as a pattern: anything may come out, but nothing may break.
