@@ -19,12 +19,6 @@ bool hasLogoColumn(Database &connection)
     return connection.columnInfo(sql(schema::business::Table), sql(schema::business::Logo)).found;
 }
 
-// The first row counts, as for the rest of the business data.
-QByteArray firstRow()
-{
-    return "(SELECT min(" + sql(schema::business::Id) + ") FROM " + sql(schema::business::Table) + ")";
-}
-
 // The picture kinds the letterhead takes, by the bytes they begin with.
 bool isPicture(const QByteArray &bytes)
 {
@@ -40,7 +34,7 @@ QByteArray loadBusinessLogo(Database &connection)
             return QByteArray();
         StatementHandle st = connection.prepare("SELECT " + sql(schema::business::Logo) + " FROM " +
                                                 sql(schema::business::Table) + " WHERE " + sql(schema::business::Id) +
-                                                " = " + firstRow());
+                                                " = " + schema::firstBusinessRow());
         if (!st->step() || st->columnType(0) == Value::Null)
             return QByteArray();
         const std::string_view bytes = st->columnText(0);
@@ -60,7 +54,7 @@ void saveBusinessLogo(Database &connection, const QByteArray &bytes)
         }
         StatementHandle st = connection.prepare("UPDATE " + sql(schema::business::Table) + " SET " +
                                                 sql(schema::business::Logo) + " = ?1 WHERE " +
-                                                sql(schema::business::Id) + " = " + firstRow());
+                                                sql(schema::business::Id) + " = " + schema::firstBusinessRow());
         if (bytes.isEmpty())
             st->bindNull(1);
         else

@@ -39,16 +39,6 @@ YearTables existingTables(Database &database, int year)
     return tablesOfYear(year);
 }
 
-// Whether the year's lines carry their VAT rate: a file made before rates
-// has every line at 10 %.
-bool hasRateColumns(Database &database, const QString &lineTable)
-{
-    const std::vector<ColumnInfo> columns = database.columns(lineTable);
-    return std::any_of(columns.begin(), columns.end(), [](const ColumnInfo &c) {
-        return QString::fromUtf8(c.name).compare(schema::line::VatRate, Qt::CaseInsensitive) == 0;
-    });
-}
-
 QString cannotRead(const QString &nr, int year)
 {
     if (nr.isNull())
@@ -133,7 +123,7 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
         }
 
         using namespace schema::line;
-        const bool rates = hasRateColumns(m_database, tables.lineTable);
+        const bool rates = hasLineRates(m_database, tables.lineTable);
         const QString columns = rates ? schema::columnList({Id, Description, Quantity, UnitPrice, VatRate, Nature})
                                       : schema::columnList({Id, Description, Quantity, UnitPrice});
         StatementHandle st = m_database.prepare(
@@ -177,7 +167,7 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
         headerId = m_database.lastInsertId();
 
         using namespace schema::line;
-        const bool rates = hasRateColumns(m_database, tables.lineTable);
+        const bool rates = hasLineRates(m_database, tables.lineTable);
         if (!rates && std::any_of(invoice.lines.begin(), invoice.lines.end(), [](const InvoiceLine &l) {
                 return !l.steuersatz.isEmpty() || !l.natura.isEmpty();
             }))

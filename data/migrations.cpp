@@ -20,10 +20,7 @@ QByteArray quoted(Database &db, const QString &name) { return db.quoteIdentifier
 
 bool hasColumn(Database &db, const QString &table, const QString &column)
 {
-    const std::vector<ColumnInfo> columns = db.columns(table);
-    return std::any_of(columns.begin(), columns.end(), [&](const ColumnInfo &c) {
-        return QString::fromUtf8(c.name).compare(column, Qt::CaseInsensitive) == 0;
-    });
+    return db.columnInfo(table.toUtf8(), column.toUtf8()).found;
 }
 
 // Every year's table the migration gives its column to.

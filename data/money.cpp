@@ -20,27 +20,19 @@ __int128 powerOfTen(int exponent)
 // The bound of every amount, 10^15, in cents.
 constexpr __int128 CentsBound = __int128(100000000000000000LL);
 
-// value × 10^-scale in cents, half away from zero; no value past the bound.
-std::optional<qint64> centsOf(__int128 value, long scale)
+// The number in cents, half away from zero; no value past the bound.
+std::optional<qint64> centsOf(const ExactNumber &number)
 {
-    const long shift = 2 - scale;   // cents = value × 10^shift
-    __int128 magnitude = absolute(value);
-    if (shift >= 0) {
-        if (magnitude == 0)
-            return 0;
-        if (shift > 17)
+    const ExactNumber rounded = roundHalfUp(number, 2);
+    __int128 magnitude = absolute(rounded.digits);
+    const int shift = 2 - rounded.scale;   // cents = digits × 10^shift, shift >= 0
+    if (magnitude != 0 && shift > 0) {
+        if (shift > 17 || __builtin_mul_overflow(magnitude, powerOfTen(shift), &magnitude))
             return std::nullopt;
-        if (__builtin_mul_overflow(magnitude, powerOfTen(int(shift)), &magnitude))
-            return std::nullopt;
-    } else if (-shift > 38) {
-        magnitude = 0;   // far below half a cent
-    } else {
-        const __int128 divisor = powerOfTen(int(-shift));
-        magnitude = (magnitude + divisor / 2) / divisor;
     }
     if (magnitude >= CentsBound)
         return std::nullopt;
-    return qint64(value < 0 ? -magnitude : magnitude);
+    return qint64(rounded.digits < 0 ? -magnitude : magnitude);
 }
 
 QString groupedDigits(qint64 whole, QChar thousands)
@@ -68,9 +60,20 @@ QString moneyWithDot(Money amount)
     return amount.cents < 0 ? QLatin1Char('-') + text : text;
 }
 
+ExactNumber roundHalfUp(const ExactNumber &number, int decimals)
+{
+    if (number.scale <= decimals)
+        return number;
+    const int dropped = number.scale - decimals;
+    const __int128 magnitude = absolute(number.digits);
+    // 18 significant digits lie far below half of 10^39.
+    const __int128 rounded = dropped > 38 ? 0 : (magnitude + powerOfTen(dropped) / 2) / powerOfTen(dropped);
+    return ExactNumber{number.digits < 0 ? -rounded : rounded, decimals};
+}
+
 std::optional<Money> roundToCents(const ExactNumber &number)
 {
-    if (const std::optional<qint64> cents = centsOf(number.digits, number.scale))
+    if (const std::optional<qint64> cents = centsOf(number))
         return Money{*cents};
     return std::nullopt;
 }
@@ -98,5 +101,5 @@ std::optional<Money> lineAmount(const QString &price, const QString &quantity, c
 Money percentOf(Money amount, int percent)
 {
     // At most 10^17 cents times a percent below 100: far inside 128 bits.
-    return Money{*centsOf(__int128(amount.cents) * percent, 4)};
+    return Money{*centsOf(ExactNumber{__int128(amount.cents) * percent, 4})};
 }

@@ -30,6 +30,10 @@ QString formatMoney(Money amount, const Separators &separators);
 // "1234.50": as files for other programs write amounts.
 QString moneyWithDot(Money amount);
 
+// The number with at most `decimals` places after the point, those beyond
+// rounded half away from zero; a number with fewer places stays as it is.
+ExactNumber roundHalfUp(const ExactNumber &number, int decimals);
+
 // Rounds an exact number to cents, half away from zero ("half up" as
 // commercial rounding means it for either sign). No value when it is no
 // amount (isValidAmount's bound, 10^15).

@@ -134,6 +134,13 @@ inline constexpr QLatin1StringView ThousandsSeparator{"tausendertrennzeichen"};
 // A name as the bytes of a statement.
 inline QByteArray sql(QLatin1StringView name) { return QByteArray(name.data(), name.size()); }
 
+// The id of the business's row, as a subquery: the first counts, should a
+// file ever hold more than one.
+inline QByteArray firstBusinessRow()
+{
+    return "(SELECT min(" + sql(business::Id) + ") FROM " + sql(business::Table) + ")";
+}
+
 // "a, b, c": the columns of a SELECT or an INSERT, in the order given.
 QString columnList(std::initializer_list<QLatin1StringView> columns);
 

@@ -195,3 +195,8 @@ void ensureYearTables(Database &db, int year)
     if (std::none_of(years.begin(), years.end(), [&](const YearTables &y) { return y.year == year; }))
         createYearTables(db, year);
 }
+
+bool hasLineRates(Database &db, const QString &lineTable)
+{
+    return db.columnInfo(lineTable.toUtf8(), schema::sql(schema::line::VatRate)).found;
+}

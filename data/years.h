@@ -26,6 +26,10 @@ void sortNewestFirst(std::vector<YearTables> &years);
 // a pair alone is no year.
 std::vector<YearTables> findYears(Database &db);
 
+// Whether a year's line table carries each line's VAT rate: one made before
+// rates has every line at 10 %.
+bool hasLineRates(Database &db, const QString &lineTable);
+
 // A year the program can make tables for.
 constexpr int LowestNewYear = 1900;
 constexpr int HighestNewYear = 2999;

@@ -26,6 +26,13 @@
 namespace {
 
 const QString ClickToCompute = QStringLiteral("auf berechnen klicken!");
+
+// Whether the open year's lines have their rate and its reason: one made
+// before rates has neither.
+bool carriesRates(const RecordSet &lines)
+{
+    return lines.Active() && lines.FindField(schema::line::VatRate) && lines.FindField(schema::line::Nature);
+}
 // Cut from the description's 382 pixels when the year's lines have rates.
 constexpr int RateColumnWidth = 62;
 constexpr int NatureColumnWidth = 50;
@@ -113,7 +120,7 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent)
     lineGrid->setTitleColor(QColor(255, 251, 240));
     lineGrid->setDataSource(&m_data.lineSource);
     const RecordSet &lines = m_data.invoiceLines;
-    showRateColumns(lines.Active() && lines.FindField(schema::line::VatRate) && lines.FindField(schema::line::Nature));
+    showRateColumns(carriesRates(lines));
     m_lineWatch.setDataSource(&m_data.lineSource);
 
     deductionBox = placedGroupBox(this, "GroupBox1", QStringLiteral("  Hier kannst du die 10% abziehen  "), QRect(8, 416, 185, 89));
@@ -164,11 +171,8 @@ void InvoiceEditor::followLines(Notification n, Field *field)
     case Notification::StateChanged:
     case Notification::RowsChanged:
         // Another year's table may be older or newer than the last one.
-        if (lines.Active()) {
-            const bool haveRates = lines.FindField(schema::line::VatRate) && lines.FindField(schema::line::Nature);
-            if (haveRates != m_rateColumnsShown)
-                showRateColumns(haveRates);
-        }
+        if (lines.Active() && carriesRates(lines) != m_rateColumnsShown)
+            showRateColumns(carriesRates(lines));
         break;
     case Notification::FieldAssigned:
         // Only what the user picks here: a rate set elsewhere asks nobody.

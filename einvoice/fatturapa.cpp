@@ -38,29 +38,26 @@ QString twoDecimals(Money value) { return moneyWithDot(value); }
 
 // A typed number as the format writes it, exactly: 2 to 8 decimals, more
 // rounded half up to 8.
-QString upToEightDecimals(ExactNumber n)
+QString upToEightDecimals(const ExactNumber &typed)
 {
-    if (n.scale > 8) {
-        __int128 divisor = 1;
-        for (int i = 8; i < n.scale && i < 60; ++i)
-            divisor *= 10;
-        const bool negative = n.digits < 0;
-        const __int128 m = negative ? -n.digits : n.digits;
-        const __int128 rounded = n.scale - 8 > 38 ? 0 : (m + divisor / 2) / divisor;
-        n = ExactNumber{negative ? -rounded : rounded, 8};
-    }
+    const ExactNumber n = roundHalfUp(typed, 8);
     const bool negative = n.digits < 0;
-    __int128 m = negative ? -n.digits : n.digits;
-    int scale = n.scale;
-    for (; scale < 2; ++scale)
-        m *= 10;   // a whole number: at most 18 digits and an exponent the amount checks bound
     QByteArray digits;
-    for (__int128 v = m; v != 0; v /= 10)
+    for (__int128 v = negative ? -n.digits : n.digits; v != 0; v /= 10)
         digits.prepend(char('0' + int(v % 10)));
+    int scale = n.scale;
+    if (scale < 2) {
+        // A whole number, perhaps written with an exponent ("1E20"): its
+        // zeros as digits, never in a product that could overflow. More
+        // places than the format has fail its pattern and are refused there.
+        if (!digits.isEmpty())
+            digits.append(QByteArray(2 - scale, '0'));
+        scale = 2;
+    }
     while (digits.size() <= scale)
         digits.prepend('0');
     digits.insert(digits.size() - scale, '.');
-    return QString::fromLatin1((negative && m != 0 ? "-" : "") + digits);
+    return QString::fromLatin1((negative ? "-" : "") + digits);
 }
 
 // The rate as the format writes it: "10.00".
@@ -94,13 +91,6 @@ __int128 scaled(const QString &text, int scale)
 
 __int128 magnitude(__int128 v) { return v < 0 ? -v : v; }
 
-QString centsText(__int128 cents)
-{
-    const __int128 m = magnitude(cents);
-    const QString text = QStringLiteral("%1.%2").arg(qint64(m / 100)).arg(qint64(m % 100), 2, 10, QLatin1Char('0'));
-    return cents < 0 ? QLatin1Char('-') + text : text;
-}
-
 [[noreturn]] void tooLarge(const QString &what)
 {
     throw ConversionError(QStringLiteral("Der Betrag '%1' ist für die elektronische Rechnung zu groß: sie erlaubt "
@@ -121,7 +111,6 @@ struct LineFigures
 struct RateFigures
 {
     VatRate rate;
-    std::optional<QString> rounding;   // Arrotondamento
     QString taxable;
     QString tax;
     QString legalReference;            // RiferimentoNormativo, at 0 % only
@@ -191,7 +180,6 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
 
     Figures f;
     f.stampDuty = totals.stampDuty;
-    QList<__int128> sumOfLines(totals.rates.size(), 0);   // per rate
     for (qsizetype i = 0; i < read.size(); ++i) {
         const Read &r = read.at(i);
         LineFigures l;
@@ -222,10 +210,6 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
                                                      "Einzelpreis oder Anzahl mit weniger Nachkommastellen eintragen.")
                                           .arg(l.unitPrice, l.quantity.value_or(QStringLiteral("1")), l.total));
         });
-        const qsizetype rate = std::find_if(totals.rates.begin(), totals.rates.end(),
-                                            [&](const RateTotals &t) { return t.rate == r.line.rate; })
-                               - totals.rates.begin();
-        sumOfLines[rate] += scaled(l.total, 2);
         f.lines.append(l);
     }
 
@@ -235,20 +219,17 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
     for (const QString &total : {f.net, f.tax, f.gross})
         if (!fits(total, Amount2))
             tooLarge(total);
-    for (qsizetype i = 0; i < totals.rates.size(); ++i) {
-        const RateTotals &t = totals.rates.at(i);
-        RateFigures rate{t.rate, std::nullopt, twoDecimals(t.taxable), twoDecimals(t.tax), QString()};
+    for (const RateTotals &t : totals.rates) {
+        RateFigures rate{t.rate, twoDecimals(t.taxable), twoDecimals(t.tax), QString()};
         // The exchange system wants the law a sale without VAT rests on.
         if (const VatNature *nature = t.rate.percent == 0 ? vatNature(t.rate.nature) : nullptr)
             rate.legalReference = elementText(QStringLiteral("Natura %1").arg(nature->code), nature->legalReference, 100);
         for (const QString &total : {rate.taxable, rate.tax})
             if (!fits(total, Amount2))
                 tooLarge(total);
-        // Check 00422: the taxable sum is the lines' sum plus the rounding,
-        // which takes what rounding every line to cents left over.
+        // Check 00422 holds by construction: a rate's taxable sum is the sum
+        // of its lines' amounts, so no rounding (Arrotondamento) is left over.
         const __int128 taxable100 = scaled(rate.taxable, 2);
-        if (taxable100 != sumOfLines.at(i))
-            rate.rounding = centsText(taxable100 - sumOfLines.at(i));
         // Check 00423: the tax is the rate of the taxable sum, rounded
         // half-up, within 0.01.
         const __int128 product = magnitude(taxable100) * t.rate.percent;
@@ -476,8 +457,6 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
         // Checks 00429/00430, as in the lines.
         if (rate.rate.percent == 0)
             w.text(QStringLiteral("Natura"), rate.rate.nature);
-        if (rate.rounding)
-            w.text(QStringLiteral("Arrotondamento"), *rate.rounding);
         w.text(QStringLiteral("ImponibileImporto"), rate.taxable);
         w.text(QStringLiteral("Imposta"), rate.tax);
         w.text(QStringLiteral("EsigibilitaIVA"), QStringLiteral("I"));

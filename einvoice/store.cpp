@@ -145,9 +145,6 @@ bool hasKindColumn(Database &connection)
     return connection.columnInfo(sql(customerEInvoice::Table), sql(customerEInvoice::Kind)).found;
 }
 
-// The first row counts, should a file ever hold more than one.
-const QByteArray FirstBusinessRow = "(SELECT min(" + sql(business::Id) + ") FROM " + sql(business::Table) + ")";
-
 } // namespace
 
 bool hasBusinessTables(Database &connection)
@@ -170,7 +167,7 @@ std::optional<Seller> loadSeller(Database &connection)
     if (!tableExists(connection, business::Table))
         return std::nullopt;
     StatementHandle st = connection.prepare("SELECT " + columnList(sellerColumns) + " FROM " + sql(business::Table) +
-                                            " WHERE " + sql(business::Id) + " = " + FirstBusinessRow);
+                                            " WHERE " + sql(business::Id) + " = " + firstBusinessRow());
     Seller seller;
     if (nextRow(*st, ReadBusinessData)) {
         int column = 0;
@@ -194,7 +191,7 @@ void saveSeller(Database &connection, const Seller &seller)
         assignments += (assignments.isEmpty() ? "" : ", ") + sql(c.column) + " = ?" + QByteArray::number(index++);
     Transaction transaction(connection, true, StoreBusinessData);
     StatementHandle update = connection.prepare("UPDATE " + sql(business::Table) + " SET " + assignments + " WHERE " +
-                                                sql(business::Id) + " = " + FirstBusinessRow);
+                                                sql(business::Id) + " = " + firstBusinessRow());
     index = 1;
     for (const SellerColumn &c : sellerColumns)
         update->bindText(index++, seller.*c.member);
@@ -309,7 +306,7 @@ ExportResult exportInvoice(Database &connection, const Seller &seller, const Buy
     QString stored;
     {
         StatementHandle st = connection.prepare(QByteArray("SELECT naechste_uebertragung FROM firma WHERE id = ") +
-                                              FirstBusinessRow);
+                                              firstBusinessRow());
         if (!nextRow(*st, ReadBusinessData))
             throw EngineError(NoBusinessData);
         stored = columnText(*st, 0).value_or(QString());
@@ -358,7 +355,7 @@ ExportResult exportInvoice(Database &connection, const Seller &seller, const Buy
     const QString path = saveFatturaPA(made, folder);
     try {
         StatementHandle st = connection.prepare(QByteArray("UPDATE firma SET naechste_uebertragung = ?1 WHERE id = ") +
-                                              FirstBusinessRow);
+                                              firstBusinessRow());
         st->bindText(1, *following);
         nextRow(*st, CountNumberUp);
         if (recorded)

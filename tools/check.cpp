@@ -10,7 +10,6 @@
 #include "data/vatrates.h"
 #include "data/years.h"
 
-#include <algorithm>
 
 #include <QStringList>
 
@@ -59,11 +58,7 @@ QStringList unreadableRates(Database &database)
     QStringList found;
     withContext(QStringLiteral("Die Steuersätze der Datenbank können nicht gelesen werden"), [&] {
         for (const YearTables &year : findYears(database)) {
-            const std::vector<ColumnInfo> columns = database.columns(year.lineTable);
-            const bool hasRates = std::any_of(columns.begin(), columns.end(), [](const ColumnInfo &c) {
-                return QString::fromUtf8(c.name).compare(schema::line::VatRate, Qt::CaseInsensitive) == 0;
-            });
-            if (!hasRates)
+            if (!hasLineRates(database, year.lineTable))
                 continue;
             StatementHandle st = database.prepare("SELECT " + schema::sql(Id) + ", " + schema::sql(schema::line::VatRate) + ", "
                                                       + schema::sql(Nature) + " FROM "

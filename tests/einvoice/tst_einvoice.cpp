@@ -721,6 +721,11 @@ void TestEInvoice::refusals_data()
     QTest::newRow("quantity beyond 12 places")
         << f << QStringLiteral("Zeile 1: Die Anzahl '1000000000000' ist für die elektronische Rechnung zu groß: sie "
                                "erlaubt höchstens 12 Stellen vor dem Komma.");
+    // Without a price no product bounds it: its 40 zeros must not overflow.
+    f.lines = {{QStringLiteral("Rindenmulch"), QStringLiteral("1E40"), QString()}};
+    QTest::newRow("quantity with a large exponent and no price")
+        << f << QStringLiteral("Zeile 1: Die Anzahl '1E40' ist für die elektronische Rechnung zu groß: sie "
+                               "erlaubt höchstens 12 Stellen vor dem Komma.");
 }
 
 void TestEInvoice::refusals()
