@@ -413,10 +413,13 @@ ExactNumber exactOfNormalized(const QByteArray &normalized)
 
 } // namespace
 
-bool tryTextToFloat(const QString &text, long double &result, const Separators &separators)
+namespace {
+
+// The plain conversion with `decimal`, leaving the checked text in
+// `normalized` for a reader of the exact digits.
+bool convert(const QString &text, QChar decimal, long double &result, QByteArray &normalized)
 {
-    QByteArray normalized;
-    if (!normalizedNumber(text, separators.decimal, normalized))
+    if (!normalizedNumber(text, decimal, normalized))
         return false;
     // strtold alone would follow LC_NUMERIC, which Qt takes from the
     // environment; the normalized text always uses '.'.
@@ -426,6 +429,14 @@ bool tryTextToFloat(const QString &text, long double &result, const Separators &
         return false;
     result = value;
     return true;
+}
+
+} // namespace
+
+bool tryTextToFloat(const QString &text, long double &result, const Separators &separators)
+{
+    QByteArray normalized;
+    return convert(text, separators.decimal, result, normalized);
 }
 
 long double textToFloat(const QString &text, const Separators &separators)
@@ -479,15 +490,25 @@ bool writtenWithOtherSeparator(const QString &text, QChar other)
 
 } // namespace
 
-StoredNumber tryStoredNumber(const QString &text, long double &result, const Separators &separators)
+namespace {
+
+// tryStoredNumber, with the checked text in `normalized`.
+StoredNumber readStored(const QString &text, long double &result, const Separators &separators, QByteArray &normalized)
 {
-    if (tryTextToFloat(text, result, separators))
+    if (convert(text, separators.decimal, result, normalized))
         return StoredNumber::Read;
     const QChar other = otherDecimalSeparator(separators.decimal);
     if (other.isNull() || !writtenWithOtherSeparator(text, other))
         return StoredNumber::Unreadable;
-    return tryTextToFloat(text, result, Separators{other, separators.decimal}) ? StoredNumber::ReadWithOtherSeparator
-                                                                               : StoredNumber::Unreadable;
+    return convert(text, other, result, normalized) ? StoredNumber::ReadWithOtherSeparator : StoredNumber::Unreadable;
+}
+
+} // namespace
+
+StoredNumber tryStoredNumber(const QString &text, long double &result, const Separators &separators)
+{
+    QByteArray normalized;
+    return readStored(text, result, separators, normalized);
 }
 
 long double storedNumber(const QString &text, const Separators &separators)
@@ -500,19 +521,11 @@ long double storedNumber(const QString &text, const Separators &separators)
 
 bool tryExactStoredNumber(const QString &text, ExactNumber &result, const Separators &separators)
 {
+    // Read as the stored-number conversion reads it, so that the two agree
+    // on what is a number; the exact value then comes from the same digits.
     long double ignored = 0;
-    QChar decimal = separators.decimal;
-    switch (tryStoredNumber(text, ignored, separators)) {
-    case StoredNumber::Unreadable:
-        return false;
-    case StoredNumber::ReadWithOtherSeparator:
-        decimal = otherDecimalSeparator(separators.decimal);
-        break;
-    case StoredNumber::Read:
-        break;
-    }
     QByteArray normalized;
-    if (!normalizedNumber(text, decimal, normalized))
+    if (readStored(text, ignored, separators, normalized) == StoredNumber::Unreadable)
         return false;
     result = exactOfNormalized(normalized);
     return true;
