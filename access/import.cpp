@@ -3,6 +3,7 @@
 #include "access/stream.h"
 #include "data/amount.h"
 #include "data/errors.h"
+#include "data/migrations.h"
 #include "data/schema.h"
 #include "data/newdatabase.h"
 #include "data/years.h"
@@ -286,11 +287,15 @@ public:
             if (key == QLatin1String("id"))
                 m_idColumn = s;
         }
-        // The columns this program added to the lines (their VAT rate) were
-        // never in an Access file: empty is what they mean there, 10 %.
+        // The columns this program added to every year (a line's VAT rate and
+        // place, a header's kind and payment) were never in an Access file:
+        // empty is what they mean there (10 %, in id order, an unpaid invoice).
         const auto addedByProgram = [](const QString &name) {
-            return name.compare(schema::line::VatRate, Qt::CaseInsensitive) == 0
-                   || name.compare(schema::line::Nature, Qt::CaseInsensitive) == 0;
+            const std::vector<Migration> &list = programMigrations();
+            return std::any_of(list.begin(), list.end(), [&](const Migration &m) {
+                return (m.kind == Migration::Kind::AddHeaderColumn || m.kind == Migration::Kind::AddLineColumn)
+                       && name.compare(m.column, Qt::CaseInsensitive) == 0;
+            });
         };
         for (int t = 0; t < int(m_columns.size()); ++t) {
             if (!filled.contains(t) && m_columns[std::size_t(t)].name.toLower() != QLatin1String("id")

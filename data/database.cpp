@@ -30,6 +30,10 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     invoiceHeaders.declareField(header::Id, FieldKind::AutoInc);
     for (QLatin1StringView name : {header::Number, header::Date, header::Payment, header::CustomerId, header::Destination})
         invoiceHeaders.declareField(name, FieldKind::Text);
+    // A year made before credit notes and payments has none of these.
+    for (QLatin1StringView name : {header::DocumentKind, header::ReferenceNumber, header::ReferenceDate, header::DueDate,
+                                   header::PaidDate})
+        invoiceHeaders.declareOptionalField(name, FieldKind::Text);
     invoiceHeaders.setBeforePost(checkHeaderBeforePost);
 
     invoiceLines.setTableName(tablesOfYear(ClassicStartYear).lineTable);
@@ -39,6 +43,7 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     // A year made before lines had rates has its lines at 10 %.
     for (QLatin1StringView name : {line::VatRate, line::Nature})
         invoiceLines.declareOptionalField(name, FieldKind::Text);
+    invoiceLines.declareOptionalField(line::Position, FieldKind::Float);
     invoiceLines.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
     invoiceLines.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
     invoiceLines.setOnCalcFields(calculateLineAmount);

@@ -18,11 +18,22 @@ struct InvoiceHeader
     QString kundennummer = {}; // the customer's id in `kunde`, as text
     QString bestimmungsort = {};
     qint64 id = 0;
+    // After the id, so that a header made from its five texts stays an
+    // unpaid invoice. A year made before these columns reads them empty.
+    QString dokumentart = {}; // empty: invoice (TD01); CreditNoteKind: credit note
+    QString bezug_nr = {};    // a credit note's invoice
+    QString bezug_datum = {}; // dd.mm.yyyy
+    QString faellig = {};     // dd.mm.yyyy
+    QString bezahlt_am = {};  // dd.mm.yyyy; empty: unpaid
 
     // The customer's id that kundennummer gives, blanks around allowed; 0
     // when it is no number.
     qint64 customerId() const;
+    bool isCreditNote() const;
 };
+
+// The document kind of a credit note (nota di credito), as the e-invoice names it.
+inline const QString CreditNoteKind = QStringLiteral("TD04");
 
 // The customer's row in `kunde`.
 struct Customer

@@ -5,6 +5,7 @@
 #include "schema.h"
 #include "years.h"
 
+#include <QHash>
 #include <algorithm>
 #include <vector>
 
@@ -39,6 +40,29 @@ YearTables existingTables(Database &database, int year)
     return tablesOfYear(year);
 }
 
+// The header's columns a year made before them lacks, and the member each fills.
+struct OptionalHeaderColumn
+{
+    QLatin1StringView column;
+    QString InvoiceHeader::*member;
+};
+constexpr OptionalHeaderColumn OptionalHeaderColumns[] = {
+    {schema::header::DocumentKind, &InvoiceHeader::dokumentart},
+    {schema::header::ReferenceNumber, &InvoiceHeader::bezug_nr},
+    {schema::header::ReferenceDate, &InvoiceHeader::bezug_datum},
+    {schema::header::DueDate, &InvoiceHeader::faellig},
+    {schema::header::PaidDate, &InvoiceHeader::bezahlt_am},
+};
+
+std::vector<OptionalHeaderColumn> presentHeaderColumns(Database &database, const QString &headerTable)
+{
+    std::vector<OptionalHeaderColumn> present;
+    for (const OptionalHeaderColumn &c : OptionalHeaderColumns)
+        if (database.columnInfo(headerTable.toUtf8(), schema::sql(c.column)).found)
+            present.push_back(c);
+    return present;
+}
+
 QString cannotRead(const QString &nr, int year)
 {
     if (nr.isNull())
@@ -63,23 +87,90 @@ Invoice InvoiceRepository::loadById(int year, qint64 headerId)
     return load(year, Key::Id, QString(), headerId);
 }
 
+// The statements' columns and how a row of each becomes its struct, for one
+// invoice and for a whole year alike.
+namespace {
+
+struct Columns
+{
+    std::vector<OptionalHeaderColumn> optionalHeader;
+    bool rates = false;
+
+    Columns(Database &database, const YearTables &tables)
+        : optionalHeader(presentHeaderColumns(database, tables.headerTable)), rates(hasLineRates(database, tables.lineTable))
+    {
+    }
+
+    QString header() const
+    {
+        using namespace schema::header;
+        QString columns = schema::columnList({Id, Number, Date, Payment, CustomerId, Destination});
+        for (const OptionalHeaderColumn &c : optionalHeader)
+            columns += QStringLiteral(", ") + c.column;
+        return columns;
+    }
+    // The line's invoice number comes last, for the year's lines to be sorted to their headers.
+    QString line() const
+    {
+        using namespace schema::line;
+        return rates ? schema::columnList({Id, Description, Quantity, UnitPrice, InvoiceNumber, VatRate, Nature})
+                     : schema::columnList({Id, Description, Quantity, UnitPrice, InvoiceNumber});
+    }
+};
+
+const QString CustomerColumns = [] {
+    using namespace schema::customer;
+    return schema::columnList({Id, Name, Address, Telephone, VatNumber, Salutation, CustomerNumber, Owner});
+}();
+
+InvoiceHeader readHeader(const Statement &st, const std::vector<OptionalHeaderColumn> &optional, const Separators &separators)
+{
+    InvoiceHeader header;
+    header.id = st.columnInteger(0);
+    header.nr = storedText(st, 1, separators);
+    header.datum = storedText(st, 2, separators);
+    header.bezahlung = storedText(st, 3, separators);
+    header.kundennummer = storedText(st, 4, separators);
+    header.bestimmungsort = storedText(st, 5, separators);
+    for (size_t i = 0; i < optional.size(); ++i)
+        header.*optional[i].member = storedText(st, 6 + int(i), separators);
+    return header;
+}
+
+Customer readCustomer(const Statement &st, const Separators &separators)
+{
+    const auto text = [&](int column) { return storedText(st, column, separators); };
+    return {text(1), text(2), text(3), text(4), text(5), text(6), text(7), st.columnInteger(0)};
+}
+
+InvoiceLine readLine(const Statement &st, bool rates, const Separators &separators)
+{
+    const auto text = [&](int column) { return storedText(st, column, separators); };
+    InvoiceLine line{text(1), text(2), text(3), st.columnInteger(0)};
+    if (rates) {
+        line.steuersatz = text(5);
+        line.natura = text(6);
+    }
+    return line;
+}
+
+} // namespace
+
 Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 headerId)
 {
     const YearTables tables = existingTables(m_database, year);
-    const auto text = [&](const Statement &st, int column) { return storedText(st, column, m_separators); };
 
     Invoice invoice;
     // The lines belong to the header by the text of its nr, as the line set
     // follows the header set.
     Value lineKey;
+    const Columns columns = withContext(cannotRead(nr, year), [&] { return Columns(m_database, tables); });
     withContext(cannotRead(nr, year), [&] {
         using namespace schema::header;
         const QString where = key == Key::Number ? QStringLiteral("%1 = ?1 ORDER BY %2 LIMIT 1").arg(Number, Id)
                                                  : QStringLiteral("%1 = ?1").arg(Id);
-        StatementHandle st = m_database.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                                    .arg(schema::columnList({Id, Number, Date, Payment, CustomerId, Destination}),
-                                                         tables.headerTable, where)
-                                                    .toUtf8());
+        StatementHandle st = m_database.prepare(
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columns.header(), tables.headerTable, where).toUtf8());
         if (key == Key::Number)
             st->bindText(1, nr);
         else
@@ -89,13 +180,7 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
                 throw ConversionError(QStringLiteral("Die Rechnung Nr. %1 gibt es im Jahr %2 nicht.").arg(nr).arg(year));
             throw ConversionError(QStringLiteral("Diese Rechnung gibt es im Jahr %1 nicht mehr in der Datenbank.").arg(year));
         }
-        InvoiceHeader &header = invoice.header;
-        header.id = st->columnInteger(0);
-        header.nr = text(*st, 1);
-        header.datum = text(*st, 2);
-        header.bezahlung = text(*st, 3);
-        header.kundennummer = text(*st, 4);
-        header.bestimmungsort = text(*st, 5);
+        invoice.header = readHeader(*st, columns.optionalHeader, m_separators);
         const Value stored = st->columnValue(1);
         if (!stored.isNull())
             lineKey = Value::fromUtf8(stored.toUtf8Text().toStdString());
@@ -103,44 +188,74 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
 
     withContext(cannotRead(invoice.header.nr, year), [&] {
         if (const qint64 customerId = invoice.header.customerId()) {
-            using namespace schema::customer;
-            StatementHandle st = m_database.prepare(
-                QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
-                    .arg(schema::columnList({Id, Name, Address, Telephone, VatNumber, Salutation, CustomerNumber, Owner}), Table, Id)
-                    .toUtf8());
+            StatementHandle st = m_database.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
+                                                        .arg(CustomerColumns, schema::customer::Table, schema::customer::Id)
+                                                        .toUtf8());
             st->bindInteger(1, customerId);
-            if (st->step()) {
-                Customer &customer = invoice.customer;
-                customer.id = st->columnInteger(0);
-                customer.name = text(*st, 1);
-                customer.adresse = text(*st, 2);
-                customer.telefon = text(*st, 3);
-                customer.piva = text(*st, 4);
-                customer.ansprache = text(*st, 5);
-                customer.kundennr = text(*st, 6);
-                customer.name2 = text(*st, 7);
-            }
+            if (st->step())
+                invoice.customer = readCustomer(*st, m_separators);
         }
 
         using namespace schema::line;
-        const bool rates = hasLineRates(m_database, tables.lineTable);
-        const QString columns = rates ? schema::columnList({Id, Description, Quantity, UnitPrice, VatRate, Nature})
-                                      : schema::columnList({Id, Description, Quantity, UnitPrice});
         StatementHandle st = m_database.prepare(
             QStringLiteral("SELECT %1 FROM %2 WHERE %3 %4 ?1 ORDER BY %5")
-                .arg(columns, tables.lineTable, InvoiceNumber, QString::fromUtf8(m_database.nullSafeEqual()), Id)
+                .arg(columns.line(), tables.lineTable, InvoiceNumber, QString::fromUtf8(m_database.nullSafeEqual()),
+                     lineOrder(m_database, tables.lineTable))
                 .toUtf8());
         st->bind(1, lineKey);
-        while (st->step()) {
-            InvoiceLine line{text(*st, 1), text(*st, 2), text(*st, 3), st->columnInteger(0)};
-            if (rates) {
-                line.steuersatz = text(*st, 4);
-                line.natura = text(*st, 5);
-            }
-            invoice.lines.append(line);
-        }
+        while (st->step())
+            invoice.lines.append(readLine(*st, columns.rates, m_separators));
     });
     return invoice;
+}
+
+QList<Invoice> InvoiceRepository::loadYear(int year)
+{
+    const YearTables tables = existingTables(m_database, year);
+    QList<Invoice> invoices;
+    withContext(QStringLiteral("Die Rechnungen des Jahres %1 können nicht gelesen werden").arg(year), [&] {
+        const Columns columns(m_database, tables);
+        QHash<qint64, Customer> customers;
+        {
+            StatementHandle st = m_database.prepare(
+                QStringLiteral("SELECT %1 FROM %2").arg(CustomerColumns, schema::customer::Table).toUtf8());
+            while (st->step()) {
+                Customer c = readCustomer(*st, m_separators);
+                customers.insert(c.id, c);
+            }
+        }
+        // A header's lines are those whose invoice number has the text of its nr.
+        QHash<QByteArray, QList<qsizetype>> byNumber;
+        {
+            StatementHandle st = m_database.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                                                        .arg(columns.header(), tables.headerTable, schema::header::Id)
+                                                        .toUtf8());
+            while (st->step()) {
+                Invoice invoice;
+                invoice.header = readHeader(*st, columns.optionalHeader, m_separators);
+                invoice.customer = customers.value(invoice.header.customerId());
+                const Value nr = st->columnValue(1);
+                if (!nr.isNull())
+                    byNumber[nr.toUtf8Text()].append(invoices.size());
+                invoices.append(invoice);
+            }
+        }
+        StatementHandle st = m_database.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                                                    .arg(columns.line(), tables.lineTable, lineOrder(m_database, tables.lineTable))
+                                                    .toUtf8());
+        while (st->step()) {
+            const Value nr = st->columnValue(4);
+            if (nr.isNull())
+                continue;
+            const auto found = byNumber.constFind(nr.toUtf8Text());
+            if (found == byNumber.constEnd())
+                continue;
+            const InvoiceLine line = readLine(*st, columns.rates, m_separators);
+            for (qsizetype index : *found)
+                invoices[index].lines.append(line);
+        }
+    });
+    return invoices;
 }
 
 void InvoiceRepository::insert(int year, Invoice &invoice)
@@ -154,15 +269,31 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
     Transaction transaction(m_database, true, what);
     withContext(what, [&] {
         using namespace schema::header;
+        const std::vector<OptionalHeaderColumn> optional = presentHeaderColumns(m_database, tables.headerTable);
+        for (const OptionalHeaderColumn &c : OptionalHeaderColumns) {
+            const bool present = std::any_of(optional.begin(), optional.end(), [&](const OptionalHeaderColumn &p) {
+                return p.column == c.column;
+            });
+            if (!present && !(header.*c.member).isEmpty())
+                throw EngineError(QStringLiteral("Die Tabelle '%1' hat noch keine Spalte '%2': bitte die Datenbank "
+                                                 "zuerst ergänzen lassen.")
+                                      .arg(tables.headerTable, c.column));
+        }
+        QString columns = schema::columnList({Number, Date, Payment, CustomerId, Destination});
+        QString values = QStringLiteral("?1, ?2, ?3, ?4, ?5");
+        for (size_t i = 0; i < optional.size(); ++i) {
+            columns += QStringLiteral(", ") + optional[i].column;
+            values += QStringLiteral(", ?%1").arg(6 + i);
+        }
         StatementHandle st = m_database.prepare(
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, ?5)")
-                .arg(tables.headerTable, schema::columnList({Number, Date, Payment, CustomerId, Destination}))
-                .toUtf8());
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(tables.headerTable, columns, values).toUtf8());
         bindStored(*st, 1, header.nr);
         bindStored(*st, 2, header.datum);
         bindStored(*st, 3, header.bezahlung);
         bindStored(*st, 4, header.kundennummer);
         bindStored(*st, 5, header.bestimmungsort);
+        for (size_t i = 0; i < optional.size(); ++i)
+            bindStored(*st, 6 + int(i), header.*optional[i].member);
         st->run();
         headerId = m_database.lastInsertId();
 
@@ -174,13 +305,22 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
             throw EngineError(QStringLiteral("Die Tabelle '%1' hat noch keine Spalte für den Steuersatz: bitte die "
                                              "Datenbank zuerst ergänzen lassen.")
                                   .arg(tables.lineTable));
+        const bool positions = hasLinePositions(m_database, tables.lineTable);
+        QString lineColumns = schema::columnList({InvoiceNumber, Description, Quantity, UnitPrice});
+        if (rates)
+            lineColumns += QStringLiteral(", ") + schema::columnList({VatRate, Nature});
+        if (positions)
+            lineColumns += QStringLiteral(", ") + Position;
+        QString lineValues = QStringLiteral("?1, ?2, ?3, ?4");
+        if (rates)
+            lineValues += QStringLiteral(", ?5, ?6");
+        // The lines' places are their order here: 1, 2, 3 ...
+        const int positionIndex = rates ? 7 : 5;
+        if (positions)
+            lineValues += QStringLiteral(", ?%1").arg(positionIndex);
         StatementHandle line = m_database.prepare(
-            (rates ? QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")
-                         .arg(tables.lineTable,
-                              schema::columnList({InvoiceNumber, Description, Quantity, UnitPrice, VatRate, Nature}))
-                   : QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4)")
-                         .arg(tables.lineTable, schema::columnList({InvoiceNumber, Description, Quantity, UnitPrice})))
-                .toUtf8());
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(tables.lineTable, lineColumns, lineValues).toUtf8());
+        int place = 0;
         for (const InvoiceLine &l : invoice.lines) {
             bindStored(*line, 1, header.nr);
             bindStored(*line, 2, l.beschreibung);
@@ -190,6 +330,8 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
                 bindStored(*line, 5, l.steuersatz);
                 bindStored(*line, 6, l.natura);
             }
+            if (positions)
+                line->bindInteger(positionIndex, ++place);
             line->run();
             lineIds.push_back(m_database.lastInsertId());
         }

@@ -24,6 +24,10 @@ public:
     // The invoice of a year by its header's id; the same refusals.
     Invoice loadById(int year, qint64 headerId);
 
+    // Every invoice of a year with its customer and its lines, in the order
+    // the headers were stored. The same refusals.
+    QList<Invoice> loadYear(int year);
+
     // Stores a new invoice: its header and then its lines in their order,
     // each line under the header's nr, in one transaction (a savepoint
     // inside the caller's). Texts are stored as given, a null one as NULL;

@@ -96,6 +96,21 @@ const std::vector<Migration> &programMigrations()
         {ExportRecordVersion, Migration::Kind::CreateTables,
          QStringLiteral("ein Verzeichnis der exportierten elektronischen Rechnungen"), {eInvoiceExport::Table},
          QString(), QByteArray(ExportsTableSql)},
+        {LinePositionVersion, Migration::Kind::AddLineColumn,
+         QStringLiteral("die Reihenfolge der Zeilen jeder Rechnung, damit eine eingefügte Zeile an ihrem Platz bleibt"),
+         {}, QString(line::Position), QByteArray("DOUBLE PRECISION")},
+        {DocumentKindVersion, Migration::Kind::AddHeaderColumn, QStringLiteral("die Art des Belegs (Rechnung oder Gutschrift)"),
+         {}, QString(header::DocumentKind), QByteArray("VARCHAR(4)")},
+        {ReferenceNumberVersion, Migration::Kind::AddHeaderColumn,
+         QStringLiteral("die Nummer der Rechnung, zu der eine Gutschrift gehört"), {}, QString(header::ReferenceNumber),
+         QByteArray("VARCHAR(50)")},
+        {ReferenceDateVersion, Migration::Kind::AddHeaderColumn,
+         QStringLiteral("das Datum der Rechnung, zu der eine Gutschrift gehört"), {}, QString(header::ReferenceDate),
+         QByteArray("VARCHAR(50)")},
+        {DueDateVersion, Migration::Kind::AddHeaderColumn, QStringLiteral("das Fälligkeitsdatum jeder Rechnung"), {},
+         QString(header::DueDate), QByteArray("VARCHAR(50)")},
+        {PaidDateVersion, Migration::Kind::AddHeaderColumn, QStringLiteral("das Datum, an dem eine Rechnung bezahlt wurde"),
+         {}, QString(header::PaidDate), QByteArray("VARCHAR(50)")},
     };
     return list;
 }

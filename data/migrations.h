@@ -62,6 +62,14 @@ constexpr int LineNatureVersion = 5;
 constexpr int CustomerKindVersion = 6;
 constexpr int BusinessLogoVersion = 7;
 constexpr int ExportRecordVersion = 8;
+// Each line's place in its invoice.
+constexpr int LinePositionVersion = 9;
+// Credit notes and their invoice, due and paid dates: one column each.
+constexpr int DocumentKindVersion = 10;
+constexpr int ReferenceNumberVersion = 11;
+constexpr int ReferenceDateVersion = 12;
+constexpr int DueDateVersion = 13;
+constexpr int PaidDateVersion = 14;
 
 // The version a file has with every migration of `list` in it.
 int latestVersion(const std::vector<Migration> &list);

@@ -41,6 +41,14 @@ inline constexpr QLatin1StringView Payment{"bezahlung"};
 // The customer's `kunde.id`, as text.
 inline constexpr QLatin1StringView CustomerId{"kundennummer"};
 inline constexpr QLatin1StringView Destination{"bestimmungsort"};
+// The kind of document: empty is an invoice (TD01), "TD04" a credit note.
+inline constexpr QLatin1StringView DocumentKind{"dokumentart"};
+// A credit note's invoice: its number and its date (dd.mm.yyyy).
+inline constexpr QLatin1StringView ReferenceNumber{"bezug_nr"};
+inline constexpr QLatin1StringView ReferenceDate{"bezug_datum"};
+// When the invoice is due and when it was paid (dd.mm.yyyy; empty: unpaid).
+inline constexpr QLatin1StringView DueDate{"faellig"};
+inline constexpr QLatin1StringView PaidDate{"bezahlt_am"};
 } // namespace header
 
 // A year's invoice lines.
@@ -58,6 +66,9 @@ inline constexpr QLatin1StringView Amount{"summe"};
 inline constexpr QLatin1StringView VatRate{"steuersatz"};
 // Why a line at 0 % carries no VAT: the e-invoice's Natura code ("N3.2").
 inline constexpr QLatin1StringView Nature{"natura"};
+// Where the line stands in its invoice: lines show in ascending order, a line
+// without one at its id, so that lines written before positions keep theirs.
+inline constexpr QLatin1StringView Position{"pos"};
 } // namespace line
 
 // The business's own data: one row.

@@ -200,3 +200,16 @@ bool hasLineRates(Database &db, const QString &lineTable)
 {
     return db.columnInfo(lineTable.toUtf8(), schema::sql(schema::line::VatRate)).found;
 }
+
+bool hasLinePositions(Database &db, const QString &lineTable)
+{
+    return db.columnInfo(lineTable.toUtf8(), schema::sql(schema::line::Position)).found;
+}
+
+QString lineOrder(Database &db, const QString &lineTable)
+{
+    using namespace schema::line;
+    if (!hasLinePositions(db, lineTable))
+        return QString(Id);
+    return QStringLiteral("coalesce(%1, %2), %2").arg(Position, Id);
+}

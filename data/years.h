@@ -30,6 +30,13 @@ std::vector<YearTables> findYears(Database &db);
 // rates has every line at 10 %.
 bool hasLineRates(Database &db, const QString &lineTable);
 
+// Whether a year's line table keeps each line's place in its invoice (pos).
+bool hasLinePositions(Database &db, const QString &lineTable);
+// The ORDER BY terms that give a year's lines in the order their invoices show
+// them: by place, a line without one at its id; by id in a year made before
+// places.
+QString lineOrder(Database &db, const QString &lineTable);
+
 // A year the program can make tables for.
 constexpr int LowestNewYear = 1900;
 constexpr int HighestNewYear = 2999;

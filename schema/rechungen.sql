@@ -19,7 +19,12 @@ CREATE TABLE rechnungsdaten2004 (
     datum          VARCHAR(50),
     bezahlung      VARCHAR(50),
     kundennummer   VARCHAR(50),
-    bestimmungsort VARCHAR(50)
+    bestimmungsort VARCHAR(50),
+    dokumentart    VARCHAR(4),
+    bezug_nr       VARCHAR(50),
+    bezug_datum    VARCHAR(50),
+    faellig        VARCHAR(50),
+    bezahlt_am     VARCHAR(50)
 );
 
 CREATE TABLE rechnung2004 (
@@ -30,7 +35,8 @@ CREATE TABLE rechnung2004 (
     einzelpreis     VARCHAR(50),
     summe           VARCHAR(50),
     steuersatz      VARCHAR(2),
-    natura          VARCHAR(4)
+    natura          VARCHAR(4),
+    pos             DOUBLE PRECISION
 );
 
 CREATE TABLE rechnungsdaten2003 (
@@ -39,7 +45,12 @@ CREATE TABLE rechnungsdaten2003 (
     datum          VARCHAR(50),
     bezahlung      VARCHAR(50),
     kundennummer   VARCHAR(50),
-    bestimmungsort VARCHAR(50)
+    bestimmungsort VARCHAR(50),
+    dokumentart    VARCHAR(4),
+    bezug_nr       VARCHAR(50),
+    bezug_datum    VARCHAR(50),
+    faellig        VARCHAR(50),
+    bezahlt_am     VARCHAR(50)
 );
 
 CREATE TABLE rechnung2003 (
@@ -50,7 +61,8 @@ CREATE TABLE rechnung2003 (
     einzelpreis     VARCHAR(50),
     summe           VARCHAR(50),
     steuersatz      VARCHAR(2),
-    natura          VARCHAR(4)
+    natura          VARCHAR(4),
+    pos             DOUBLE PRECISION
 );
 
 CREATE TABLE rechnungsdaten (
@@ -59,7 +71,12 @@ CREATE TABLE rechnungsdaten (
     datum          VARCHAR(50),
     bezahlung      VARCHAR(50),
     kundennummer   VARCHAR(50),
-    bestimmungsort VARCHAR(50)
+    bestimmungsort VARCHAR(50),
+    dokumentart    VARCHAR(4),
+    bezug_nr       VARCHAR(50),
+    bezug_datum    VARCHAR(50),
+    faellig        VARCHAR(50),
+    bezahlt_am     VARCHAR(50)
 );
 
 CREATE TABLE rechnung (
@@ -70,7 +87,8 @@ CREATE TABLE rechnung (
     einzelpreis     VARCHAR(50),
     summe           VARCHAR(50),
     steuersatz      VARCHAR(2),
-    natura          VARCHAR(4)
+    natura          VARCHAR(4),
+    pos             DOUBLE PRECISION
 );
 
 -- The separators the file's amounts are written with, in one row: every PC

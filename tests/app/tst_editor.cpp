@@ -578,10 +578,11 @@ void TestEditor::laterYearIsEditedAndPrinted()
     // A file with a year after the classic ones starts there.
     Editor d(QStringLiteral(
         "CREATE TABLE rechnungsdaten2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, nr VARCHAR(50), datum VARCHAR(50), "
-        "bezahlung VARCHAR(50), kundennummer VARCHAR(50), bestimmungsort VARCHAR(50));"
+        "bezahlung VARCHAR(50), kundennummer VARCHAR(50), bestimmungsort VARCHAR(50), dokumentart VARCHAR(4), "
+        "bezug_nr VARCHAR(50), bezug_datum VARCHAR(50), faellig VARCHAR(50), bezahlt_am VARCHAR(50));"
         "CREATE TABLE rechnung2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), "
         "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50), "
-        "steuersatz VARCHAR(2), natura VARCHAR(4));"
+        "steuersatz VARCHAR(2), natura VARCHAR(4), pos DOUBLE PRECISION);"
         "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1');"
         "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');")
              + testdb::yearIndexesSql(2026));

@@ -432,10 +432,11 @@ void TestMainWindow::lastNumberButton()
 namespace {
 const QString Years2025And2026 = QStringLiteral(
     "CREATE TABLE rechnungsdaten2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, nr VARCHAR(50), datum VARCHAR(50), bezahlung VARCHAR(50), "
-    "kundennummer VARCHAR(50), bestimmungsort VARCHAR(50));"
+    "kundennummer VARCHAR(50), bestimmungsort VARCHAR(50), dokumentart VARCHAR(4), bezug_nr VARCHAR(50), "
+    "bezug_datum VARCHAR(50), faellig VARCHAR(50), bezahlt_am VARCHAR(50));"
     "CREATE TABLE rechnung2026 (id INTEGER PRIMARY KEY AUTOINCREMENT, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), "
     "anzahl VARCHAR(50), einzelpreis VARCHAR(50), summe VARCHAR(50), "
-    "steuersatz VARCHAR(2), natura VARCHAR(4));"
+    "steuersatz VARCHAR(2), natura VARCHAR(4), pos DOUBLE PRECISION);"
     "CREATE TABLE rechnungsdaten2025 AS SELECT * FROM rechnungsdaten2026 WHERE 0;"
     "CREATE TABLE rechnung2025 AS SELECT * FROM rechnung2026 WHERE 0;"
     "CREATE TABLE rechnungsdaten2027 AS SELECT * FROM rechnungsdaten2026 WHERE 0;" // no lines table: no year

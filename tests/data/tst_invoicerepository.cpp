@@ -59,6 +59,9 @@ QStringList shown(const Invoice &invoice)
     QStringList rows{QStringLiteral("header %1: %2|%3|%4|%5|%6")
                          .arg(h.id)
                          .arg(shown(h.nr), shown(h.datum), shown(h.bezahlung), shown(h.kundennummer), shown(h.bestimmungsort))};
+    if (!(h.dokumentart + h.bezug_nr + h.bezug_datum + h.faellig + h.bezahlt_am).isEmpty())
+        rows << QStringLiteral("document %1|%2|%3 due %4 paid %5")
+                    .arg(shown(h.dokumentart), shown(h.bezug_nr), shown(h.bezug_datum), shown(h.faellig), shown(h.bezahlt_am));
     const Customer &c = invoice.customer;
     rows << (c.id == 0 ? QStringLiteral("no customer")
                        : QStringLiteral("customer %1: %2|%3|%4|%5|%6|%7|%8")
@@ -97,6 +100,9 @@ private Q_SLOTS:
     void refusedInsertStoresNothing_data();
     void refusedInsertStoresNothing();
     void insertInsideTheCallersTransaction();
+    void wholeYearAsEachInvoiceReadsIt_data();
+    void wholeYearAsEachInvoiceReadsIt();
+    void documentColumnsMissingRefuseWhatTheyWouldLose();
 };
 
 void TestInvoiceRepository::load_data()
@@ -238,6 +244,14 @@ void TestInvoiceRepository::insertedComesBackAsItWasGiven_data()
     bare.header.datum = QStringLiteral("");
     QTest::newRow("no lines, NULL where nothing was given") << 2004 << bare;
     QTest::newRow("2002's tables") << 2002 << plants();
+    Invoice credit = plants();
+    credit.header.nr = QStringLiteral("GS-2004-1");
+    credit.header.dokumentart = CreditNoteKind;
+    credit.header.bezug_nr = QStringLiteral("2004-17");
+    credit.header.bezug_datum = QStringLiteral("08.01.2004");
+    credit.header.faellig = QStringLiteral("07.02.2004");
+    credit.header.bezahlt_am = QStringLiteral("");
+    QTest::newRow("credit note with its invoice, due date") << 2004 << credit;
 }
 
 void TestInvoiceRepository::insertedComesBackAsItWasGiven()
@@ -334,3 +348,66 @@ void TestInvoiceRepository::insertInsideTheCallersTransaction()
 
 QTEST_GUILESS_MAIN(TestInvoiceRepository)
 #include "tst_invoicerepository.moc"
+
+void TestInvoiceRepository::wholeYearAsEachInvoiceReadsIt_data()
+{
+    QTest::addColumn<int>("year");
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<int>("count");
+    QTest::newRow("lines interleaved, a number twice") << 2003 << Year2003 << 3;
+    QTest::newRow("year before document columns and places") << 2010 << NumberYear << 2;
+    // Places decide, a line without one stands at its id.
+    QTest::newRow("lines by place")
+        << 2004
+        << QStringLiteral("INSERT INTO rechnungsdaten2004 (id, nr, dokumentart, bezug_nr, bezug_datum, faellig, bezahlt_am) "
+                          "VALUES (1, 'GS-1', 'TD04', '5', '01.02.2004', '02.03.2004', '05.03.2004'), (2, '6', NULL, NULL, "
+                          "NULL, '', NULL);"
+                          "INSERT INTO rechnung2004 (id, rechnungsnummer, beschreibung, pos) VALUES "
+                          "(1, 'GS-1', 'erste', 1), (2, 'GS-1', 'dritte', 3.5), (3, 'GS-1', 'zweite', 1.5), (4, '6', 'a', NULL),"
+                          "(5, 'GS-1', 'vierte', 4), (6, 'GS-1', 'ohne Platz', NULL), (7, '6', 'b', 2);")
+        << 2;
+}
+
+void TestInvoiceRepository::wholeYearAsEachInvoiceReadsIt()
+{
+    QFETCH(int, year);
+    QFETCH(QString, setUp);
+    QFETCH(int, count);
+    testdb::Fixture db(Customers + setUp);
+    SqliteDatabase c;
+    c.open(db.file());
+    InvoiceRepository repository(c, Comma);
+    const QList<Invoice> invoices = repository.loadYear(year);
+    QCOMPARE(invoices.size(), count);
+    qint64 previous = 0;
+    for (const Invoice &invoice : invoices) {
+        QVERIFY(invoice.header.id > previous);
+        previous = invoice.header.id;
+        QCOMPARE(shown(invoice), shown(repository.loadById(year, invoice.header.id)));
+    }
+    if (year == 2004) {
+        QStringList order;
+        for (const InvoiceLine &l : invoices.front().lines)
+            order << l.beschreibung;
+        QCOMPARE(order, (QStringList{"erste", "zweite", "dritte", "vierte", "ohne Platz"}));
+        QVERIFY(invoices.front().header.isCreditNote());
+        QVERIFY(!invoices.back().header.isCreditNote());
+        QCOMPARE(invoices.back().lines.size(), 2);
+    }
+}
+
+// A year made before credit notes cannot hold one: storing it there would
+// lose what makes it one.
+void TestInvoiceRepository::documentColumnsMissingRefuseWhatTheyWouldLose()
+{
+    testdb::Fixture db(Customers + NumberYear);
+    SqliteDatabase c;
+    c.open(db.file());
+    Invoice invoice = plants();
+    invoice.header.dokumentart = CreditNoteKind;
+    const QString message = errorOf([&] { InvoiceRepository(c, Comma).insert(2010, invoice); });
+    QVERIFY2(message.contains(QStringLiteral("keine Spalte 'dokumentart'")), qPrintable(message));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM rechnungsdaten2010")), QStringLiteral("2"));
+    invoice.header.dokumentart.clear();
+    QCOMPARE(errorOf([&] { InvoiceRepository(c, Comma).insert(2010, invoice); }), QString());
+}

@@ -101,10 +101,11 @@ const char *const kundeEFatturaColumns =
 
 const char *const headerColumns =
     "id INTEGER pk, nr VARCHAR(50), datum VARCHAR(50), bezahlung VARCHAR(50), "
-    "kundennummer VARCHAR(50), bestimmungsort VARCHAR(50)";
+    "kundennummer VARCHAR(50), bestimmungsort VARCHAR(50), dokumentart VARCHAR(4), bezug_nr VARCHAR(50), "
+    "bezug_datum VARCHAR(50), faellig VARCHAR(50), bezahlt_am VARCHAR(50)";
 const char *const lineColumns =
     "id INTEGER pk, rechnungsnummer VARCHAR(50), beschreibung VARCHAR(50), anzahl VARCHAR(50), "
-    "einzelpreis VARCHAR(50), summe VARCHAR(50), steuersatz VARCHAR(2), natura VARCHAR(4)";
+    "einzelpreis VARCHAR(50), summe VARCHAR(50), steuersatz VARCHAR(2), natura VARCHAR(4), pos DOUBLE PRECISION";
 
 // The regional settings of a user of the demo: decimal comma.
 const QString GermanLocale = QStringLiteral("de_DE.UTF-8");
