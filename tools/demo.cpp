@@ -2,10 +2,12 @@
 #include "commands.h"
 #include "output.h"
 
+#include "data/invoicelist.h"
 #include "data/invoicerepository.h"
 #include "data/newdatabase.h"
 #include "data/years.h"
 #include "einvoice/invoicedata.h"
+#include "einvoice/paymentterms.h"
 #include "einvoice/prefill.h"
 #include "einvoice/store.h"
 
@@ -109,16 +111,21 @@ QString customerId(const CustomerIds &ids, const QJsonObject &invoice)
 }
 
 // An invoice with its positions, [beschreibung, anzahl, einzelpreis] each,
-// or with [..., steuersatz, natura] where a line is not at 10 %.
-void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &datum, const QJsonObject &data,
-                   const QString &customer, Counts &counts)
+// or with [..., steuersatz, natura] where a line is not at 10 %. It is due
+// as its terms say.
+Invoice invoiceOf(const QString &nr, const QDate &date, const QJsonObject &data, const QString &customer)
 {
     Invoice invoice;
     invoice.header.nr = nr;
-    invoice.header.datum = datum;
+    invoice.header.datum = storedDateText(date);
     invoice.header.bezahlung = text(data, QStringLiteral("bezahlung"));
     invoice.header.kundennummer = customer;
     invoice.header.bestimmungsort = text(data, QStringLiteral("bestimmungsort"));
+    const einvoice::PaymentTerms terms = einvoice::paymentTermsOf(invoice.header.bezahlung);
+    if (terms.kind == einvoice::PaymentTerms::Cash)
+        invoice.header.faellig = invoice.header.bezahlt_am = invoice.header.datum;
+    else if (terms.kind == einvoice::PaymentTerms::Days)
+        invoice.header.faellig = storedDateText(date.addDays(terms.days));
     const QString positions = QStringLiteral("positionen");
     for (const QJsonValue &position : array(data, positions)) {
         const QJsonArray fields = position.toArray();
@@ -134,6 +141,11 @@ void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &
         }
         invoice.lines.append(line);
     }
+    return invoice;
+}
+
+void insertInvoice(NewDatabase &db, int year, Invoice &invoice, Counts &counts)
+{
     InvoiceRepository repository(db.connection(), DemoSeparators);
     db.guarded([&] { repository.insert(year, invoice); });
     ++counts.headers;
@@ -141,7 +153,7 @@ void insertInvoice(NewDatabase &db, int year, const QString &nr, const QString &
 }
 
 // A new user starts on this year's invoices, so the demo has some: dated in
-// the last weeks, never before New Year.
+// the last weeks, never before New Year; one of them credited in part.
 void addThisYear(NewDatabase &db, const QJsonObject &data, const CustomerIds &ids, Counts &counts)
 {
     const QDate today = QDate::currentDate();
@@ -149,15 +161,33 @@ void addThisYear(NewDatabase &db, const QJsonObject &data, const CustomerIds &id
     if (year >= FirstYear && year <= 2004)
         return; // a classic year: its tables are there already
     createYearTables(db.connection(), year);
-    int number = 0;
-    for (const QJsonValue &value : array(data, QStringLiteral("rechnungen_dieses_jahres"))) {
-        const QJsonObject invoice = value.toObject();
-        const int daysAgo = invoice.value(QStringLiteral("vor_tagen")).toInt(-1);
+    const auto dateOf = [&](const QJsonObject &entry) {
+        const int daysAgo = entry.value(QStringLiteral("vor_tagen")).toInt(-1);
         if (daysAgo < 0)
             badDemoData(QStringLiteral("vor_tagen"));
-        const QDate date = std::max(today.addDays(-daysAgo), QDate(year, 1, 1));
-        insertInvoice(db, year, QStringLiteral("%1-%2").arg(year).arg(++number), date.toString(QStringLiteral("dd.MM.yyyy")),
-                      invoice, customerId(ids, invoice), counts);
+        return std::max(today.addDays(-daysAgo), QDate(year, 1, 1));
+    };
+    QList<Invoice> invoices;
+    for (const QJsonValue &value : array(data, QStringLiteral("rechnungen_dieses_jahres"))) {
+        const QJsonObject entry = value.toObject();
+        Invoice invoice = invoiceOf(QStringLiteral("%1-%2").arg(year).arg(invoices.size() + 1), dateOf(entry), entry,
+                                    customerId(ids, entry));
+        insertInvoice(db, year, invoice, counts);
+        invoices.append(invoice);
+    }
+    int number = 0;
+    for (const QJsonValue &value : array(data, QStringLiteral("gutschriften"))) {
+        const QJsonObject entry = value.toObject();
+        const int of = entry.value(QStringLiteral("zu")).toInt(0);
+        if (of < 1 || of > invoices.size())
+            badDemoData(QStringLiteral("zu"));
+        const InvoiceHeader &credited = invoices.at(of - 1).header;
+        Invoice credit = invoiceOf(QStringLiteral("GS-%1-%2").arg(year).arg(++number), dateOf(entry), entry,
+                                   credited.kundennummer);
+        credit.header.dokumentart = CreditNoteKind;
+        credit.header.bezug_nr = credited.nr;
+        credit.header.bezug_datum = credited.datum;
+        insertInvoice(db, year, credit, counts);
     }
 }
 
@@ -223,8 +253,13 @@ Counts fillDemo(NewDatabase &db, const QJsonObject &data)
         const int year = invoice.value(QStringLiteral("jahr")).toInt();
         if (year < FirstYear || year > 2004)
             badDemoData(QStringLiteral("jahr"));
-        insertInvoice(db, year, text(invoice, QStringLiteral("nr")), text(invoice, QStringLiteral("datum")), invoice,
-                      customerId(ids, invoice), counts);
+        const QDate date = storedDate(text(invoice, QStringLiteral("datum")));
+        if (!date.isValid())
+            badDemoData(QStringLiteral("datum"));
+        Invoice stored = invoiceOf(text(invoice, QStringLiteral("nr")), date, invoice, customerId(ids, invoice));
+        // Long paid: when each fell due.
+        stored.header.bezahlt_am = stored.header.faellig.isEmpty() ? stored.header.datum : stored.header.faellig;
+        insertInvoice(db, year, stored, counts);
     }
 
     // Through the program's own store, with its checks: demo data it would
