@@ -579,6 +579,6 @@ void MainWindow::showYearOverview()
     for (const YearTables &y : findYears(d.connection))
         years << y.year;
     if (years.isEmpty())
-        throw ConversionError(QStringLiteral("Die Datenbank enthält noch kein Jahr mit Rechnungen"));
+        throw ConversionError(QStringLiteral("Die Datenbank enthält noch kein Jahr mit Rechnungen; bitte zuerst im Menü „Jahr“ ein Jahr anlegen"));
     yearOverviewDialog->showYears(d.connection, d.separators(), years, d.year());
 }
