@@ -10,6 +10,7 @@
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
+#include "dialogs/yearoverview.h"
 #include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 #include "editor/invoiceeditor.h"
@@ -77,6 +78,7 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
     buildMenu();
     businessDialog = new BusinessDialog(this);
     buyerDialog = new BuyerDialog(this);
+    yearOverviewDialog = new YearOverviewDialog(this);
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(691, 551);
@@ -157,6 +159,7 @@ void MainWindow::buildMenu()
     editInvoiceAction = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &MainWindow::openEditorFromMenu);
     printAction = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &MainWindow::printInvoice);
     eInvoiceAction = add(rechnung, "Fatturapa1", QStringLiteral("&Elektronische Rechnung (FatturaPA) ..."), &MainWindow::exportEInvoice);
+    yearOverviewAction = add(rechnung, "Jahresuebersicht1", QStringLiteral("&Jahresübersicht ..."), &MainWindow::showYearOverview);
     QMenu *info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
     helpAction = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::showHelp);
@@ -564,4 +567,18 @@ void MainWindow::exportEInvoice()
     if (!result.notes.isEmpty())
         message += QStringLiteral("\n\nBitte beachten:\n") + result.notes.join(QLatin1Char('\n'));
     showMessage(message);
+}
+
+void MainWindow::showYearOverview()
+{
+    InvoiceData &d = *m_data;
+    // What is pending is stored first, as "[ Berechnen ]" does: the sums are those of the file.
+    d.settleAll();
+    // Only the years the file holds: a classic year without tables has nothing to sum.
+    QList<int> years;
+    for (const YearTables &y : findYears(d.connection))
+        years << y.year;
+    if (years.isEmpty())
+        throw ConversionError(QStringLiteral("Die Datenbank enthält noch kein Jahr mit Rechnungen; bitte zuerst im Menü „Jahr“ ein Jahr anlegen"));
+    yearOverviewDialog->showYears(d.connection, d.separators(), years, d.year());
 }

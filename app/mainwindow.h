@@ -27,6 +27,7 @@ class InvoiceReport;
 class InvoiceEditor;
 class CustomerDialog;
 class CustomerSearch;
+class YearOverviewDialog;
 
 // The main window: owns the connection and every shared record set, shows
 // the current customer above and that customer's invoices of the chosen year
@@ -144,6 +145,12 @@ public:
     QAction *eInvoiceAction = nullptr;
     BusinessDialog *businessDialog = nullptr;
     BuyerDialog *buyerDialog = nullptr;
+
+    // "&Rechnung" -> "&Jahresübersicht ...": the revenue of a year the user
+    // picks, per month and per customer, and its CSV for the accountant.
+    void showYearOverview();
+    QAction *yearOverviewAction = nullptr;
+    YearOverviewDialog *yearOverviewDialog = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *e) override;

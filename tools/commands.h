@@ -17,3 +17,4 @@ int runAddYear(CommandLine &commandLine);
 int runFatturaPA(CommandLine &commandLine);
 int runBackup(CommandLine &commandLine);
 int runCheck(CommandLine &commandLine);
+int runExportCsv(CommandLine &commandLine);

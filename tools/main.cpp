@@ -4,7 +4,8 @@
 // also adds a year's tables to an existing database, and writes an invoice of
 // an existing database as an Italian electronic invoice, the way the program
 // does, for an accountant's batch, and copies and checks database files
-// from a terminal. Last, it brings over the data of an Access file.
+// from a terminal, and writes a year's invoices as CSV for the accountant.
+// Last, it brings over the data of an Access file.
 
 #include "commandline.h"
 #include "commands.h"
@@ -39,6 +40,7 @@ const std::vector<Command> &commands()
         {QStringLiteral("fatturapa"), {QStringLiteral("DATEI --year JAHR --nr NR [--out ORDNER] [--again]")}, runFatturaPA},
         {QStringLiteral("backup"), {QStringLiteral("QUELLE ZIEL")}, runBackup},
         {QStringLiteral("check"), {QStringLiteral("DATEI [--fix]")}, runCheck},
+        {QStringLiteral("export-csv"), {QStringLiteral("DATEI --year JAHR ZIEL")}, runExportCsv},
         {QStringLiteral("import-access"), {QStringLiteral("ACCESSDATEI ZIEL"), QStringLiteral("--list ACCESSDATEI")},
          runImportAccess},
     };
