@@ -17,6 +17,7 @@ packages=(
   libbenchmark-dev
   fonts-wine fonts-dejavu-core fonts-liberation2
   poppler-utils
+  python3  # the CSV tests read the files back with Python's csv module
   strace  # the package test checks which schema file the installed tool reads
   desktop-file-utils appstream
   xvfb openbox x11-utils libxcb1-dev libxcb-xtest0-dev
