@@ -5,7 +5,6 @@
 #include "data/businesslogo.h"
 #include "data/businesstexts.h"
 #include "data/invoicecopy.h"
-#include "data/invoicelist.h"
 #include "data/invoicerepository.h"
 #include "data/migrations.h"
 #include "data/schema.h"
