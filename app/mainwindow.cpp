@@ -4,6 +4,7 @@
 #include "data/backup.h"
 #include "data/businesslogo.h"
 #include "data/businesstexts.h"
+#include "data/invoicecopy.h"
 #include "data/invoicerepository.h"
 #include "data/migrations.h"
 #include "data/schema.h"
@@ -11,6 +12,7 @@
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
 #include "dialogs/yearoverview.h"
+#include "dialogs/newdocumentdialogs.h"
 #include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 #include "editor/invoiceeditor.h"
@@ -79,6 +81,8 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
     businessDialog = new BusinessDialog(this);
     buyerDialog = new BuyerDialog(this);
     yearOverviewDialog = new YearOverviewDialog(this);
+    creditNoteDialog = new CreditNoteDialog(this);
+    copyInvoiceDialog = new CopyInvoiceDialog(this);
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(691, 551);
@@ -160,6 +164,8 @@ void MainWindow::buildMenu()
     printAction = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &MainWindow::printInvoice);
     eInvoiceAction = add(rechnung, "Fatturapa1", QStringLiteral("&Elektronische Rechnung (FatturaPA) ..."), &MainWindow::exportEInvoice);
     yearOverviewAction = add(rechnung, "Jahresuebersicht1", QStringLiteral("&Jahresübersicht ..."), &MainWindow::showYearOverview);
+    creditNoteAction = add(rechnung, "Gutschrift1", QStringLiteral("&Gutschrift zu dieser Rechnung ..."), &MainWindow::makeCreditNote);
+    copyInvoiceAction = add(rechnung, "Kopieren1", QStringLiteral("&Rechnung kopieren ..."), &MainWindow::copyInvoice);
     QMenu *info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
     helpAction = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::showHelp);
@@ -581,4 +587,121 @@ void MainWindow::showYearOverview()
     if (years.isEmpty())
         throw ConversionError(QStringLiteral("Die Datenbank enthält noch kein Jahr mit Rechnungen; bitte zuerst im Menü „Jahr“ ein Jahr anlegen"));
     yearOverviewDialog->showYears(d.connection, d.separators(), years, d.year());
+}
+
+// ---------------------------------------------------------------- new documents from an invoice
+
+qint64 MainWindow::chosenInvoiceId()
+{
+    InvoiceData &d = *m_data;
+    // The new document is made from what the file holds, so what is pending goes in first.
+    d.settleAll();
+    const Field *id = d.invoiceHeaders.Active() && !d.invoiceHeaders.IsEmpty() ? d.invoiceHeaders.FindField(schema::header::Id)
+                                                                                 : nullptr;
+    if (!id || id->IsNull())
+        throw ConversionError(QStringLiteral("Es ist keine Rechnung gewählt. Bitte zuerst den Kunden und die Rechnung in der "
+                                             "Liste wählen."));
+    return id->AsInteger();
+}
+
+bool MainWindow::offerYearOf(const QDate &today)
+{
+    const int year = today.year();
+    const std::vector<YearTables> found = findYears(m_data->connection);
+    if (std::any_of(found.begin(), found.end(), [&](const YearTables &y) { return y.year == year; }))
+        return true;
+    if (!confirm(QStringLiteral("Für das Jahr %1 gibt es noch keine Tabellen; das neue Dokument gehört in dieses Jahr. "
+                                "Tabellen für das Jahr %1 jetzt anlegen?")
+                     .arg(year)))
+        return false;
+    try {
+        m_data->addYear(year);
+    } catch (...) {
+        fillYearMenu();
+        throw;
+    }
+    fillYearMenu();
+    return true;
+}
+
+void MainWindow::showNewDocument(int year, const Invoice &document)
+{
+    InvoiceData &d = *m_data;
+    chooseYear(year);
+    // The customer first: the list shows only the current customer's documents.
+    const qint64 customerId = document.header.customerId();
+    if (!d.customers.Locate(QString(schema::customer::Id), QVariant(customerId))) {
+        // A search left out the customer: all customers again.
+        d.customers.Close();
+        d.customers.setSQL(CustomerSql);
+        d.customers.Open();
+        d.customers.Locate(QString(schema::customer::Id), QVariant(customerId));
+    }
+    d.invoiceHeaders.Locate(QString(schema::header::Id), QVariant(document.header.id));
+    customerMoved();
+    m_windows.invoiceEditor->openFromList(this);
+}
+
+void MainWindow::showInvoiceAgain(int year, const Invoice &invoice)
+{
+    // Tables made for the new document changed the year shown: back to the invoice.
+    if (m_data->year() == year)
+        return;
+    chooseYear(year);
+    m_data->invoiceHeaders.Locate(QString(schema::header::Id), QVariant(invoice.header.id));
+}
+
+namespace {
+QString invoiceShown(const Invoice &invoice)
+{
+    return QStringLiteral("Nr. %1 vom %2, %3").arg(invoice.header.nr.trimmed(), invoice.header.datum.trimmed(), invoice.customer.name);
+}
+} // namespace
+
+void MainWindow::makeCreditNote()
+{
+    InvoiceData &d = *m_data;
+    const qint64 sourceId = chosenInvoiceId();
+    const int sourceYear = d.year();
+    const Invoice source = InvoiceRepository(d.connection, d.separators()).loadById(sourceYear, sourceId);
+    checkCanBeCredited(source.header);
+    const QDate today = QDate::currentDate();
+    if (!offerYearOf(today))
+        return;
+    const int year = today.year();
+    const QString prefix = creditNotePrefix(year);
+    Invoice made;
+    const bool stored = creditNoteDialog->ask(
+        invoiceShown(source), {prefix, nextCreditNoteNumber(d.connection, year, prefix)},
+        [&](const QString &typed) { return nextCreditNoteNumber(d.connection, year, typed); },
+        [&](const CreditNoteNumber &chosen) {
+            made = ::makeCreditNote(d.connection, d.separators(), sourceYear, sourceId, chosen.number, today);
+        });
+    if (stored)
+        showNewDocument(year, made);
+    else
+        showInvoiceAgain(sourceYear, source);
+}
+
+void MainWindow::copyInvoice()
+{
+    InvoiceData &d = *m_data;
+    const qint64 sourceId = chosenInvoiceId();
+    const int sourceYear = d.year();
+    const Invoice source = InvoiceRepository(d.connection, d.separators()).loadById(sourceYear, sourceId);
+    checkCanBeCopied(source.header);
+    const QDate today = QDate::currentDate();
+    if (!offerYearOf(today))
+        return;
+    const int year = today.year();
+    Invoice made;
+    const bool stored = copyInvoiceDialog->ask(
+        invoiceShown(source), customersByName(d.connection), {nextInvoiceNumber(d.connection, year), source.header.customerId()},
+        [&](const InvoiceCopyChoice &chosen) {
+            made = ::copyInvoice(d.connection, d.separators(), sourceYear, sourceId, chosen.customerId, chosen.number, today);
+        });
+    if (stored)
+        showNewDocument(year, made);
+    else
+        showInvoiceAgain(sourceYear, source);
 }

@@ -2,6 +2,7 @@
 
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/invoice.h"
 
 #include <QDate>
 #include <QMainWindow>
@@ -23,6 +24,8 @@ class QTabWidget;
 class AboutBox;
 class BusinessDialog;
 class BuyerDialog;
+class CopyInvoiceDialog;
+class CreditNoteDialog;
 class InvoiceReport;
 class InvoiceEditor;
 class CustomerDialog;
@@ -121,6 +124,11 @@ public:
     // "&Rechnung" -> "&Elektronische Rechnung (FatturaPA) ...": the current
     // invoice as a FatturaPA file in a folder the user picks.
     void exportEInvoice();
+    // "&Rechnung" -> "&Gutschrift zu dieser Rechnung ..." and "&Rechnung
+    // kopieren ...": a new document made from the current invoice in this
+    // year's tables, which then is the current one, open in the editor.
+    void makeCreditNote();
+    void copyInvoice();
     // Prints with the business's stored letterhead (or the sample when the file holds none).
     void applyLetterhead();
     // A file whose tables are older than the program's is offered what they
@@ -143,6 +151,10 @@ public:
     QAction *saveBackupAction = nullptr;
     QAction *businessDataAction = nullptr;
     QAction *eInvoiceAction = nullptr;
+    QAction *creditNoteAction = nullptr;
+    QAction *copyInvoiceAction = nullptr;
+    CreditNoteDialog *creditNoteDialog = nullptr;
+    CopyInvoiceDialog *copyInvoiceDialog = nullptr;
     BusinessDialog *businessDialog = nullptr;
     BuyerDialog *buyerDialog = nullptr;
 
@@ -163,6 +175,15 @@ private:
     // One item per year found, newest first, the chosen one checked.
     void fillYearMenu();
     void showChosenYear();
+    // The current invoice's id, once what is pending is stored; refuses
+    // when none is chosen.
+    qint64 chosenInvoiceId();
+    // Makes the tables of the year a new document goes into, after asking;
+    // false when the user does not want them.
+    bool offerYearOf(const QDate &today);
+    // The new document current: its year, its customer, itself, in the editor.
+    void showNewDocument(int year, const Invoice &document);
+    void showInvoiceAgain(int year, const Invoice &invoice);
     QMenu *m_yearMenu = nullptr;
     QActionGroup *m_yearGroup = nullptr;
 

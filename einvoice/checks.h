@@ -43,6 +43,8 @@ inline const QString Datum = QStringLiteral("Datum");
 inline const QString Beschreibung = QStringLiteral("Beschreibung");
 inline const QString Anzahl = QStringLiteral("Anzahl");
 inline const QString Einzelpreis = QStringLiteral("Einzelpreis");
+inline const QString ReferenceNumber = QStringLiteral("zu Rechnung Nr.");
+inline const QString ReferenceDate = QStringLiteral("zu Rechnung vom");
 } // namespace field
 
 // The tax regimes the schema knows, in the order of their codes. RF03 was

@@ -124,6 +124,7 @@ struct Figures
     QString tax;
     QString gross;
     bool stampDuty = false;
+    bool negativeTotal = false;
 };
 
 // Reads the lines as the file stores them (storedNumber); the amounts and
@@ -180,6 +181,7 @@ Figures computeFigures(const QList<InvoiceLine> &lines, const Separators &separa
 
     Figures f;
     f.stampDuty = totals.stampDuty;
+    f.negativeTotal = totals.gross < Money();
     for (qsizetype i = 0; i < read.size(); ++i) {
         const Read &r = read.at(i);
         LineFigures l;
@@ -270,6 +272,46 @@ void checkInvoiceNumber(const QString &number)
                                   .arg(field::Nr, number));
 }
 
+// What kind of document the file is, and for a credit note the invoice it
+// corrects (DatiFattureCollegate).
+struct DocumentKind
+{
+    QString code;
+    QString referenceNumber;
+    QDate referenceDate;
+};
+
+DocumentKind documentKindOf(const InvoiceHeader &header, const QString &number, const Figures &figures)
+{
+    if (!header.isCreditNote()) {
+        // The exchange system takes a refund only as a credit note; a
+        // deduction line in an invoice that stays positive is no refund.
+        if (figures.negativeTotal)
+            throw ConversionError(QStringLiteral("Die Rechnung %1 ergibt einen negativen Gesamtbetrag (%2); eine "
+                                                 "elektronische Rechnung darf nicht negativ sein. Bitte für die Rückerstattung "
+                                                 "eine Gutschrift zur ursprünglichen Rechnung erstellen: „Rechnung“ → "
+                                                 "„Gutschrift zu dieser Rechnung ...“.")
+                                      .arg(number, figures.gross));
+        return {QStringLiteral("TD01"), QString(), QDate()};
+    }
+    DocumentKind kind{CreditNoteKind, QString(), QDate()};
+    inContext(QStringLiteral("Gutschrift"), [&] {
+        if (header.bezug_nr.trimmed().isEmpty())
+            throw ConversionError(QStringLiteral("Die Gutschrift nennt nicht die Rechnung, zu der sie gehört; die "
+                                                 "elektronische Gutschrift muss deren Nummer und Datum angeben. Bitte die "
+                                                 "Gutschrift zur Rechnung über „Rechnung“ → „Gutschrift zu dieser Rechnung ...“ "
+                                                 "erstellen."));
+        kind.referenceNumber = elementText(field::ReferenceNumber, header.bezug_nr.trimmed(), 20);
+        kind.referenceDate = QDate::fromString(header.bezug_datum.trimmed(), QStringLiteral("dd.MM.yyyy"));
+        if (!kind.referenceDate.isValid() || kind.referenceDate < QDate(1970, 1, 1))
+            throw ConversionError(QStringLiteral("Das Feld „%1“ muss das Datum der Rechnung in der Form TT.MM.JJJJ sein, "
+                                                 "nicht '%2'. Bitte die Gutschrift zur Rechnung über „Rechnung“ → "
+                                                 "„Gutschrift zu dieser Rechnung ...“ erstellen.")
+                                      .arg(field::ReferenceDate, header.bezug_datum));
+    });
+    return kind;
+}
+
 class Writer
 {
 public:
@@ -350,6 +392,7 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     });
     const QDate date = invoiceDate(header.datum, today);
     const Figures figures = computeFigures(invoice.lines, separators);
+    const DocumentKind kind = documentKindOf(header, number, figures);
 
     FatturaPA result;
     result.fileName = QStringLiteral("%1%2_%3.xml").arg(seller.vatCountry, seller.vatNumber, transmissionNumber);
@@ -420,7 +463,7 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     w.start(QStringLiteral("FatturaElettronicaBody"));
     w.start(QStringLiteral("DatiGenerali"));
     w.start(QStringLiteral("DatiGeneraliDocumento"));
-    w.text(QStringLiteral("TipoDocumento"), QStringLiteral("TD01"));
+    w.text(QStringLiteral("TipoDocumento"), kind.code);
     w.text(QStringLiteral("Divisa"), QStringLiteral("EUR"));
     w.text(QStringLiteral("Data"), date.toString(Qt::ISODate));
     w.text(QStringLiteral("Numero"), number);
@@ -433,6 +476,12 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     }
     w.text(QStringLiteral("ImportoTotaleDocumento"), figures.gross);
     w.end();
+    if (!kind.referenceNumber.isEmpty()) {
+        w.start(QStringLiteral("DatiFattureCollegate"));
+        w.text(QStringLiteral("IdDocumento"), kind.referenceNumber);
+        w.text(QStringLiteral("Data"), kind.referenceDate.toString(Qt::ISODate));
+        w.end();
+    }
     w.end();
 
     w.start(QStringLiteral("DatiBeniServizi"));

@@ -4,6 +4,7 @@
 #include "data/amount.h"
 #include "data/database.h"
 #include "data/lineamount.h"
+#include "data/invoice.h"
 #include "data/schema.h"
 #include "einvoice/invoicedata.h"
 #include "framework/fonts.h"
@@ -13,6 +14,7 @@
 #include <QImage>
 
 #include <cmath>
+#include <optional>
 
 using namespace rpt;
 
@@ -53,10 +55,65 @@ public:
     }
 };
 
+const QString InvoiceTitle = QStringLiteral("Rechnung / Fattura");
+const QString CreditNoteTitle = QStringLiteral("Gutschrift / Nota di credito");
+
 // How far apart the summary's rows are, in mm.
 constexpr double SummaryRow = 5.29;
 
 } // namespace
+
+namespace {
+
+// The largest Verdana up to `points` in which `text` fits `width` on one line;
+// the smallest readable one when none does.
+FontSpec fittedFont(TextMeasure &measure, const QString &text, double width, int points, bool bold)
+{
+    for (; points > 6; --points)
+        if (measure.width(verdana(points, bold), text) <= width + 1e-9)
+            break;
+    return verdana(points, bold);
+}
+
+} // namespace
+
+TextBlock DocumentTitle::layOut(TextMeasure &measure) const
+{
+    if (!creditNote)
+        return FixedText::layOut(measure);
+    m_titleFont = fittedFont(measure, caption, box.width(), DesignPoints, false);
+    m_referenceFont = fittedFont(measure, reference, referenceBox.width(), DesignPoints, true);
+    TextBlock b;
+    b.lines = QStringList{caption};
+    b.lineHeight = measure.lineHeight(m_titleFont);
+    b.width = box.width();
+    b.linesInBox = 1;
+    m_referenceLineHeight = measure.lineHeight(m_referenceFont);
+    return b;
+}
+
+void DocumentTitle::draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const
+{
+    if (!creditNote) {
+        FixedText::draw(target, laid, piece);
+        return;
+    }
+    // Each on one line; a title set smaller stays in the middle of its row.
+    const auto line = [&](const QString &text, const FontSpec &font, const QRectF &in, HAlign alignment, double lineHeight,
+                          bool centred) {
+        TextRun run;
+        run.font = font;
+        const double below = centred ? std::max(0.0, in.height() - lineHeight) / 2 : 0.0;
+        run.box = QRectF(target.origin.x() + in.left(), target.origin.y() + in.top() + below, in.width(), lineHeight);
+        run.align = alignment;
+        run.lineHeight = lineHeight;
+        run.lines = QStringList{text};
+        target.page.ops.push_back(run);
+    };
+    line(caption, m_titleFont, box, align, laid.lineHeight, true);
+    if (!reference.isEmpty())
+        line(reference, m_referenceFont, referenceBox, HAlign::Left, m_referenceLineHeight, false);
+}
 
 TextBlock LogoBox::layOut(TextMeasure &measure) const
 {
@@ -135,8 +192,10 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     // ---- title band, in drawing order
     Band *t = titleBand = layout.addBand(BandType::Title, QStringLiteral("TitleBand1"), mm(107.42), width);
     t->add<RoundedRectangle>(QStringLiteral("QRShape13"), box(0.00, 80.43, 184.68, 14.29), 0.02, true);
-    t->add<FixedText>(QStringLiteral("lblRechnung"), box(1.32, 82.02, 34.40, 5.29), verdana(9), Center, Fixed,
-                                    QStringLiteral("Rechnung / Fattura"));
+    title = t->add<DocumentTitle>(QStringLiteral("lblRechnung"), box(1.32, 82.02, 34.40, 5.29), verdana(DocumentTitle::DesignPoints),
+                                  Center, Fixed, InvoiceTitle);
+    // A credit note's invoice goes below the letterhead, where an invoice leaves the band empty.
+    title->referenceBox = box(1.32, 74.61, 88.90, 5.29);
     t->add<FixedText>(QStringLiteral("QRLabel3"), box(9.53, 88.37, 5.56, 5.29), verdana(9, true), Left, Auto,
                                  QStringLiteral("Nr."));
     t->add<DataText>(QStringLiteral("QRDBText3"), box(17.99, 88.37, 3.97, 5.29), verdana(9, true), Left, Auto,
@@ -355,6 +414,23 @@ void InvoiceReport::startRun(Report &, bool &)
 {
     m_printedTotals = InvoiceTotals();
     m_printedLines.clear();
+
+    const RecordSet &headers = m_data.invoiceHeaders;
+    const auto text = [&](QLatin1StringView name) {
+        const Field *field = headers.Active() && !headers.IsEmpty() ? headers.FindField(name) : nullptr;
+        return field && !field->IsNull() ? field->AsString().trimmed() : QString();
+    };
+    InvoiceHeader header;
+    header.dokumentart = text(schema::header::DocumentKind);
+    title->creditNote = header.isCreditNote();
+    if (!title->creditNote) {
+        title->caption = InvoiceTitle;
+        title->reference.clear();
+        return;
+    }
+    title->caption = CreditNoteTitle;
+    title->reference =
+        QStringLiteral("zu Rechnung Nr. %1 vom %2").arg(text(schema::header::ReferenceNumber), text(schema::header::ReferenceDate));
 }
 
 void InvoiceReport::showLineAmount()

@@ -55,6 +55,28 @@ private:
 
 // The window that holds the printed invoice's layout `layout`. It is never shown;
 // a run draws its bands into pages for the preview and the printer.
+// The document's title where the invoice has "Rechnung / Fattura". A credit
+// note's title is set as large as its box allows, and the invoice it corrects
+// (`reference`) stands on a line of its own in `referenceBox`; an invoice's
+// title is laid out and drawn as any fixed text.
+class DocumentTitle : public rpt::FixedText
+{
+public:
+    static constexpr int DesignPoints = 9;
+    using rpt::FixedText::FixedText;
+    rpt::TextBlock layOut(rpt::TextMeasure &measure) const override;
+    void draw(const rpt::DrawTarget &target, const rpt::TextBlock &laid, const rpt::Piece &piece) const override;
+
+    bool creditNote = false;
+    QString reference;
+    QRectF referenceBox;
+
+private:
+    mutable rpt::FontSpec m_titleFont;
+    mutable rpt::FontSpec m_referenceFont;
+    mutable double m_referenceLineHeight = 0;
+};
+
 class InvoiceReport : public QWidget
 {
     Q_OBJECT
@@ -85,6 +107,8 @@ public:
     rpt::Band *summaryBand;
     rpt::Band *pageFooter;
 
+    // Title band: "Rechnung / Fattura", or a credit note's title and its invoice
+    DocumentTitle *title;
     // Title band: the letterhead and the picture
     LogoBox *logo;
     rpt::FixedText *letterheadOwner;
