@@ -93,9 +93,9 @@ void markPaid(Database &database, int year, qint64 headerId, const QString &paid
         st->bindText(3, paidAsRead);
     st->run();
     if (database.changes() == 0)
-        throw EngineError(QStringLiteral("Die Rechnung wurde inzwischen von einem anderen Programm geändert oder gelöscht; "
-                                         "sie ist nicht als bezahlt vermerkt. Bitte die Liste neu öffnen und es noch "
-                                         "einmal versuchen."));
+        throw EngineError(QStringLiteral("Die Rechnung wurde inzwischen von einem anderen Programm geändert oder gelöscht "
+                                         "und ist deshalb nicht als bezahlt vermerkt. Bitte den gespeicherten Stand prüfen "
+                                         "und sie bei Bedarf noch einmal als bezahlt vermerken."));
 }
 
 QString reminderRefusal(const InvoiceSummary &summary, const QDate &today)

@@ -234,6 +234,47 @@ private Q_SLOTS:
         QCOMPARE(open.items.at(0).isOverdue(), today > QDate(2004, 1, 14));
     }
 
+    void reminderOnlyWhenOverdue_data()
+    {
+        QTest::addColumn<QString>("nr");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("refusal"); // the start of the message, "" when a reminder can go out
+
+        QTest::newRow("overdue") << "R1" << QDate(2004, 3, 3) << "";
+        QTest::newRow("on the due date") << "R1" << QDate(2004, 3, 2) << "Die Rechnung Nr. R1 ist erst am 02.03.2004 fällig";
+        QTest::newRow("paid") << "R3" << QDate(2004, 6, 1) << "Die Rechnung Nr. R3 ist bereits bezahlt";
+        QTest::newRow("paid in cash") << "R4" << QDate(2004, 6, 1) << "Die Rechnung Nr. R4 ist bereits bezahlt";
+        QTest::newRow("credit note") << "GS-1" << QDate(2004, 6, 1) << "Nr. GS-1 ist eine Gutschrift";
+        QTest::newRow("amount unknown") << "R6" << QDate(2004, 6, 1) << "Der Betrag der Rechnung Nr. R6 lässt sich nicht berechnen (Zeile 1:";
+    }
+
+    void reminderOnlyWhenOverdue()
+    {
+        QFETCH(QString, nr);
+        QFETCH(QDate, today);
+        QFETCH(QString, refusal);
+        testdb::Fixture db(Ledger);
+        SqliteDatabase connection;
+        connection.open(db.file());
+        const qint64 id = db.scalar(QStringLiteral("SELECT id FROM rechnungsdaten2004 WHERE nr = '%1'").arg(nr)).toLongLong();
+        const QString said = reminderRefusal(summaryOfInvoice(connection, 2004, id, TypedIn), today);
+        if (refusal.isEmpty())
+            QCOMPARE(said, QString());
+        else
+            QVERIFY2(said.startsWith(refusal), qPrintable(said));
+    }
+
+    void reminderNeedsADueDate()
+    {
+        InvoiceSummary summary;
+        summary.year = 2004;
+        summary.invoice.header = {QStringLiteral("9"), QStringLiteral("08.01.2004"), QStringLiteral("nach Vereinbarung")};
+        summary.totals = InvoiceTotals();
+        QVERIFY(reminderRefusal(summary, QDate(2005, 1, 1)).contains(QStringLiteral("hat kein Fälligkeitsdatum")));
+        summary.invoice.header.faellig = QStringLiteral("01.02.2004");
+        QCOMPARE(reminderRefusal(summary, QDate(2005, 1, 1)), QString());
+    }
+
     void markedPaidLeavesTheList()
     {
         testdb::Fixture db(Ledger);
