@@ -7,16 +7,19 @@
 #include "data/invoicecopy.h"
 #include "data/invoicerepository.h"
 #include "data/migrations.h"
+#include "data/openitems.h"
 #include "data/schema.h"
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
 #include "dialogs/yearoverview.h"
 #include "dialogs/newdocumentdialogs.h"
+#include "dialogs/openitems.h"
 #include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 #include "editor/invoiceeditor.h"
 #include "report/invoicereport.h"
+#include "report/reminderletter.h"
 #include "data/errors.h"
 #include "controls/dbedit.h"
 #include "controls/dbgrid.h"
@@ -83,6 +86,7 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
     yearOverviewDialog = new YearOverviewDialog(this);
     creditNoteDialog = new CreditNoteDialog(this);
     copyInvoiceDialog = new CopyInvoiceDialog(this);
+    openItemsDialog = new OpenItemsDialog(this);
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(691, 551);
@@ -163,9 +167,11 @@ void MainWindow::buildMenu()
     editInvoiceAction = add(rechnung, "EditRechnung1", QStringLiteral("&Ändern"), &MainWindow::openEditorFromMenu);
     printAction = add(rechnung, "Drucken1", QStringLiteral("&Drucken"), &MainWindow::printInvoice);
     eInvoiceAction = add(rechnung, "Fatturapa1", QStringLiteral("&Elektronische Rechnung (FatturaPA) ..."), &MainWindow::exportEInvoice);
-    yearOverviewAction = add(rechnung, "Jahresuebersicht1", QStringLiteral("&Jahresübersicht ..."), &MainWindow::showYearOverview);
     creditNoteAction = add(rechnung, "Gutschrift1", QStringLiteral("&Gutschrift zu dieser Rechnung ..."), &MainWindow::makeCreditNote);
     copyInvoiceAction = add(rechnung, "Kopieren1", QStringLiteral("&Rechnung kopieren ..."), &MainWindow::copyInvoice);
+    openItemsAction = add(rechnung, "OffenePosten1", QStringLiteral("&Offene Posten ..."), &MainWindow::showOpenItems);
+    reminderAction = add(rechnung, "Zahlungserinnerung1", QStringLiteral("&Zahlungserinnerung drucken ..."), &MainWindow::printReminder);
+    yearOverviewAction = add(rechnung, "Jahresuebersicht1", QStringLiteral("&Jahresübersicht ..."), &MainWindow::showYearOverview);
     QMenu *info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
     helpAction = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::showHelp);
@@ -704,4 +710,83 @@ void MainWindow::copyInvoice()
         showNewDocument(year, made);
     else
         showInvoiceAgain(sourceYear, source);
+}
+
+void MainWindow::showOpenItems()
+{
+    InvoiceData &d = *m_data;
+    // What is pending is stored first: the list shows what the file holds.
+    d.settleAll();
+    const QDate today = currentDay();
+    openItemsDialog->setSeparators(d.separators());
+    openItemsDialog->setLoader([this, today] { return openItems(m_data->connection, m_data->separators(), today); });
+    openItemsDialog->setOnMarkPaid([this](const OpenItem &item, const QDate &paidOn) { markItemPaid(item, paidOn); });
+    openItemsDialog->setOnReminder([this](const OpenItem &item) { printReminderFor(item.year, item.headerId); });
+    if (const std::optional<OpenItem> chosen = openItemsDialog->choose(today))
+        openInvoiceOf(*chosen);
+}
+
+void MainWindow::markItemPaid(const OpenItem &item, const QDate &paidOn)
+{
+    InvoiceData &d = *m_data;
+    RecordSet &headers = d.invoiceHeaders;
+    const bool shownInList = item.year == d.year() && headers.Active();
+    if (shownInList)
+        headers.Settle();
+    markPaid(d.connection, item.year, item.headerId, item.paidAsRead, paidOn);
+    // The invoice list shows the payment, and a later change of the row is
+    // not taken for another program's.
+    if (shownInList)
+        headers.Refresh();
+}
+
+void MainWindow::openInvoiceOf(const OpenItem &item)
+{
+    InvoiceData &d = *m_data;
+    if (item.year != d.year())
+        chooseYear(item.year);
+    d.settleAll();
+    RecordSet &customers = d.customers;
+    if (!customers.Active() || !customers.Locate(schema::customer::Id, item.customerId)) {
+        // A search may have narrowed the customers: the invoice's is looked for among all.
+        customers.setSQL(CustomerSql);
+        customers.setActive(true);
+        if (!customers.Locate(schema::customer::Id, item.customerId))
+            throw ConversionError(QStringLiteral("Der Kunde der Rechnung Nr. %1 ist nicht in der Kundenliste; die Rechnung "
+                                                 "kann deshalb nicht geöffnet werden.")
+                                      .arg(item.number));
+    }
+    customerMoved();
+    if (!d.invoiceHeaders.Locate(schema::header::Id, item.headerId))
+        throw ConversionError(QStringLiteral("Die Rechnung Nr. %1 des Jahres %2 ist nicht mehr in der Datenbank. Bitte "
+                                             "die offenen Posten neu öffnen.")
+                                  .arg(item.number)
+                                  .arg(item.year));
+    openEditorFromList();
+}
+
+void MainWindow::printReminder()
+{
+    InvoiceData &d = *m_data;
+    d.settleAll();
+    const RecordSet &headers = d.invoiceHeaders;
+    if (!headers.Active() || headers.IsEmpty())
+        throw ConversionError(QStringLiteral("Es ist keine Rechnung gewählt"));
+    printReminderFor(d.year(), headers.FieldByName(schema::header::Id)->AsInteger());
+}
+
+void MainWindow::printReminderFor(int year, qint64 headerId)
+{
+    InvoiceData &d = *m_data;
+    const QDate today = currentDay();
+    const InvoiceSummary summary = summaryOfInvoice(d.connection, year, headerId, d.separators());
+    if (const QString refusal = reminderRefusal(summary, today); !refusal.isEmpty()) {
+        showMessage(refusal);
+        return;
+    }
+    if (!m_reminderLetter)
+        m_reminderLetter = std::make_unique<ReminderLetter>();
+    m_reminderLetter->setLetterhead(m_windows.invoiceReport ? m_windows.invoiceReport->letterhead() : Letterhead::sample());
+    m_reminderLetter->setReminder({summary.invoice.customer, *openItemOf(summary, today), today}, d.separators());
+    m_reminderLetter->showPreview();
 }

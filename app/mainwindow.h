@@ -31,6 +31,9 @@ class InvoiceEditor;
 class CustomerDialog;
 class CustomerSearch;
 class YearOverviewDialog;
+class OpenItemsDialog;
+class ReminderLetter;
+struct OpenItem;
 
 // The main window: owns the connection and every shared record set, shows
 // the current customer above and that customer's invoices of the chosen year
@@ -129,6 +132,14 @@ public:
     // year's tables, which then is the current one, open in the editor.
     void makeCreditNote();
     void copyInvoice();
+    // "&Rechnung" -> "&Offene Posten ...": every unpaid invoice of every year;
+    // marks one paid, prints its reminder or opens it.
+    void showOpenItems();
+    // "&Rechnung" -> "&Zahlungserinnerung drucken ...": the reminder of the
+    // current invoice, or a message why there is none.
+    void printReminder();
+    // The day open items are counted to: today, unless a test fixes one.
+    void setFixedToday(const QDate &day) { m_fixedToday = day; }
     // Prints with the business's stored letterhead (or the sample when the file holds none).
     void applyLetterhead();
     // A file whose tables are older than the program's is offered what they
@@ -155,6 +166,9 @@ public:
     QAction *copyInvoiceAction = nullptr;
     CreditNoteDialog *creditNoteDialog = nullptr;
     CopyInvoiceDialog *copyInvoiceDialog = nullptr;
+    QAction *openItemsAction = nullptr;
+    QAction *reminderAction = nullptr;
+    OpenItemsDialog *openItemsDialog = nullptr;
     BusinessDialog *businessDialog = nullptr;
     BuyerDialog *buyerDialog = nullptr;
 
@@ -184,6 +198,13 @@ private:
     // The new document current: its year, its customer, itself, in the editor.
     void showNewDocument(int year, const Invoice &document);
     void showInvoiceAgain(int year, const Invoice &invoice);
+    QDate currentDay() const { return m_fixedToday.isValid() ? m_fixedToday : QDate::currentDate(); }
+    void markItemPaid(const OpenItem &item, const QDate &paidOn);
+    void printReminderFor(int year, qint64 headerId);
+    // Makes the item's year, customer and invoice current and opens the editor.
+    void openInvoiceOf(const OpenItem &item);
+    QDate m_fixedToday;
+    std::unique_ptr<ReminderLetter> m_reminderLetter;
     QMenu *m_yearMenu = nullptr;
     QActionGroup *m_yearGroup = nullptr;
 

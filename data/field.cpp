@@ -96,6 +96,16 @@ void Field::setAsFloat(double v)
 
 void Field::Clear() { m_set->assign(this, Value()); }
 
+Value Field::OldValue() const
+{
+    const RecordSet &set = *m_set;
+    if (isCalculated() || set.m_state == DataSetState::Insert)
+        return Value();
+    if (set.m_state == DataSetState::Edit && set.m_readingPos < 0 && set.m_cur >= 0)
+        return set.m_snapshot.value(set.rowAtPos(set.m_cur), m_column);
+    return value();
+}
+
 bool Field::Assigned() const
 {
     const DataSetState state = m_set->m_state;

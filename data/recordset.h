@@ -62,6 +62,9 @@ public:
     qint64 AsInteger() const;
     // Assigned since the edit or insert began (false in browse state).
     bool Assigned() const;
+    // The value the file holds for the row being edited, whatever was
+    // assigned since; none for a new row, the value itself in browse state.
+    Value OldValue() const;
 
     void setAsString(const QString &text);
     void setAsInteger(qint64 v);

@@ -1,6 +1,7 @@
 #include "invoiceeditor.h"
 
 #include "data/amount.h"
+#include "controls/dbedit.h"
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
 #include "controls/dbtext.h"
@@ -49,6 +50,20 @@ DBText *boldText(QWidget *parent, const char *name, DataSource *source, const QS
     t->setDataField(field);
     t->setAccessibleName(label);
     return t;
+}
+
+DBEdit *dateEdit(QWidget *parent, const char *name, DataSource *source, const QString &field, const QRect &r,
+                 const QString &label)
+{
+    auto *e = new DBEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setGeometry(r);
+    e->setDataSource(source);
+    e->setDataField(field);
+    e->setAccessibleName(label);
+    e->setToolTip(label + QStringLiteral(" (TT.MM.JJJJ)"));
+    paintAsField(e);
+    return e;
 }
 
 QLineEdit *plainField(QWidget *parent, const char *name, const QRect &r, const QString &text, const QString &accessible)
@@ -104,6 +119,16 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent)
     placedLabel(invoiceBox, "Label10", QStringLiteral("Bestimmungsort:"), QRect(288, 50, 0, 13));
     destination = boldText(invoiceBox, "DBText5", &m_data.headerSource, schema::header::Destination, QRect(369, 50, 208, 17), QStringLiteral("Bestimmungsort"));
     previewButton = placedFlatButton(invoiceBox, "SpeedButton1", QStringLiteral("[ Vorschau ]"), QRect(504, 14, 145, 22));
+    // In the room the layout leaves: the due date between the number and the
+    // payment terms it follows from, the paid date under the preview button.
+    QLabel *dueLabel = placedLabel(invoiceBox, "LabelFaellig", QStringLiteral("Fällig:"), QRect(180, 24, 0, 13));
+    dueDate = dateEdit(invoiceBox, "faellig", &m_data.headerSource, schema::header::DueDate, QRect(214, 21, 72, 21),
+                       QStringLiteral("Fällig am"));
+    dueLabel->setBuddy(dueDate);
+    paidDate = dateEdit(invoiceBox, "bezahltAm", &m_data.headerSource, schema::header::PaidDate, QRect(580, 46, 70, 21),
+                        QStringLiteral("Bezahlt am"));
+    // No room for a label there: the empty field says what it is for.
+    paidDate->setPlaceholderText(QStringLiteral("bezahlt am"));
 
     lineNavigator = new DBNavigator(this);
     lineNavigator->setObjectName(QStringLiteral("DBNavigator2"));
@@ -206,6 +231,13 @@ void InvoiceEditor::rateChosen(Field *rate)
         nature->setAsString(*code);
 }
 
+void InvoiceEditor::enablePaymentDates()
+{
+    const RecordSet &headers = m_data.invoiceHeaders;
+    dueDate->setEnabled(headers.Active() && headers.FindField(schema::header::DueDate));
+    paidDate->setEnabled(headers.Active() && headers.FindField(schema::header::PaidDate));
+}
+
 void InvoiceEditor::placeOver(QWidget *mainWindow)
 {
     const QRect m = mainWindow->frameGeometry();
@@ -223,12 +255,14 @@ void InvoiceEditor::openFromList(QWidget *mainWindow)
         return;
     for (QLineEdit *e : {netTotal, taxTotal, grossTotal})
         e->setText(ClickToCompute);
+    enablePaymentDates();
     placeOver(mainWindow);
     exec();
 }
 
 void InvoiceEditor::openFromMenu(QWidget *mainWindow)
 {
+    enablePaymentDates();
     placeOver(mainWindow);
     exec();
 }

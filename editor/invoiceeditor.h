@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <functional>
 
+class DBEdit;
 class DBGrid;
 class DBNavigator;
 class DBText;
@@ -57,6 +58,10 @@ public:
     DBText *invoiceDate = nullptr;
     DBText *paymentTerms = nullptr;
     DBText *destination = nullptr;
+    // When the invoice is due and when it was paid (dd.mm.yyyy); a year made
+    // before these dates has them disabled.
+    DBEdit *dueDate = nullptr;
+    DBEdit *paidDate = nullptr;
     FlatButton *previewButton = nullptr;
     FlatButton *insertDeductionButton = nullptr;
     DBNavigator *lineNavigator = nullptr;
@@ -78,6 +83,7 @@ private:
     // The grid shows a line's rate and nature only where its year's table
     // has the columns.
     void showRateColumns(bool shown);
+    void enablePaymentDates();
     void followLines(Notification n, Field *field);
     // The user picked a line's rate: 0 asks for the reason where the line
     // has none, any other rate clears it.

@@ -2,6 +2,7 @@
 
 #include "data/amount.h"
 #include "data/errors.h"
+#include "data/invoicelist.h"
 #include "data/totals.h"
 #include "einvoice/checks.h"
 #include "einvoice/paymentterms.h"
@@ -517,7 +518,11 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
 
     const PaymentTerms terms = paymentTermsOf(header.bezahlung);
     const bool byTransfer = !seller.iban.isEmpty();
-    if (terms.kind == PaymentTerms::Unknown)
+    // The due date the header keeps, typed or given by its terms when it was
+    // stored, is the one the customer was told; cash is settled at once.
+    const QDate due = storedDate(header.faellig);
+    const bool keptDue = due.isValid() && terms.kind != PaymentTerms::Cash;
+    if (terms.kind == PaymentTerms::Unknown && !(keptDue && byTransfer))
         result.notes << QStringLiteral("Die Zahlungsbedingung „%1“ versteht das Programm nicht: die elektronische "
                                        "Rechnung nennt deshalb kein Fälligkeitsdatum. Verstanden werden eine Zahl von "
                                        "Tagen („30 Tage“) und „bezahlt“ oder „Barzahlung“.")
@@ -541,7 +546,14 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
         w.text(QStringLiteral("CondizioniPagamento"), QStringLiteral("TP02"));
         w.start(QStringLiteral("DettaglioPagamento"));
         w.text(QStringLiteral("ModalitaPagamento"), QStringLiteral("MP05"));     // bank transfer
-        if (terms.kind == PaymentTerms::Days) {
+        if (keptDue) {
+            // The days only where they lead from the invoice's date to it.
+            if (const qint64 days = date.daysTo(due); days >= 0 && days <= 999) {
+                w.text(QStringLiteral("DataRiferimentoTerminiPagamento"), date.toString(Qt::ISODate));
+                w.text(QStringLiteral("GiorniTerminiPagamento"), QString::number(days));
+            }
+            w.text(QStringLiteral("DataScadenzaPagamento"), due.toString(Qt::ISODate));
+        } else if (terms.kind == PaymentTerms::Days) {
             w.text(QStringLiteral("DataRiferimentoTerminiPagamento"), date.toString(Qt::ISODate));
             w.text(QStringLiteral("GiorniTerminiPagamento"), QString::number(terms.days));
             w.text(QStringLiteral("DataScadenzaPagamento"), date.addDays(terms.days).toString(Qt::ISODate));

@@ -340,6 +340,69 @@ private Q_SLOTS:
         }
     }
 
+    void dueDateOfTheHeader_data()
+    {
+        QTest::addColumn<QString>("bezahlung");
+        QTest::addColumn<QString>("faellig");
+        QTest::addColumn<bool>("iban");
+        QTest::addColumn<QString>("payment");   // "modality|days|due date", "" for no DatiPagamento
+        QTest::addColumn<QString>("note");      // what the notes say, "" for none
+
+        // The invoice is of 08.01.2004.
+        QTest::newRow("as the terms gave it") << "30 Tage" << "07.02.2004" << true << "MP05|30|2004-02-07" << "";
+        QTest::newRow("typed over 30 Tage") << "30 Tage" << "20.02.2004" << true << "MP05|43|2004-02-20" << "";
+        QTest::newRow("terms not understood: the due date tells")
+            << "nach Vereinbarung" << "15.02.2004" << true << "MP05|38|2004-02-15" << "";
+        QTest::newRow("no terms, due at once") << "" << "08.01.2004" << true << "MP05|0|2004-01-08" << "";
+        QTest::newRow("due before the invoice: the date alone") << "30 Tage" << "01.01.2004" << true << "MP05||2004-01-01" << "";
+        QTest::newRow("cash: settled, no due date") << "bar" << "08.01.2004" << true << "MP01||" << "";
+        QTest::newRow("no IBAN: no payment data, as without a due date")
+            << "30 Tage" << "20.02.2004" << false << "" << "nennen keine IBAN";
+        QTest::newRow("a due date that is no date: the terms tell") << "30 Tage" << "bald" << true << "MP05|30|2004-02-07" << "";
+    }
+
+    void dueDateOfTheHeader()
+    {
+        QFETCH(QString, bezahlung);
+        QFETCH(QString, faellig);
+        QFETCH(bool, iban);
+        QFETCH(QString, payment);
+        QFETCH(QString, note);
+        Seller seller = sample::nursery();
+        if (!iban)
+            seller.iban.clear();
+        InvoiceHeader withDue = header();
+        withDue.bezahlung = bezahlung;
+        withDue.faellig = faellig;
+        FatturaPA made;
+        QCOMPARE(errorOf([&] {
+                     made = buildFatturaPA(seller, sample::company(), {withDue, {}, {line("Rosen", "25", "3,80")}},
+                                           QStringLiteral("00042"), TypedIn);
+                 }),
+                 QString());
+        QCOMPARE(errorOf([&] { validateFatturaPA(made.xml, referenceSchema()); }), QString());
+        const QList<QMap<QString, QString>> details = elements(made.xml, QStringLiteral("DettaglioPagamento"));
+        if (payment.isEmpty()) {
+            QCOMPARE(elements(made.xml, QStringLiteral("DatiPagamento")).size(), 0);
+        } else {
+            QCOMPARE(details.size(), 1);
+            const QMap<QString, QString> &d = details.first();
+            QCOMPARE(QStringList({d.value(QStringLiteral("ModalitaPagamento")), d.value(QStringLiteral("GiorniTerminiPagamento")),
+                                  d.value(QStringLiteral("DataScadenzaPagamento"))})
+                         .join(QLatin1Char('|')),
+                     payment);
+            QCOMPARE(d.contains(QStringLiteral("DataRiferimentoTerminiPagamento")), d.contains(QStringLiteral("GiorniTerminiPagamento")));
+            if (d.contains(QStringLiteral("GiorniTerminiPagamento")))
+                QCOMPARE(d.value(QStringLiteral("DataRiferimentoTerminiPagamento")), QStringLiteral("2004-01-08"));
+        }
+        if (note.isEmpty()) {
+            QCOMPARE(made.notes, QStringList());
+        } else {
+            QCOMPARE(made.notes.size(), 1);
+            QVERIFY2(made.notes.first().contains(note), qPrintable(made.notes.first()));
+        }
+    }
+
     void clockTransmissionNumber_data()
     {
         QTest::addColumn<QDateTime>("now");

@@ -1,8 +1,8 @@
-#include "einvoice/paymentterms.h"
+#include "duedate.h"
+
+#include "invoicelist.h"
 
 #include <QRegularExpression>
-
-namespace einvoice {
 
 namespace {
 
@@ -33,4 +33,31 @@ PaymentTerms paymentTermsOf(const QString &bezahlung)
     return {PaymentTerms::Unknown, 0};
 }
 
-} // namespace einvoice
+QDate dueDateOf(const QDate &date, const PaymentTerms &terms)
+{
+    if (!date.isValid())
+        return QDate();
+    switch (terms.kind) {
+    case PaymentTerms::Cash: return date;
+    case PaymentTerms::Days: return date.addDays(terms.days);
+    case PaymentTerms::None:
+    case PaymentTerms::Unknown: break;
+    }
+    return QDate();
+}
+
+QString dueDateText(const QString &datum, const QString &bezahlung)
+{
+    const QDate due = dueDateOf(storedDate(datum), paymentTermsOf(bezahlung));
+    return due.isValid() ? storedDateText(due) : QString();
+}
+
+QString settledDueDate(const QString &current, const QString &stored, const QString &oldDatum, const QString &oldTerms,
+                       const QString &datum, const QString &terms)
+{
+    if (!storedDate(datum).isValid())
+        return current;
+    const bool followsTerms = current.trimmed().isEmpty()
+                              || (current == stored && current.trimmed() == dueDateText(oldDatum, oldTerms));
+    return followsTerms ? dueDateText(datum, terms) : current;
+}
