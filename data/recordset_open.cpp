@@ -149,6 +149,11 @@ void RecordSet::openSource()
         if (Field *f = FindField(m_link->detailField()); f && !f->isCalculated())
             m_sortColumn = f->m_column;
     }
+    m_positionColumn = -1;
+    if (!m_positionField.isEmpty()) {
+        if (Field *f = FindField(m_positionField); f && !f->isCalculated())
+            m_positionColumn = f->m_column;
+    }
     buildGroups();
 }
 
@@ -204,7 +209,7 @@ void RecordSet::addToGroup(uint32_t row)
     if (m_sortColumn < 0)
         return;
     std::vector<uint32_t> &g = m_snapshot.type(row, m_sortColumn) == Value::Null ? m_nullGroup : m_groups[keyOf(row)];
-    g.insert(std::upper_bound(g.begin(), g.end(), row), row);
+    g.insert(std::upper_bound(g.begin(), g.end(), row, [this](uint32_t a, uint32_t b) { return placedBefore(a, b); }), row);
 }
 
 void RecordSet::removeFromGroup(uint32_t row)
@@ -218,8 +223,11 @@ void RecordSet::removeFromGroup(uint32_t row)
             return;
         g = &it->second;
     }
-    auto it = std::lower_bound(g->begin(), g->end(), row);
-    if (it != g->end() && *it == row)
+    auto it = std::lower_bound(g->begin(), g->end(), row, [this](uint32_t a, uint32_t b) { return placedBefore(a, b); });
+    // A row whose place changed since it was grouped is looked for.
+    if (it == g->end() || *it != row)
+        it = std::find(g->begin(), g->end(), row);
+    if (it != g->end())
         g->erase(it);
 }
 
@@ -245,6 +253,11 @@ void RecordSet::buildGroups()
             key = keyOf(row);
         m_groups[key].push_back(row); // rows arrive in storage order
     }
+    if (m_positionColumn >= 0) {
+        orderByPlace(m_nullGroup.data(), m_nullGroup.data() + m_nullGroup.size());
+        for (auto &g : m_groups)
+            orderByPlace(g.second.data(), g.second.data() + g.second.size());
+    }
 }
 
 void RecordSet::rebuildView()
@@ -257,6 +270,7 @@ void RecordSet::rebuildView()
             for (uint32_t r = 0; r < m_snapshot.rowCount(); ++r)
                 if (m_snapshot.isLive(r))
                     m_view.push_back(r);
+            orderByPlace(m_view.data(), m_view.data() + m_view.size());
         } else {
             // Ascending by the detail field as text; rows without a value first.
             std::vector<const std::pair<const std::string, std::vector<uint32_t>> *> groups;
