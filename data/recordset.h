@@ -285,8 +285,12 @@ private:
     // row, so that it is total). Without a position field: snapshot order.
     struct PlaceKey;
     PlaceKey placeOf(uint32_t row) const;
+    double placeNumber(uint32_t row) const; // NaN for a place that is no number
     bool placedBefore(uint32_t a, uint32_t b) const;
-    void orderByPlace(uint32_t *first, uint32_t *last) const;
+    // `places`, where given, holds each snapshot row's place as a double
+    // (NaN for none that is a number): a quick first look that spares
+    // reading the rows again out of storage order.
+    void orderByPlace(uint32_t *first, uint32_t *last, const std::vector<double> *places = nullptr) const;
     // The place of a new row at a view position, between its neighbours;
     // where they leave no room the view's rows are numbered afresh first.
     Value placeForNewRow(int viewPos);

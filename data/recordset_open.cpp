@@ -6,6 +6,7 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace recordset_detail;
 
@@ -238,10 +239,17 @@ void RecordSet::buildGroups()
     if (m_sortColumn < 0)
         return;
     const uint32_t n = m_snapshot.rowCount();
+    // The places are read here, in storage order, where the rows are read
+    // anyway: checking each group's order later then needs no second visit.
+    std::vector<double> places;
+    if (m_positionColumn >= 0)
+        places.assign(n, std::numeric_limits<double>::quiet_NaN());
     std::string key;
     for (uint32_t row = 0; row < n; ++row) {
         if (!m_snapshot.isLive(row))
             continue; // deleted
+        if (m_positionColumn >= 0)
+            places[row] = placeNumber(row);
         if (m_snapshot.type(row, m_sortColumn) == Value::Null) {
             m_nullGroup.push_back(row);
             continue;
@@ -254,9 +262,9 @@ void RecordSet::buildGroups()
         m_groups[key].push_back(row); // rows arrive in storage order
     }
     if (m_positionColumn >= 0) {
-        orderByPlace(m_nullGroup.data(), m_nullGroup.data() + m_nullGroup.size());
+        orderByPlace(m_nullGroup.data(), m_nullGroup.data() + m_nullGroup.size(), &places);
         for (auto &g : m_groups)
-            orderByPlace(g.second.data(), g.second.data() + g.second.size());
+            orderByPlace(g.second.data(), g.second.data() + g.second.size(), &places);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -73,6 +74,12 @@ RecordSet::PlaceKey RecordSet::placeOf(uint32_t row) const
     return key;
 }
 
+double RecordSet::placeNumber(uint32_t row) const
+{
+    const PlaceKey key = placeOf(row);
+    return key.rank == 0 ? double(key.number) : std::numeric_limits<double>::quiet_NaN();
+}
+
 bool RecordSet::placedBefore(uint32_t a, uint32_t b) const
 {
     if (m_positionColumn < 0)
@@ -81,19 +88,19 @@ bool RecordSet::placedBefore(uint32_t a, uint32_t b) const
     return c != 0 ? c < 0 : a < b;
 }
 
-void RecordSet::orderByPlace(uint32_t *first, uint32_t *last) const
+void RecordSet::orderByPlace(uint32_t *first, uint32_t *last, const std::vector<double> *places) const
 {
     if (m_positionColumn < 0 || last - first < 2)
         return;
     // Rows mostly arrive in order already (places written 1, 2, 3 ... in id
     // order): one pass tells, and only a range out of order is sorted.
     bool ordered = true;
-    PlaceKey previous = placeOf(*first);
     for (uint32_t *r = first + 1; r != last && ordered; ++r) {
-        const PlaceKey key = placeOf(*r);
-        const int c = previous.compare(key);
-        ordered = c < 0 || (c == 0 && r[-1] < *r);
-        previous = key;
+        // Rounding to double keeps the order of what it rounds, so a smaller
+        // double is a smaller place; anything else is looked at exactly.
+        if (places && (*places)[r[-1]] < (*places)[*r])
+            continue;
+        ordered = placedBefore(r[-1], *r);
     }
     if (ordered)
         return;
