@@ -1,7 +1,8 @@
 // Benchmarks of the data layer on a large generated database: opening the
-// line set against a bare SQLite read, moving through the customers with the
-// header and line sets following, the customer search, and the memory the
-// line snapshot takes per row.
+// line set against a bare SQLite read and what ordering its invoices' lines
+// by place adds, moving through the customers with the header and line sets
+// following, the customer search, and the memory the line snapshot takes
+// per row.
 
 #include "data/database.h"
 #include "data/sqlitedatabase.h"
@@ -167,6 +168,37 @@ void BM_OpenLinkedLineSet(benchmark::State &state)
     }
 }
 BENCHMARK(BM_OpenLinkedLineSet)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// What ordering the lines of each invoice by their place adds to opening the
+// line set under its link: without places, with places already in id order
+// (as lines typed one after the other have them) and with every invoice's
+// places the reverse of its ids, which sorts every group. The places come
+// from the statement, so that every variant reads the same.
+void BM_OpenLinkedLinesByPlace(benchmark::State &state)
+{
+    const char *const places[] = {"NULL", "id + 0.5", "0.5 - id"};
+    try {
+        SqliteDatabase conn;
+        conn.open(dbFile());
+        RecordSet headers(QStringLiteral("rechnungsdetailstabelle"), conn);
+        headers.setTableName(QStringLiteral("rechnungsdaten2004"));
+        RecordSet lines(QStringLiteral("rechnungstabelle"), conn);
+        lines.setSQL(QStringLiteral("SELECT *, %1 AS platz FROM rechnung2004").arg(QLatin1String(places[state.range(0)])));
+        if (state.range(0) > 0)
+            lines.setPositionField(QStringLiteral("platz"));
+        DataSource headerSource(QStringLiteral("rdetails"), &headers);
+        Link link(&headerSource, QStringLiteral("nr"), &lines, QStringLiteral("rechnungsnummer"));
+        headers.Open();
+        for (auto _ : state) {
+            lines.Close();
+            lines.Open();
+        }
+        state.counters["rows_in_view"] = lines.RecordCount();
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_OpenLinkedLinesByPlace)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
 
 // ---------------------------------------------------------------- moving
 
@@ -392,7 +424,8 @@ public:
         for (const Run &r : runs) {
             if (r.error_occurred || r.run_type != Run::RT_Iteration)
                 continue;
-            const std::string &name = r.run_name.function_name;
+            // A benchmark run with arguments is kept under each: "BM_X/1".
+            const std::string name = r.run_name.function_name + (r.run_name.args.empty() ? "" : "/" + r.run_name.args);
             m_seconds[name].push_back(r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit));
             for (const auto &[key, counter] : r.counters)
                 m_counters[name][key] = counter.value;
@@ -438,6 +471,13 @@ void printSummary(const SummaryReporter &r)
         std::printf("open/bare ratio: %.2f (target <= 2) %s\n", *open / *bare, verdict(*open / *bare <= 2.0));
     if (const auto linked = r.seconds("BM_OpenLinkedLineSet"); bare && linked && *bare > 0)
         std::printf("linked open/bare ratio: %.2f\n", *linked / *bare);
+    if (const auto none = r.seconds("BM_OpenLinkedLinesByPlace/0"); none && *none > 0) {
+        const auto ordered = r.seconds("BM_OpenLinkedLinesByPlace/1");
+        const auto reversed = r.seconds("BM_OpenLinkedLinesByPlace/2");
+        if (ordered && reversed)
+            std::printf("linked open by place/without places: %.2f (in id order), %.2f (reversed)\n", *ordered / *none,
+                        *reversed / *none);
+    }
     if (const auto move = r.seconds("BM_MoveCustomer"))
         std::printf("move customer: %.1f us per move (target < 100 us) %s\n", *move * 1e6, verdict(*move * 1e6 < 100));
     if (const auto search = r.seconds("BM_CustomerSearch"))

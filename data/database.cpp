@@ -44,6 +44,7 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     for (QLatin1StringView name : {line::VatRate, line::Nature})
         invoiceLines.declareOptionalField(name, FieldKind::Text);
     invoiceLines.declareOptionalField(line::Position, FieldKind::Float);
+    invoiceLines.setPositionField(line::Position);
     invoiceLines.declareField(QStringLiteral("summerechn"), FieldKind::CalcFloat, QStringLiteral("###,###0.00"));
     invoiceLines.declareField(QStringLiteral("mitmwst"), FieldKind::CalcFloat);
     invoiceLines.setOnCalcFields(calculateLineAmount);

@@ -169,6 +169,14 @@ public:
     // the source has no column for, and an empty text, are passed over.
     using NewRowValues = std::function<QList<std::pair<QString, QString>>()>;
     void setNewRowValues(NewRowValues values) { m_newRowValues = std::move(values); }
+    // A numeric field that holds each row's place among its neighbours.
+    // Every view of the set is then in the order of the place, a row without
+    // one counting as placed at its id, then by id: a line inserted between
+    // two others is read back there. A new row gets a place between the rows
+    // it is shown between. Set while the set is closed; a source without the
+    // column keeps the order of its rows.
+    void setPositionField(const QString &name);
+    const QString &positionField() const { return m_positionField; }
     // What its numbers are read and shown with: the fields' conversions, the
     // calculation and the check before a post get them from here.
     void setSeparators(const Separators &separators) { m_separators = separators; }
@@ -276,6 +284,21 @@ private:
     enum class FlagRule { AtFirst, AtLast, Cleared };
     void readAsAWhole(int targetPos, FlagRule rule, bool stateChanged, bool rowsChanged);
 
+    // The place a row is ordered by, and the order itself (ties by snapshot
+    // row, so that it is total). Without a position field: snapshot order.
+    struct PlaceKey;
+    PlaceKey placeOf(uint32_t row) const;
+    double placeNumber(uint32_t row) const; // NaN for a place that is no number
+    bool placedBefore(uint32_t a, uint32_t b) const;
+    // `places`, where given, holds each snapshot row's place as a double
+    // (NaN for none that is a number): a quick first look that spares
+    // reading the rows again out of storage order.
+    void orderByPlace(uint32_t *first, uint32_t *last, const std::vector<double> *places = nullptr) const;
+    // The place of a new row at a view position, between its neighbours;
+    // where they leave no room the view's rows are numbered afresh first.
+    Value placeForNewRow(int viewPos);
+    void renumberView();
+
     const Value &workValue(int column) const;
     Value currentValue(const Field *f) const;
     void assign(Field *f, Value v);
@@ -313,6 +336,8 @@ private:
     std::vector<QByteArray> m_originNames; // column names in the write table
     QByteArray m_writeTable;
     int m_idColumn = -1;
+    QString m_positionField;
+    int m_positionColumn = -1;
 
     Snapshot m_snapshot;
     std::vector<uint32_t, LargeAllocator<uint32_t>> m_view; // snapshot rows in view order

@@ -6,6 +6,7 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace recordset_detail;
 
@@ -149,6 +150,11 @@ void RecordSet::openSource()
         if (Field *f = FindField(m_link->detailField()); f && !f->isCalculated())
             m_sortColumn = f->m_column;
     }
+    m_positionColumn = -1;
+    if (!m_positionField.isEmpty()) {
+        if (Field *f = FindField(m_positionField); f && !f->isCalculated())
+            m_positionColumn = f->m_column;
+    }
     buildGroups();
 }
 
@@ -204,7 +210,7 @@ void RecordSet::addToGroup(uint32_t row)
     if (m_sortColumn < 0)
         return;
     std::vector<uint32_t> &g = m_snapshot.type(row, m_sortColumn) == Value::Null ? m_nullGroup : m_groups[keyOf(row)];
-    g.insert(std::upper_bound(g.begin(), g.end(), row), row);
+    g.insert(std::upper_bound(g.begin(), g.end(), row, [this](uint32_t a, uint32_t b) { return placedBefore(a, b); }), row);
 }
 
 void RecordSet::removeFromGroup(uint32_t row)
@@ -218,8 +224,11 @@ void RecordSet::removeFromGroup(uint32_t row)
             return;
         g = &it->second;
     }
-    auto it = std::lower_bound(g->begin(), g->end(), row);
-    if (it != g->end() && *it == row)
+    auto it = std::lower_bound(g->begin(), g->end(), row, [this](uint32_t a, uint32_t b) { return placedBefore(a, b); });
+    // A row whose place changed since it was grouped is looked for.
+    if (it == g->end() || *it != row)
+        it = std::find(g->begin(), g->end(), row);
+    if (it != g->end())
         g->erase(it);
 }
 
@@ -230,10 +239,17 @@ void RecordSet::buildGroups()
     if (m_sortColumn < 0)
         return;
     const uint32_t n = m_snapshot.rowCount();
+    // The places are read here, in storage order, where the rows are read
+    // anyway: checking each group's order later then needs no second visit.
+    std::vector<double> places;
+    if (m_positionColumn >= 0)
+        places.assign(n, std::numeric_limits<double>::quiet_NaN());
     std::string key;
     for (uint32_t row = 0; row < n; ++row) {
         if (!m_snapshot.isLive(row))
             continue; // deleted
+        if (m_positionColumn >= 0)
+            places[row] = placeNumber(row);
         if (m_snapshot.type(row, m_sortColumn) == Value::Null) {
             m_nullGroup.push_back(row);
             continue;
@@ -244,6 +260,11 @@ void RecordSet::buildGroups()
         else
             key = keyOf(row);
         m_groups[key].push_back(row); // rows arrive in storage order
+    }
+    if (m_positionColumn >= 0) {
+        orderByPlace(m_nullGroup.data(), m_nullGroup.data() + m_nullGroup.size(), &places);
+        for (auto &g : m_groups)
+            orderByPlace(g.second.data(), g.second.data() + g.second.size(), &places);
     }
 }
 
@@ -257,6 +278,7 @@ void RecordSet::rebuildView()
             for (uint32_t r = 0; r < m_snapshot.rowCount(); ++r)
                 if (m_snapshot.isLive(r))
                     m_view.push_back(r);
+            orderByPlace(m_view.data(), m_view.data() + m_view.size());
         } else {
             // Ascending by the detail field as text; rows without a value first.
             std::vector<const std::pair<const std::string, std::vector<uint32_t>> *> groups;

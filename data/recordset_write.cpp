@@ -43,6 +43,9 @@ void RecordSet::startInsert(bool append)
     // Asked before anything changes: a failure leaves the set as it was.
     const QList<std::pair<QString, QString>> startValues = m_newRowValues ? m_newRowValues() : QList<std::pair<QString, QString>>();
     const int pos = append ? RecordCount() : std::max(m_cur, 0);
+    // May number the rows afresh first; like the values above, a failure
+    // leaves the set as it was.
+    const Value place = placeForNewRow(pos);
     m_appended = append;
     m_pendingPos = pos;
     m_cur = pos;
@@ -52,6 +55,9 @@ void RecordSet::startInsert(bool append)
     // The link fills the detail field without marking the row as modified.
     if (m_link && m_sortColumn >= 0 && m_link->masterActive())
         m_work[size_t(m_sortColumn)] = m_link->fillValue();
+    // Its place, like the link's value, is the set's doing, not the typist's.
+    if (m_positionColumn >= 0)
+        m_work[size_t(m_positionColumn)] = place;
     for (const auto &[name, text] : startValues) {
         const Field *f = FindField(name);
         if (!f || f->isCalculated() || f->kind() == FieldKind::AutoInc || text.isEmpty())
@@ -111,7 +117,8 @@ void RecordSet::writeInsert()
     resolveWriteTarget();
     std::vector<int> columns;
     for (int c = 0; c < int(m_work.size()); ++c)
-        if (c != m_idColumn && (m_assigned[size_t(c)] || (c == m_sortColumn && !m_work[size_t(c)].isNull())))
+        if (c != m_idColumn
+            && (m_assigned[size_t(c)] || ((c == m_sortColumn || c == m_positionColumn) && !m_work[size_t(c)].isNull())))
             columns.push_back(c);
     QByteArray sql = "INSERT INTO " + m_conn.quoteIdentifier(m_writeTable);
     if (columns.empty()) {
@@ -173,7 +180,9 @@ void RecordSet::writeUpdate()
     }
     if (m_conn.changes() == 0)
         raiseConflict(id, false);
-    const bool keyChanged = m_sortColumn >= 0 && m_assigned[size_t(m_sortColumn)];
+    // A row under another master, or at another place, moves in the groups.
+    const bool keyChanged = m_sortColumn >= 0
+                            && (m_assigned[size_t(m_sortColumn)] || (m_positionColumn >= 0 && m_assigned[size_t(m_positionColumn)]));
     if (keyChanged)
         removeFromGroup(row);
     std::vector<Value> values;

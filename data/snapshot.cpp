@@ -280,6 +280,33 @@ qint64 Snapshot::integer(uint32_t row, int column) const
     return 0;
 }
 
+FieldView Snapshot::view(uint32_t row, int column) const
+{
+    uint64_t h;
+    const uint8_t *p = getVarint(field(row, column), h);
+    FieldView f;
+    switch (h) {
+    case 0: break;
+    case 1: {
+        uint64_t v;
+        getVarint(p, v);
+        f.type = Value::Integer;
+        f.integer = unzigzag(v);
+        break;
+    }
+    case 2:
+        f.type = Value::Real;
+        std::memcpy(&f.real, p, 8);
+        break;
+    default:
+        f.type = (h & 1) ? Value::Text : Value::Blob;
+        f.data = p;
+        f.size = size_t((h - 3) >> 1);
+        break;
+    }
+    return f;
+}
+
 Value Snapshot::value(uint32_t row, int column) const
 {
     uint64_t h;

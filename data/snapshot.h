@@ -71,6 +71,9 @@ public:
     // Raw bytes of a Text or Blob value; empty for others.
     std::string_view bytes(uint32_t row, int column) const;
     qint64 integer(uint32_t row, int column) const;
+    // One field without a copy, in one pass over the record: what ordering
+    // many rows needs. Text and blob bytes live as long as the record.
+    FieldView view(uint32_t row, int column) const;
 
     // Bytes held by this snapshot: record chunks and the row table.
     size_t memoryBytes() const;
