@@ -893,7 +893,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString f = dir.filePath(QStringLiteral("rechungen.mdb"));
         QVERIFY(QFile::copy(m_demo, f));
-        testdb::exec(f, QStringLiteral("UPDATE rechnungsdaten2004 SET bezahlung = 'nach Vereinbarung' WHERE nr = '1'"));
+        testdb::exec(f, QStringLiteral("UPDATE rechnungsdaten2004 SET bezahlung = 'nach Vereinbarung', faellig = NULL WHERE nr = '1'"));
         const ToolResult r = runTool({QStringLiteral("fatturapa"), f, QStringLiteral("--year"), QStringLiteral("2004"),
                                       QStringLiteral("--nr"), QStringLiteral("1"), QStringLiteral("--out"), dir.path()},
                                      {.locale = GermanLocale});
