@@ -1,5 +1,7 @@
 #include "invoicecopy.h"
 
+#include "duedate.h"
+
 #include "engine.h"
 #include "errors.h"
 #include "invoicelist.h"
@@ -107,6 +109,10 @@ Invoice storeNew(Database &database, const Separators &separators, Invoice docum
     checkNewNumber(numbersOfYear(database, year).all(), document.header.nr, year);
     document.header.nr = document.header.nr.trimmed();
     document.header.datum = storedDateText(today);
+    // Due as its terms say, as a header typed in the grid is; a year made
+    // before due dates has nowhere to keep one.
+    if (database.columnInfo(tablesOfYear(year).headerTable.toUtf8(), schema::sql(schema::header::DueDate)).found)
+        document.header.faellig = dueDateText(document.header.datum, document.header.bezahlung);
     InvoiceRepository(database, separators).insert(year, document);
     transaction.commit();
     return document;

@@ -2,12 +2,12 @@
 #include "commands.h"
 #include "output.h"
 
+#include "data/duedate.h"
 #include "data/invoicelist.h"
 #include "data/invoicerepository.h"
 #include "data/newdatabase.h"
 #include "data/years.h"
 #include "einvoice/invoicedata.h"
-#include "einvoice/paymentterms.h"
 #include "einvoice/prefill.h"
 #include "einvoice/store.h"
 
@@ -121,11 +121,10 @@ Invoice invoiceOf(const QString &nr, const QDate &date, const QJsonObject &data,
     invoice.header.bezahlung = text(data, QStringLiteral("bezahlung"));
     invoice.header.kundennummer = customer;
     invoice.header.bestimmungsort = text(data, QStringLiteral("bestimmungsort"));
-    const einvoice::PaymentTerms terms = einvoice::paymentTermsOf(invoice.header.bezahlung);
-    if (terms.kind == einvoice::PaymentTerms::Cash)
-        invoice.header.faellig = invoice.header.bezahlt_am = invoice.header.datum;
-    else if (terms.kind == einvoice::PaymentTerms::Days)
-        invoice.header.faellig = storedDateText(date.addDays(terms.days));
+    invoice.header.faellig = dueDateText(invoice.header.datum, invoice.header.bezahlung);
+    // Paid in cash: paid that day.
+    if (paymentTermsOf(invoice.header.bezahlung).kind == PaymentTerms::Cash)
+        invoice.header.bezahlt_am = invoice.header.datum;
     const QString positions = QStringLiteral("positionen");
     for (const QJsonValue &position : array(data, positions)) {
         const QJsonArray fields = position.toArray();
