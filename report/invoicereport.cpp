@@ -115,6 +115,38 @@ void DocumentTitle::draw(const DrawTarget &target, const TextBlock &laid, const 
         line(reference, m_referenceFont, referenceBox, HAlign::Left, m_referenceLineHeight, false);
 }
 
+TextBlock InvoiceNumberText::layOut(TextMeasure &measure) const
+{
+    const QString number = text();
+    m_shrunk = measure.width(font, number) > maxWidth + 1e-9;
+    if (!m_shrunk)
+        return DataText::layOut(measure);
+    m_fittedFont = fittedFont(measure, number, maxWidth, DocumentTitle::DesignPoints, font.bold);
+    TextBlock b;
+    b.lines = QStringList{number};
+    b.lineHeight = measure.lineHeight(m_fittedFont);
+    b.width = maxWidth;
+    b.linesInBox = 1;
+    return b;
+}
+
+void InvoiceNumberText::draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const
+{
+    if (!m_shrunk) {
+        DataText::draw(target, laid, piece);
+        return;
+    }
+    // On the line of the design size, in the middle of its row.
+    TextRun run;
+    run.font = m_fittedFont;
+    const double below = std::max(0.0, box.height() - laid.lineHeight) / 2;
+    run.box = QRectF(target.origin.x() + box.left(), target.origin.y() + box.top() + below, maxWidth, laid.lineHeight);
+    run.align = HAlign::Left;
+    run.lineHeight = laid.lineHeight;
+    run.lines = laid.lines;
+    target.page.ops.push_back(run);
+}
+
 TextBlock LogoBox::layOut(TextMeasure &measure) const
 {
     TextBlock b;
@@ -198,8 +230,10 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     title->referenceBox = box(1.32, 74.61, 88.90, 5.29);
     t->add<FixedText>(QStringLiteral("QRLabel3"), box(9.53, 88.37, 5.56, 5.29), verdana(9, true), Left, Auto,
                                  QStringLiteral("Nr."));
-    t->add<DataText>(QStringLiteral("QRDBText3"), box(17.99, 88.37, 3.97, 5.29), verdana(9, true), Left, Auto,
-                                 header, schema::header::Number);
+    // Up to the dotted line before the date.
+    t->add<InvoiceNumberText>(QStringLiteral("QRDBText3"), box(17.99, 88.37, 3.97, 5.29), verdana(9, true), Left, Auto,
+                              header, schema::header::Number)
+        ->maxWidth = mm(36.51 - 17.99 - 0.8);
     t->add<DataText>(QStringLiteral("QRDBText5"), box(36.51, 88.37, 29.10, 5.29), verdana(9, true), Center, Fixed,
                                  header, schema::header::Date);
     t->add<FixedText>(QStringLiteral("QRLabel1"), box(36.51, 82.02, 29.10, 5.29), verdana(9), Center, Fixed,

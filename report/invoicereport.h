@@ -77,6 +77,23 @@ private:
     mutable double m_referenceLineHeight = 0;
 };
 
+// The invoice's number on one line, as wide as it is, up to the date's
+// column: a longer one (a credit note's "GS-2026-10") is set smaller rather
+// than run into the date.
+class InvoiceNumberText : public rpt::DataText
+{
+public:
+    using rpt::DataText::DataText;
+    rpt::TextBlock layOut(rpt::TextMeasure &measure) const override;
+    void draw(const rpt::DrawTarget &target, const rpt::TextBlock &laid, const rpt::Piece &piece) const override;
+
+    double maxWidth = 0;
+
+private:
+    mutable bool m_shrunk = false;
+    mutable rpt::FontSpec m_fittedFont;
+};
+
 class InvoiceReport : public QWidget
 {
     Q_OBJECT

@@ -23,7 +23,8 @@ const char *const Data = R"(
 INSERT INTO kunde (id, name, adresse) VALUES (1, 'Anna Blumen', 'Weg 1');
 INSERT INTO rechnungsdaten2004 (id, nr, datum, bezahlung, kundennummer, bestimmungsort, dokumentart, bezug_nr, bezug_datum) VALUES
   (1, 'GS-2004-1', '09.02.2004', '30 Tage', '1', 'Gartenhaus', 'TD04', '17', '01.02.2004'),
-  (2, '17', '01.02.2004', '30 Tage', '1', 'Gartenhaus', NULL, NULL, NULL);
+  (2, '17', '01.02.2004', '30 Tage', '1', 'Gartenhaus', NULL, NULL, NULL),
+  (3, 'GS-2004-1000', '10.02.2004', '30 Tage', '1', 'Gartenhaus', 'TD04', '17', '01.02.2004');
 INSERT INTO rechnung2004 (rechnungsnummer, beschreibung, anzahl, einzelpreis, pos) VALUES
   ('GS-2004-1', 'Rosen', '4', '2,5', 1), ('17', 'Rosen', '4', '2,5', 1), ('17', 'Erde', '1', '10', 2);
 )";
@@ -98,6 +99,33 @@ private Q_SLOTS:
         QVERIFY(findText(page, QStringLiteral("GS-2004-1")));
         QVERIFY(findText(page, QStringLiteral("11,00")));
         QVERIFY(!page.texts().join(QLatin1Char('|')).contains(QLatin1Char('-') + QStringLiteral("11,00")));
+    }
+
+    // A number of a credit note's length never runs into the date's column:
+    // the short one at the design size, a long one smaller.
+    void numberStaysLeftOfTheDate_data()
+    {
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("designSize");
+        QTest::newRow("invoice") << qint64(2) << "17" << true;
+        QTest::newRow("long credit note") << qint64(3) << "GS-2004-1000" << false;
+    }
+
+    void numberStaysLeftOfTheDate()
+    {
+        QFETCH(qint64, id);
+        QFETCH(QString, number);
+        QFETCH(bool, designSize);
+        Printed p;
+        const RunResult r = p.runOf(id);
+        const TextRun *shown = findText(*r.pages.front(), number);
+        QVERIFY(shown);
+        TextMeasure measure;
+        QVERIFY2(shown->box.left() + measure.width(shown->font, number) <= Margin + 36.51 + Near,
+                 qPrintable(QString::number(shown->box.left() + measure.width(shown->font, number))));
+        QCOMPARE(shown->font.pixels == 12, designSize);
+        QVERIFY(shown->font.bold);
     }
 
     void invoiceOfTheSameFileKeepsItsTitle()
