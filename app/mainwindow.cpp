@@ -614,8 +614,12 @@ bool MainWindow::offerYearOf(const QDate &today)
 {
     const int year = today.year();
     const std::vector<YearTables> found = findYears(m_data->connection);
-    if (std::any_of(found.begin(), found.end(), [&](const YearTables &y) { return y.year == year; }))
+    if (std::any_of(found.begin(), found.end(), [&](const YearTables &y) { return y.year == year; })) {
+        // Another program may have made them since this one started.
+        m_data->readYears();
+        fillYearMenu();
         return true;
+    }
     if (!confirm(QStringLiteral("Für das Jahr %1 gibt es noch keine Tabellen; das neue Dokument gehört in dieses Jahr. "
                                 "Tabellen für das Jahr %1 jetzt anlegen?")
                      .arg(year)))

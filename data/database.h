@@ -82,6 +82,9 @@ public:
     // and where the last number is read.
     int newestYear() const { return m_newestYear; }
     QString lastNumberStatement() const { return lastNumberSql(m_newestYear); }
+    // Reads the years the file holds again, as another program may have
+    // added one; the year shown stays.
+    void readYears() { findYears(); }
     // Makes the year's tables (as the newest year's), then changes to it.
     // Pending rows are settled first; a failure changes nothing.
     void addYear(int year);

@@ -94,6 +94,7 @@ private Q_SLOTS:
     void takenNumberKeepsTheDialogOpen();
     void creditNoteOfACreditNoteIsRefused();
     void copyForAnotherCustomer();
+    void yearAnotherProgramMadeMeanwhile();
     void newControlsHaveNames();
 };
 
@@ -227,6 +228,31 @@ void TestNewDocuments::copyForAnotherCustomer()
                                      "rechnung%1 WHERE rechnungsnummer = '%1-1' ORDER BY pos)")
                           .arg(year)),
              QStringLiteral("-,22"));
+}
+
+// This year's tables appear while the program runs: the credit note goes
+// there without asking, and the year is offered and shown.
+void TestNewDocuments::yearAnotherProgramMadeMeanwhile()
+{
+    Running r(QString::fromLatin1(Data));
+    QVERIFY(r.shown);
+    QVERIFY(!r.w().yearAction(thisYear()));
+    r.db.exec(thisYearSql());
+    Boxes boxes(QList<bool>{});
+    Shown shown;
+    QString proposed;
+    noteEditor(r, shown);
+    const auto run = whileModal(r.w().creditNoteDialog, [&] { r.w().creditNoteAction->trigger(); }, [&] {
+        proposed = r.w().creditNoteDialog->number->text();
+        click(r.w().creditNoteDialog->okButton());
+    });
+    QVERIFY(!run.stayedOpen);
+    QCOMPARE(boxes.asked, QStringList());
+    QCOMPARE(proposed, QStringLiteral("GS-%1-2").arg(thisYear()));
+    QVERIFY(shown.opened);
+    QCOMPARE(shown.year, thisYear());
+    QCOMPARE(shown.number, proposed);
+    QVERIFY(r.w().yearAction(thisYear()) && r.w().yearAction(thisYear())->isChecked());
 }
 
 void TestNewDocuments::newControlsHaveNames()
