@@ -8,6 +8,7 @@
 #include "data/sqlitedatabase.h"
 #include "data/errors.h"
 #include "data/lineamount.h"
+#include "data/openitems.h"
 #include "data/money.h"
 #include "data/totals.h"
 #include "data/recordset.h"
@@ -409,6 +410,27 @@ void BM_BinaryLineProducts(benchmark::State &state)
     }
 }
 BENCHMARK(BM_BinaryLineProducts)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+
+// "&Offene Posten ...": every invoice of every year read with its lines and
+// its exact totals, on the large file (100,000 invoices, 1,000,000 lines:
+// decades of a nursery's invoices in one year's tables).
+void BM_OpenItemsOfEveryYear(benchmark::State &state)
+{
+    try {
+        SqliteDatabase conn;
+        conn.open(dbFile());
+        qsizetype items = 0;
+        for (auto _ : state) {
+            const OpenItems open = openItems(conn, Comma, QDate(2026, 12, 11));
+            items = open.items.size();
+            benchmark::DoNotOptimize(open.total);
+        }
+        state.counters["items"] = double(items);
+    } catch (const AppError &e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_OpenItemsOfEveryYear)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 // ---------------------------------------------------------------- summary
 

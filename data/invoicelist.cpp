@@ -35,10 +35,11 @@ InvoiceTotals totalsOfLines(const QList<InvoiceLine> &lines, const Separators &s
     return invoiceTotals(read);
 }
 
-QList<InvoiceSummary> summariesOfYear(Database &database, int year, const Separators &separators)
+QList<InvoiceSummary> summariesOfYear(Database &database, int year, const Separators &separators,
+                                      const std::function<bool(const InvoiceHeader &)> &wanted)
 {
     QList<InvoiceSummary> summaries;
-    for (Invoice &invoice : InvoiceRepository(database, separators).loadYear(year)) {
+    for (Invoice &invoice : InvoiceRepository(database, separators).loadYear(year, wanted)) {
         InvoiceSummary summary;
         summary.year = year;
         try {

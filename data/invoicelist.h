@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class Database;
@@ -34,4 +35,6 @@ struct InvoiceSummary
 // Every invoice and credit note of the year in the order they were stored,
 // each with its totals. Throws ConversionError when the year has no tables,
 // EngineError when the file cannot be read.
-QList<InvoiceSummary> summariesOfYear(Database &database, int year, const Separators &separators);
+// Only those whose header `wanted` accepts, when it is given.
+QList<InvoiceSummary> summariesOfYear(Database &database, int year, const Separators &separators,
+                                      const std::function<bool(const InvoiceHeader &)> &wanted = {});

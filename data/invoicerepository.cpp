@@ -209,7 +209,7 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
     return invoice;
 }
 
-QList<Invoice> InvoiceRepository::loadYear(int year)
+QList<Invoice> InvoiceRepository::loadYear(int year, const std::function<bool(const InvoiceHeader &)> &wanted)
 {
     const YearTables tables = existingTables(m_database, year);
     QList<Invoice> invoices;
@@ -233,6 +233,8 @@ QList<Invoice> InvoiceRepository::loadYear(int year)
             while (st->step()) {
                 Invoice invoice;
                 invoice.header = readHeader(*st, columns.optionalHeader, m_separators);
+                if (wanted && !wanted(invoice.header))
+                    continue;
                 invoice.customer = customers.value(invoice.header.customerId());
                 const Value nr = st->columnValue(1);
                 if (!nr.isNull())

@@ -4,6 +4,7 @@
 #include "invoice.h"
 
 #include <QString>
+#include <functional>
 
 class Database;
 
@@ -25,8 +26,9 @@ public:
     Invoice loadById(int year, qint64 headerId);
 
     // Every invoice of a year with its customer and its lines, in the order
-    // the headers were stored. The same refusals.
-    QList<Invoice> loadYear(int year);
+    // the headers were stored; only those whose header `wanted` accepts,
+    // when it is given, and only their lines are read. The same refusals.
+    QList<Invoice> loadYear(int year, const std::function<bool(const InvoiceHeader &)> &wanted = {});
 
     // Stores a new invoice: its header and then its lines in their order,
     // each line under the header's nr, in one transaction (a savepoint

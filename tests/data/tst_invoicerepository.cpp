@@ -393,6 +393,10 @@ void TestInvoiceRepository::wholeYearAsEachInvoiceReadsIt()
         QVERIFY(invoices.front().header.isCreditNote());
         QVERIFY(!invoices.back().header.isCreditNote());
         QCOMPARE(invoices.back().lines.size(), 2);
+        // Only the headers asked for, with all their lines.
+        const QList<Invoice> credits = repository.loadYear(year, [](const InvoiceHeader &h) { return h.isCreditNote(); });
+        QCOMPARE(credits.size(), 1);
+        QCOMPARE(shown(credits.front()), shown(invoices.front()));
     }
 }
 
