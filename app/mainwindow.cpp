@@ -636,20 +636,7 @@ bool MainWindow::offerYearOf(const QDate &today)
 
 void MainWindow::showNewDocument(int year, const Invoice &document)
 {
-    InvoiceData &d = *m_data;
-    chooseYear(year);
-    // The customer first: the list shows only the current customer's documents.
-    const qint64 customerId = document.header.customerId();
-    if (!d.customers.Locate(QString(schema::customer::Id), QVariant(customerId))) {
-        // A search left out the customer: all customers again.
-        d.customers.Close();
-        d.customers.setSQL(CustomerSql);
-        d.customers.Open();
-        d.customers.Locate(QString(schema::customer::Id), QVariant(customerId));
-    }
-    d.invoiceHeaders.Locate(QString(schema::header::Id), QVariant(document.header.id));
-    customerMoved();
-    m_windows.invoiceEditor->openFromList(this);
+    openInvoice(year, document.header.customerId(), document.header.id, document.header.nr);
 }
 
 void MainWindow::showInvoiceAgain(int year, const Invoice &invoice)
@@ -744,28 +731,30 @@ void MainWindow::markItemPaid(const OpenItem &item, const QDate &paidOn)
         headers.Refresh();
 }
 
-void MainWindow::openInvoiceOf(const OpenItem &item)
+void MainWindow::openInvoiceOf(const OpenItem &item) { openInvoice(item.year, item.customerId, item.headerId, item.number); }
+
+void MainWindow::openInvoice(int year, qint64 customerId, qint64 headerId, const QString &number)
 {
     InvoiceData &d = *m_data;
-    if (item.year != d.year())
-        chooseYear(item.year);
     d.settleAll();
+    // Read again even when it is the year shown: a document just stored is in the file, not yet in the list.
+    chooseYear(year);
     RecordSet &customers = d.customers;
-    if (!customers.Active() || !customers.Locate(schema::customer::Id, item.customerId)) {
+    if (!customers.Active() || !customers.Locate(schema::customer::Id, customerId)) {
         // A search may have narrowed the customers: the invoice's is looked for among all.
         customers.setSQL(CustomerSql);
         customers.setActive(true);
-        if (!customers.Locate(schema::customer::Id, item.customerId))
+        if (!customers.Locate(schema::customer::Id, customerId))
             throw ConversionError(QStringLiteral("Der Kunde der Rechnung Nr. %1 ist nicht in der Kundenliste; die Rechnung "
                                                  "kann deshalb nicht geöffnet werden.")
-                                      .arg(item.number));
+                                      .arg(number));
     }
     customerMoved();
-    if (!d.invoiceHeaders.Locate(schema::header::Id, item.headerId))
-        throw ConversionError(QStringLiteral("Die Rechnung Nr. %1 des Jahres %2 ist nicht mehr in der Datenbank. Bitte "
-                                             "die offenen Posten neu öffnen.")
-                                  .arg(item.number)
-                                  .arg(item.year));
+    if (!d.invoiceHeaders.Locate(schema::header::Id, headerId))
+        throw ConversionError(QStringLiteral("Die Rechnung Nr. %1 des Jahres %2 ist nicht mehr in der Datenbank; ein anderes "
+                                             "Programm hat sie wohl gelöscht.")
+                                  .arg(number)
+                                  .arg(year));
     openEditorFromList();
 }
 

@@ -203,6 +203,10 @@ private:
     void printReminderFor(int year, qint64 headerId);
     // Makes the item's year, customer and invoice current and opens the editor.
     void openInvoiceOf(const OpenItem &item);
+    // An invoice current in the main window (its year read again, its
+    // customer among all should a search have left it out) and open in the
+    // editor; `number` names it when it is gone.
+    void openInvoice(int year, qint64 customerId, qint64 headerId, const QString &number);
     QDate m_fixedToday;
     std::unique_ptr<ReminderLetter> m_reminderLetter;
     QMenu *m_yearMenu = nullptr;
