@@ -10,6 +10,7 @@
 #include "framework/fonts.h"
 #include "framework/messages.h"
 #include "framework/report/fontmetrics.h"
+#include "layoutgrid.h"
 
 #include <QImage>
 
@@ -17,23 +18,12 @@
 #include <optional>
 
 using namespace rpt;
+using layoutgrid::box;
+using layoutgrid::mm;
+using layoutgrid::verdana;
 
 namespace {
 
-// The layout was drawn on a 96-dpi grid; the tables give its lengths rounded
-// to 0.01 mm. Snapping back to the grid keeps the drawn lines where they were
-// (a 1-pixel line in a box at 105.83 mm lies at 105.97 mm, not 105.96).
-double mm(double v) { return std::round(v * 96 / 25.4) * 25.4 / 96; }
-
-QRectF box(double left, double top, double width, double height)
-{
-    return QRectF(mm(left), mm(top), mm(width), mm(height));
-}
-
-FontSpec verdana(int points, bool bold = false)
-{
-    return FontSpec{QStringLiteral("Verdana"), windowsPixelSize(points), bold};
-}
 
 FontSpec arial(int points) { return FontSpec{QStringLiteral("Arial"), windowsPixelSize(points), false}; }
 

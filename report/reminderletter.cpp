@@ -4,26 +4,17 @@
 #include "data/money.h"
 #include "framework/fonts.h"
 #include "framework/report/fontmetrics.h"
+#include "layoutgrid.h"
 
 #include <cmath>
 
 using namespace rpt;
+using layoutgrid::box;
+using layoutgrid::mm;
+using layoutgrid::verdana;
 
 namespace {
 
-// Lengths in mm on the invoice's 96-dpi grid, so that letterhead and address
-// window stand exactly where the invoice has them.
-double mm(double v) { return std::round(v * 96 / 25.4) * 25.4 / 96; }
-
-QRectF box(double left, double top, double width, double height)
-{
-    return QRectF(mm(left), mm(top), mm(width), mm(height));
-}
-
-FontSpec verdana(int points, bool bold = false)
-{
-    return FontSpec{QStringLiteral("Verdana"), windowsPixelSize(points), bold};
-}
 
 const QString GermanText = QStringLiteral(
     "Sehr geehrte Damen und Herren, bei der Durchsicht unserer Buchhaltung haben wir festgestellt, dass die oben "
