@@ -17,15 +17,6 @@ namespace {
 
 enum Column { CustomerColumn, NumberColumn, DateColumn, GrossColumn, DueColumn, OverdueColumn, ColumnCount };
 
-QPushButton *pushButton(QWidget *parent, const char *name, const QString &caption, const QRect &r)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(r);
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
 
 QTableWidgetItem *cell(const QString &text, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
 {
@@ -74,10 +65,10 @@ OpenItemsDialog::OpenItemsDialog(QWidget *parent) : QDialog(parent)
     paidOn->setAccessibleName(QStringLiteral("Bezahlt am"));
     paidLabel->setBuddy(paidOn);
 
-    markPaidButton = pushButton(this, "alsBezahlt", QStringLiteral("Als &bezahlt vermerken"), QRect(186, 369, 150, 25));
+    markPaidButton = placedPushButton(this, "alsBezahlt", QStringLiteral("Als &bezahlt vermerken"), QRect(186, 369, 150, 25));
     reminderButton =
-        pushButton(this, "zahlungserinnerung", QStringLiteral("&Zahlungserinnerung drucken ..."), QRect(342, 369, 200, 25));
-    closeButton = pushButton(this, "schliessen", QStringLiteral("Schließen"), QRect(572, 369, 80, 25));
+        placedPushButton(this, "zahlungserinnerung", QStringLiteral("&Zahlungserinnerung drucken ..."), QRect(342, 369, 200, 25));
+    closeButton = placedPushButton(this, "schliessen", QStringLiteral("Schließen"), QRect(572, 369, 80, 25));
     connect(markPaidButton, &QPushButton::clicked, this, [this] { guarded([&] { markSelectedPaid(); }); });
     connect(reminderButton, &QPushButton::clicked, this, [this] { guarded([&] { printSelectedReminder(); }); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);

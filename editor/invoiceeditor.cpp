@@ -75,15 +75,6 @@ QLineEdit *plainField(QWidget *parent, const char *name, const QRect &r, const Q
     return e;
 }
 
-QPushButton *pushButton(QWidget *parent, const char *name, const QString &caption, const QRect &r)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(r);
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
 
 } // namespace
 
@@ -152,15 +143,15 @@ InvoiceEditor::InvoiceEditor(InvoiceData &data, QWidget *parent)
     grossAmount = plainField(deductionBox, "zahl", QRect(8, 27, 161, 19), QString(), QStringLiteral("Bruttobetrag"));
     insertDeductionButton = placedFlatButton(deductionBox, "SpeedButton3", QStringLiteral("[ Einfügen ]"), QRect(8, 54, 161, 22));
 
-    computeButton = pushButton(this, "Button2", QStringLiteral("[ Berechnen ]"), QRect(407, 422, 75, 25));
+    computeButton = placedPushButton(this, "Button2", QStringLiteral("[ Berechnen ]"), QRect(407, 422, 75, 25));
     totalsBox = placedGroupBox(this, "GroupBox4", QStringLiteral("   Berechnen   "), QRect(488, 416, 177, 89));
     netTotal = plainField(totalsBox, "summeohne", QRect(19, 18, 150, 19), ClickToCompute, QStringLiteral("Nettosumme"));
     taxTotal = plainField(totalsBox, "mwst", QRect(19, 42, 150, 19), ClickToCompute, QStringLiteral("Mehrwertsteuer"));
     grossTotal = plainField(totalsBox, "gesamt", QRect(19, 66, 150, 19), ClickToCompute, QStringLiteral("Gesamtbetrag"));
-    closeButton = pushButton(this, "Button1", QStringLiteral("[ Beenden ]"), QRect(5, 512, 665, 25));
+    closeButton = placedPushButton(this, "Button1", QStringLiteral("[ Beenden ]"), QRect(5, 512, 665, 25));
 
     // Beside "[ Berechnen ]", in the room the layout leaves free.
-    eInvoiceButton = pushButton(this, "eInvoiceButton", QStringLiteral("[ Elektronische Rechnung ]"), QRect(200, 422, 200, 25));
+    eInvoiceButton = placedPushButton(this, "eInvoiceButton", QStringLiteral("[ Elektronische Rechnung ]"), QRect(200, 422, 200, 25));
     connect(eInvoiceButton, &QPushButton::clicked, this, [this] { guarded([&] { if (m_eInvoice) m_eInvoice(); }); });
     connect(closeButton, &QPushButton::clicked, this, [this] { guarded([&] { closeEditor(); }); });
     connect(computeButton, &QPushButton::clicked, this, [this] { guarded([&] { computeTotals(); }); });

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -37,6 +38,16 @@ QGroupBox *placedGroupBox(QWidget *parent, const char *name, const QString &capt
     g->setGeometry(geometry);
     g->setAccessibleName(caption.trimmed());
     return g;
+}
+
+QPushButton *placedPushButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
 }
 
 FlatButton *placedFlatButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)

@@ -8,6 +8,7 @@
 #include <QString>
 
 class FlatButton;
+class QPushButton;
 class QApplication;
 class QKeyEvent;
 class QGroupBox;
@@ -22,6 +23,8 @@ QLabel *placedLabel(QWidget *parent, const char *name, const QString &text, cons
 // A group box whose accessible name is its caption without the padding blanks.
 QGroupBox *placedGroupBox(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
 
+// A push button that Enter never presses on its own: the windows' keys are their own.
+QPushButton *placedPushButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
 FlatButton *placedFlatButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
 
 // Data fields carry the system's tooltip colour as their background.
