@@ -41,7 +41,8 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     for (QLatin1StringView name : {line::InvoiceNumber, line::Description, line::Quantity, line::UnitPrice, line::Amount})
         invoiceLines.declareField(name, FieldKind::Text);
     // A year made before lines had rates has its lines at 10 %.
-    for (QLatin1StringView name : {line::VatRate, line::Nature})
+    // ... and one made before deferred invoices names no delivery notes.
+    for (QLatin1StringView name : {line::VatRate, line::Nature, line::DeliveryNoteNumber, line::DeliveryNoteDate})
         invoiceLines.declareOptionalField(name, FieldKind::Text);
     invoiceLines.declareOptionalField(line::Position, FieldKind::Float);
     invoiceLines.setPositionField(line::Position);

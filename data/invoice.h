@@ -34,6 +34,8 @@ struct InvoiceHeader
 
 // The document kind of a credit note (nota di credito), as the e-invoice names it.
 inline const QString CreditNoteKind = QStringLiteral("TD04");
+// A deferred invoice, made at the month's end from its delivery notes (fattura differita).
+inline const QString DeferredInvoiceKind = QStringLiteral("TD24");
 
 // The customer's row in `kunde`.
 struct Customer
@@ -61,6 +63,10 @@ struct InvoiceLine
     // three texts and id stays at 10 %.
     QString steuersatz = {};
     QString natura = {};
+    // On a deferred invoice: the delivery note the line was delivered with,
+    // its number and date (dd.mm.yyyy); empty on any other.
+    QString lieferschein_nr = {};
+    QString lieferschein_datum = {};
 };
 
 struct Invoice

@@ -3,6 +3,7 @@
 #include "engine.h"
 #include "errors.h"
 #include "schema.h"
+#include "storedrow.h"
 #include "years.h"
 
 #include <QHash>
@@ -10,27 +11,6 @@
 #include <vector>
 
 namespace {
-
-// A text as the record sets show it; NULL stays a null QString and an empty
-// text an empty one, so that writing it back stores what was read.
-QString storedText(const Statement &st, int column, const Separators &separators)
-{
-    const Value value = st.columnValue(column);
-    if (value.isNull())
-        return QString();
-    QString text = value.toText(separators);
-    if (text.isNull())
-        text = QLatin1String("");
-    return text;
-}
-
-void bindStored(Statement &st, int index, const QString &text)
-{
-    if (text.isNull())
-        st.bindNull(index);
-    else
-        st.bindText(index, text);
-}
 
 YearTables existingTables(Database &database, int year)
 {
@@ -54,13 +34,50 @@ constexpr OptionalHeaderColumn OptionalHeaderColumns[] = {
     {schema::header::PaidDate, &InvoiceHeader::bezahlt_am},
 };
 
-std::vector<OptionalHeaderColumn> presentHeaderColumns(Database &database, const QString &headerTable)
+// The same for a line: the rate and its nature, the delivery note it came with.
+struct OptionalLineColumn
 {
-    std::vector<OptionalHeaderColumn> present;
-    for (const OptionalHeaderColumn &c : OptionalHeaderColumns)
-        if (database.columnInfo(headerTable.toUtf8(), schema::sql(c.column)).found)
+    QLatin1StringView column;
+    QString InvoiceLine::*member;
+};
+constexpr OptionalLineColumn OptionalLineColumns[] = {
+    {schema::line::VatRate, &InvoiceLine::steuersatz},
+    {schema::line::Nature, &InvoiceLine::natura},
+    {schema::line::DeliveryNoteNumber, &InvoiceLine::lieferschein_nr},
+    {schema::line::DeliveryNoteDate, &InvoiceLine::lieferschein_datum},
+};
+
+template <class Column, size_t N>
+std::vector<Column> presentColumns(Database &database, const QString &table, const Column (&all)[N])
+{
+    std::vector<Column> present;
+    for (const Column &c : all)
+        if (database.columnInfo(table.toUtf8(), schema::sql(c.column)).found)
             present.push_back(c);
     return present;
+}
+
+std::vector<OptionalHeaderColumn> presentHeaderColumns(Database &database, const QString &headerTable)
+{
+    return presentColumns(database, headerTable, OptionalHeaderColumns);
+}
+
+std::vector<OptionalLineColumn> presentLineColumns(Database &database, const QString &lineTable)
+{
+    return presentColumns(database, lineTable, OptionalLineColumns);
+}
+
+// A value the object has for a column the table lacks is refused rather than dropped.
+template <class Object, class Column, size_t N>
+void refuseMissingColumns(const Object &object, const std::vector<Column> &present, const Column (&all)[N], const QString &table)
+{
+    for (const Column &c : all) {
+        const bool there = std::any_of(present.begin(), present.end(), [&](const Column &p) { return p.column == c.column; });
+        if (!there && !(object.*c.member).isEmpty())
+            throw EngineError(QStringLiteral("Die Tabelle '%1' hat noch keine Spalte '%2': bitte die Datenbank "
+                                             "zuerst ergänzen lassen.")
+                                  .arg(table, c.column));
+    }
 }
 
 QString cannotRead(const QString &nr, int year)
@@ -94,10 +111,11 @@ namespace {
 struct Columns
 {
     std::vector<OptionalHeaderColumn> optionalHeader;
-    bool rates = false;
+    std::vector<OptionalLineColumn> optionalLine;
 
     Columns(Database &database, const YearTables &tables)
-        : optionalHeader(presentHeaderColumns(database, tables.headerTable)), rates(hasLineRates(database, tables.lineTable))
+        : optionalHeader(presentHeaderColumns(database, tables.headerTable)),
+          optionalLine(presentLineColumns(database, tables.lineTable))
     {
     }
 
@@ -113,15 +131,12 @@ struct Columns
     QString line() const
     {
         using namespace schema::line;
-        return rates ? schema::columnList({Id, Description, Quantity, UnitPrice, InvoiceNumber, VatRate, Nature})
-                     : schema::columnList({Id, Description, Quantity, UnitPrice, InvoiceNumber});
+        QString columns = schema::columnList({Id, Description, Quantity, UnitPrice, InvoiceNumber});
+        for (const OptionalLineColumn &c : optionalLine)
+            columns += QStringLiteral(", ") + c.column;
+        return columns;
     }
 };
-
-const QString CustomerColumns = [] {
-    using namespace schema::customer;
-    return schema::columnList({Id, Name, Address, Telephone, VatNumber, Salutation, CustomerNumber, Owner});
-}();
 
 InvoiceHeader readHeader(const Statement &st, const std::vector<OptionalHeaderColumn> &optional, const Separators &separators)
 {
@@ -137,20 +152,12 @@ InvoiceHeader readHeader(const Statement &st, const std::vector<OptionalHeaderCo
     return header;
 }
 
-Customer readCustomer(const Statement &st, const Separators &separators)
-{
-    const auto text = [&](int column) { return storedText(st, column, separators); };
-    return {text(1), text(2), text(3), text(4), text(5), text(6), text(7), st.columnInteger(0)};
-}
-
-InvoiceLine readLine(const Statement &st, bool rates, const Separators &separators)
+InvoiceLine readLine(const Statement &st, const std::vector<OptionalLineColumn> &optional, const Separators &separators)
 {
     const auto text = [&](int column) { return storedText(st, column, separators); };
     InvoiceLine line{text(1), text(2), text(3), st.columnInteger(0)};
-    if (rates) {
-        line.steuersatz = text(5);
-        line.natura = text(6);
-    }
+    for (size_t i = 0; i < optional.size(); ++i)
+        line.*optional[i].member = text(5 + int(i));
     return line;
 }
 
@@ -187,14 +194,7 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
     });
 
     withContext(cannotRead(invoice.header.nr, year), [&] {
-        if (const qint64 customerId = invoice.header.customerId()) {
-            StatementHandle st = m_database.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
-                                                        .arg(CustomerColumns, schema::customer::Table, schema::customer::Id)
-                                                        .toUtf8());
-            st->bindInteger(1, customerId);
-            if (st->step())
-                invoice.customer = readCustomer(*st, m_separators);
-        }
+        invoice.customer = loadCustomer(m_database, invoice.header.customerId(), m_separators);
 
         using namespace schema::line;
         StatementHandle st = m_database.prepare(
@@ -204,7 +204,7 @@ Invoice InvoiceRepository::load(int year, Key key, const QString &nr, qint64 hea
                 .toUtf8());
         st->bind(1, lineKey);
         while (st->step())
-            invoice.lines.append(readLine(*st, columns.rates, m_separators));
+            invoice.lines.append(readLine(*st, columns.optionalLine, m_separators));
     });
     return invoice;
 }
@@ -218,7 +218,7 @@ QList<Invoice> InvoiceRepository::loadYear(int year, const std::function<bool(co
         QHash<qint64, Customer> customers;
         {
             StatementHandle st = m_database.prepare(
-                QStringLiteral("SELECT %1 FROM %2").arg(CustomerColumns, schema::customer::Table).toUtf8());
+                QStringLiteral("SELECT %1 FROM %2").arg(customerColumns(), schema::customer::Table).toUtf8());
             while (st->step()) {
                 Customer c = readCustomer(*st, m_separators);
                 customers.insert(c.id, c);
@@ -252,7 +252,7 @@ QList<Invoice> InvoiceRepository::loadYear(int year, const std::function<bool(co
             const auto found = byNumber.constFind(nr.toUtf8Text());
             if (found == byNumber.constEnd())
                 continue;
-            const InvoiceLine line = readLine(*st, columns.rates, m_separators);
+            const InvoiceLine line = readLine(*st, columns.optionalLine, m_separators);
             for (qsizetype index : *found)
                 invoices[index].lines.append(line);
         }
@@ -272,15 +272,7 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
     withContext(what, [&] {
         using namespace schema::header;
         const std::vector<OptionalHeaderColumn> optional = presentHeaderColumns(m_database, tables.headerTable);
-        for (const OptionalHeaderColumn &c : OptionalHeaderColumns) {
-            const bool present = std::any_of(optional.begin(), optional.end(), [&](const OptionalHeaderColumn &p) {
-                return p.column == c.column;
-            });
-            if (!present && !(header.*c.member).isEmpty())
-                throw EngineError(QStringLiteral("Die Tabelle '%1' hat noch keine Spalte '%2': bitte die Datenbank "
-                                                 "zuerst ergänzen lassen.")
-                                      .arg(tables.headerTable, c.column));
-        }
+        refuseMissingColumns(header, optional, OptionalHeaderColumns, tables.headerTable);
         QString columns = schema::columnList({Number, Date, Payment, CustomerId, Destination});
         QString values = QStringLiteral("?1, ?2, ?3, ?4, ?5");
         for (size_t i = 0; i < optional.size(); ++i) {
@@ -307,19 +299,22 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
             throw EngineError(QStringLiteral("Die Tabelle '%1' hat noch keine Spalte für den Steuersatz: bitte die "
                                              "Datenbank zuerst ergänzen lassen.")
                                   .arg(tables.lineTable));
+        const std::vector<OptionalLineColumn> optionalLine = presentLineColumns(m_database, tables.lineTable);
+        for (const InvoiceLine &l : invoice.lines)
+            refuseMissingColumns(l, optionalLine, OptionalLineColumns, tables.lineTable);
         const bool positions = hasLinePositions(m_database, tables.lineTable);
         QString lineColumns = schema::columnList({InvoiceNumber, Description, Quantity, UnitPrice});
-        if (rates)
-            lineColumns += QStringLiteral(", ") + schema::columnList({VatRate, Nature});
-        if (positions)
-            lineColumns += QStringLiteral(", ") + Position;
         QString lineValues = QStringLiteral("?1, ?2, ?3, ?4");
-        if (rates)
-            lineValues += QStringLiteral(", ?5, ?6");
+        for (size_t i = 0; i < optionalLine.size(); ++i) {
+            lineColumns += QStringLiteral(", ") + optionalLine[i].column;
+            lineValues += QStringLiteral(", ?%1").arg(5 + i);
+        }
         // The lines' places are their order here: 1, 2, 3 ...
-        const int positionIndex = rates ? 7 : 5;
-        if (positions)
+        const int positionIndex = 5 + int(optionalLine.size());
+        if (positions) {
+            lineColumns += QStringLiteral(", ") + Position;
             lineValues += QStringLiteral(", ?%1").arg(positionIndex);
+        }
         StatementHandle line = m_database.prepare(
             QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(tables.lineTable, lineColumns, lineValues).toUtf8());
         int place = 0;
@@ -328,10 +323,8 @@ void InvoiceRepository::insert(int year, Invoice &invoice)
             bindStored(*line, 2, l.beschreibung);
             bindStored(*line, 3, l.anzahl);
             bindStored(*line, 4, l.einzelpreis);
-            if (rates) {
-                bindStored(*line, 5, l.steuersatz);
-                bindStored(*line, 6, l.natura);
-            }
+            for (size_t i = 0; i < optionalLine.size(); ++i)
+                bindStored(*line, 5 + int(i), l.*optionalLine[i].member);
             if (positions)
                 line->bindInteger(positionIndex, ++place);
             line->run();

@@ -1,6 +1,7 @@
 #include "migrations.h"
 
 #include "backup.h"
+#include "deliverynote.h"
 #include "engine.h"
 #include "errors.h"
 #include "fileseparators.h"
@@ -53,6 +54,10 @@ void apply(Database &db, const Migration &m, const Separators &separators)
         return;
     case Migration::Kind::AddYearIndexes:
         createYearIndexes(db, missingYearIndexes(db));
+        return;
+    case Migration::Kind::AddDeliveryTables:
+        for (int year : yearsWithoutDeliveryTables(db))
+            createDeliveryTables(db, year);
         return;
     case Migration::Kind::AddTableColumn:
         db.exec("ALTER TABLE " + quoted(db, m.tables.front()) + " ADD COLUMN " + quoted(db, m.column) + ' ' + m.definition,
@@ -111,6 +116,19 @@ const std::vector<Migration> &programMigrations()
          QString(header::DueDate), QByteArray("VARCHAR(50)")},
         {PaidDateVersion, Migration::Kind::AddHeaderColumn, QStringLiteral("das Datum, an dem eine Rechnung bezahlt wurde"),
          {}, QString(header::PaidDate), QByteArray("VARCHAR(50)")},
+        {DeliveryTablesVersion, Migration::Kind::AddDeliveryTables,
+         QStringLiteral("Lieferscheine mit Pflanzenpass für jedes Jahr"), {}, QString(), QByteArray()},
+        {LineDeliveryNoteNumberVersion, Migration::Kind::AddLineColumn,
+         QStringLiteral("die Nummer des Lieferscheins jeder Zeile einer Sammelrechnung"), {},
+         QString(line::DeliveryNoteNumber), QByteArray("VARCHAR(50)")},
+        {LineDeliveryNoteDateVersion, Migration::Kind::AddLineColumn,
+         QStringLiteral("das Datum des Lieferscheins jeder Zeile einer Sammelrechnung"), {},
+         QString(line::DeliveryNoteDate), QByteArray("VARCHAR(50)")},
+        {RegistrationNumberVersion, Migration::Kind::AddTableColumn,
+         QStringLiteral("die amtliche Registriernummer (RUOP) für den Pflanzenpass"), {business::Table},
+         QString(business::RegistrationNumber), QByteArray("VARCHAR(20)")},
+        {SiteCodeVersion, Migration::Kind::AddTableColumn, QStringLiteral("den Code der Betriebsstätte für den Pflanzenpass"),
+         {business::Table}, QString(business::SiteCode), QByteArray("VARCHAR(20)")},
     };
     return list;
 }
@@ -146,6 +164,8 @@ bool isInFile(Database &db, const Migration &migration)
         case Migration::Kind::AddTableColumn:
             // A table still to be made is made with the column.
             return !db.hasTable(migration.tables.front()) || hasColumn(db, migration.tables.front(), migration.column);
+        case Migration::Kind::AddDeliveryTables:
+            return yearsWithoutDeliveryTables(db).empty();
         }
         return false;
     });

@@ -33,6 +33,7 @@ struct Migration
         StoreSeparators,
         AddYearIndexes,  // every year's indexes (indexesOfYear())
         AddTableColumn,  // `column` with `definition` in the one table `tables` names
+        AddDeliveryTables, // every year's delivery note tables (createDeliveryTables())
     };
 
     // The version a file has once this is in it.
@@ -70,6 +71,13 @@ constexpr int ReferenceNumberVersion = 11;
 constexpr int ReferenceDateVersion = 12;
 constexpr int DueDateVersion = 13;
 constexpr int PaidDateVersion = 14;
+// Delivery notes beside every year's invoices, the note each line of a
+// deferred invoice came with, and the business's plant-passport registration.
+constexpr int DeliveryTablesVersion = 15;
+constexpr int LineDeliveryNoteNumberVersion = 16;
+constexpr int LineDeliveryNoteDateVersion = 17;
+constexpr int RegistrationNumberVersion = 18;
+constexpr int SiteCodeVersion = 19;
 
 // The version a file has with every migration of `list` in it.
 int latestVersion(const std::vector<Migration> &list);

@@ -13,6 +13,8 @@ QString ofYear(QLatin1StringView baseName, int year)
 
 QString header::tableOfYear(int year) { return ofYear(BaseName, year); }
 QString line::tableOfYear(int year) { return ofYear(BaseName, year); }
+QString deliveryNote::tableOfYear(int year) { return ofYear(BaseName, year); }
+QString deliveryLine::tableOfYear(int year) { return ofYear(BaseName, year); }
 
 QString columnList(std::initializer_list<QLatin1StringView> columns)
 {

@@ -69,7 +69,52 @@ inline constexpr QLatin1StringView Nature{"natura"};
 // Where the line stands in its invoice: lines show in ascending order, a line
 // without one at its id, so that lines written before positions keep theirs.
 inline constexpr QLatin1StringView Position{"pos"};
+// The delivery note a line of a deferred invoice was delivered with: its
+// number and its date (dd.mm.yyyy); empty on a line of an ordinary invoice.
+inline constexpr QLatin1StringView DeliveryNoteNumber{"lieferschein_nr"};
+inline constexpr QLatin1StringView DeliveryNoteDate{"lieferschein_datum"};
 } // namespace line
+
+// A year's delivery notes (DDT), kept like its invoices: one table for the
+// notes, one for their lines. The first year carries no year in their names.
+namespace deliveryNote {
+inline constexpr QLatin1StringView BaseName{"lieferscheine"};
+QString tableOfYear(int year);
+inline constexpr QLatin1StringView Id{"id"};
+inline constexpr QLatin1StringView Number{"nr"};
+inline constexpr QLatin1StringView Date{"datum"};
+// The customer's `kunde.id`, as text.
+inline constexpr QLatin1StringView CustomerId{"kundennummer"};
+inline constexpr QLatin1StringView Destination{"bestimmungsort"};
+// Who carries the goods: "Mittente / Vettore / Destinatario" or a carrier's name.
+inline constexpr QLatin1StringView Transport{"transport"};
+// Why the goods travel: "Verkauf / Vendita" ...
+inline constexpr QLatin1StringView Reason{"grund"};
+// The number of packages.
+inline constexpr QLatin1StringView Packages{"colli"};
+// The invoice the note went into; empty: not invoiced yet.
+inline constexpr QLatin1StringView InvoiceNumber{"rechnung_nr"};
+} // namespace deliveryNote
+
+namespace deliveryLine {
+inline constexpr QLatin1StringView BaseName{"lieferschein"};
+QString tableOfYear(int year);
+inline constexpr QLatin1StringView Id{"id"};
+// The note's `nr`.
+inline constexpr QLatin1StringView NoteNumber{"lieferscheinnummer"};
+inline constexpr QLatin1StringView Position{"pos"};
+inline constexpr QLatin1StringView Description{"beschreibung"};
+inline constexpr QLatin1StringView Quantity{"anzahl"};
+// "Stk", "Topf", "kg" ...
+inline constexpr QLatin1StringView Unit{"einheit"};
+inline constexpr QLatin1StringView UnitPrice{"einzelpreis"};
+inline constexpr QLatin1StringView VatRate{"steuersatz"};
+// The plant passport: A the botanical name (a line with one is a plant for
+// planting), C the traceability code, D the country of origin (ISO code).
+inline constexpr QLatin1StringView BotanicalName{"botanischer_name"};
+inline constexpr QLatin1StringView Traceability{"rueckverfolgung"};
+inline constexpr QLatin1StringView Origin{"ursprung"};
+} // namespace deliveryLine
 
 // The business's own data: one row.
 namespace business {
@@ -95,6 +140,10 @@ inline constexpr QLatin1StringView PaymentLine{"zahlungszeile"};
 inline constexpr QLatin1StringView NextTransmissionNumber{"naechste_uebertragung"};
 // The business's logo for the letterhead: the image file's bytes as picked.
 inline constexpr QLatin1StringView Logo{"logo"};
+// The official registration of a professional operator with plants (RUOP),
+// "IT-21-1234": field B of every plant passport; and the site's code.
+inline constexpr QLatin1StringView RegistrationNumber{"ruop_nr"};
+inline constexpr QLatin1StringView SiteCode{"standort"};
 } // namespace business
 
 // Each customer's data for the electronic invoice, keyed by `kunde.id`.

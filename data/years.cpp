@@ -1,5 +1,6 @@
 #include "years.h"
 
+#include "deliverynote.h"
 #include "engine.h"
 #include "errors.h"
 #include "migrations.h"
@@ -186,6 +187,8 @@ void createYearTables(Database &db, int year)
     db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(db, target.headerTable), headerColumns.join(QStringLiteral(", "))).toUtf8(), what);
     db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(db, target.lineTable), lineColumns.join(QStringLiteral(", "))).toUtf8(), what);
     createYearIndexes(db, indexesOfYear(target));
+    // Its delivery notes belong to the year as its invoices do.
+    createDeliveryTables(db, year);
     transaction.commit();
 }
 

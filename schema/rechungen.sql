@@ -36,7 +36,9 @@ CREATE TABLE rechnung2004 (
     summe           VARCHAR(50),
     steuersatz      VARCHAR(2),
     natura          VARCHAR(4),
-    pos             DOUBLE PRECISION
+    pos             DOUBLE PRECISION,
+    lieferschein_nr    VARCHAR(50),
+    lieferschein_datum VARCHAR(50)
 );
 
 CREATE TABLE rechnungsdaten2003 (
@@ -62,7 +64,9 @@ CREATE TABLE rechnung2003 (
     summe           VARCHAR(50),
     steuersatz      VARCHAR(2),
     natura          VARCHAR(4),
-    pos             DOUBLE PRECISION
+    pos             DOUBLE PRECISION,
+    lieferschein_nr    VARCHAR(50),
+    lieferschein_datum VARCHAR(50)
 );
 
 CREATE TABLE rechnungsdaten (
@@ -88,7 +92,90 @@ CREATE TABLE rechnung (
     summe           VARCHAR(50),
     steuersatz      VARCHAR(2),
     natura          VARCHAR(4),
-    pos             DOUBLE PRECISION
+    pos             DOUBLE PRECISION,
+    lieferschein_nr    VARCHAR(50),
+    lieferschein_datum VARCHAR(50)
+);
+
+-- Each year's delivery notes (DDT) and their lines, with the plant passport's
+-- fields; a year made later gets them with its invoice tables
+-- (data/deliverynote.cpp), a file made before them from their migration.
+CREATE TABLE lieferscheine2004 (
+    id             INTEGER PRIMARY KEY AUTOINCREMENT,
+    nr             VARCHAR(50),
+    datum          VARCHAR(50),
+    kundennummer   VARCHAR(50),
+    bestimmungsort VARCHAR(50),
+    transport      VARCHAR(50),
+    grund          VARCHAR(50),
+    colli          VARCHAR(50),
+    rechnung_nr    VARCHAR(50)
+);
+
+CREATE TABLE lieferschein2004 (
+    id                 INTEGER PRIMARY KEY AUTOINCREMENT,
+    lieferscheinnummer VARCHAR(50),
+    pos                DOUBLE PRECISION,
+    beschreibung       VARCHAR(50),
+    anzahl             VARCHAR(50),
+    einheit            VARCHAR(50),
+    einzelpreis        VARCHAR(50),
+    steuersatz         VARCHAR(2),
+    botanischer_name   VARCHAR(100),
+    rueckverfolgung    VARCHAR(50),
+    ursprung           VARCHAR(50)
+);
+
+CREATE TABLE lieferscheine2003 (
+    id             INTEGER PRIMARY KEY AUTOINCREMENT,
+    nr             VARCHAR(50),
+    datum          VARCHAR(50),
+    kundennummer   VARCHAR(50),
+    bestimmungsort VARCHAR(50),
+    transport      VARCHAR(50),
+    grund          VARCHAR(50),
+    colli          VARCHAR(50),
+    rechnung_nr    VARCHAR(50)
+);
+
+CREATE TABLE lieferschein2003 (
+    id                 INTEGER PRIMARY KEY AUTOINCREMENT,
+    lieferscheinnummer VARCHAR(50),
+    pos                DOUBLE PRECISION,
+    beschreibung       VARCHAR(50),
+    anzahl             VARCHAR(50),
+    einheit            VARCHAR(50),
+    einzelpreis        VARCHAR(50),
+    steuersatz         VARCHAR(2),
+    botanischer_name   VARCHAR(100),
+    rueckverfolgung    VARCHAR(50),
+    ursprung           VARCHAR(50)
+);
+
+CREATE TABLE lieferscheine (
+    id             INTEGER PRIMARY KEY AUTOINCREMENT,
+    nr             VARCHAR(50),
+    datum          VARCHAR(50),
+    kundennummer   VARCHAR(50),
+    bestimmungsort VARCHAR(50),
+    transport      VARCHAR(50),
+    grund          VARCHAR(50),
+    colli          VARCHAR(50),
+    rechnung_nr    VARCHAR(50)
+);
+
+CREATE TABLE lieferschein (
+    id                 INTEGER PRIMARY KEY AUTOINCREMENT,
+    lieferscheinnummer VARCHAR(50),
+    pos                DOUBLE PRECISION,
+    beschreibung       VARCHAR(50),
+    anzahl             VARCHAR(50),
+    einheit            VARCHAR(50),
+    einzelpreis        VARCHAR(50),
+    steuersatz         VARCHAR(2),
+    botanischer_name   VARCHAR(100),
+    rueckverfolgung    VARCHAR(50),
+    ursprung           VARCHAR(50)
 );
 
 -- The separators the file's amounts are written with, in one row: every PC
@@ -129,6 +216,15 @@ CREATE INDEX idx_rechnung2003_rechnungsnummer ON rechnung2003 (rechnungsnummer);
 CREATE INDEX idx_rechnungsdaten_nr ON rechnungsdaten (nr);
 CREATE INDEX idx_rechnungsdaten_kundennummer ON rechnungsdaten (kundennummer);
 CREATE INDEX idx_rechnung_rechnungsnummer ON rechnung (rechnungsnummer);
+CREATE INDEX idx_lieferscheine2004_nr ON lieferscheine2004 (nr);
+CREATE INDEX idx_lieferscheine2004_kundennummer ON lieferscheine2004 (kundennummer);
+CREATE INDEX idx_lieferschein2004_lieferscheinnummer ON lieferschein2004 (lieferscheinnummer);
+CREATE INDEX idx_lieferscheine2003_nr ON lieferscheine2003 (nr);
+CREATE INDEX idx_lieferscheine2003_kundennummer ON lieferscheine2003 (kundennummer);
+CREATE INDEX idx_lieferschein2003_lieferscheinnummer ON lieferschein2003 (lieferscheinnummer);
+CREATE INDEX idx_lieferscheine_nr ON lieferscheine (nr);
+CREATE INDEX idx_lieferscheine_kundennummer ON lieferscheine (kundennummer);
+CREATE INDEX idx_lieferschein_lieferscheinnummer ON lieferschein (lieferscheinnummer);
 
 -- The business's own data and each customer's data for the Italian electronic
 -- invoice. Everything from here to the end is the first migration of the
@@ -160,7 +256,9 @@ CREATE TABLE IF NOT EXISTS firma (
     bic                   VARCHAR(11),
     zahlungszeile         VARCHAR(100),
     naechste_uebertragung VARCHAR(5) DEFAULT '00001',
-    logo                  BLOB
+    logo                  BLOB,
+    ruop_nr               VARCHAR(20),
+    standort              VARCHAR(20)
 );
 
 INSERT INTO firma (id) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM firma);

@@ -585,7 +585,7 @@ void TestEditor::laterYearIsEditedAndPrinted()
         "steuersatz VARCHAR(2), natura VARCHAR(4), pos DOUBLE PRECISION);"
         "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1');"
         "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');")
-             + testdb::yearIndexesSql(2026));
+             + testdb::yearAdditionsSql(2026));
     QCOMPARE(d.w().invoiceLines().TableName(), QStringLiteral("rechnung2026"));
     InvoiceReport *druck = d.program.invoiceReport.get();
     d.byDoubleClick([&] {

@@ -442,7 +442,7 @@ const QString Years2025And2026 = QStringLiteral(
     "CREATE TABLE rechnungsdaten2027 AS SELECT * FROM rechnungsdaten2026 WHERE 0;" // no lines table: no year
     "INSERT INTO rechnungsdaten2026 (nr, datum, kundennummer) VALUES ('2026-1', '02.01.2026', '1'), ('2026-2', '03.01.2026', '2');"
     "INSERT INTO rechnung2026 (rechnungsnummer, beschreibung, anzahl, einzelpreis) VALUES ('2026-1', 'Tulpen', '10', '1,50');")
-    + testdb::yearIndexesSql(2026) + testdb::yearIndexesSql(2025);
+    + testdb::yearAdditionsSql(2026) + testdb::yearAdditionsSql(2025);
 
 // The year menu as a user reads it: captions, "-" for a separator, "*" before the checked item.
 QStringList yearMenu(MainWindow &w)

@@ -45,7 +45,7 @@ QString thisYearSql()
                "steuersatz VARCHAR(2), natura VARCHAR(4), pos DOUBLE PRECISION);"
                "INSERT INTO rechnungsdaten%1 (nr, datum, kundennummer, dokumentart) VALUES ('GS-%1-1', '01.01.%1', '2', 'TD04');")
                .arg(thisYear())
-        + testdb::yearIndexesSql(thisYear());
+        + testdb::yearAdditionsSql(thisYear());
 }
 
 // What the editor showed when it opened on the new document.

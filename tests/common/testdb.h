@@ -2,6 +2,7 @@
 
 // Each test builds its own database in a temporary folder from the schema file.
 
+#include "data/deliverynote.h"
 #include "data/errors.h"
 #include "data/sqlitedatabase.h"
 
@@ -74,14 +75,33 @@ inline QString scalar(const QString &file, const QString &sql)
     return QString();
 }
 
-// The indexes the program gives a year's tables, for a year a test makes
-// with its own SQL: without them the file counts as one of an older version.
-inline QString yearIndexesSql(int year)
+// What the program's later versions give a year, for a year a test makes
+// with its own SQL: its indexes, the delivery note each line may come with,
+// and the year's delivery note tables (made like the classic years'). Without
+// them the file counts as one of an older version.
+inline QString yearAdditionsSql(int year)
 {
     return QStringLiteral("CREATE INDEX idx_rechnungsdaten%1_nr ON rechnungsdaten%1 (nr);"
                           "CREATE INDEX idx_rechnungsdaten%1_kundennummer ON rechnungsdaten%1 (kundennummer);"
-                          "CREATE INDEX idx_rechnung%1_rechnungsnummer ON rechnung%1 (rechnungsnummer);")
+                          "CREATE INDEX idx_rechnung%1_rechnungsnummer ON rechnung%1 (rechnungsnummer);"
+                          "ALTER TABLE rechnung%1 ADD COLUMN lieferschein_nr VARCHAR(50);"
+                          "ALTER TABLE rechnung%1 ADD COLUMN lieferschein_datum VARCHAR(50);"
+                          "CREATE TABLE lieferscheine%1 AS SELECT * FROM lieferscheine2004 WHERE 0;"
+                          "CREATE TABLE lieferschein%1 AS SELECT * FROM lieferschein2004 WHERE 0;")
         .arg(year);
+}
+
+// The delivery note tables the program gives a year, for a year a test makes
+// with its own SQL: without them the file counts as one of an older version.
+inline void addDeliveryTables(const QString &file, int year)
+{
+    SqliteDatabase db;
+    openOther(db, file);
+    try {
+        createDeliveryTables(db, year);
+    } catch (const AppError &e) {
+        qFatal("cannot make the delivery tables of %d: %s", year, qPrintable(e.message()));
+    }
 }
 
 // A temporary folder holding "rechungen.mdb" made from the schema, plus
