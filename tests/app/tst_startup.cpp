@@ -33,7 +33,8 @@ QByteArray bytesOf(const QString &file)
 QString schemaOf(const QString &file, int leftOutYear = 0)
 {
     return testdb::scalar(file, QStringLiteral("SELECT group_concat(sql, ';') FROM (SELECT sql FROM sqlite_master "
-                                               "WHERE tbl_name NOT IN ('sqlite_sequence', 'rechnungsdaten%1', 'rechnung%1') "
+                                               "WHERE tbl_name NOT IN ('sqlite_sequence', 'rechnungsdaten%1', 'rechnung%1', "
+                                               "'lieferscheine%1', 'lieferschein%1') "
                                                "ORDER BY name)")
                                     .arg(leftOutYear));
 }

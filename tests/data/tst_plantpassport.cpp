@@ -12,7 +12,7 @@ Q_DECLARE_METATYPE(PassportNeed)
 class TestPlantPassport : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void need_data();
     void need();
     void problem_data();
