@@ -66,8 +66,6 @@ QList<DeliveryNoteRecord> notesOfMonth(Database &database, const Separators &sep
     return notes;
 }
 
-QString dayText(const QDate &day) { return storedDateText(day); }
-
 // The destination the notes share; none when they went to different places.
 QString commonDestination(const QList<DeliveryNoteRecord> &notes)
 {
@@ -130,12 +128,12 @@ void checkDeferredInvoiceDate(const QDate &month, const QDate &invoiceDate, cons
         throw ConversionError(QStringLiteral("Eine Sammelrechnung für die Lieferungen im %1 muss spätestens am %2 ausgestellt "
                                              "werden (Art. 21 Abs. 4 DPR 633/1972). Das Rechnungsdatum %3 liegt danach; es "
                                              "wurde nichts gespeichert.")
-                                  .arg(deliveryMonthName(month), dayText(latest), dayText(invoiceDate)));
+                                  .arg(deliveryMonthName(month), storedDateText(latest), storedDateText(invoiceDate)));
     if (lastDelivery.isValid() && invoiceDate < lastDelivery)
         throw ConversionError(QStringLiteral("Das Rechnungsdatum %1 liegt vor dem letzten Lieferschein vom %2; eine Rechnung "
                                              "kann nicht vor der Lieferung ausgestellt werden. Bitte ein Datum ab dem %2 "
                                              "wählen; es wurde nichts gespeichert.")
-                                  .arg(dayText(invoiceDate), dayText(lastDelivery)));
+                                  .arg(storedDateText(invoiceDate), storedDateText(lastDelivery)));
 }
 
 QList<DeliveryNoteRecord> notesToInvoice(Database &database, const Separators &separators, qint64 customerId,
