@@ -4,6 +4,7 @@
 #include "data/backup.h"
 #include "data/businesslogo.h"
 #include "data/businesstexts.h"
+#include "data/deferredinvoice.h"
 #include "data/invoicecopy.h"
 #include "data/invoicerepository.h"
 #include "data/migrations.h"
@@ -12,6 +13,7 @@
 #include "dialogs/customerdialog.h"
 #include "dialogs/businessdialogs.h"
 #include "dialogs/customersearch.h"
+#include "dialogs/deferredinvoicedialog.h"
 #include "dialogs/yearoverview.h"
 #include "dialogs/newdocumentdialogs.h"
 #include "dialogs/openitems.h"
@@ -86,6 +88,7 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
     yearOverviewDialog = new YearOverviewDialog(this);
     creditNoteDialog = new CreditNoteDialog(this);
     copyInvoiceDialog = new CopyInvoiceDialog(this);
+    deferredInvoiceDialog = new DeferredInvoiceDialog(this);
     openItemsDialog = new OpenItemsDialog(this);
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -169,6 +172,8 @@ void MainWindow::buildMenu()
     eInvoiceAction = add(rechnung, "Fatturapa1", QStringLiteral("&Elektronische Rechnung (FatturaPA) ..."), &MainWindow::exportEInvoice);
     creditNoteAction = add(rechnung, "Gutschrift1", QStringLiteral("&Gutschrift zu dieser Rechnung ..."), &MainWindow::makeCreditNote);
     copyInvoiceAction = add(rechnung, "Kopieren1", QStringLiteral("&Rechnung kopieren ..."), &MainWindow::copyInvoice);
+    deferredInvoiceAction = add(rechnung, "Sammelrechnung1", QStringLiteral("&Sammelrechnung aus Lieferscheinen ..."),
+                                &MainWindow::makeDeferredInvoice);
     openItemsAction = add(rechnung, "OffenePosten1", QStringLiteral("&Offene Posten ..."), &MainWindow::showOpenItems);
     reminderAction = add(rechnung, "Zahlungserinnerung1", QStringLiteral("&Zahlungserinnerung drucken ..."), &MainWindow::printReminder);
     yearOverviewAction = add(rechnung, "Jahresuebersicht1", QStringLiteral("&Jahresübersicht ..."), &MainWindow::showYearOverview);
@@ -701,6 +706,38 @@ void MainWindow::copyInvoice()
         showNewDocument(year, made);
     else
         showInvoiceAgain(sourceYear, source);
+}
+
+void MainWindow::makeDeferredInvoice()
+{
+    InvoiceData &d = *m_data;
+    // The notes and numbers are read from the file: what is pending goes in first.
+    d.settleAll();
+    const Field *id = d.customers.Active() && !d.customers.IsEmpty() ? d.customers.FindField(schema::customer::Id) : nullptr;
+    const qint64 current = id && !id->IsNull() ? id->AsInteger() : 0;
+    Invoice made;
+    int year = 0;
+    const bool stored = deferredInvoiceDialog->ask(
+        customersByName(d.connection), current, currentDay(), d.separators(),
+        [this](qint64 customerId, const QDate &month) {
+            return notesToInvoice(m_data->connection, m_data->separators(), customerId, month);
+        },
+        [&](const DeferredInvoiceChoice &chosen) {
+            // A date the law refuses makes no new year's tables either.
+            checkDeferredInvoiceDate(chosen.month, chosen.date, QDate());
+            if (!offerYearOf(chosen.date))
+                return;
+            made = ::makeDeferredInvoice(d.connection, d.separators(),
+                                         {.customerId = chosen.customerId,
+                                          .month = chosen.month,
+                                          .date = chosen.date,
+                                          .kind = einvoice::customerKindOf(d.connection, chosen.customerId),
+                                          .noteIds = chosen.noteIds});
+            year = chosen.date.year();
+        });
+    // Declining the new year's tables made nothing.
+    if (stored && made.header.id != 0)
+        showNewDocument(year, made);
 }
 
 void MainWindow::showOpenItems()

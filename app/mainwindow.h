@@ -30,6 +30,7 @@ class InvoiceReport;
 class InvoiceEditor;
 class CustomerDialog;
 class CustomerSearch;
+class DeferredInvoiceDialog;
 class YearOverviewDialog;
 class OpenItemsDialog;
 class ReminderLetter;
@@ -177,6 +178,13 @@ public:
     void showYearOverview();
     QAction *yearOverviewAction = nullptr;
     YearOverviewDialog *yearOverviewDialog = nullptr;
+
+    // "&Rechnung" -> "&Sammelrechnung aus Lieferscheinen ...": one invoice of
+    // a customer's delivery notes of a month, which then is the current one,
+    // open in the editor.
+    void makeDeferredInvoice();
+    QAction *deferredInvoiceAction = nullptr;
+    DeferredInvoiceDialog *deferredInvoiceDialog = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *e) override;

@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace einvoice {
 
 namespace {
@@ -467,6 +469,48 @@ QString followingTransmissionNumber(const QString &number)
                                              "den Firmendaten eine neue eintragen, die noch nicht verwendet wurde.")
                                   .arg(number));
     return next;
+}
+
+QList<DeliveryNoteReference> deliveryNoteReferences(const QList<InvoiceLine> &lines, const QDate &invoiceDate)
+{
+    const QString shownInvoiceDate = invoiceDate.toString(QStringLiteral("dd.MM.yyyy"));
+    QList<DeliveryNoteReference> notes;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const InvoiceLine &line = lines.at(i);
+        if (line.lieferschein_nr.trimmed().isEmpty() && line.lieferschein_datum.trimmed().isEmpty())
+            continue;
+        const int lineNumber = int(i + 1);
+        DeliveryNoteReference note;
+        inContext(QStringLiteral("Zeile %1").arg(lineNumber), [&] {
+            requireFilled(field::DeliveryNoteNumber, line.lieferschein_nr);
+            note.number = elementText(field::DeliveryNoteNumber, line.lieferschein_nr, 20, Charset::BasicLatin);
+            note.date = QDate::fromString(line.lieferschein_datum.trimmed(), QStringLiteral("dd.MM.yyyy"));
+            if (!note.date.isValid())
+                refuse(field::DeliveryNoteDate, line.lieferschein_datum,
+                       QStringLiteral("muss das Datum des Lieferscheins in der Form TT.MM.JJJJ sein"));
+            // Goods are invoiced after they went, never before.
+            if (note.date > invoiceDate)
+                throw ConversionError(QStringLiteral("Der Lieferschein Nr. %1 vom %2 liegt nach dem Rechnungsdatum %3; "
+                                                     "eine Sammelrechnung kann nur Lieferungen bis zu ihrem Datum "
+                                                     "enthalten. Bitte das Rechnungsdatum berichtigen.")
+                                          .arg(note.number, line.lieferschein_datum.trimmed(), shownInvoiceDate));
+        });
+        const auto known = std::find_if(notes.begin(), notes.end(), [&](const DeliveryNoteReference &n) {
+            return n.number == note.number && n.date == note.date;
+        });
+        if (known != notes.end()) {
+            known->lineNumbers.append(lineNumber);
+        } else {
+            note.lineNumbers = {lineNumber};
+            notes.append(note);
+        }
+    }
+    if (notes.isEmpty())
+        throw ConversionError(QStringLiteral("Sammelrechnung: Keine Zeile nennt den Lieferschein, mit dem geliefert wurde; "
+                                             "das Austauschsystem nimmt eine Sammelrechnung (TD24) nur mit ihren "
+                                             "Lieferscheinen an. Bitte die Sammelrechnung über „Rechnung“ → „Sammelrechnung "
+                                             "aus Lieferscheinen ...“ erstellen."));
+    return notes;
 }
 
 } // namespace einvoice

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "data/invoice.h"
 #include "einvoice/invoicedata.h"
 
+#include <QDate>
 #include <QList>
 #include <QString>
 
@@ -45,6 +47,8 @@ inline const QString Anzahl = QStringLiteral("Anzahl");
 inline const QString Einzelpreis = QStringLiteral("Einzelpreis");
 inline const QString ReferenceNumber = QStringLiteral("zu Rechnung Nr.");
 inline const QString ReferenceDate = QStringLiteral("zu Rechnung vom");
+inline const QString DeliveryNoteNumber = QStringLiteral("Lieferschein Nr.");
+inline const QString DeliveryNoteDate = QStringLiteral("Lieferschein vom");
 } // namespace field
 
 // The tax regimes the schema knows, in the order of their codes. RF03 was
@@ -110,6 +114,22 @@ QString foreignRecipientCode(CustomerKind kind);
 QString recipientCodeOf(const Buyer &buyer);
 // Anywhere but Italy: the address is written the foreign way.
 bool isAbroad(CustomerKind kind);
+
+// A deferred invoice (TD24) names the delivery notes its goods went with:
+// one DatiDDT per note, in the order of its first line, with the numbers
+// (NumeroLinea, 1, 2, 3 ...) of the lines delivered with it.
+struct DeliveryNoteReference
+{
+    QString number;
+    QDate date;
+    QList<int> lineNumbers;
+};
+// The notes the lines name (lieferschein_nr, lieferschein_datum); a line
+// without one (freight added by hand) names none. Refuses, with a German
+// message naming the line, what the exchange system refuses of a TD24: no
+// line naming a note, a note's number empty or longer than 20 characters, a
+// note without its date, or dated after the invoice.
+QList<DeliveryNoteReference> deliveryNoteReferences(const QList<InvoiceLine> &lines, const QDate &invoiceDate);
 
 // The IBAN as the e-invoice writes it: no blanks, capital letters.
 QString compactIban(const QString &iban);

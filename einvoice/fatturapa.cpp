@@ -273,16 +273,24 @@ void checkInvoiceNumber(const QString &number)
                                   .arg(field::Nr, number));
 }
 
-// What kind of document the file is, and for a credit note the invoice it
-// corrects (DatiFattureCollegate).
+// What kind of document the file is, for a credit note the invoice it
+// corrects (DatiFattureCollegate), for a deferred invoice its delivery notes
+// (DatiDDT).
 struct DocumentKind
 {
     QString code;
     QString referenceNumber;
     QDate referenceDate;
+    QList<DeliveryNoteReference> deliveryNotes = {};
 };
 
-DocumentKind documentKindOf(const InvoiceHeader &header, const QString &number, const Figures &figures)
+bool isDeferredInvoice(const InvoiceHeader &header)
+{
+    return header.dokumentart.trimmed().compare(DeferredInvoiceKind, Qt::CaseInsensitive) == 0;
+}
+
+DocumentKind documentKindOf(const InvoiceHeader &header, const QString &number, const QDate &date,
+                            const QList<InvoiceLine> &lines, const Figures &figures)
 {
     if (!header.isCreditNote()) {
         // The exchange system takes a refund only as a credit note; a
@@ -293,6 +301,8 @@ DocumentKind documentKindOf(const InvoiceHeader &header, const QString &number, 
                                                  "eine Gutschrift zur ursprünglichen Rechnung erstellen: „Rechnung“ → "
                                                  "„Gutschrift zu dieser Rechnung ...“.")
                                       .arg(number, figures.gross));
+        if (isDeferredInvoice(header))
+            return {DeferredInvoiceKind, QString(), QDate(), deliveryNoteReferences(lines, date)};
         return {QStringLiteral("TD01"), QString(), QDate()};
     }
     DocumentKind kind{CreditNoteKind, QString(), QDate()};
@@ -393,7 +403,7 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
     });
     const QDate date = invoiceDate(header.datum, today);
     const Figures figures = computeFigures(invoice.lines, separators);
-    const DocumentKind kind = documentKindOf(header, number, figures);
+    const DocumentKind kind = documentKindOf(header, number, date, invoice.lines, figures);
 
     FatturaPA result;
     result.fileName = QStringLiteral("%1%2_%3.xml").arg(seller.vatCountry, seller.vatNumber, transmissionNumber);
@@ -481,6 +491,14 @@ FatturaPA buildFatturaPA(const Seller &seller, const Buyer &buyer, const Invoice
         w.start(QStringLiteral("DatiFattureCollegate"));
         w.text(QStringLiteral("IdDocumento"), kind.referenceNumber);
         w.text(QStringLiteral("Data"), kind.referenceDate.toString(Qt::ISODate));
+        w.end();
+    }
+    for (const DeliveryNoteReference &note : kind.deliveryNotes) {
+        w.start(QStringLiteral("DatiDDT"));
+        w.text(QStringLiteral("NumeroDDT"), note.number);
+        w.text(QStringLiteral("DataDDT"), note.date.toString(Qt::ISODate));
+        for (int line : note.lineNumbers)
+            w.text(QStringLiteral("RiferimentoNumeroLinea"), QString::number(line));
         w.end();
     }
     w.end();

@@ -36,7 +36,8 @@ struct FatturaPA
 // cannot hold (text.h), an amount too large for the format, a line whose unit
 // price and quantity, cut to the format's 8 decimals, no longer give its
 // amount within 0.01; and what the exchange system would refuse: a date
-// after `today`, an invoice number without a digit, a file over 5 MB. Line
+// after `today`, an invoice number without a digit, a file over 5 MB, a
+// deferred invoice whose delivery notes deliveryNoteReferences refuses. Line
 // amounts and totals are the printed invoice's (data/totals.h); the numbers in the lines are read with `separators`, the
 // ones they were typed in. Of the invoice only its header and lines count:
 // the customer is the buyer's business.

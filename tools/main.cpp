@@ -4,7 +4,8 @@
 // also adds a year's tables to an existing database, and writes an invoice of
 // an existing database as an Italian electronic invoice, the way the program
 // does, for an accountant's batch, and copies and checks database files
-// from a terminal, and writes a year's invoices as CSV for the accountant.
+// from a terminal, writes a year's invoices as CSV for the accountant, and
+// makes a customer's month of delivery notes into one invoice.
 // Last, it brings over the data of an Access file.
 
 #include "commandline.h"
@@ -41,6 +42,8 @@ const std::vector<Command> &commands()
         {QStringLiteral("backup"), {QStringLiteral("QUELLE ZIEL")}, runBackup},
         {QStringLiteral("check"), {QStringLiteral("DATEI [--fix]")}, runCheck},
         {QStringLiteral("export-csv"), {QStringLiteral("DATEI --year JAHR ZIEL")}, runExportCsv},
+        {QStringLiteral("sammelrechnung"), {QStringLiteral("DATEI --customer ID --month JJJJ-MM [--date TT.MM.JJJJ]")},
+         runDeferredInvoice},
         {QStringLiteral("import-access"), {QStringLiteral("ACCESSDATEI ZIEL"), QStringLiteral("--list ACCESSDATEI")},
          runImportAccess},
     };
