@@ -18,3 +18,4 @@ int runFatturaPA(CommandLine &commandLine);
 int runBackup(CommandLine &commandLine);
 int runCheck(CommandLine &commandLine);
 int runExportCsv(CommandLine &commandLine);
+int runPassportReport(CommandLine &commandLine);

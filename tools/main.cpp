@@ -4,7 +4,8 @@
 // also adds a year's tables to an existing database, and writes an invoice of
 // an existing database as an Italian electronic invoice, the way the program
 // does, for an accountant's batch, and copies and checks database files
-// from a terminal, and writes a year's invoices as CSV for the accountant.
+// from a terminal, and writes a year's invoices as CSV for the accountant
+// and the plant passport's traceability list.
 // Last, it brings over the data of an Access file.
 
 #include "commandline.h"
@@ -41,6 +42,9 @@ const std::vector<Command> &commands()
         {QStringLiteral("backup"), {QStringLiteral("QUELLE ZIEL")}, runBackup},
         {QStringLiteral("check"), {QStringLiteral("DATEI [--fix]")}, runCheck},
         {QStringLiteral("export-csv"), {QStringLiteral("DATEI --year JAHR ZIEL")}, runExportCsv},
+        {QStringLiteral("passport-report"),
+         {QStringLiteral("DATEI --from DATUM --to DATUM [--name TEXT | --code TEXT] ZIEL")},
+         runPassportReport},
         {QStringLiteral("import-access"), {QStringLiteral("ACCESSDATEI ZIEL"), QStringLiteral("--list ACCESSDATEI")},
          runImportAccess},
     };
