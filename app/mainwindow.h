@@ -32,6 +32,7 @@ class CustomerDialog;
 class CustomerSearch;
 class YearOverviewDialog;
 class OpenItemsDialog;
+class PassportReportDialog;
 class ReminderLetter;
 struct OpenItem;
 
@@ -177,6 +178,12 @@ public:
     void showYearOverview();
     QAction *yearOverviewAction = nullptr;
     YearOverviewDialog *yearOverviewDialog = nullptr;
+
+    // "&Rechnung" -> "&Pflanzenpass-Nachweis ...": which business customer
+    // got plants of a species or a lot, from the delivery notes.
+    void showPassportReport();
+    QAction *passportReportAction = nullptr;
+    PassportReportDialog *passportReportDialog = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *e) override;
