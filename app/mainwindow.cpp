@@ -17,6 +17,7 @@
 #include "dialogs/yearoverview.h"
 #include "dialogs/newdocumentdialogs.h"
 #include "dialogs/openitems.h"
+#include "dialogs/passportreportdialog.h"
 #include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
 #include "editor/invoiceeditor.h"
@@ -90,6 +91,7 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
     copyInvoiceDialog = new CopyInvoiceDialog(this);
     deferredInvoiceDialog = new DeferredInvoiceDialog(this);
     openItemsDialog = new OpenItemsDialog(this);
+    passportReportDialog = new PassportReportDialog(this);
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(691, 551);
@@ -177,6 +179,7 @@ void MainWindow::buildMenu()
     openItemsAction = add(rechnung, "OffenePosten1", QStringLiteral("&Offene Posten ..."), &MainWindow::showOpenItems);
     reminderAction = add(rechnung, "Zahlungserinnerung1", QStringLiteral("&Zahlungserinnerung drucken ..."), &MainWindow::printReminder);
     yearOverviewAction = add(rechnung, "Jahresuebersicht1", QStringLiteral("&Jahresübersicht ..."), &MainWindow::showYearOverview);
+    passportReportAction = add(rechnung, "Pflanzenpass1", QStringLiteral("&Pflanzenpass-Nachweis ..."), &MainWindow::showPassportReport);
     QMenu *info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
     helpAction = add(info, "Hilfe1", QStringLiteral("&Hilfe"), &MainWindow::showHelp);
@@ -598,6 +601,14 @@ void MainWindow::showYearOverview()
     if (years.isEmpty())
         throw ConversionError(QStringLiteral("Die Datenbank enthält noch kein Jahr mit Rechnungen; bitte zuerst im Menü „Jahr“ ein Jahr anlegen"));
     yearOverviewDialog->showYears(d.connection, d.separators(), years, d.year());
+}
+
+void MainWindow::showPassportReport()
+{
+    InvoiceData &d = *m_data;
+    // What is pending is stored first: the list shows what the file holds.
+    d.settleAll();
+    passportReportDialog->showReport(d.connection, d.separators(), currentDay());
 }
 
 // ---------------------------------------------------------------- new documents from an invoice

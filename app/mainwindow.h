@@ -33,6 +33,7 @@ class CustomerSearch;
 class DeferredInvoiceDialog;
 class YearOverviewDialog;
 class OpenItemsDialog;
+class PassportReportDialog;
 class ReminderLetter;
 struct OpenItem;
 
@@ -185,6 +186,11 @@ public:
     void makeDeferredInvoice();
     QAction *deferredInvoiceAction = nullptr;
     DeferredInvoiceDialog *deferredInvoiceDialog = nullptr;
+    // "&Rechnung" -> "&Pflanzenpass-Nachweis ...": which business customer
+    // got plants of a species or a lot, from the delivery notes.
+    void showPassportReport();
+    QAction *passportReportAction = nullptr;
+    PassportReportDialog *passportReportDialog = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *e) override;

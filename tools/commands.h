@@ -19,3 +19,4 @@ int runBackup(CommandLine &commandLine);
 int runCheck(CommandLine &commandLine);
 int runExportCsv(CommandLine &commandLine);
 int runDeferredInvoice(CommandLine &commandLine);
+int runPassportReport(CommandLine &commandLine);

@@ -2,10 +2,12 @@
 #include "commands.h"
 #include "output.h"
 
+#include "data/deliverynote.h"
 #include "data/duedate.h"
 #include "data/invoicelist.h"
 #include "data/invoicerepository.h"
 #include "data/newdatabase.h"
+#include "data/schema.h"
 #include "data/years.h"
 #include "einvoice/invoicedata.h"
 #include "einvoice/prefill.h"
@@ -37,6 +39,7 @@ struct Counts
     long long customers = 0;
     long long headers = 0;
     long long lines = 0;
+    long long deliveryNotes = 0;
 };
 
 // Made in the build from tools/demo/demo.json; a fault in it is one of the
@@ -190,6 +193,57 @@ void addThisYear(NewDatabase &db, const QJsonObject &data, const CustomerIds &id
     }
 }
 
+// A delivery note with its positions, [beschreibung, anzahl, einheit,
+// einzelpreis, botanischer_name, rueckverfolgung, ursprung] each.
+DeliveryNoteRecord deliveryNoteOf(const QDate &date, const QJsonObject &data, const QString &customer)
+{
+    DeliveryNoteRecord record;
+    record.note.datum = storedDateText(date);
+    record.note.kundennummer = customer;
+    record.note.bestimmungsort = text(data, QStringLiteral("bestimmungsort"));
+    record.note.transport = text(data, QStringLiteral("transport"));
+    record.note.grund = text(data, QStringLiteral("grund"));
+    record.note.colli = text(data, QStringLiteral("colli"));
+    const QString positions = QStringLiteral("positionen");
+    for (const QJsonValue &position : array(data, positions)) {
+        const QJsonArray fields = position.toArray();
+        if (fields.size() != 7)
+            badDemoData(positions);
+        DeliveryLine line;
+        QString *const texts[] = {&line.beschreibung,     &line.anzahl,          &line.einheit, &line.einzelpreis,
+                                  &line.botanischer_name, &line.rueckverfolgung, &line.ursprung};
+        for (int i = 0; i < 7; ++i)
+            *texts[i] = storedString(fields.at(i), positions);
+        record.lines.append(line);
+    }
+    return record;
+}
+
+// This year's delivery notes, none invoiced yet: a month's deliveries to a
+// landscaper waiting for their invoice, and this month's to a private customer.
+void addDeliveryNotes(NewDatabase &db, const QJsonObject &data, const CustomerIds &ids, Counts &counts)
+{
+    const QDate today = QDate::currentDate();
+    const int year = today.year();
+    const QDate thisMonth(year, today.month(), 1);
+    DeliveryNoteRepository repository(db.connection(), DemoSeparators);
+    for (const QJsonValue &value : array(data, QStringLiteral("lieferscheine"))) {
+        const QJsonObject entry = value.toObject();
+        const int day = entry.value(QStringLiteral("tag")).toInt(0);
+        if (day < 1 || day > 28)
+            badDemoData(QStringLiteral("tag"));
+        const QDate month = entry.value(QStringLiteral("vormonat")).toBool() ? thisMonth.addMonths(-1) : thisMonth;
+        // In January last month lies in a year whose tables the demo does not make.
+        const QDate date = std::clamp(month.addDays(day - 1), QDate(year, 1, 1), today);
+        DeliveryNoteRecord record = deliveryNoteOf(date, entry, customerId(ids, entry));
+        db.guarded([&] {
+            record.note.nr = repository.nextNumber(year);
+            repository.insert(year, record);
+        });
+        ++counts.deliveryNotes;
+    }
+}
+
 einvoice::Seller sellerOf(const QJsonObject &firma)
 {
     // Named as the columns of the table it is stored in.
@@ -218,6 +272,14 @@ einvoice::Buyer buyerOf(const QJsonObject &customer)
         text(customer, QStringLiteral("name")), text(customer, QStringLiteral("name2")),
         text(customer, QStringLiteral("piva")), text(customer, QStringLiteral("adresse")));
     const QJsonObject efattura = customer.value(QStringLiteral("efattura")).toObject();
+    // Where the guess from the customer's row is not what the demo means.
+    if (efattura.contains(QStringLiteral("kundenart"))) {
+        bool known = false;
+        buyer.kind = customerKindOfCode(text(efattura, QStringLiteral("kundenart")), &known);
+        if (!known)
+            badDemoData(QStringLiteral("kundenart"));
+        buyer.isPerson = buyer.kind == CustomerKind::ItalianPerson || buyer.kind == CustomerKind::EuPerson;
+    }
     buyer.recipientCode = text(efattura, QStringLiteral("empfaengercode"));
     buyer.pec = text(efattura, QStringLiteral("pec"));
     buyer.fiscalCode = text(efattura, QStringLiteral("steuernummer"));
@@ -247,6 +309,7 @@ Counts fillDemo(NewDatabase &db, const QJsonObject &data)
     }
 
     addThisYear(db, data, ids, counts);
+    addDeliveryNotes(db, data, ids, counts);
     for (const QJsonValue &value : array(data, QStringLiteral("rechnungen"))) {
         const QJsonObject invoice = value.toObject();
         const int year = invoice.value(QStringLiteral("jahr")).toInt();
@@ -263,7 +326,18 @@ Counts fillDemo(NewDatabase &db, const QJsonObject &data)
 
     // Through the program's own store, with its checks: demo data it would
     // refuse must not be made.
-    einvoice::saveSeller(db.connection(), sellerOf(data.value(QStringLiteral("firma")).toObject()));
+    const QJsonObject firma = data.value(QStringLiteral("firma")).toObject();
+    einvoice::saveSeller(db.connection(), sellerOf(firma));
+    {
+        // The plant passport's registration, which the e-invoice's seller does not carry.
+        using namespace schema::business;
+        StatementHandle update = db.prepare(QStringLiteral("UPDATE %1 SET %2 = ?1, %3 = ?2")
+                                                .arg(Table, RegistrationNumber, SiteCode)
+                                                .toUtf8());
+        bindField(update, 1, firma, RegistrationNumber);
+        bindField(update, 2, firma, SiteCode);
+        db.guarded([&] { update->run(); });
+    }
     for (const auto &[id, customer] : customers)
         einvoice::saveBuyer(db.connection(), id, buyerOf(customer));
     return counts;
@@ -274,7 +348,8 @@ Counts fillDemo(NewDatabase &db, const QJsonObject &data)
 int runDemo(CommandLine &commandLine)
 {
     commandLine.setDescription(QStringLiteral("Legt eine Datenbank mit erfundenen Beispieldaten an, auch mit Rechnungen "
-                                              "des laufenden Jahres; eine vorhandene Datei wird nie überschrieben."));
+                                              "und Lieferscheinen des laufenden Jahres; eine vorhandene Datei wird nie "
+                                              "überschrieben."));
     commandLine.addArgument(QStringLiteral("DATEI"), QStringLiteral("die neue Datenbankdatei"));
     if (!commandLine.parse())
         return ExitOk;
@@ -285,10 +360,11 @@ int runDemo(CommandLine &commandLine)
     db.startWithSchema(DemoSeparators);
     const Counts c = fillDemo(db, data);
     db.finish();
-    printLine(stdout, QStringLiteral("Demo-Datenbank %1 angelegt: %2 Kunden, %3 Rechnungen, %4 Positionen.")
+    printLine(stdout, QStringLiteral("Demo-Datenbank %1 angelegt: %2 Kunden, %3 Rechnungen, %4 Positionen, %5 Lieferscheine.")
                           .arg(shown(file))
                           .arg(c.customers)
                           .arg(c.headers)
-                          .arg(c.lines));
+                          .arg(c.lines)
+                          .arg(c.deliveryNotes));
     return ExitOk;
 }

@@ -4,8 +4,9 @@
 // also adds a year's tables to an existing database, and writes an invoice of
 // an existing database as an Italian electronic invoice, the way the program
 // does, for an accountant's batch, and copies and checks database files
-// from a terminal, writes a year's invoices as CSV for the accountant, and
-// makes a customer's month of delivery notes into one invoice.
+// from a terminal, writes a year's invoices and the plant passport's
+// traceability list as CSV, and makes a customer's month of delivery notes
+// into one invoice.
 // Last, it brings over the data of an Access file.
 
 #include "commandline.h"
@@ -44,6 +45,9 @@ const std::vector<Command> &commands()
         {QStringLiteral("export-csv"), {QStringLiteral("DATEI --year JAHR ZIEL")}, runExportCsv},
         {QStringLiteral("sammelrechnung"), {QStringLiteral("DATEI --customer ID --month JJJJ-MM [--date TT.MM.JJJJ]")},
          runDeferredInvoice},
+        {QStringLiteral("passport-report"),
+         {QStringLiteral("DATEI --from DATUM --to DATUM [--name TEXT | --code TEXT] ZIEL")},
+         runPassportReport},
         {QStringLiteral("import-access"), {QStringLiteral("ACCESSDATEI ZIEL"), QStringLiteral("--list ACCESSDATEI")},
          runImportAccess},
     };

@@ -8,6 +8,8 @@
 
 #include "data/amount.h"
 #include "data/businesstexts.h"
+#include "data/deliverynote.h"
+#include "data/plantpassport.h"
 #include "data/sqlitedatabase.h"
 #include "data/errors.h"
 #include "data/lineamount.h"
@@ -807,6 +809,64 @@ private Q_SLOTS:
         QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM kunde_efattura WHERE empfaengercode = '0000000' "
                                               "AND pec <> ''")),
                  1LL);
+    }
+
+    void demoBusinessHasItsPlantPassportRegistration()
+    {
+        QCOMPARE(testdb::scalar(m_demo, QStringLiteral("SELECT ruop_nr || '|' || standort FROM firma")),
+                 QStringLiteral("IT-21-0190|001"));
+    }
+
+    // Last month's deliveries to a landscaper wait for their invoice, with
+    // full plant passports; this month's to a private customer need none.
+    void demoDeliveryNotes()
+    {
+        if (thisYearIsClassic())
+            QSKIP("this year is one of the classic years");
+        const QDate today = QDate::currentDate();
+        const int year = today.year();
+        QVERIFY2(m_demoRun.out.contains(QLatin1String(", 4 Lieferscheine.")), qPrintable(m_demoRun.out));
+        SqliteDatabase c;
+        c.open(m_demo);
+        const QList<DeliveryNoteRecord> notes = DeliveryNoteRepository(c, {QLatin1Char(','), QLatin1Char('.')}).loadYear(year);
+        QCOMPARE(notes.size(), 4);
+        // Never before New Year, never after today.
+        const QDate thisMonth(year, today.month(), 1);
+        const auto demoDate = [&](const QDate &month, int day) {
+            return std::clamp(month.addDays(day - 1), QDate(year, 1, 1), today).toString(QStringLiteral("dd.MM.yyyy"));
+        };
+        const QStringList expectedDates{demoDate(thisMonth.addMonths(-1), 6), demoDate(thisMonth.addMonths(-1), 14),
+                                        demoDate(thisMonth.addMonths(-1), 23), demoDate(thisMonth, 2)};
+        QStringList plants;
+        for (qsizetype i = 0; i < notes.size(); ++i) {
+            const DeliveryNoteRecord &record = notes.at(i);
+            QCOMPARE(record.note.nr, QString::number(i + 1));
+            QCOMPARE(record.note.datum, expectedDates.at(i));
+            QVERIFY(!record.note.isInvoiced());
+            QVERIFY(transportChoices().contains(record.note.transport));
+            QVERIFY(reasonChoices().contains(record.note.grund));
+            const CustomerKind kind = einvoice::customerKindOf(c, record.customer.id);
+            const bool landscaper = i < 3;
+            QCOMPARE(record.customer.name, landscaper ? QStringLiteral("Verdeluce Garten- und Landschaftsbau S.r.l.")
+                                                      : QStringLiteral("Sabine Rainer"));
+            QCOMPARE(kind, landscaper ? CustomerKind::ItalianBusiness : CustomerKind::ItalianPerson);
+            QVERIFY(record.lines.size() >= 2);
+            bool withoutBotanicalName = false;
+            for (const DeliveryLine &line : record.lines) {
+                QCOMPARE(passportProblem(line, kind), QString());
+                withoutBotanicalName = withoutBotanicalName || !line.isPlant();
+                if (line.isPlant() && landscaper)
+                    plants << line.botanischer_name + QLatin1Char('|') + line.rueckverfolgung;
+            }
+            QVERIFY2(withoutBotanicalName, qPrintable(record.note.nr));
+        }
+        QVERIFY2(plants.contains(QLatin1String("Olea europaea|OL-2026-118")), qPrintable(plants.join(u',')));
+        QVERIFY2(plants.contains(QLatin1String("Lavandula angustifolia|")), qPrintable(plants.join(u',')));
+        // The lines of each note stay within the columns.
+        QCOMPARE(count(m_demo, QStringLiteral("SELECT count(*) FROM lieferschein%1 WHERE length(beschreibung) > 50 "
+                                              "OR lieferscheinnummer NOT IN (SELECT nr FROM lieferscheine%1)")
+                                   .arg(year)),
+                 0LL);
     }
 
     // ---- the electronic invoice -----------------------------------------
