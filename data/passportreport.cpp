@@ -23,11 +23,6 @@ QDate typedDate(const QString &text, const QString &which)
     return date;
 }
 
-QStringList wordsOf(const QString &text)
-{
-    return text.simplified().toCaseFolded().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 bool matches(const DeliveryLine &line, const PassportQuery &query)
 {
     if (query.text.trimmed().isEmpty())
@@ -75,13 +70,6 @@ DatePeriod readPeriod(const QString &from, const QString &to)
                                              "Beginn oder einen späteren Tag legen")
                                   .arg(storedDateText(period.to), storedDateText(period.from)));
     return period;
-}
-
-bool botanicalNameStartsWith(const QString &name, const QString &typed)
-{
-    const QStringList words = wordsOf(name);
-    const QStringList wanted = wordsOf(typed);
-    return words.size() >= wanted.size() && words.mid(0, wanted.size()) == wanted;
 }
 
 bool isTraceabilityCode(const QString &code, const QString &typed)

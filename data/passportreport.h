@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plantpassport.h"
+
 #include "amount.h"
 #include "customerkind.h"
 
@@ -63,10 +65,6 @@ struct DatePeriod
 };
 DatePeriod readPeriod(const QString &from, const QString &to);
 
-// Whether a botanical name starts with the words typed, without regard to
-// case or blanks: "olea europaea" is found in "Olea europaea 'Leccino'",
-// "olea" too, "ole" is not.
-bool botanicalNameStartsWith(const QString &name, const QString &typed);
 // Whether a traceability code is the one typed: blanks around and case do not count.
 bool isTraceabilityCode(const QString &code, const QString &typed);
 

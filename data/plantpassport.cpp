@@ -3,14 +3,15 @@
 #include "deliverynote.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace {
 
-// The words of a name, lower case, blanks and quotes around a cultivar kept
-// apart, so "Olea europaea 'Leccino'" starts with "olea europaea".
+// The words of a name, case folded, so "Olea europaea 'Leccino'" starts with
+// "olea europaea".
 QStringList wordsOf(const QString &name)
 {
-    return name.simplified().toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return name.simplified().toCaseFolded().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -31,15 +32,18 @@ const QStringList &speciesAlwaysTraced()
     return species;
 }
 
+bool botanicalNameStartsWith(const QString &name, const QString &words)
+{
+    const QStringList have = wordsOf(name);
+    const QStringList wanted = wordsOf(words);
+    return have.size() >= wanted.size() && have.mid(0, wanted.size()) == wanted;
+}
+
 bool alwaysNeedsTraceability(const QString &botanicalName)
 {
-    const QStringList words = wordsOf(botanicalName);
-    for (const QString &species : speciesAlwaysTraced()) {
-        const QStringList wanted = wordsOf(species);
-        if (words.size() >= wanted.size() && words.mid(0, wanted.size()) == wanted)
-            return true;
-    }
-    return false;
+    const QStringList &species = speciesAlwaysTraced();
+    return std::any_of(species.begin(), species.end(),
+                       [&](const QString &s) { return botanicalNameStartsWith(botanicalName, s); });
 }
 
 PassportNeed passportNeed(const QString &botanicalName, CustomerKind kind)

@@ -29,6 +29,11 @@ enum class PassportNeed {
 // another member state.
 bool customerGetsPassports(CustomerKind kind);
 
+// Whether a botanical name starts with the given words, compared without
+// regard to case or blanks: "olea  EUROPAEA" starts "Olea europaea 'Leccino'",
+// "ole" starts nothing.
+bool botanicalNameStartsWith(const QString &name, const QString &words);
+
 // The species whose passport always carries the traceability code; a genus
 // ("Citrus", "Coffea") stands for each of its species.
 const QStringList &speciesAlwaysTraced();
