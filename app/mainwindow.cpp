@@ -20,6 +20,7 @@
 #include "dialogs/passportreportdialog.h"
 #include "einvoice/exportrecord.h"
 #include "einvoice/store.h"
+#include "editor/deliverynoteeditor.h"
 #include "editor/invoiceeditor.h"
 #include "report/invoicereport.h"
 #include "report/reminderletter.h"
@@ -82,6 +83,13 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
             return StandardRate;
         }
     });
+    // A business customer gets plant passports with its plants.
+    m_data->setDeliveryCustomerKind([this]() -> CustomerKind {
+        const Field *id = m_data->customers.Active() ? m_data->customers.FindField(schema::customer::Id) : nullptr;
+        if (!id || id->IsNull())
+            return CustomerKind::ItalianPerson;
+        return einvoice::customerKindOf(m_data->connection, id->AsInteger());
+    });
 
     buildMenu();
     businessDialog = new BusinessDialog(this);
@@ -114,8 +122,14 @@ MainWindow::MainWindow(const QString &databaseFile, const Separators &separators
     invoiceTabs->addTab(listePage, QStringLiteral("Liste") + TabPadding);
     invoiceTabs->setAccessibleName(QStringLiteral("Liste"));
 
+    deliveryNotesPage = new QWidget;
+    deliveryNotesPage->setObjectName(QStringLiteral("TabSheet3"));
+    invoiceTabs->addTab(deliveryNotesPage, QStringLiteral("Lieferscheine") + TabPadding);
+
     buildCustomerPanel(kundePage);
     buildInvoiceList(listePage);
+    buildDeliveryNoteList(deliveryNotesPage);
+    showDeliveryNotesState();
 
     // The lower frame comes first in the focus order.
     setTabOrder(invoiceList, salutation);
@@ -317,6 +331,78 @@ void MainWindow::buildInvoiceList(QWidget *page)
     invoiceList->setOnDoubleClick([this] { openEditorFromList(); });
 }
 
+namespace {
+const QString DeliveryNoteListHint = QStringLiteral("? Hier stehen die Lieferscheine des gewählten Kunden");
+} // namespace
+
+void MainWindow::buildDeliveryNoteList(QWidget *page)
+{
+    deliveryNoteHint = placedLabel(page, "Label13", DeliveryNoteListHint, QRect(376, 0, 272, 13));
+    deliveryNoteHint->setAccessibleName(QStringLiteral("Hinweis zu den Lieferscheinen"));
+
+    deliveryNoteNavigator = new DBNavigator(page);
+    deliveryNoteNavigator->setObjectName(QStringLiteral("DBNavigator4"));
+    deliveryNoteNavigator->setGeometry(0, 16, 99, 18);
+    deliveryNoteNavigator->setVisibleButtons(
+        {DBNavigator::nbFirst, DBNavigator::nbPrior, DBNavigator::nbNext, DBNavigator::nbLast, DBNavigator::nbRefresh});
+    deliveryNoteNavigator->setDataSource(&m_data->deliveryNoteSource);
+    deliveryNoteNavigator->setAccessibleName(QStringLiteral("Lieferscheine blättern"));
+
+    newDeliveryNoteButton = placedFlatButton(page, "SpeedButton6", QStringLiteral("[ Neuer Lieferschein ]"), QRect(0, 44, 160, 22));
+    editDeliveryNoteButton = placedFlatButton(page, "SpeedButton7", QStringLiteral("[ Lieferschein ändern ]"), QRect(165, 44, 160, 22));
+    printDeliveryNoteButton = placedFlatButton(page, "SpeedButton8", QStringLiteral("[ Lieferschein drucken ]"), QRect(330, 44, 160, 22));
+    deleteDeliveryNoteButton = placedFlatButton(page, "SpeedButton9", QStringLiteral("[ Lieferschein löschen ]"), QRect(495, 44, 160, 22));
+    const std::pair<FlatButton *, void (MainWindow::*)()> buttons[] = {
+        {newDeliveryNoteButton, &MainWindow::newDeliveryNote},
+        {editDeliveryNoteButton, &MainWindow::editDeliveryNote},
+        {printDeliveryNoteButton, &MainWindow::printDeliveryNote},
+        {deleteDeliveryNoteButton, &MainWindow::deleteDeliveryNote},
+    };
+    for (const auto &[button, handler] : buttons) {
+        button->setAccessibleName(button->text());
+        connect(button, &FlatButton::clicked, this, [this, handler = handler] { guarded([&] { (this->*handler)(); }); });
+    }
+
+    deliveryNoteList = new DBGrid(page);
+    deliveryNoteList->setObjectName(QStringLiteral("DBGrid5"));
+    deliveryNoteList->setGeometry(0, 72, 657, 160);
+    deliveryNoteList->setAccessibleName(QStringLiteral("Lieferscheine"));
+    using namespace schema::deliveryNote;
+    deliveryNoteList->setColumns({
+        {Number, QStringLiteral("Nr."), 80, {}},
+        {Date, QStringLiteral("Datum"), 93, {}},
+        {Destination, QStringLiteral("Bestimmungsort"), 250, {}},
+        {Packages, QStringLiteral("Colli"), 60, {}, Qt::AlignCenter},
+        {InvoiceNumber, QStringLiteral("Rechnung"), 114, {}},
+    });
+    // Changed in the editor only, where an invoiced note is shown as it is;
+    // nor does a key delete a note here.
+    deliveryNoteList->setGridReadOnly(true);
+    deliveryNoteList->setCellColor(QApplication::palette().color(QPalette::ToolTipBase));
+    deliveryNoteList->setTitleColor(MoneyGreen);
+    QPalette p = deliveryNoteList->palette();
+    p.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
+    deliveryNoteList->setPalette(p);
+    deliveryNoteList->setDataSource(&m_data->deliveryNoteSource);
+    deliveryNoteList->setOnDoubleClick([this] { editDeliveryNote(); });
+}
+
+void MainWindow::showDeliveryNotesState()
+{
+    if (!deliveryNotesPage)
+        return;
+    const bool shown = m_data->hasDeliveryNotes();
+    const int tab = invoiceTabs->indexOf(deliveryNotesPage);
+    invoiceTabs->setTabEnabled(tab, shown);
+    invoiceTabs->setTabToolTip(tab, shown ? QString() : m_data->deliveryNotesProblem());
+    for (QWidget *w : std::initializer_list<QWidget *>{deliveryNoteNavigator, deliveryNoteList, newDeliveryNoteButton,
+                                                       editDeliveryNoteButton, printDeliveryNoteButton, deleteDeliveryNoteButton})
+        w->setEnabled(shown);
+    deliveryNoteHint->setText(shown ? DeliveryNoteListHint : m_data->deliveryNotesProblem());
+    deliveryNoteHint->setWordWrap(!shown);
+    deliveryNoteHint->setGeometry(shown ? QRect(376, 0, 272, 13) : QRect(0, 0, 657, 40));
+}
+
 // ---------------------------------------------------------------- handlers
 
 void MainWindow::quit()
@@ -362,9 +448,9 @@ void MainWindow::closeEvent(QCloseEvent *e)
     // Closing would discard what is pending: store it as a move would, and
     // only leave without it when the user says so.
     // A row another program changed, once dropped, leaves the others to settle:
-    // try again (each try drops one pending row at most, of four sets).
+    // try again (each try drops one pending row at most, of six sets).
     GuardOutcome outcome = GuardOutcome::Discarded;
-    for (int attempt = 0; attempt < 5 && outcome == GuardOutcome::Discarded; ++attempt)
+    for (int attempt = 0; attempt < 7 && outcome == GuardOutcome::Discarded; ++attempt)
         outcome = guardedOutcome([&] { m_data->settleAll(); });
     if (outcome == GuardOutcome::Done
         || confirm(QStringLiteral("Die Änderungen konnten nicht gespeichert werden. Trotzdem beenden?"))) {
@@ -418,6 +504,7 @@ void MainWindow::showChosenYear()
     // Which year's tables the list writes into must never be a guess.
     if (QAction *a = yearAction(m_data->year()))
         a->setChecked(true);
+    showDeliveryNotesState();
 }
 
 void MainWindow::chooseYear(int year)
@@ -466,7 +553,12 @@ void MainWindow::showAbout()
         m_windows.about->exec();
 }
 
-void MainWindow::customerMoved() { invoiceTabs->setCurrentIndex(0); }
+void MainWindow::customerMoved()
+{
+    // Whoever works through the delivery notes goes on with the next customer's.
+    if (invoiceTabs->currentWidget() != deliveryNotesPage)
+        invoiceTabs->setCurrentIndex(0);
+}
 
 void MainWindow::addCustomer()
 {
@@ -523,6 +615,9 @@ void MainWindow::offerSchemaUpgrade(const QDate &today)
     if (result != UpgradeResult::Upgraded)
         return;
     m_data->readFileSeparators();
+    // The delivery tables may be among what was added.
+    m_data->reopenDeliveryNotes();
+    showDeliveryNotesState();
     if (!hadBusinessTables)
         editBusinessData();
 }
@@ -797,7 +892,8 @@ void MainWindow::openInvoice(int year, qint64 customerId, qint64 headerId, const
                                                  "kann deshalb nicht geöffnet werden.")
                                       .arg(number));
     }
-    customerMoved();
+    // The invoice opened is the one the list shows.
+    invoiceTabs->setCurrentIndex(0);
     if (!d.invoiceHeaders.Locate(schema::header::Id, headerId))
         throw ConversionError(QStringLiteral("Die Rechnung Nr. %1 des Jahres %2 ist nicht mehr in der Datenbank; ein anderes "
                                              "Programm hat sie wohl gelöscht.")
@@ -830,4 +926,68 @@ void MainWindow::printReminderFor(int year, qint64 headerId)
     m_reminderLetter->setLetterhead(m_windows.invoiceReport ? m_windows.invoiceReport->letterhead() : Letterhead::sample());
     m_reminderLetter->setReminder({summary.invoice.customer, *openItemOf(summary, today), today}, d.separators());
     m_reminderLetter->showPreview();
+}
+
+// ---------------------------------------------------------------- delivery notes
+
+void MainWindow::requireDeliveryNote() const
+{
+    const InvoiceData &d = *m_data;
+    if (!d.hasDeliveryNotes())
+        throw ConversionError(d.deliveryNotesProblem());
+    if (d.deliveryNotes.IsEmpty())
+        throw ConversionError(QStringLiteral("Es ist kein Lieferschein gewählt. Bitte zuerst den Kunden und den Lieferschein "
+                                             "in der Liste „Lieferscheine“ wählen."));
+}
+
+void MainWindow::newDeliveryNote()
+{
+    InvoiceData &d = *m_data;
+    if (!d.hasDeliveryNotes())
+        throw ConversionError(d.deliveryNotesProblem());
+    d.settleAll();
+    const Field *customer = d.customers.Active() && !d.customers.IsEmpty() ? d.customers.FindField(schema::customer::Id) : nullptr;
+    if (!customer || customer->IsNull())
+        throw ConversionError(QStringLiteral("Ein Lieferschein gehört zu einem Kunden. Bitte zuerst den Kunden wählen oder "
+                                             "anlegen."));
+    RecordSet &notes = d.deliveryNotes;
+    notes.Append();
+    try {
+        // Stored at once, so that its lines have a note to belong to.
+        notes.Post();
+    } catch (...) {
+        notes.Cancel();
+        throw;
+    }
+    invoiceTabs->setCurrentWidget(deliveryNotesPage);
+    editDeliveryNote();
+}
+
+void MainWindow::editDeliveryNote()
+{
+    requireDeliveryNote();
+    if (m_windows.deliveryNoteEditor)
+        m_windows.deliveryNoteEditor->openNote();
+}
+
+void MainWindow::printDeliveryNote()
+{
+    InvoiceData &d = *m_data;
+    // Printed is what the file holds.
+    d.settleAll();
+    requireDeliveryNote();
+    if (!m_deliveryNotePrinter)
+        throw ConversionError(QStringLiteral("Lieferscheine können mit dieser Version noch nicht gedruckt werden."));
+    m_deliveryNotePrinter(d.year(), d.deliveryNotes.FieldByName(schema::deliveryNote::Number)->AsString());
+}
+
+void MainWindow::deleteDeliveryNote()
+{
+    requireDeliveryNote();
+    InvoiceData &d = *m_data;
+    d.checkDeliveryNoteChangeable();
+    const QString nr = d.deliveryNotes.FieldByName(schema::deliveryNote::Number)->AsString().trimmed();
+    if (!confirm(QStringLiteral("Den Lieferschein Nr. %1 mit allen Positionen wirklich löschen?").arg(nr)))
+        return;
+    d.deleteDeliveryNote();
 }

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class DBEdit;
@@ -28,6 +29,7 @@ class CopyInvoiceDialog;
 class CreditNoteDialog;
 class InvoiceReport;
 class InvoiceEditor;
+class DeliveryNoteEditor;
 class CustomerDialog;
 class CustomerSearch;
 class DeferredInvoiceDialog;
@@ -60,6 +62,7 @@ public:
         InvoiceEditor *invoiceEditor = nullptr;
         CustomerDialog *customerDialog = nullptr;
         CustomerSearch *customerSearch = nullptr;
+        DeliveryNoteEditor *deliveryNoteEditor = nullptr;
     };
     void setWindows(const Windows &w) { m_windows = w; }
     const Windows &windows() const { return m_windows; }
@@ -69,6 +72,8 @@ public:
     RecordSet &invoiceHeaders() { return m_data->invoiceHeaders; }
     RecordSet &invoiceLines() { return m_data->invoiceLines; }
     RecordSet &lastInvoiceNumber() { return m_data->lastInvoiceNumber; }
+    RecordSet &deliveryNotes() { return m_data->deliveryNotes; }
+    RecordSet &deliveryLines() { return m_data->deliveryLines; }
 
     // Controls, by their names.
     QTabWidget *customerTabs = nullptr;
@@ -96,6 +101,17 @@ public:
     QLabel *chosenInvoiceLabel = nullptr;
     DBText *chosenInvoice = nullptr;
     DBGrid *invoiceList = nullptr;
+    // The tab "Lieferscheine" beside the invoice list: the chosen customer's
+    // delivery notes of the chosen year. A year without delivery tables has
+    // it disabled, its tooltip and hint saying why.
+    QWidget *deliveryNotesPage = nullptr;
+    QLabel *deliveryNoteHint = nullptr;
+    DBNavigator *deliveryNoteNavigator = nullptr;
+    DBGrid *deliveryNoteList = nullptr;
+    FlatButton *newDeliveryNoteButton = nullptr;
+    FlatButton *editDeliveryNoteButton = nullptr;
+    FlatButton *printDeliveryNoteButton = nullptr;
+    FlatButton *deleteDeliveryNoteButton = nullptr;
     QAction *quitAction = nullptr;
     QAction *year2004Action = nullptr;
     QAction *year2003Action = nullptr;
@@ -121,6 +137,22 @@ public:
     void deleteCustomer();
     void showLastNumber();
     void openEditorFromList();
+    // A new delivery note of the current customer (the next number, dated
+    // today), stored and open in the editor.
+    void newDeliveryNote();
+    // The current delivery note in the editor (the button and a double-click).
+    void editDeliveryNote();
+    // The current delivery note through the printer set below, once what is
+    // pending is stored.
+    void printDeliveryNote();
+    // Deletes the current delivery note and its lines after asking; an
+    // invoiced note is refused.
+    void deleteDeliveryNote();
+    // What prints a delivery note of a year, by its number.
+    void setDeliveryNotePrinter(std::function<void(int year, const QString &nr)> printer)
+    {
+        m_deliveryNotePrinter = std::move(printer);
+    }
     // Asks for a year, makes its tables and changes to it.
     void addYear();
     // "&Datei" -> "&Firmendaten ...": edits and stores the business's data;
@@ -141,7 +173,11 @@ public:
     // current invoice, or a message why there is none.
     void printReminder();
     // The day open items are counted to: today, unless a test fixes one.
-    void setFixedToday(const QDate &day) { m_fixedToday = day; }
+    void setFixedToday(const QDate &day)
+    {
+        m_fixedToday = day;
+        m_data->setFixedToday(day);
+    }
     // Prints with the business's stored letterhead (or the sample when the file holds none).
     void applyLetterhead();
     // A file whose tables are older than the program's is offered what they
@@ -199,6 +235,11 @@ private:
     void buildMenu();
     void buildCustomerPanel(QWidget *page);
     void buildInvoiceList(QWidget *page);
+    void buildDeliveryNoteList(QWidget *page);
+    // The tab enabled where the year shows delivery notes, with why not where it does not.
+    void showDeliveryNotesState();
+    // Refuses when no delivery note is current.
+    void requireDeliveryNote() const;
     void chooseYear(int year);
     // One item per year found, newest first, the chosen one checked.
     void fillYearMenu();
@@ -222,6 +263,7 @@ private:
     // editor; `number` names it when it is gone.
     void openInvoice(int year, qint64 customerId, qint64 headerId, const QString &number);
     QDate m_fixedToday;
+    std::function<void(int year, const QString &nr)> m_deliveryNotePrinter;
     std::unique_ptr<ReminderLetter> m_reminderLetter;
     QMenu *m_yearMenu = nullptr;
     QActionGroup *m_yearGroup = nullptr;

@@ -10,6 +10,7 @@
 #include "data/newdatabase.h"
 #include "dialogs/customerdialog.h"
 #include "dialogs/customersearch.h"
+#include "editor/deliverynoteeditor.h"
 #include "editor/invoiceeditor.h"
 #include "framework/busycursor.h"
 #include "framework/fonts.h"
@@ -45,6 +46,7 @@ Program::Program() = default;
 
 Program::~Program()
 {
+    deliveryNoteEditor.reset();
     customerSearch.reset();
     customerDialog.reset();
     invoiceEditor.reset();
@@ -68,7 +70,10 @@ void Program::create(const QString &databaseFile)
     customerSearch = std::make_unique<CustomerSearch>(data, mainWindow.get());
     invoiceEditor->setOnPreview([report = invoiceReport.get()] { report->showPreview(); });
     invoiceEditor->setOnEInvoice([window = mainWindow.get()] { window->exportEInvoice(); });
-    mainWindow->setWindows({about.get(), invoiceReport.get(), invoiceEditor.get(), customerDialog.get(), customerSearch.get()});
+    deliveryNoteEditor = std::make_unique<DeliveryNoteEditor>(data, mainWindow.get());
+    deliveryNoteEditor->setOnPrint([window = mainWindow.get()] { window->printDeliveryNote(); });
+    mainWindow->setWindows({about.get(), invoiceReport.get(), invoiceEditor.get(), customerDialog.get(), customerSearch.get(),
+                            deliveryNoteEditor.get()});
     mainWindow->applyLetterhead();
     // The database used last is what the desktop menu's start opens next time.
     ProgramSettings().setValue(LastDatabaseKey, QFileInfo(data.connection.fileName()).absoluteFilePath());

@@ -16,6 +16,7 @@ struct Program
     std::unique_ptr<InvoiceEditor> invoiceEditor;
     std::unique_ptr<CustomerDialog> customerDialog;
     std::unique_ptr<CustomerSearch> customerSearch;
+    std::unique_ptr<DeliveryNoteEditor> deliveryNoteEditor;
 
     Program();
     ~Program();

@@ -1,9 +1,12 @@
 #include "database.h"
 
+#include "deliverynote.h"
 #include "errors.h"
 #include "fileseparators.h"
 #include "headercheck.h"
+#include "invoicelist.h"
 #include "lineamount.h"
+#include "plantpassport.h"
 
 #include <algorithm>
 #include <exception>
@@ -60,6 +63,27 @@ InvoiceData::InvoiceData() : m_database(makeDatabase(QString())), connection(*m_
     });
 
     lastInvoiceNumber.setSQL(lastNumberSql(ClassicStartYear));
+
+    const DeliveryTables classic = deliveryTablesOfYear(ClassicStartYear);
+    deliveryNotes.setTableName(classic.noteTable);
+    deliveryNotes.declareField(deliveryNote::Id, FieldKind::AutoInc);
+    for (QLatin1StringView name : {deliveryNote::Number, deliveryNote::Date, deliveryNote::CustomerId, deliveryNote::Destination,
+                                   deliveryNote::Transport, deliveryNote::Reason, deliveryNote::Packages,
+                                   deliveryNote::InvoiceNumber})
+        deliveryNotes.declareField(name, FieldKind::Text);
+    deliveryNotes.setBeforePost([this](RecordSet &notes) { checkNoteBeforePost(notes); });
+    deliveryNotes.setNewRowValues([this] { return newNoteValues(); });
+
+    deliveryLines.setTableName(classic.lineTable);
+    deliveryLines.declareField(deliveryLine::Id, FieldKind::AutoInc);
+    for (QLatin1StringView name : {deliveryLine::NoteNumber, deliveryLine::Description, deliveryLine::Quantity, deliveryLine::Unit,
+                                   deliveryLine::UnitPrice, deliveryLine::VatRate, deliveryLine::BotanicalName,
+                                   deliveryLine::Traceability, deliveryLine::Origin})
+        deliveryLines.declareField(name, FieldKind::Text);
+    deliveryLines.declareField(deliveryLine::Position, FieldKind::Float);
+    deliveryLines.setPositionField(deliveryLine::Position);
+    deliveryLines.setBeforePost([this](RecordSet &lines) { checkDeliveryLineBeforePost(lines); });
+
     findYears();
 }
 
@@ -77,7 +101,8 @@ void InvoiceData::readFileSeparators()
 
 void InvoiceData::passSeparatorsOn()
 {
-    for (RecordSet *rs : {&customerTable, &invoiceHeaders, &invoiceLines, &customers, &lastInvoiceNumber})
+    for (RecordSet *rs : {&customerTable, &invoiceHeaders, &invoiceLines, &customers, &lastInvoiceNumber, &deliveryNotes,
+                          &deliveryLines})
         rs->setSeparators(separators());
 }
 
@@ -103,13 +128,48 @@ void InvoiceData::open(const QString &fileName, int busyTimeoutMs)
     lastInvoiceNumber.setSQL(lastNumberStatement());
     for (RecordSet *rs : {&customerTable, &invoiceHeaders, &invoiceLines, &customers})
         rs->Open();
+    openDeliverySets();
 }
 
 void InvoiceData::settleAll()
 {
-    for (RecordSet *rs : {&invoiceLines, &invoiceHeaders, &customers, &customerTable})
+    for (RecordSet *rs : {&invoiceLines, &deliveryLines, &invoiceHeaders, &deliveryNotes, &customers, &customerTable})
         if (rs->Active())
             rs->Settle();
+}
+
+void InvoiceData::reopenDeliveryNotes()
+{
+    for (RecordSet *rs : {&deliveryLines, &deliveryNotes})
+        if (rs->Active())
+            rs->Settle();
+    openDeliverySets();
+}
+
+void InvoiceData::openDeliverySets()
+{
+    deliveryLines.Close();
+    deliveryNotes.Close();
+    m_deliveryProblem.clear();
+    const DeliveryTables tables = deliveryTablesOfYear(m_year);
+    deliveryNotes.setTableName(tables.noteTable);
+    deliveryLines.setTableName(tables.lineTable);
+    try {
+        if (!hasDeliveryTables(connection, m_year)) {
+            m_deliveryProblem = QStringLiteral("Für das Jahr %1 gibt es noch keine Tabellen für Lieferscheine. Das Programm "
+                                               "bietet sie beim nächsten Start an; bitte die Frage dann mit „Ja“ beantworten.")
+                                    .arg(m_year);
+            return;
+        }
+        deliveryNotes.Open();
+        deliveryLines.Open();
+    } catch (const AppError &e) {
+        // The invoices of the year are still there to work with.
+        deliveryLines.Close();
+        deliveryNotes.Close();
+        m_deliveryProblem =
+            QStringLiteral("Die Lieferscheine des Jahres %1 können nicht gelesen werden: %2").arg(m_year).arg(e.message());
+    }
 }
 
 void InvoiceData::setYear(int year)
@@ -119,6 +179,8 @@ void InvoiceData::setYear(int year)
         throw EngineError(QStringLiteral("Für das Jahr %1 gibt es keine Tabellen").arg(year));
     settleYearSets();
     m_year = year;
+    // First, so that a year whose invoice tables fail still shows its own notes, not another year's.
+    openDeliverySets();
     invoiceHeaders.Close();
     invoiceHeaders.setTableName(y->headerTable);
     invoiceHeaders.Open();
@@ -130,7 +192,7 @@ void InvoiceData::setYear(int year)
 void InvoiceData::settleYearSets()
 {
     // Store or drop what is pending before the sets close: closing would discard it.
-    for (RecordSet *rs : {&invoiceLines, &invoiceHeaders})
+    for (RecordSet *rs : {&invoiceLines, &deliveryLines, &invoiceHeaders, &deliveryNotes})
         if (rs->Active())
             rs->Settle();
 }
@@ -158,4 +220,147 @@ QString InvoiceData::customerSearchSql(const QString &text)
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QStringLiteral("SELECT * FROM %1 WHERE %2 LIKE '%").arg(schema::customer::Table, schema::customer::Name) + quoted
            + QStringLiteral("%';");
+}
+
+// ---------------------------------------------------------------- delivery notes
+
+namespace {
+
+QString storedText(const Field *field) { return field->OldValue().toText(field->DataSet()->separators()); }
+
+QByteArray quoted(Database &db, const QString &name) { return db.quoteIdentifier(name.toUtf8()); }
+
+} // namespace
+
+QList<std::pair<QString, QString>> InvoiceData::newNoteValues()
+{
+    using namespace schema::deliveryNote;
+    const QDate today = m_fixedToday.isValid() ? m_fixedToday : QDate::currentDate();
+    return {{Number, DeliveryNoteRepository(connection, separators()).nextNumber(m_year)},
+            {Date, storedDateText(today)},
+            {Transport, transportChoices().constFirst()},
+            {Reason, reasonChoices().constFirst()}};
+}
+
+void InvoiceData::checkDeliveryNoteChangeable() const
+{
+    if (!deliveryNotes.Active() || deliveryNotes.IsEmpty())
+        return;
+    const Field *invoice = deliveryNotes.FieldByName(schema::deliveryNote::InvoiceNumber);
+    const QString invoiceNr = storedText(invoice).trimmed();
+    if (invoiceNr.isEmpty())
+        return;
+    throw ConversionError(QStringLiteral("Der Lieferschein Nr. %1 ist schon mit der Rechnung Nr. %2 abgerechnet und kann "
+                                         "deshalb nicht mehr geändert oder gelöscht werden. Bitte die Änderung verwerfen "
+                                         "(Abbrechen).")
+                              .arg(storedText(deliveryNotes.FieldByName(schema::deliveryNote::Number)).trimmed(), invoiceNr));
+}
+
+void InvoiceData::checkNoteBeforePost(RecordSet &notes)
+{
+    using namespace schema::deliveryNote;
+    checkDeliveryNoteChangeable();
+    const QString nr = notes.FieldByName(Number)->AsString().trimmed();
+    const QString date = notes.FieldByName(Date)->AsString().trimmed();
+    if (nr.isEmpty() || date.isEmpty())
+        throw ConversionError(QStringLiteral("Der Lieferschein braucht eine Nummer und ein Datum. Bitte beide eintragen."));
+    if (!storedDate(date).isValid())
+        throw ConversionError(QStringLiteral("„%1“ ist kein gültiges Datum. Bitte das Datum des Lieferscheins als TT.MM.JJJJ "
+                                             "eingeben (zum Beispiel 31.01.2026).")
+                                  .arg(date));
+    const Field *id = notes.FieldByName(Id);
+    const QString table = notes.TableName();
+    const QString storedNr = storedText(notes.FieldByName(Number)).trimmed();
+    withContext(QStringLiteral("Die Lieferscheine können nicht gelesen werden"), [&] {
+        StatementHandle same = connection.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE trim(%2) = ?1 AND %3 IS NOT ?2")
+                                                      .arg(QString::fromUtf8(quoted(connection, table)), Number, Id)
+                                                      .toUtf8());
+        same->bindText(1, nr.toStdString());
+        if (id->IsNull())
+            same->bindNull(2);
+        else
+            same->bindInteger(2, id->AsInteger());
+        if (same->step() && same->columnInteger(0) > 0)
+            throw ConversionError(QStringLiteral("Im Jahr %1 gibt es schon einen Lieferschein Nr. %2. Bitte eine andere "
+                                                 "Nummer eingeben.")
+                                      .arg(m_year)
+                                      .arg(nr));
+        // Its lines know the note by its number: a new one would leave them behind.
+        if (id->IsNull() || storedNr.isEmpty() || storedNr == nr)
+            return;
+        StatementHandle lines = connection.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE trim(%2) = ?1")
+                                                       .arg(QString::fromUtf8(quoted(connection, deliveryLines.TableName())),
+                                                            schema::deliveryLine::NoteNumber)
+                                                       .toUtf8());
+        lines->bindText(1, storedNr.toStdString());
+        if (lines->step() && lines->columnInteger(0) > 0)
+            throw ConversionError(QStringLiteral("Der Lieferschein Nr. %1 hat schon Positionen; seine Nummer kann deshalb "
+                                                 "nicht mehr geändert werden. Bitte wieder die Nummer %1 eintragen.")
+                                      .arg(storedNr));
+    });
+}
+
+void InvoiceData::checkDeliveryLineBeforePost(RecordSet &lines)
+{
+    // A line belongs to its note: an invoiced note's lines are the invoice's too.
+    checkDeliveryNoteChangeable();
+    checkLineBeforePost(lines);
+    if (!m_deliveryCustomerKind)
+        return;
+    using namespace schema::deliveryLine;
+    const auto text = [&](QLatin1StringView name) { return lines.FieldByName(name)->AsString(); };
+    DeliveryLine line;
+    line.beschreibung = text(Description);
+    line.botanischer_name = text(BotanicalName);
+    line.rueckverfolgung = text(Traceability);
+    line.ursprung = text(Origin);
+    if (!line.isPlant())
+        return;
+    if (const QString problem = passportProblem(line, m_deliveryCustomerKind()); !problem.isEmpty())
+        throw ConversionError(problem);
+}
+
+void InvoiceData::deleteDeliveryNote()
+{
+    using namespace schema::deliveryNote;
+    if (!deliveryNotes.Active() || deliveryNotes.IsEmpty())
+        throw ConversionError(QStringLiteral("Es ist kein Lieferschein gewählt."));
+    if (deliveryNotes.State() == DataSetState::Insert) {
+        deliveryNotes.Cancel();
+        return;
+    }
+    checkDeliveryNoteChangeable();
+    // What was being typed goes with the note.
+    if (deliveryLines.State() != DataSetState::Browse)
+        deliveryLines.Cancel();
+    if (deliveryNotes.State() == DataSetState::Edit)
+        deliveryNotes.Cancel();
+    const qint64 id = deliveryNotes.FieldByName(Id)->AsInteger();
+    const QString nr = deliveryNotes.FieldByName(Number)->AsString();
+    const QString what = QStringLiteral("Der Lieferschein Nr. %1 kann nicht gelöscht werden").arg(nr.trimmed());
+    {
+        Transaction transaction(connection, true, what);
+        withContext(what, [&] {
+            // Only while it is not invoiced, whatever another program did meanwhile.
+            StatementHandle note = connection.prepare(
+                QStringLiteral("DELETE FROM %1 WHERE %2 = ?1 AND (%3 IS NULL OR trim(%3) = '')")
+                    .arg(QString::fromUtf8(quoted(connection, deliveryNotes.TableName())), Id, InvoiceNumber)
+                    .toUtf8());
+            note->bindInteger(1, id);
+            note->run();
+            if (connection.changes() == 0)
+                throw ConversionError(QStringLiteral("Der Lieferschein Nr. %1 wurde inzwischen von einem anderen Programm "
+                                                     "abgerechnet oder gelöscht; er wird deshalb nicht gelöscht.")
+                                          .arg(nr.trimmed()));
+            StatementHandle noteLines = connection.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?1")
+                                                               .arg(QString::fromUtf8(quoted(connection, deliveryLines.TableName())),
+                                                                    schema::deliveryLine::NoteNumber)
+                                                               .toUtf8());
+            noteLines->bindText(1, nr.toStdString());
+            noteLines->run();
+        });
+        transaction.commit();
+    }
+    deliveryLines.Refresh();
+    deliveryNotes.Refresh();
 }

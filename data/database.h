@@ -1,11 +1,13 @@
 #pragma once
 
+#include "customerkind.h"
 #include "engine.h"
 #include "recordset.h"
 #include "schema.h"
 #include "vatrates.h"
 #include "years.h"
 
+#include <QDate>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -24,8 +26,8 @@ constexpr int ClassicStartYear = 2004;
 // The last-number statement: the headers of a year, newest first.
 QString lastNumberSql(int year);
 
-// The shared data the main window owns: the connection, the five record sets,
-// their data sources and the two links, built as the windows expect them.
+// The shared data the main window owns: the connection, the seven record sets,
+// their data sources and the four links, built as the windows expect them.
 class InvoiceData
 {
 public:
@@ -55,6 +57,16 @@ public:
     Link headerLink{&customerSource, schema::customer::Id, &invoiceHeaders, schema::header::CustomerId};
     Link lineLink{&headerSource, schema::header::Number, &invoiceLines, schema::line::InvoiceNumber};
 
+    // The delivery notes of the chosen year and their lines, following the
+    // current customer as the invoice headers do. A year without delivery
+    // tables leaves both closed.
+    RecordSet deliveryNotes{QStringLiteral("lieferscheintabelle"), connection};
+    RecordSet deliveryLines{QStringLiteral("lieferscheinzeilen"), connection};
+    DataSource deliveryNoteSource{QStringLiteral("lieferscheine"), &deliveryNotes};
+    DataSource deliveryLineSource{QStringLiteral("lieferscheinpositionen"), &deliveryLines};
+    Link deliveryNoteLink{&customerSource, schema::customer::Id, &deliveryNotes, schema::deliveryNote::CustomerId};
+    Link deliveryLineLink{&deliveryNoteSource, schema::deliveryNote::Number, &deliveryLines, schema::deliveryLine::NoteNumber};
+
     // Opens the connection and then the sets in start-up order; nrquery stays closed.
     // busyTimeoutMs: how long a store waits for another program's lock.
     void open(const QString &fileName = DatabaseFileName, int busyTimeoutMs = 3000);
@@ -64,15 +76,44 @@ public:
     // leaves both columns empty, as does a year whose table has none; the
     // row still counts as untouched until something is typed into it.
     void setNewLineRate(std::function<VatRate()> rate) { m_newLineRate = std::move(rate); }
+    // The VAT treatment of the customer whose delivery notes are shown, asked
+    // before a delivery line is stored: a business gets plant passports, so
+    // a plant's line must carry what its passport needs. Without it lines
+    // are stored unchecked.
+    void setDeliveryCustomerKind(std::function<CustomerKind()> kind) { m_deliveryCustomerKind = std::move(kind); }
+    // That customer's kind now; none when nobody said how to tell.
+    std::optional<CustomerKind> deliveryCustomerKind() const
+    {
+        return m_deliveryCustomerKind ? std::optional<CustomerKind>(m_deliveryCustomerKind()) : std::nullopt;
+    }
+    // The day a new delivery note is dated: today, unless a test fixes one.
+    void setFixedToday(const QDate &day) { m_fixedToday = day; }
 
-    // Stores or drops every pending row as a move would: line, then header,
-    // then customer. Throws when a row cannot be stored; it stays pending.
+    // The chosen year has its delivery tables and their sets are open.
+    bool hasDeliveryNotes() const { return deliveryNotes.Active() && deliveryLines.Active(); }
+    // Opens the year's delivery sets again, pending rows stored first: once
+    // their tables have been made, the year shows its notes.
+    void reopenDeliveryNotes();
+    // Why the chosen year shows no delivery notes, in German; empty when it does.
+    const QString &deliveryNotesProblem() const { return m_deliveryProblem; }
+    // Refuses (ConversionError, naming the invoice) when the current delivery
+    // note went into an invoice: it is a document of that invoice now.
+    void checkDeliveryNoteChangeable() const;
+    // Deletes the current delivery note and its lines in one transaction,
+    // unless it is invoiced, or another program invoiced it meanwhile.
+    void deleteDeliveryNote();
+
+    // Stores or drops every pending row as a move would: lines, then
+    // headers and delivery notes, then customer. Throws when a row cannot be
+    // stored; it stays pending.
     void settleAll();
 
     int year() const { return m_year; }
     // Settles pending rows first (a failure changes nothing), then points the
     // header and line sets at the year's tables and opens them again. A table
     // that is missing leaves its set closed and throws the engine's error.
+    // The delivery sets follow; a year without delivery tables, or with ones
+    // that cannot be read, leaves them closed (deliveryNotesProblem says why).
     void setYear(int year);
 
     // The years to choose from, newest first: every year found in the file
@@ -112,8 +153,15 @@ private:
     void findYears();
     void settleYearSets();
     void passSeparatorsOn();
+    void openDeliverySets();
+    void checkNoteBeforePost(RecordSet &notes);
+    void checkDeliveryLineBeforePost(RecordSet &lines);
+    QList<std::pair<QString, QString>> newNoteValues();
 
     std::function<VatRate()> m_newLineRate;
+    std::function<CustomerKind()> m_deliveryCustomerKind;
+    QDate m_fixedToday;
+    QString m_deliveryProblem;
     Separators m_userSeparators;
     std::optional<Separators> m_fileSeparators;
     int m_year = ClassicStartYear;
