@@ -231,7 +231,6 @@ void DeliveryNoteReport::setNote(const DeliveryNoteRecord &note, const einvoice:
             if (line.isPlant())
                 throw ConversionError(NoRegistrationNumber);
 
-    m_note = note;
     m_seller = seller;
     m_passports = passports;
     m_separators = separators;

@@ -89,8 +89,7 @@ public:
 
     rpt::FixedText *pageNumber;
 
-    // The heights the pages are made of, in mm: a line's row, its passport
-    // and the header a continued page starts with.
+    // The height of the header a continued page starts with, in mm.
     static constexpr double ContinuationHeader = 18.0;
 
 private:
@@ -106,7 +105,6 @@ private:
     void placed(double height);
 
     std::unique_ptr<Lines> m_lines;
-    DeliveryNoteRecord m_note;
     einvoice::Seller m_seller;
     bool m_passports = false;
     Separators m_separators;
