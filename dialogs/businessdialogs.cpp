@@ -51,6 +51,11 @@ BusinessDialog::BusinessDialog(QWidget *parent)
     addField("bic", field::Bic, &Seller::bic, 11);
     addField("paymentLine", field::PaymentLine, &Seller::paymentLine, 100);
     addField("transmissionNumber", field::TransmissionNumber, &Seller::nextTransmissionNumber, 5);
+    // The plant passport's B and the site the goods leave from, as the
+    // printed delivery note names them.
+    addField("registrationNumber", field::RegistrationNumber, &Seller::registrationNumber, 20)
+        ->setPlaceholderText(QStringLiteral("IT-21-1234"));
+    addField("siteCode", field::SiteCode, &Seller::siteCode, 20);
 
     auto *logoRow = new QWidget(this);
     auto *logoLayout = new QHBoxLayout(logoRow);

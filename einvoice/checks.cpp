@@ -259,6 +259,17 @@ void checkTaxRegime(const QString &label, const QString &code)
     refuse(label, code, QStringLiteral("muss ein Code von RF01 bis RF19 sein (RF03 gibt es nicht mehr)"));
 }
 
+void checkRegistrationNumber(const QString &label, const QString &number)
+{
+    // The member state's code, then the number as its register writes it
+    // ("IT-21-1234", "DE-BY1-12345"); the column holds 20 characters.
+    static const QRegularExpression form = anchored("[A-Z]{2}-[0-9A-Za-z][0-9A-Za-z./-]{0,16}");
+    if (!matches(form, number))
+        refuse(label, number,
+               QStringLiteral("muss mit dem Ländercode in zwei Großbuchstaben und einem Bindestrich beginnen und darf "
+                              "höchstens 20 Zeichen ohne Leerzeichen haben, z. B. IT-21-1234"));
+}
+
 void checkRecipientCode(const QString &label, const QString &code)
 {
     static const QRegularExpression form = anchored("[A-Z0-9]{7}");
@@ -299,6 +310,8 @@ void checkSellerFields(const Seller &s, bool withEmail)
         if (!s.bic.isEmpty())
             checkBic(field::Bic, s.bic);
         checkTransmissionNumber(field::TransmissionNumber, s.nextTransmissionNumber);
+        if (!s.registrationNumber.isEmpty())
+            checkRegistrationNumber(field::RegistrationNumber, s.registrationNumber);
     });
 }
 

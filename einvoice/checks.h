@@ -34,6 +34,8 @@ inline const QString Iban = QStringLiteral("IBAN");
 inline const QString Bic = QStringLiteral("BIC");
 inline const QString PaymentLine = QStringLiteral("Zahlungszeile");
 inline const QString TransmissionNumber = QStringLiteral("Übertragungsnummer");
+inline const QString RegistrationNumber = QStringLiteral("Registriernummer (RUOP)");
+inline const QString SiteCode = QStringLiteral("Standortcode");
 inline const QString Name = QStringLiteral("Name");
 inline const QString FirstName = QStringLiteral("Vorname");
 inline const QString LastName = QStringLiteral("Nachname");
@@ -88,6 +90,9 @@ void checkEmail(const QString &label, const QString &email);
 // 1 to 5 characters [0-9A-Za-z], as the file name allows.
 void checkTransmissionNumber(const QString &label, const QString &number);
 void checkTaxRegime(const QString &label, const QString &code);
+// The plant passport's registration number: the country's two capital
+// letters, a hyphen and the rest ("IT-21-1234").
+void checkRegistrationNumber(const QString &label, const QString &number);
 // 7 capital letters or digits.
 void checkRecipientCode(const QString &label, const QString &code);
 

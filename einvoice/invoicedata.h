@@ -30,6 +30,11 @@ struct Seller
     QString bic;
     QString paymentLine;
     QString nextTransmissionNumber = QStringLiteral("00001");
+    // The plant passport's B: the registration in the official register of
+    // professional operators (RUOP), "IT-21-1234", and the site the plants
+    // leave from. Empty while the business has none or the file has no place.
+    QString registrationNumber;
+    QString siteCode;
 };
 
 // The customer as the e-invoice needs it (the "cessionario/committente").

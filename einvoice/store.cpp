@@ -16,6 +16,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <vector>
+
 namespace einvoice {
 
 namespace {
@@ -47,6 +49,17 @@ const SellerColumn sellerColumns[] = {
     {business::Bic, &Seller::bic},
     {business::PaymentLine, &Seller::paymentLine},
     {business::NextTransmissionNumber, &Seller::nextTransmissionNumber},
+};
+// Columns a file made before them lacks until the user takes the upgrade:
+// such a file reads them empty.
+struct LaterSellerColumn
+{
+    SellerColumn column;
+    const QString &label;
+};
+const LaterSellerColumn laterSellerColumns[] = {
+    {{business::RegistrationNumber, &Seller::registrationNumber}, field::RegistrationNumber},
+    {{business::SiteCode, &Seller::siteCode}, field::SiteCode},
 };
 
 // The person flag is stored as 0/1 in `person` before these.
@@ -145,6 +158,32 @@ bool hasKindColumn(Database &connection)
     return connection.columnInfo(sql(customerEInvoice::Table), sql(customerEInvoice::Kind)).found;
 }
 
+// The business's columns this file has: every one of the first version,
+// and of the later ones those it was given.
+std::vector<SellerColumn> sellerColumnsOf(Database &connection)
+{
+    std::vector<SellerColumn> columns(std::begin(sellerColumns), std::end(sellerColumns));
+    for (const LaterSellerColumn &later : laterSellerColumns)
+        if (connection.columnInfo(sql(business::Table), sql(later.column.column)).found)
+            columns.push_back(later.column);
+    return columns;
+}
+
+// A value the file has no column for would be lost without a word.
+void requireColumnsFor(Database &connection, const Seller &seller)
+{
+    for (const LaterSellerColumn &later : laterSellerColumns) {
+        if ((seller.*later.column.member).isEmpty()
+            || connection.columnInfo(sql(business::Table), sql(later.column.column)).found)
+            continue;
+        throw EngineError(StoreBusinessData
+                          + QStringLiteral(": Die Datenbank hat noch keinen Platz für das Feld „%1“. Bitte starten Sie "
+                                           "das Programm neu und nehmen Sie die angebotene Aktualisierung der Datenbank "
+                                           "an; bis dahin lassen Sie das Feld bitte leer.")
+                                .arg(later.label));
+    }
+}
+
 } // namespace
 
 bool hasBusinessTables(Database &connection)
@@ -166,12 +205,13 @@ std::optional<Seller> loadSeller(Database &connection)
 {
     if (!tableExists(connection, business::Table))
         return std::nullopt;
-    StatementHandle st = connection.prepare("SELECT " + columnList(sellerColumns) + " FROM " + sql(business::Table) +
+    const std::vector<SellerColumn> columns = sellerColumnsOf(connection);
+    StatementHandle st = connection.prepare("SELECT " + columnList(columns) + " FROM " + sql(business::Table) +
                                             " WHERE " + sql(business::Id) + " = " + firstBusinessRow());
     Seller seller;
     if (nextRow(*st, ReadBusinessData)) {
         int column = 0;
-        for (const SellerColumn &c : sellerColumns) {
+        for (const SellerColumn &c : columns) {
             if (const std::optional<QString> value = columnText(*st, column++))
                 seller.*c.member = *value;
         }
@@ -183,26 +223,28 @@ void saveSeller(Database &connection, const Seller &seller)
 {
     checkSeller(seller);
     requireTable(connection, business::Table);
+    requireColumnsFor(connection, seller);
+    const std::vector<SellerColumn> columns = sellerColumnsOf(connection);
     // Updated in place where the row is there: what the seller does not
     // hold (the logo) stays as it is.
     QByteArray assignments;
     int index = 1;
-    for (const SellerColumn &c : sellerColumns)
+    for (const SellerColumn &c : columns)
         assignments += (assignments.isEmpty() ? "" : ", ") + sql(c.column) + " = ?" + QByteArray::number(index++);
     Transaction transaction(connection, true, StoreBusinessData);
     StatementHandle update = connection.prepare("UPDATE " + sql(business::Table) + " SET " + assignments + " WHERE " +
                                                 sql(business::Id) + " = " + firstBusinessRow());
     index = 1;
-    for (const SellerColumn &c : sellerColumns)
+    for (const SellerColumn &c : columns)
         update->bindText(index++, seller.*c.member);
     nextRow(*update, StoreBusinessData);
     if (connection.changes() == 0) {
-        const int count = int(std::size(sellerColumns));
+        const int count = int(columns.size());
         StatementHandle insert = connection.prepare(
-            "INSERT INTO " + sql(business::Table) + " (" + sql(business::Id) + ", " + columnList(sellerColumns) +
+            "INSERT INTO " + sql(business::Table) + " (" + sql(business::Id) + ", " + columnList(columns) +
             ") VALUES (1, " + placeholders(count, 1) + ")");
         index = 1;
-        for (const SellerColumn &c : sellerColumns)
+        for (const SellerColumn &c : columns)
             insert->bindText(index++, seller.*c.member);
         nextRow(*insert, StoreBusinessData);
     }

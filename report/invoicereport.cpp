@@ -137,6 +137,20 @@ void InvoiceNumberText::draw(const DrawTarget &target, const TextBlock &laid, co
     target.page.ops.push_back(run);
 }
 
+void LineDescription::draw(const DrawTarget &target, const TextBlock &laid, const Piece &piece) const
+{
+    if (!heading.isEmpty() && !piece.continuation) {
+        TextRun run;
+        run.font = headingFont;
+        run.box = headingBox.translated(target.origin);
+        run.align = HAlign::Left;
+        run.lineHeight = headingBox.height();
+        run.lines = QStringList{heading};
+        target.page.ops.push_back(run);
+    }
+    DataText::draw(target, laid, piece);
+}
+
 TextBlock LogoBox::layOut(TextMeasure &measure) const
 {
     TextBlock b;
@@ -284,8 +298,10 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
 
     // ---- detail band: one row of the table of lines
     Band *d = lineBand = layout.addBand(BandType::Detail, QStringLiteral("DetailBand1"), mm(5.03), width);
-    lineDescription = d->add<DataText>(QStringLiteral("QRDBText11"), box(0.00, 0.26, 72.23, 4.50), verdana(8), Left, Stretch,
+    lineDescription = d->add<LineDescription>(QStringLiteral("QRDBText11"), box(0.00, 0.26, 72.23, 4.50), verdana(8), Left, Stretch,
                                   lines, schema::line::Description);
+    lineDescription->headingBox = lineDescription->box;
+    lineDescription->headingFont = verdana(8, true);
     lineAmountText = d->add<FixedText>(QStringLiteral("QRDBText12"), box(154.52, 0.26, 23.28, 4.50), verdana(8), Right, Fixed,
                                   QString());
     d->add<FixedText>(QStringLiteral("Punktstrich"), box(178.86, 0.53, 2.12, 3.97), arial(8), Left, Auto,
@@ -300,9 +316,15 @@ InvoiceReport::InvoiceReport(InvoiceData &data, QWidget *parent) : QWidget(paren
     d->add<LineShape>(QStringLiteral("QRShape6"), box(0.00, 4.50, 184.41, 0.26), Across, Dotted);
     d->add<FixedText>(QStringLiteral("QRLabel26"), box(122.50, 0.53, 2.12, 3.97), arial(8), Left, Auto,
                                   QStringLiteral(".-"));
+    for (const auto &element : d->elements())
+        m_lineDesign.push_back({element->box.top(), element->box.height()});
+    m_lineHeight = d->height;
     // Each line is read for the totals as it is printed; one whose amount
     // cannot be calculated ends the run where it stands.
-    lineBand->BeforePrint = [this](Band &, bool &) { showLineAmount(); };
+    lineBand->BeforePrint = [this](Band &, bool &) {
+        showDeliveryNoteHeading();
+        showLineAmount();
+    };
     lineBand->AfterPrint = [this](Band &, bool) { addPrintedLine(); };
 
     // ---- summary band
@@ -438,6 +460,7 @@ void InvoiceReport::startRun(Report &, bool &)
 {
     m_printedTotals = InvoiceTotals();
     m_printedLines.clear();
+    m_lastDeliveryNote.clear();
 
     const RecordSet &headers = m_data.invoiceHeaders;
     const auto text = [&](QLatin1StringView name) {
@@ -473,6 +496,42 @@ void InvoiceReport::showLineAmount()
         lineAmountText->caption = formatMoney(totalsLine(lines).amount, m_data.separators());
     } catch (const AppError &) {
     }
+}
+
+void InvoiceReport::showDeliveryNoteHeading()
+{
+    // A deferred invoice's lines carry the delivery note they came with; the
+    // first line of each note gets its heading in a row of its own above it.
+    const RecordSet &lines = m_data.invoiceLines;
+    const auto text = [&](QLatin1StringView name) {
+        const Field *field = lines.atEnd() ? nullptr : lines.FindField(name);
+        return field && !field->IsNull() ? field->AsString().trimmed() : QString();
+    };
+    const QString nr = text(schema::line::DeliveryNoteNumber);
+    const QString date = text(schema::line::DeliveryNoteDate);
+    const QString note = nr.isEmpty() ? QString() : nr + QLatin1Char('\n') + date;
+    QString heading;
+    if (!note.isEmpty() && note != m_lastDeliveryNote)
+        heading = date.isEmpty() ? QStringLiteral("Lieferschein Nr. %1").arg(nr)
+                                 : QStringLiteral("Lieferschein Nr. %1 vom %2").arg(nr, date);
+    m_lastDeliveryNote = note;
+
+    lineDescription->heading = heading;
+    const double shift = heading.isEmpty() ? 0.0 : m_lineHeight;
+    const auto &elements = lineBand->elements();
+    for (size_t i = 0; i < elements.size(); ++i) {
+        Element &element = *elements[i];
+        const DesignBox &design = m_lineDesign[i];
+        // The columns' dotted lines run on through the heading's row.
+        const auto *line = dynamic_cast<const LineShape *>(&element);
+        if (line && line->direction == LineDirection::Vertical) {
+            element.box.moveTop(design.top);
+            element.box.setHeight(design.height + shift);
+        } else {
+            element.box.moveTop(design.top + shift);
+        }
+    }
+    lineBand->height = m_lineHeight + shift;
 }
 
 void InvoiceReport::addPrintedLine()

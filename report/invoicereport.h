@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <vector>
+
 class InvoiceData;
 namespace einvoice {
 struct Seller;
@@ -94,6 +96,20 @@ private:
     mutable rpt::FontSpec m_fittedFont;
 };
 
+// A line's description; above the first line of each delivery note a
+// deferred invoice names, the note's heading ("Lieferschein Nr. 12 vom
+// 03.11.2026") in a row of its own, bold, in the description's column.
+class LineDescription : public rpt::DataText
+{
+public:
+    using rpt::DataText::DataText;
+    void draw(const rpt::DrawTarget &target, const rpt::TextBlock &laid, const rpt::Piece &piece) const override;
+
+    QString heading;
+    QRectF headingBox;
+    rpt::FontSpec headingFont;
+};
+
 class InvoiceReport : public QWidget
 {
     Q_OBJECT
@@ -135,7 +151,7 @@ public:
     rpt::FixedText *letterheadVat;
 
     // One line of the invoice
-    rpt::DataText *lineDescription;
+    LineDescription *lineDescription;
     // The line's exact amount, the one the totals add up.
     rpt::FixedText *lineAmountText;
 
@@ -159,9 +175,20 @@ public:
 
 private:
     void showLineAmount();
+    void showDeliveryNoteHeading();
     void addPrintedLine();
 
     InvoiceData &m_data;
     InvoiceTotals m_printedTotals;
     QList<TotalsLine> m_printedLines; // of the run in progress, in print order
+    // The delivery note of the line printed last, in the run in progress.
+    QString m_lastDeliveryNote;
+    // The line band's design, which a heading above a line moves down.
+    struct DesignBox
+    {
+        double top;
+        double height;
+    };
+    std::vector<DesignBox> m_lineDesign;
+    double m_lineHeight = 0;
 };

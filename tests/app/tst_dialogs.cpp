@@ -102,6 +102,7 @@ private Q_SLOTS:
     void logoFileRefused();
     void titleFollowsTheBusinessName();
     void fileWithoutAPlaceForTheLogo();
+    void registrationNumberInTheBusinessData();
     void eInvoiceOfTheCurrentInvoice();
     void buyerKindDecidesTheRecipientCode_data();
     void buyerKindDecidesTheRecipientCode();
@@ -713,6 +714,49 @@ void TestDialogs::fileWithoutAPlaceForTheLogo()
     QCOMPARE(boxes.asked.size(), 2);
     QVERIFY2(boxes.asked.value(1).contains(QStringLiteral("keinen Platz für ein Logo")), qPrintable(boxes.asked.value(1)));
     QCOMPARE(einvoice::loadSeller(d.w().data().connection)->businessName, QStringLiteral("Gärtnerei Rosengarten"));
+}
+
+void TestDialogs::registrationNumberInTheBusinessData()
+{
+    Dialogs d;
+    QVERIFY(d.active);
+    einvoice::saveSeller(d.w().data().connection, sample::nursery());
+    BusinessDialog *dialog = d.w().businessDialog;
+    Boxes boxes;
+    auto run = whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QLineEdit *number = dialog->field("registrationNumber");
+        QLineEdit *site = dialog->field("siteCode");
+        QVERIFY(number && site);
+        QCOMPARE(number->accessibleName(), QStringLiteral("Registriernummer (RUOP)"));
+        QCOMPARE(site->accessibleName(), QStringLiteral("Standortcode"));
+        QVERIFY(number->text().isEmpty() && site->text().isEmpty());
+        // Without its hyphens: named, the dialog stays with what was typed.
+        number->setText(QStringLiteral("IT 21 1234"));
+        site->setText(QStringLiteral("BZ-004"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QCOMPARE(boxes.kinds, QList<BoxRequest::Kind>{BoxRequest::Error});
+        QVERIFY2(boxes.asked.value(0).contains(QStringLiteral("Registriernummer (RUOP)")), qPrintable(boxes.asked.value(0)));
+        QVERIFY2(boxes.asked.value(0).contains(QStringLiteral("IT-21-1234")), qPrintable(boxes.asked.value(0)));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(number->text(), QStringLiteral("IT 21 1234"));
+        QCOMPARE(site->text(), QStringLiteral("BZ-004"));
+        QCOMPARE(einvoice::loadSeller(d.w().data().connection)->siteCode, QString());
+        number->setText(QStringLiteral("IT-21-1234"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+    });
+    QVERIFY(run.wasModal);
+    QCOMPARE(boxes.asked.size(), 1);
+    const einvoice::Seller stored = einvoice::loadSeller(d.w().data().connection).value();
+    QCOMPARE(stored.registrationNumber, QStringLiteral("IT-21-1234"));
+    QCOMPARE(stored.siteCode, QStringLiteral("BZ-004"));
+    // Opened again, the dialog shows what is stored.
+    run = whileModal(dialog, [&] { d.w().businessDataAction->trigger(); }, [&] {
+        QCOMPARE(dialog->field("registrationNumber")->text(), QStringLiteral("IT-21-1234"));
+        QCOMPARE(dialog->field("siteCode")->text(), QStringLiteral("BZ-004"));
+        dialog->reject();
+    });
+    QVERIFY(run.wasModal);
 }
 
 void TestDialogs::eInvoiceOfTheCurrentInvoice()

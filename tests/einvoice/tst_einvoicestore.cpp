@@ -41,7 +41,7 @@ QStringList fieldsOf(const Seller &s)
 {
     return {s.businessName, s.owner, s.street, s.cap, s.town, s.province, s.country, s.vatCountry, s.vatNumber,
             s.fiscalCode, s.taxRegime, s.telephone, s.email, s.bankName, s.iban, s.bic, s.paymentLine,
-            s.nextTransmissionNumber};
+            s.nextTransmissionNumber, s.registrationNumber, s.siteCode};
 }
 
 QStringList fieldsOf(const Buyer &b)
@@ -214,6 +214,120 @@ private Q_SLOTS:
         QVERIFY2(error.startsWith(QLatin1String("Firmendaten: ")) && error.contains(field), qPrintable(error));
         QCOMPARE(contentOf(db, QStringLiteral("firma")), before);
         QCOMPARE(fieldsOf(loadSeller(c).value()), fieldsOf(nursery()));
+    }
+
+    void registrationRoundTrip_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("site");
+        QTest::newRow("Italian") << "IT-21-1234" << "BZ-004";
+        QTest::newRow("German, with the state") << "DE-BY1-12345" << "";
+        QTest::newRow("twenty characters") << "NL-12345678901234567" << "Standort 2";
+        QTest::newRow("none") << "" << "";
+    }
+
+    void registrationRoundTrip()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, site);
+        testdb::Fixture db;
+        SqliteDatabase c;
+        c.open(db.file());
+        Seller seller = nursery();
+        seller.registrationNumber = QStringLiteral("IT-99-1");
+        seller.siteCode = QStringLiteral("alt");
+        saveSeller(c, seller);
+        seller.registrationNumber = number;
+        seller.siteCode = site;
+        saveSeller(c, seller); // replaces what was there, empty too
+        SqliteDatabase again;
+        again.open(db.file());
+        const Seller stored = loadSeller(again).value();
+        QCOMPARE(stored.registrationNumber, number);
+        QCOMPARE(stored.siteCode, site);
+        QCOMPARE(fieldsOf(stored), fieldsOf(seller));
+    }
+
+    void malformedRegistrationNumberRefused_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::newRow("small letters") << "it-21-1234";
+        QTest::newRow("no hyphen") << "IT21-1234";
+        QTest::newRow("nothing after the hyphen") << "IT-";
+        QTest::newRow("blanks") << "IT 21 1234";
+        QTest::newRow("blank in the number") << "IT-21 1234";
+        QTest::newRow("one letter") << "I-21-1234";
+        QTest::newRow("digits first") << "21-IT-1234";
+        QTest::newRow("over 20 characters") << "IT-21-1234-5678-90123";
+    }
+
+    void malformedRegistrationNumberRefused()
+    {
+        QFETCH(QString, number);
+        testdb::Fixture db;
+        SqliteDatabase c;
+        c.open(db.file());
+        saveSeller(c, nursery());
+        const QString before = contentOf(db, QStringLiteral("firma"));
+        Seller seller = nursery();
+        seller.registrationNumber = number;
+        seller.siteCode = QStringLiteral("BZ-004");
+        const QString error = errorOf<ConversionError>([&] { saveSeller(c, seller); });
+        QCOMPARE(error, QStringLiteral("Firmendaten: Das Feld „Registriernummer (RUOP)“ muss mit dem Ländercode in zwei "
+                                       "Großbuchstaben und einem Bindestrich beginnen und darf höchstens 20 Zeichen ohne "
+                                       "Leerzeichen haben, z. B. IT-21-1234, nicht '%1'.")
+                              .arg(number));
+        QCOMPARE(contentOf(db, QStringLiteral("firma")), before);
+    }
+
+    // A file whose upgrade was declined has no place for them: read empty,
+    // stored only while empty, and then the rest goes in.
+    void registrationWithoutItsColumns_data()
+    {
+        QTest::addColumn<QString>("drop");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("refusedField");
+        QTest::newRow("neither column, nothing to keep") << "ruop_nr,standort" << "" << "" << "";
+        QTest::newRow("neither column, a number") << "ruop_nr,standort" << "IT-21-1234" << "" << "Registriernummer (RUOP)";
+        QTest::newRow("neither column, a site") << "ruop_nr,standort" << "" << "BZ-004" << "Standortcode";
+        QTest::newRow("no site column, a number") << "standort" << "IT-21-1234" << "" << "";
+        QTest::newRow("no site column, a site") << "standort" << "IT-21-1234" << "BZ-004" << "Standortcode";
+    }
+
+    void registrationWithoutItsColumns()
+    {
+        QFETCH(QString, drop);
+        QFETCH(QString, number);
+        QFETCH(QString, site);
+        QFETCH(QString, refusedField);
+        testdb::Fixture db;
+        SqliteDatabase c;
+        c.open(db.file());
+        saveSeller(c, nursery());
+        for (const QString &column : drop.split(QLatin1Char(',')))
+            db.exec(QStringLiteral("ALTER TABLE firma DROP COLUMN %1").arg(column));
+        SqliteDatabase older;
+        older.open(db.file());
+        QCOMPARE(loadSeller(older)->registrationNumber, QString());
+        QCOMPARE(loadSeller(older)->siteCode, QString());
+
+        const QString before = contentOf(db, QStringLiteral("firma"));
+        Seller seller = nursery();
+        seller.owner = QStringLiteral("Maria Gruber");
+        seller.registrationNumber = number;
+        seller.siteCode = site;
+        const QString error = errorOf<EngineError>([&] { saveSeller(older, seller); });
+        if (!refusedField.isEmpty()) {
+            QVERIFY2(error.contains(QStringLiteral("keinen Platz für das Feld „%1“").arg(refusedField)), qPrintable(error));
+            QVERIFY2(error.contains(QStringLiteral("Aktualisierung der Datenbank")), qPrintable(error));
+            QCOMPARE(contentOf(db, QStringLiteral("firma")), before);
+            return;
+        }
+        QCOMPARE(error, QString());
+        const Seller stored = loadSeller(older).value();
+        QCOMPARE(stored.owner, QStringLiteral("Maria Gruber"));
+        QCOMPARE(stored.registrationNumber, number);
     }
 
     void buyerRoundTrip_data()
