@@ -22,6 +22,7 @@
 #include "einvoice/store.h"
 #include "editor/deliverynoteeditor.h"
 #include "editor/invoiceeditor.h"
+#include "report/deliverynotereport.h"
 #include "report/invoicereport.h"
 #include "report/reminderletter.h"
 #include "data/errors.h"
@@ -602,6 +603,8 @@ void MainWindow::applyLetterhead()
     if (!logo.isNull())
         letterhead.logo = logo;
     m_windows.invoiceReport->setLetterhead(letterhead);
+    if (m_windows.deliveryNoteReport)
+        m_windows.deliveryNoteReport->setLogo(logo);
 }
 
 void MainWindow::offerSchemaUpgrade(const QDate &today)
@@ -976,9 +979,12 @@ void MainWindow::printDeliveryNote()
     // Printed is what the file holds.
     d.settleAll();
     requireDeliveryNote();
-    if (!m_deliveryNotePrinter)
-        throw ConversionError(QStringLiteral("Lieferscheine können mit dieser Version noch nicht gedruckt werden."));
-    m_deliveryNotePrinter(d.year(), d.deliveryNotes.FieldByName(schema::deliveryNote::Number)->AsString());
+    const DeliveryNoteRecord note = DeliveryNoteRepository(d.connection, d.separators())
+                                        .loadByNumber(d.year(), d.deliveryNotes.FieldByName(schema::deliveryNote::Number)->AsString());
+    // A customer no longer in the file gets no passports: there is no one to give them to.
+    const CustomerKind kind = note.customer.id ? einvoice::customerKindOf(d.connection, note.customer.id) : CustomerKind::ItalianPerson;
+    m_windows.deliveryNoteReport->preview(note, einvoice::loadSeller(d.connection).value_or(einvoice::Seller()), kind,
+                                          d.separators());
 }
 
 void MainWindow::deleteDeliveryNote()

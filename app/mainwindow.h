@@ -30,6 +30,7 @@ class CreditNoteDialog;
 class InvoiceReport;
 class InvoiceEditor;
 class DeliveryNoteEditor;
+class DeliveryNoteReport;
 class CustomerDialog;
 class CustomerSearch;
 class DeferredInvoiceDialog;
@@ -63,6 +64,7 @@ public:
         CustomerDialog *customerDialog = nullptr;
         CustomerSearch *customerSearch = nullptr;
         DeliveryNoteEditor *deliveryNoteEditor = nullptr;
+        DeliveryNoteReport *deliveryNoteReport = nullptr;
     };
     void setWindows(const Windows &w) { m_windows = w; }
     const Windows &windows() const { return m_windows; }
@@ -142,17 +144,12 @@ public:
     void newDeliveryNote();
     // The current delivery note in the editor (the button and a double-click).
     void editDeliveryNote();
-    // The current delivery note through the printer set below, once what is
+    // The preview of the current delivery note as stored, once what is
     // pending is stored.
     void printDeliveryNote();
     // Deletes the current delivery note and its lines after asking; an
     // invoiced note is refused.
     void deleteDeliveryNote();
-    // What prints a delivery note of a year, by its number.
-    void setDeliveryNotePrinter(std::function<void(int year, const QString &nr)> printer)
-    {
-        m_deliveryNotePrinter = std::move(printer);
-    }
     // Asks for a year, makes its tables and changes to it.
     void addYear();
     // "&Datei" -> "&Firmendaten ...": edits and stores the business's data;
@@ -263,7 +260,6 @@ private:
     // editor; `number` names it when it is gone.
     void openInvoice(int year, qint64 customerId, qint64 headerId, const QString &number);
     QDate m_fixedToday;
-    std::function<void(int year, const QString &nr)> m_deliveryNotePrinter;
     std::unique_ptr<ReminderLetter> m_reminderLetter;
     QMenu *m_yearMenu = nullptr;
     QActionGroup *m_yearGroup = nullptr;

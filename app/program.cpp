@@ -9,6 +9,7 @@
 #include "data/errors.h"
 #include "data/newdatabase.h"
 #include "dialogs/customerdialog.h"
+#include "report/deliverynotereport.h"
 #include "dialogs/customersearch.h"
 #include "editor/deliverynoteeditor.h"
 #include "editor/invoiceeditor.h"
@@ -50,6 +51,7 @@ Program::~Program()
     customerSearch.reset();
     customerDialog.reset();
     invoiceEditor.reset();
+    deliveryNoteReport.reset();
     invoiceReport.reset();
     about.reset();
     mainWindow.reset();
@@ -72,8 +74,9 @@ void Program::create(const QString &databaseFile)
     invoiceEditor->setOnEInvoice([window = mainWindow.get()] { window->exportEInvoice(); });
     deliveryNoteEditor = std::make_unique<DeliveryNoteEditor>(data, mainWindow.get());
     deliveryNoteEditor->setOnPrint([window = mainWindow.get()] { window->printDeliveryNote(); });
+    deliveryNoteReport = std::make_unique<DeliveryNoteReport>();
     mainWindow->setWindows({about.get(), invoiceReport.get(), invoiceEditor.get(), customerDialog.get(), customerSearch.get(),
-                            deliveryNoteEditor.get()});
+                            deliveryNoteEditor.get(), deliveryNoteReport.get()});
     mainWindow->applyLetterhead();
     // The database used last is what the desktop menu's start opens next time.
     ProgramSettings().setValue(LastDatabaseKey, QFileInfo(data.connection.fileName()).absoluteFilePath());

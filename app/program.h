@@ -13,6 +13,7 @@ struct Program
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<AboutBox> about;
     std::unique_ptr<InvoiceReport> invoiceReport;
+    std::unique_ptr<DeliveryNoteReport> deliveryNoteReport;
     std::unique_ptr<InvoiceEditor> invoiceEditor;
     std::unique_ptr<CustomerDialog> customerDialog;
     std::unique_ptr<CustomerSearch> customerSearch;

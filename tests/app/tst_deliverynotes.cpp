@@ -11,6 +11,7 @@
 #include "data/deliverynote.h"
 #include "editor/deliverynoteeditor.h"
 #include "framework/flatbutton.h"
+#include "report/deliverynotereport.h"
 #include "running.h"
 #include "errorof.h"
 #include "uitest.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -111,7 +113,7 @@ private Q_SLOTS:
     void openNoteIsDeletedWithItsLines();
     void listFollowsCustomerAndYear();
     void yearWithoutDeliveryTablesShowsTheTabDisabled();
-    void printGoesToThePrinterSet();
+    void printShowsTheNoteAsStored();
 };
 
 void TestDeliveryNotes::everyNewControlHasItsNameAndAnAccessibleName()
@@ -429,20 +431,40 @@ void TestDeliveryNotes::yearWithoutDeliveryTablesShowsTheTabDisabled()
     QCOMPARE(numbersIn(w.deliveryNoteList), (QStringList{"1", "2"}));
 }
 
-void TestDeliveryNotes::printGoesToThePrinterSet()
+void TestDeliveryNotes::printShowsTheNoteAsStored()
 {
     Notes r;
     QVERIFY(r.shown);
     Boxes boxes;
+    DeliveryNoteReport &report = *r.program.deliveryNoteReport;
+    // Each preview that opens: the note's number as printed; closed once its run has ended.
     QStringList printed;
-    // Without a printer, a message instead.
-    QTest::mouseClick(r.w().printDeliveryNoteButton, Qt::LeftButton);
-    QCOMPARE(boxes.asked.size(), 1);
-    r.w().setDeliveryNotePrinter([&](int year, const QString &nr) { printed << QString::number(year) + QLatin1Char('/') + nr; });
+    const auto opened = QObject::connect(&report.runner, &rpt::ReportRunner::previewOpened, [&](QWidget *window) {
+        printed << report.number->caption;
+        auto *poll = new QTimer(window);
+        QObject::connect(poll, &QTimer::timeout, window, [&report, window, poll] {
+            if (report.layout.busy())
+                return;
+            poll->stop();
+            window->close();
+        });
+        poll->start(5);
+    });
     r.chooseNote(QStringLiteral("2"));
     QTest::mouseClick(r.w().printDeliveryNoteButton, Qt::LeftButton);
     r.byButton(r.w().editDeliveryNoteButton, [&] { QTest::mouseClick(r.e()->printButton, Qt::LeftButton); });
-    QCOMPARE(printed, (QStringList{"2004/2", "2004/2"}));
+    QCOMPARE(printed.size(), 2);
+    QVERIFY2(printed.at(0).contains(QLatin1Char('2')) && printed.at(0) == printed.at(1), qPrintable(printed.join(u'|')));
+    QCOMPARE(boxes.asked, QStringList());
+
+    // Note 1 has an olive for a business: without the business's RUOP number
+    // there is no passport to print, and the user is told where to enter it.
+    r.chooseNote(QStringLiteral("1"));
+    QTest::mouseClick(r.w().printDeliveryNoteButton, Qt::LeftButton);
+    QCOMPARE(printed.size(), 2);
+    QCOMPARE(boxes.asked.size(), 1);
+    QVERIFY2(boxes.asked.at(0).contains(QStringLiteral("Registriernummer (RUOP)")), qPrintable(boxes.asked.at(0)));
+
     // Anna has no note in 2002: nothing to print, and the user is told.
     r.w().yearAction(2002)->trigger();
     boxes.asked.clear();
@@ -450,6 +472,7 @@ void TestDeliveryNotes::printGoesToThePrinterSet()
     QCOMPARE(printed.size(), 2);
     QCOMPARE(boxes.asked.size(), 1);
     QVERIFY2(boxes.asked.at(0).contains(QStringLiteral("Es ist kein Lieferschein gewählt")), qPrintable(boxes.asked.at(0)));
+    QObject::disconnect(opened);
 }
 
 QTEST_MAIN(TestDeliveryNotes)
