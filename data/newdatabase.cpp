@@ -156,13 +156,19 @@ NewDatabase::NewDatabase(const QString &file) : m_file(file)
     QFile::remove(m_partial);
     QFile::remove(m_partial + QStringLiteral("-journal"));
 
-    QFile f(m_partial);
-    if (!f.open(QIODevice::NewOnly))
-        throw EngineError(QStringLiteral("Die Datei '%1' kann nicht angelegt werden: %2").arg(file, f.errorString()));
-    f.close();
-    m_created = true;
+    // The watcher is there before the file: a kill between the two would
+    // otherwise leave a half-made file nobody removes.
     rememberPartialFile(m_partial);
     m_watcher = std::make_unique<PartialFileWatcher>();
+    QFile f(m_partial);
+    if (!f.open(QIODevice::NewOnly)) {
+        // Not ours to remove: the watcher goes without touching it.
+        m_watcher->release(true);
+        rememberPartialFile(QString());
+        throw EngineError(QStringLiteral("Die Datei '%1' kann nicht angelegt werden: %2").arg(file, f.errorString()));
+    }
+    f.close();
+    m_created = true;
 
     // The file exists now, and the program's connection never creates one;
     // it also opens by the absolute path, so that SQLite cannot take a name
