@@ -40,13 +40,6 @@ QStringList lineColumns()
             Origin + QStringLiteral(" VARCHAR(50)")};
 }
 
-// Notes are found by number and by customer, their lines by their note's number.
-struct DeliveryIndex
-{
-    QString table;
-    QLatin1StringView column;
-};
-
 QString selectNotes()
 {
     using namespace schema::deliveryNote;
@@ -119,14 +112,10 @@ void createDeliveryTables(Database &db, int year)
             db.exec("CREATE TABLE " + quoted(db, tables.noteTable) + " (" + noteColumns().join(QStringLiteral(", ")).toUtf8() + ')');
         if (!db.hasTable(tables.lineTable))
             db.exec("CREATE TABLE " + quoted(db, tables.lineTable) + " (" + lineColumns().join(QStringLiteral(", ")).toUtf8() + ')');
-        const DeliveryIndex indexes[] = {{tables.noteTable, schema::deliveryNote::Number},
-                                         {tables.noteTable, schema::deliveryNote::CustomerId},
-                                         {tables.lineTable, schema::deliveryLine::NoteNumber}};
-        for (const DeliveryIndex &index : indexes) {
-            const QString name = QStringLiteral("idx_") + index.table + QLatin1Char('_') + index.column;
-            db.exec("CREATE INDEX IF NOT EXISTS " + quoted(db, name) + " ON " + quoted(db, index.table) + " ("
-                    + quoted(db, index.column) + ')');
-        }
+        // Notes are found by number and by customer, their lines by their note's number.
+        createYearIndexes(db, {indexOn(tables.noteTable, schema::deliveryNote::Number),
+                               indexOn(tables.noteTable, schema::deliveryNote::CustomerId),
+                               indexOn(tables.lineTable, schema::deliveryLine::NoteNumber)});
     });
     transaction.commit();
 }
@@ -145,12 +134,7 @@ const QStringList &reasonChoices()
     return choices;
 }
 
-qint64 DeliveryNote::customerId() const
-{
-    bool ok = false;
-    const qint64 id = kundennummer.trimmed().toLongLong(&ok);
-    return ok ? id : 0;
-}
+qint64 DeliveryNote::customerId() const { return customerIdOf(kundennummer); }
 
 DeliveryNoteRepository::DeliveryNoteRepository(Database &database, const Separators &separators)
     : m_database(database), m_separators(separators)

@@ -9,6 +9,10 @@
 // read can be written back as it was. The texts come first and the id the
 // file handed out last: an invoice made in memory has none yet (0).
 
+// The customer's id a `kundennummer` gives, blanks around allowed; 0 when it
+// is no number.
+qint64 customerIdOf(const QString &kundennummer);
+
 // A row of the year's header table.
 struct InvoiceHeader
 {

@@ -128,13 +128,15 @@ int parseYear(const QString &text)
     return t.toInt();
 }
 
+YearIndex indexOn(const QString &table, QLatin1StringView column)
+{
+    return YearIndex{QStringLiteral("idx_") + table + QLatin1Char('_') + column, table, column};
+}
+
 std::vector<YearIndex> indexesOfYear(const YearTables &year)
 {
-    auto index = [](const QString &table, QLatin1StringView column) {
-        return YearIndex{QStringLiteral("idx_") + table + QLatin1Char('_') + column, table, column};
-    };
-    return {index(year.headerTable, schema::header::Number), index(year.headerTable, schema::header::CustomerId),
-            index(year.lineTable, schema::line::InvoiceNumber)};
+    return {indexOn(year.headerTable, schema::header::Number), indexOn(year.headerTable, schema::header::CustomerId),
+            indexOn(year.lineTable, schema::line::InvoiceNumber)};
 }
 
 std::vector<YearIndex> missingYearIndexes(Database &db)

@@ -58,6 +58,8 @@ struct YearIndex
     QString table;
     QString column;
 };
+// The index of one column of a table, named as every index of the program is.
+YearIndex indexOn(const QString &table, QLatin1StringView column);
 std::vector<YearIndex> indexesOfYear(const YearTables &year);
 // The indexes of every year found in the file that it does not have.
 std::vector<YearIndex> missingYearIndexes(Database &db);
