@@ -143,12 +143,7 @@ DeliveryNoteReport::DeliveryNoteReport(QWidget *parent) : QWidget(parent), m_lin
     Band *t = titleBand = layout.addBand(BandType::Title, QStringLiteral("KopfBand"), mm(117.50), width);
     // Letterhead and address window where the invoice has them: the note
     // fits the same envelope.
-    logo = t->add<LogoBox>(QStringLiteral("logo"), box(0.00, 6.35, 59.53, 29.90), QImage());
-    letterheadOwner = t->add<FixedText>(QStringLiteral("inhaber"), box(0.00, 44.45, 33.87, 5.03), verdana(11, true), Left, Auto, QString());
-    letterheadStreet = t->add<FixedText>(QStringLiteral("strasse"), box(0.00, 49.74, 49.21, 5.03), verdana(11), Left, Auto, QString());
-    letterheadPhone = t->add<FixedText>(QStringLiteral("telefon"), box(0.00, 55.03, 38.89, 5.03), verdana(11), Left, Auto, QString());
-    letterheadTown = t->add<FixedText>(QStringLiteral("ort"), box(0.00, 60.33, 57.15, 5.03), verdana(11), Left, Auto, QString());
-    letterheadVat = t->add<FixedText>(QStringLiteral("piva"), box(0.00, 65.62, 41.01, 5.03), verdana(11), Left, Auto, QString());
+    letterhead = LetterheadElements::addTo(*t);
     registration = t->add<FixedText>(QStringLiteral("ruop"), box(0.00, 70.91, 88.00, 4.50), verdana(9), Left, Fixed, QString());
     site = t->add<FixedText>(QStringLiteral("standort"), box(0.00, 75.41, 88.00, 4.50), verdana(9), Left, Fixed, QString());
 
@@ -239,14 +234,7 @@ void DeliveryNoteReport::setNote(const DeliveryNoteRecord &note, const einvoice:
     Letterhead l = Letterhead::of(seller);
     if (m_logo)
         l.logo = *m_logo;
-    letterheadOwner->caption = l.owner;
-    letterheadStreet->caption = l.street;
-    letterheadPhone->caption = l.phone;
-    letterheadTown->caption = l.town;
-    letterheadVat->caption = l.vat;
-    logo->image = l.logo;
-    logo->scaledToBox = l.logo != Letterhead::sample().logo;
-    logo->businessName = l.businessName;
+    letterhead.show(l);
     const QString ruop = seller.registrationNumber.trimmed();
     registration->caption = ruop.isEmpty() ? QString() : QStringLiteral("RUOP: ") + ruop;
     const QString siteCode = seller.siteCode.trimmed();

@@ -62,12 +62,7 @@ public:
     rpt::Band *pageFooter;
 
     // The letterhead, as on the invoice.
-    LogoBox *logo;
-    rpt::FixedText *letterheadOwner;
-    rpt::FixedText *letterheadStreet;
-    rpt::FixedText *letterheadPhone;
-    rpt::FixedText *letterheadTown;
-    rpt::FixedText *letterheadVat;
+    LetterheadElements letterhead;
     // Under it: the seller's registration number and site, when known.
     rpt::FixedText *registration;
     rpt::FixedText *site;

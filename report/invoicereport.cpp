@@ -417,19 +417,39 @@ Letterhead Letterhead::of(const einvoice::Seller &s)
     return l;
 }
 
-void InvoiceReport::setLetterhead(const Letterhead &l)
+LetterheadElements LetterheadElements::addTo(rpt::Band &band)
 {
-    letterheadOwner->caption = l.owner;
-    letterheadStreet->caption = l.street;
-    letterheadPhone->caption = l.phone;
-    letterheadTown->caption = l.town;
-    letterheadVat->caption = l.vat;
-    paymentLine->caption = l.paymentLine;
-    bankLine->caption = l.bankLine;
+    const auto Left = HAlign::Left;
+    const auto Auto = Sizing::AutoWidth;
+    LetterheadElements e;
+    e.logo = band.add<LogoBox>(QStringLiteral("logo"), box(0.00, 6.35, 59.53, 29.90), QImage());
+    e.owner = band.add<FixedText>(QStringLiteral("inhaber"), box(0.00, 44.45, 33.87, 5.03), verdana(11, true), Left, Auto, QString());
+    e.street = band.add<FixedText>(QStringLiteral("strasse"), box(0.00, 49.74, 49.21, 5.03), verdana(11), Left, Auto, QString());
+    e.phone = band.add<FixedText>(QStringLiteral("telefon"), box(0.00, 55.03, 38.89, 5.03), verdana(11), Left, Auto, QString());
+    e.town = band.add<FixedText>(QStringLiteral("ort"), box(0.00, 60.33, 57.15, 5.03), verdana(11), Left, Auto, QString());
+    e.vat = band.add<FixedText>(QStringLiteral("piva"), box(0.00, 65.62, 41.01, 5.03), verdana(11), Left, Auto, QString());
+    return e;
+}
+
+void LetterheadElements::show(const Letterhead &l) const
+{
+    owner->caption = l.owner;
+    street->caption = l.street;
+    phone->caption = l.phone;
+    town->caption = l.town;
+    vat->caption = l.vat;
     logo->image = l.logo;
     // A picture of the business's own is made to fit; the sample fits as it is.
     logo->scaledToBox = l.logo != letterheadPicture();
     logo->businessName = l.businessName;
+}
+
+void InvoiceReport::setLetterhead(const Letterhead &l)
+{
+    // The invoice keeps the names its elements always had.
+    LetterheadElements{logo, letterheadOwner, letterheadStreet, letterheadPhone, letterheadTown, letterheadVat}.show(l);
+    paymentLine->caption = l.paymentLine;
+    bankLine->caption = l.bankLine;
 }
 
 Letterhead InvoiceReport::letterhead() const

@@ -55,6 +55,24 @@ private:
     mutable rpt::FontSpec m_nameFont;
 };
 
+// The letterhead's elements on a page: the logo's box and the five lines
+// under it, at the invoice's places.
+struct LetterheadElements
+{
+    LogoBox *logo = nullptr;
+    rpt::FixedText *owner = nullptr;
+    rpt::FixedText *street = nullptr;
+    rpt::FixedText *phone = nullptr;
+    rpt::FixedText *town = nullptr;
+    rpt::FixedText *vat = nullptr;
+
+    // Adds them to `band`, for a document that fits the invoice's envelope.
+    static LetterheadElements addTo(rpt::Band &band);
+    // Shows the letterhead: its lines, and its logo scaled into the box
+    // unless it is the program's own picture, which fits as it is.
+    void show(const Letterhead &l) const;
+};
+
 // The window that holds the printed invoice's layout `layout`. It is never shown;
 // a run draws its bands into pages for the preview and the printer.
 // The document's title where the invoice has "Rechnung / Fattura". A credit

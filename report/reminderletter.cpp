@@ -48,12 +48,7 @@ ReminderLetter::ReminderLetter()
     Band *b = letterBand = layout.addBand(BandType::Title, QStringLiteral("ErinnerungBand"), mm(230.0), width);
     // The letterhead and the address window where the invoice has them, so
     // that the letter fits the same envelope.
-    logo = b->add<LogoBox>(QStringLiteral("logo"), box(0.00, 6.35, 59.53, 29.90), QImage());
-    letterheadOwner = b->add<FixedText>(QStringLiteral("inhaber"), box(0.00, 44.45, 33.87, 5.03), verdana(11, true), Left, Auto, QString());
-    letterheadStreet = b->add<FixedText>(QStringLiteral("strasse"), box(0.00, 49.74, 49.21, 5.03), verdana(11), Left, Auto, QString());
-    letterheadPhone = b->add<FixedText>(QStringLiteral("telefon"), box(0.00, 55.03, 38.89, 5.03), verdana(11), Left, Auto, QString());
-    letterheadTown = b->add<FixedText>(QStringLiteral("ort"), box(0.00, 60.33, 57.15, 5.03), verdana(11), Left, Auto, QString());
-    letterheadVat = b->add<FixedText>(QStringLiteral("piva"), box(0.00, 65.62, 41.01, 5.03), verdana(11), Left, Auto, QString());
+    letterhead = LetterheadElements::addTo(*b);
 
     b->add<RoundedRectangle>(QStringLiteral("adressfenster"), box(91.28, 40.22, 91.02, 31.22), 0.1, false, true);
     b->add<FixedText>(QStringLiteral("an"), box(98.95, 42.33, 5.82, 5.29), verdana(12), Left, Auto, QStringLiteral("An"));
@@ -96,16 +91,9 @@ ReminderLetter::ReminderLetter()
 
 void ReminderLetter::setLetterhead(const Letterhead &l)
 {
-    letterheadOwner->caption = l.owner;
-    letterheadStreet->caption = l.street;
-    letterheadPhone->caption = l.phone;
-    letterheadTown->caption = l.town;
-    letterheadVat->caption = l.vat;
+    letterhead.show(l);
     paymentLine->caption = l.paymentLine;
     bankLine->caption = l.bankLine;
-    logo->image = l.logo;
-    logo->scaledToBox = l.logo != Letterhead::sample().logo;
-    logo->businessName = l.businessName;
 }
 
 void ReminderLetter::setReminder(const Reminder &r, const Separators &separators)

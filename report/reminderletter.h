@@ -43,12 +43,7 @@ public:
     rpt::Band *letterBand;
     rpt::Band *pageFooter;
 
-    LogoBox *logo;
-    rpt::FixedText *letterheadOwner;
-    rpt::FixedText *letterheadStreet;
-    rpt::FixedText *letterheadPhone;
-    rpt::FixedText *letterheadTown;
-    rpt::FixedText *letterheadVat;
+    LetterheadElements letterhead;
 
     rpt::FixedText *salutation;
     rpt::FixedText *customerName;
